@@ -1,0 +1,36 @@
+#pragma once
+// The program's text type: one character of the page code page is one element,
+// so positions and lengths count characters as the pages' authors see them.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vantiro {
+
+using Text = std::u32string;
+using TextView = std::u32string_view;
+
+inline constexpr std::size_t npos = Text::npos;
+
+// Only the ASCII letters a-z change; every other character keeps its value,
+// so positions in the upper-cased copy match the original.
+char32_t upperAscii(char32_t c);
+Text upperAscii(TextView s);
+
+// Trimming concerns the space character only, never tabs or line breaks.
+Text trimSpaces(TextView s);
+Text trimLeadingSpaces(TextView s);
+Text trimTrailingSpaces(TextView s);
+
+// "Blank" for the rules that treat white space between tags: space, tab, CR, LF.
+bool isBlank(TextView s);
+
+// Conversions for texts that are plain ASCII or UTF-8 in the program's own
+// sources and on the terminal (messages, numbers, command-line arguments).
+Text fromUtf8(std::string_view utf8);
+std::string toUtf8(TextView text);
+
+Text toText(long long number);
+
+}  // namespace vantiro

@@ -1,0 +1,57 @@
+#pragma once
+// The "ANSI code page" pages and the program's own files are written in.
+// GBK unless VANTIRO_CODEPAGE names another encoding iconv knows.
+//
+// Decoding never loses a byte: a character of the code page becomes its
+// Unicode code point; a byte that starts no valid character becomes the lone
+// surrogate 0xDC00 + byte; a valid character whose code point another byte
+// sequence already claims becomes kUnmappedBase + its packed bytes. Encoding
+// turns each back into the very same bytes, so decode-then-encode is the
+// identity for every input.
+
+#include "common/text.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vantiro {
+
+class CodePage {
+ public:
+  static constexpr char32_t kUnmappedBase = 0x40000000;
+
+  // Throws std::runtime_error when iconv does not know the name.
+  explicit CodePage(const std::string& name);
+
+  // The code page of this process (VANTIRO_CODEPAGE, else GBK).
+  static const CodePage& ansi();
+
+  const std::string& name() const { return name_; }
+  Text decode(std::string_view bytes) const;
+  std::string encode(TextView text) const;
+
+ private:
+  enum class Kind { Table, Utf8, Generic };
+
+  void buildTable();
+  void decodeGeneric(std::string_view bytes, Text& out) const;
+  void encodeGeneric(char32_t c, std::string& out) const;
+
+  std::string name_;
+  Kind kind_ = Kind::Table;
+  // Table kind: single bytes and lead/trail pairs (double-byte code pages).
+  std::array<char32_t, 256> single_{};          // 0 = not a character by itself
+  std::array<bool, 256> lead_{};                // starts a double-byte character
+  std::vector<char32_t> pairs_;                 // [lead*256 + trail], 0 = invalid
+  std::unordered_map<char32_t, std::string> encodeMap_;  // code point -> bytes above ASCII
+};
+
+// Shorthands for the process code page.
+Text decodeAnsi(std::string_view bytes);
+std::string encodeAnsi(TextView text);
+
+}  // namespace vantiro

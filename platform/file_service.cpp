@@ -1,0 +1,264 @@
+#include "platform/file_service.h"
+
+#include "platform/code_page.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace vantiro {
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+  throw FileError(what + " " + path + ": " + std::strerror(err));
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+void writeAll(int fd, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("无法写入文件", path, errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::string directoryOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string lowerAscii(const std::string& s) {
+  std::string out = s;
+  for (auto& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
+class RealFileService final : public FileService {
+ public:
+  std::optional<FileInfo> stat(const std::string& path) override {
+    struct ::stat st{};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    FileInfo info;
+    info.kind = S_ISREG(st.st_mode) ? EntryKind::File : S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modified = st.st_mtime;
+    return info;
+  }
+
+  std::string readFile(const std::string& path) override {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    struct ::stat st{};
+    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
+    std::string out;
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    for (;;) {
+      if (got == out.size()) out.resize(out.size() + 65536);  // the file may have grown
+      ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("无法读取文件", path, errno);
+      }
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    return out;
+  }
+
+  std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    std::string out(static_cast<std::size_t>(length), '\0');
+    std::size_t got = 0;
+    while (got < out.size()) {
+      ssize_t n = ::pread(fd.get(), out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("无法读取文件", path, errno);
+      }
+      if (n == 0) throw FileError("文件太短 " + path);
+      got += static_cast<std::size_t>(n);
+    }
+    return out;
+  }
+
+  void writeFileAtomic(const std::string& path, std::string_view bytes) override {
+    mode_t mode = 0644;
+    struct ::stat st{};
+    bool existed = ::stat(path.c_str(), &st) == 0;
+    if (existed) mode = st.st_mode & 07777;
+    std::string dir = directoryOf(path);
+    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    static std::mt19937_64 rng{std::random_device{}()};
+    std::string temp;
+    int raw = -1;
+    for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
+      temp = dir + "/." + name + ".vantiro-" + std::to_string(rng() % 1000000000);
+      raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (raw < 0 && errno != EEXIST) fail("无法创建文件", path, errno);
+    }
+    if (raw < 0) fail("无法创建文件", path, EEXIST);
+    FileDescriptor fd(raw);
+    try {
+      writeAll(fd.get(), bytes, path);
+      if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
+      if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
+      if (::rename(temp.c_str(), path.c_str()) != 0) fail("无法写入文件", path, errno);
+    } catch (...) {
+      ::unlink(temp.c_str());
+      throw;
+    }
+  }
+
+  std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    struct ::stat st{};
+    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
+    writeAll(fd.get(), bytes, path);
+    if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  void truncateFile(const std::string& path, std::uint64_t size) override {
+    if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) fail("无法写入文件", path, errno);
+  }
+
+  void removeFile(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) fail("无法删除文件", path, errno);
+  }
+
+  void renameNoReplace(const std::string& from, const std::string& to) override {
+    // A hard link fails when the name is taken, which makes the check and the
+    // rename one step; file systems without links get a checked rename.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      if (::unlink(from.c_str()) != 0) fail("无法重命名文件", from, errno);
+      return;
+    }
+    if (errno == EEXIST) fail("无法重命名文件", to, EEXIST);
+    struct ::stat st{};
+    if (::lstat(to.c_str(), &st) == 0) fail("无法重命名文件", to, EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) fail("无法重命名文件", from, errno);
+  }
+
+  void createDirectory(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0755) != 0) fail("无法创建目录", path, errno);
+  }
+
+  std::vector<DirEntry> listDirectory(const std::string& dir) override {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) fail("无法读取目录", dir, errno);
+    std::vector<DirEntry> out;
+    std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    while (dirent* e = ::readdir(d)) {
+      std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      DirEntry entry;
+      entry.name = name;
+      entry.hidden = name[0] == '.';
+      struct ::stat st{};
+      if (::stat((base + name).c_str(), &st) == 0)
+        entry.kind = S_ISREG(st.st_mode) ? EntryKind::File : S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
+      out.push_back(std::move(entry));
+    }
+    ::closedir(d);
+    std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) {
+      auto la = lowerAscii(a.name), lb = lowerAscii(b.name);
+      return la != lb ? la < lb : a.name < b.name;
+    });
+    return out;
+  }
+};
+
+FileService* currentService = nullptr;
+
+bool wildcard(const char* p, const char* s) {
+  // Iterative matcher with one backtrack point: linear in practice.
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*s) {
+    char pc = *p >= 'A' && *p <= 'Z' ? static_cast<char>(*p + 32) : *p;
+    char sc = *s >= 'A' && *s <= 'Z' ? static_cast<char>(*s + 32) : *s;
+    if (pc == '*') {
+      star = p++;
+      resume = s;
+    } else if (pc && (pc == '?' || pc == sc)) {
+      ++p, ++s;
+    } else if (star) {
+      p = star + 1;
+      s = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*p == '*') ++p;
+  return *p == 0;
+}
+
+}  // namespace
+
+FileService& realFileService() {
+  static RealFileService service;
+  return service;
+}
+
+FileService& files() { return currentService ? *currentService : realFileService(); }
+void setFileService(FileService* service) { currentService = service; }
+
+bool isNormalFile(const std::string& path) {
+  auto slash = path.rfind('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name[0] == '.') return false;
+  auto info = files().stat(path);
+  return info && info->kind == EntryKind::File;
+}
+
+bool isDirectory(const std::string& path) {
+  auto info = files().stat(path);
+  return info && info->kind == EntryKind::Directory;
+}
+
+bool pathExists(const std::string& path) { return files().stat(path).has_value(); }
+
+std::string nativePath(TextView path) { return encodeAnsi(path); }
+Text textPath(const std::string& native) { return decodeAnsi(native); }
+
+bool matchesPattern(const std::string& name, const std::string& pattern) {
+  if (wildcard(pattern.c_str(), name.c_str())) return true;
+  return lowerAscii(pattern) == "*.htm" && wildcard("*.html", name.c_str());
+}
+
+}  // namespace vantiro

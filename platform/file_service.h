@@ -1,0 +1,92 @@
+#pragma once
+// Every file operation of the program goes through the current FileService, so
+// that tests can make any step fail (a full disk, a directory that cannot be
+// written, a file that vanishes) without relying on permissions.
+//
+// Paths are native byte strings; the program's texts become paths through the
+// code page (nativePath / textPath). Failures throw FileError with a
+// description for the user.
+
+#include "common/text.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vantiro {
+
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class EntryKind { File, Directory, Other };
+
+struct FileInfo {
+  EntryKind kind = EntryKind::Other;  // links are followed
+  std::uint64_t size = 0;
+  std::time_t modified = 0;
+};
+
+struct DirEntry {
+  std::string name;  // without the directory
+  EntryKind kind = EntryKind::Other;
+  bool hidden = false;  // the name begins with "."
+};
+
+class FileService {
+ public:
+  virtual ~FileService() = default;
+
+  // Information about a path, or nothing when it does not exist.
+  virtual std::optional<FileInfo> stat(const std::string& path) = 0;
+  virtual std::string readFile(const std::string& path) = 0;
+  // `length` bytes from the 0-based `offset`; throws when the file is shorter.
+  virtual std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) = 0;
+  // Writes `bytes` to a temporary file beside `path` and renames it over
+  // `path` only when complete, keeping an existing file's permissions. On any
+  // failure the old file is left as it was.
+  virtual void writeFileAtomic(const std::string& path, std::string_view bytes) = 0;
+  // Appends to `path`, creating it. Returns the file's size before the append.
+  virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
+  // Truncates the file back to `size` bytes (undoes a partial append).
+  virtual void truncateFile(const std::string& path, std::uint64_t size) = 0;
+  virtual void removeFile(const std::string& path) = 0;
+  // Never replaces an existing file: a taken name is a failure.
+  virtual void renameNoReplace(const std::string& from, const std::string& to) = 0;
+  virtual void createDirectory(const std::string& path) = 0;
+  // Entries other than "." and "..", names sorted case-insensitively with ties
+  // broken by the exact bytes. Throws when the directory cannot be listed.
+  virtual std::vector<DirEntry> listDirectory(const std::string& dir) = 0;
+};
+
+// The real file system.
+FileService& realFileService();
+// The service every caller uses; tests may replace it for a while.
+FileService& files();
+void setFileService(FileService* service);  // nullptr restores the real one
+
+class ScopedFileService {
+ public:
+  explicit ScopedFileService(FileService& service) { setFileService(&service); }
+  ~ScopedFileService() { setFileService(nullptr); }
+  ScopedFileService(const ScopedFileService&) = delete;
+  ScopedFileService& operator=(const ScopedFileService&) = delete;
+};
+
+// Conveniences over files().
+bool isNormalFile(const std::string& path);  // a regular file whose name does not begin with "."
+bool isDirectory(const std::string& path);
+bool pathExists(const std::string& path);
+
+std::string nativePath(TextView path);
+Text textPath(const std::string& native);
+
+// Case-insensitive wildcard match of a file name ("*" and "?"); the pattern
+// "*.htm" also matches names ending in ".html".
+bool matchesPattern(const std::string& name, const std::string& pattern);
+
+}  // namespace vantiro

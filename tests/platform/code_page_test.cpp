@@ -1,0 +1,79 @@
+#include "platform/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vantiro {
+namespace {
+
+std::string randomBytes(std::mt19937& rng, std::size_t n) {
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(rng() & 0xFF);
+  return s;
+}
+
+TEST(CodePage, GbkDecodesChineseAsOneCharacterEach) {
+  CodePage gbk("GBK");
+  const std::string bytes = "\xd6\xd0\xce\xc4<b>";  // 中文<b>
+  Text t = gbk.decode(bytes);
+  ASSERT_EQ(t.size(), 5u);
+  EXPECT_EQ(t.substr(0, 2), U"中文");
+  EXPECT_EQ(gbk.encode(t), bytes);
+  EXPECT_EQ(gbk.encode(U"压缩成功"), gbk.encode(gbk.decode(gbk.encode(U"压缩成功"))));
+}
+
+TEST(CodePage, SecondByteInAsciiRangeStaysInsideItsCharacter) {
+  CodePage gbk("GBK");
+  // Trail bytes 0x40..0x7E look like ASCII ("@", "\", "|", letters).
+  for (int trail = 0x40; trail <= 0x7E; ++trail) {
+    std::string bytes = std::string("\x81") + static_cast<char>(trail) + "a";
+    Text t = gbk.decode(bytes);
+    ASSERT_EQ(t.size(), 2u) << trail;
+    EXPECT_NE(t[0], static_cast<char32_t>(trail));
+    EXPECT_EQ(t[1], U'a');
+  }
+}
+
+TEST(CodePage, EveryGbkDoubleByteSequenceRoundTrips) {
+  for (const char* name : {"GBK", "BIG5", "SHIFT_JIS"}) {
+    CodePage page(name);
+    for (int lead = 0x80; lead <= 0xFF; ++lead)
+      for (int trail = 0; trail <= 0xFF; ++trail) {
+        std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+        ASSERT_EQ(page.encode(page.decode(bytes)), bytes) << name << " " << lead << " " << trail;
+      }
+  }
+}
+
+TEST(CodePage, RandomBytesRoundTripInEveryKindOfCodePage) {
+  std::mt19937 rng(1234);
+  for (const char* name : {"GBK", "UTF-8", "GB18030", "CP1252"}) {
+    CodePage page(name);
+    for (int i = 0; i < (std::string(name) == "GB18030" ? 30 : 300); ++i) {
+      std::string bytes = randomBytes(rng, rng() % 300);
+      ASSERT_EQ(page.encode(page.decode(bytes)), bytes) << name;
+    }
+  }
+}
+
+TEST(CodePage, InvalidBytesBecomeDistinctEscapes) {
+  CodePage gbk("GBK");
+  Text t = gbk.decode("\xff\x81");  // 0xFF never valid; lone lead byte at the end
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(t[0], 0xDCFFu);
+  EXPECT_EQ(t[1], 0xDC81u);
+}
+
+TEST(CodePage, Utf8IsStrict) {
+  CodePage utf8("UTF-8");
+  EXPECT_EQ(utf8.decode("\xe4\xb8\xad"), U"中");
+  EXPECT_EQ(utf8.decode("\xc0\xaf").size(), 2u);  // overlong "/" is two escaped bytes
+  EXPECT_EQ(utf8.decode("\xed\xa0\x80").size(), 3u);  // encoded surrogate
+  EXPECT_EQ(utf8.encode(utf8.decode("\xed\xa0\x80")), "\xed\xa0\x80");
+}
+
+TEST(CodePage, UnknownNameIsRefused) { EXPECT_THROW(CodePage("NO-SUCH-PAGE"), std::runtime_error); }
+
+}  // namespace
+}  // namespace vantiro

@@ -1,0 +1,80 @@
+#include "platform/file_service.h"
+
+#include "tests/support/temp_dir.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace vantiro {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+TEST(FileService, AtomicWriteReplacesWholeAndKeepsPermissions) {
+  TempDir dir;
+  const std::string page = dir / "a.htm";
+  writeBytes(page, "old");
+  ::chmod(page.c_str(), 0640);
+  files().writeFileAtomic(page, "new contents");
+  EXPECT_EQ(readBytes(page), "new contents");
+  struct ::stat st{};
+  ::stat(page.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 1u);  // no temporary left behind
+}
+
+TEST(FileService, AtomicWriteIntoMissingDirectoryFailsAndLeavesNothing) {
+  TempDir dir;
+  writeBytes(dir / "file", "x");
+  EXPECT_THROW(files().writeFileAtomic(dir / "file/a.htm", "x"), FileError);
+  EXPECT_EQ(readBytes(dir / "file"), "x");
+}
+
+TEST(FileService, RenameNeverReplaces) {
+  TempDir dir;
+  writeBytes(dir / "a", "A");
+  writeBytes(dir / "b", "B");
+  EXPECT_THROW(files().renameNoReplace(dir / "a", dir / "b"), FileError);
+  EXPECT_EQ(readBytes(dir / "b"), "B");
+  files().renameNoReplace(dir / "a", dir / "c");
+  EXPECT_EQ(readBytes(dir / "c"), "A");
+  EXPECT_FALSE(pathExists(dir / "a"));
+}
+
+TEST(FileService, ListingIsSortedCaseInsensitivelyWithKinds) {
+  TempDir dir;
+  for (const char* n : {"b.htm", "A.htm", "a.htm", ".hidden"}) writeBytes(dir / n, "");
+  files().createDirectory(dir / "Sub");
+  auto entries = files().listDirectory(dir.path());
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[0].name, ".hidden");
+  EXPECT_TRUE(entries[0].hidden);
+  EXPECT_EQ(entries[1].name, "A.htm");
+  EXPECT_EQ(entries[2].name, "a.htm");
+  EXPECT_EQ(entries[3].name, "b.htm");
+  EXPECT_EQ(entries[4].kind, EntryKind::Directory);
+  EXPECT_FALSE(isNormalFile(dir / ".hidden"));
+  EXPECT_TRUE(isNormalFile(dir / "a.htm"));
+  EXPECT_FALSE(isNormalFile(dir / "Sub"));
+}
+
+TEST(FileService, ReadRangeRefusesShortFiles) {
+  TempDir dir;
+  writeBytes(dir / "d", "0123456789");
+  EXPECT_EQ(files().readRange(dir / "d", 2, 3), "234");
+  EXPECT_THROW(files().readRange(dir / "d", 8, 3), FileError);
+}
+
+TEST(FileService, HtmlPatternAlsoMatchesHtml) {
+  EXPECT_TRUE(matchesPattern("a.HTM", "*.htm"));
+  EXPECT_TRUE(matchesPattern("index.html", "*.htm"));
+  EXPECT_FALSE(matchesPattern("a.txt", "*.htm"));
+  EXPECT_TRUE(matchesPattern("a.txt", "*.*"));
+  EXPECT_FALSE(matchesPattern("a.htmx", "*.htm"));
+}
+
+}  // namespace
+}  // namespace vantiro
