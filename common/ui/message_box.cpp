@@ -1,0 +1,91 @@
+#include "common/ui/message_box.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace vantiro::ui {
+namespace {
+
+std::deque<MessageBox::Answer>& presetAnswers() {
+  static std::deque<MessageBox::Answer> answers;
+  return answers;
+}
+
+std::deque<QString>& presetInputs() {
+  static std::deque<QString> inputs;
+  return inputs;
+}
+
+QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral("Vantiro") : title; }
+
+}  // namespace
+
+std::deque<QString>& MessageBox::shownTexts() {
+  static std::deque<QString> texts;
+  return texts;
+}
+
+void MessageBox::setNextAnswers(std::deque<Answer> answers) { presetAnswers() = std::move(answers); }
+void MessageBox::setNextInputs(std::deque<QString> inputs) { presetInputs() = std::move(inputs); }
+
+void MessageBox::reset() {
+  presetAnswers().clear();
+  presetInputs().clear();
+  shownTexts().clear();
+}
+
+void MessageBox::information(QWidget* parent, const QString& text, const QString& title) {
+  shownTexts().push_back(text);
+  if (!presetAnswers().empty()) {
+    presetAnswers().pop_front();
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.exec();
+}
+
+bool MessageBox::question(QWidget* parent, const QString& text, const QString& title) {
+  shownTexts().push_back(text);
+  if (!presetAnswers().empty()) {
+    Answer a = presetAnswers().front();
+    presetAnswers().pop_front();
+    return a == Answer::Yes || a == Answer::Ok;
+  }
+  QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool MessageBox::input(QWidget* parent, const QString& prompt, QString& value, const QString& title) {
+  shownTexts().push_back(prompt);
+  if (!presetInputs().empty()) {
+    value = presetInputs().front();
+    presetInputs().pop_front();
+    return true;
+  }
+  if (!presetAnswers().empty()) {
+    Answer a = presetAnswers().front();
+    presetAnswers().pop_front();
+    return a == Answer::Ok || a == Answer::Yes;
+  }
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(titleOr(title));
+  dialog.setLabelText(prompt);
+  dialog.setTextValue(value);
+  dialog.setOkButtonText(QStringLiteral("确定"));
+  dialog.setCancelButtonText(QStringLiteral("取消"));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  value = dialog.textValue();
+  return true;
+}
+
+void keepScreenCurrent() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+}  // namespace vantiro::ui

@@ -1,0 +1,23 @@
+#pragma once
+// A page cut into its tags and the texts that follow them.
+
+#include "common/text.h"
+
+#include <vector>
+
+namespace vantiro {
+
+struct PageSplit {
+  static constexpr int kBlock = 500;
+
+  // tags[i]: the text of tag i without "<" and ">"; an empty slot means the
+  // tag and its text are not written. texts[i]: the page text after tag i's
+  // ">" up to the next tag's "<". Both have slots 0..capacity.
+  std::vector<Text> tags = std::vector<Text>(kBlock + 1);
+  std::vector<Text> texts = std::vector<Text>(kBlock + 1);
+  int lastIndex = -1;
+  int capacity = kBlock;
+  bool endsInScript = false;
+};
+
+}  // namespace vantiro
