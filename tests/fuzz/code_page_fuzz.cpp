@@ -1,0 +1,17 @@
+// Every byte string decodes and encodes back to itself, in every kind of code page.
+#include "platform/code_page.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const vantiro::CodePage gbk("GBK");
+  static const vantiro::CodePage utf8("UTF-8");
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  for (const auto* page : {&gbk, &utf8}) {
+    vantiro::Text text = page->decode(bytes);
+    if (text.size() > bytes.size() || page->encode(text) != bytes) std::abort();
+  }
+  return 0;
+}
