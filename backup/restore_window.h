@@ -1,0 +1,45 @@
+#pragma once
+// The restore window "za": lists the backup index and writes saved pages back,
+// the selected ones or all of them.
+
+#include "common/text.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QPushButton;
+class QStatusBar;
+class QTreeWidget;
+
+namespace vantiro::ui {
+
+class Form6 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Shows the one restore window, creating it (and reading the index) when
+  // none is open. The window deletes itself when closed.
+  static Form6* open(QWidget* parent = nullptr);
+
+  ~Form6() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  explicit Form6(QWidget* parent);
+  void load();
+  void restoreRows(bool selectedOnly);
+
+  struct Entries;
+  Entries* entries_;
+
+  QTreeWidget* ListView1 = nullptr;
+  QCheckBox* Check1 = nullptr;
+  QPushButton* Command1 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QPushButton* Command3 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+};
+
+}  // namespace vantiro::ui

@@ -1,0 +1,72 @@
+#pragma once
+// The run window "进程框": one compression run with its result rows, the four
+// progress bars, the status bar and the stop / view / close buttons.
+//
+// The main window constructs a fresh Form2 for every run (constructing it is
+// the window's load: it shows itself and pauses 1000 ms), adds one row per
+// page with addRow and calls ys(). Closing the window (停止, 关闭) only hides
+// it; its owner deletes it, at the latest when the next run replaces it.
+
+#include "common/compression_options.h"
+#include "common/text.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QTreeWidget;
+
+namespace vantiro::ui {
+
+class Form2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `options` reads the main window's switches; it is called afresh for every
+  // page so that a change made while the run waits in a message box counts.
+  Form2(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent = nullptr);
+  ~Form2() override;
+
+  // A row as the run start fills it: columns 0 to 3; columns 4 to 6 are the run's.
+  void addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText);
+  int rowCount() const;
+
+  // The run: compresses every row from top to bottom and fills in its result.
+  // Returns when the last row is done; the window keeps the results.
+  void ys();
+
+  // Keeps the window above ordinary windows without moving or resizing it.
+  bool alwaysOnTop() const { return alwaysOnTop_; }
+  void setAlwaysOnTop(bool on);
+
+ private:
+  void buildControls();
+  void trimSystemMenu();
+  void viewSelectedRows();
+
+  std::function<CompressionOptions()> options_;
+  bool alwaysOnTop_ = false;
+
+  QTreeWidget* ListView1 = nullptr;
+  QGroupBox* Frame1 = nullptr;
+  QGroupBox* Frame2 = nullptr;
+  QPushButton* Command1 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QPushButton* Command3 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label15 = nullptr;
+  QLabel* Label11 = nullptr;
+  QLabel* Label21 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QProgressBar* ProgressBar4 = nullptr;
+  QProgressBar* ProgressBar6 = nullptr;
+  QProgressBar* ProgressBar5 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+};
+
+}  // namespace vantiro::ui
