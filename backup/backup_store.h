@@ -1,0 +1,74 @@
+#pragma once
+// The backup store: every page's content before the program changes it, kept
+// in the program directory as the index "bak.kbq" and the data file "bak.dat".
+//
+// The index is text in the page code page, four CR LF lines per entry: path,
+// start (1-based byte position in "bak.dat"), length, local time. An entry
+// written when "bak.dat" is L bytes long occupies L+1..L+99 with filler and
+// L+100.. with the content, so its start is L + 100. Positions are 64-bit and
+// stay decimal text, so older stores read the same.
+
+#include "common/text.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantiro {
+
+struct BackupEntry {
+  Text path;
+  Text start;
+  Text length;
+  Text time;
+};
+
+// The compressor writes 99 spaces before the content; search and replace
+// leaves the filler unwritten (it reads as zero bytes).
+enum class BackupFiller { Spaces, None };
+
+// Appends one entry: the content bytes exactly as read from the page, and the
+// page's size in bytes (callers pass contentBytes.size()). The data goes in
+// first and the index lines after; when the index cannot be written the data
+// file is cut back, so the store never holds half an entry.
+// Throws FileError; also for a path holding CR LF, which would break the index.
+void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler);
+
+// The whole index, oldest entry first, or newest first. One line is one field,
+// so commas and double quotes in paths are read as written. A last entry with
+// missing lines (10 or 11 lines in all) comes back with those fields empty; a
+// missing index is an empty list. Throws FileError when the index cannot be read.
+std::vector<BackupEntry> ReadBackupIndex(bool newestFirst);
+
+// Deletes "bak.kbq" and then "bak.dat", each when it exists. Throws FileError.
+void ClearBackupStore();
+
+std::string backupIndexPath();
+std::string backupDataPath();
+
+// Where the restore of an entry reports: the three status texts of the
+// restore window, each followed by a pause of 100 ms.
+class RestoreObserver {
+ public:
+  virtual ~RestoreObserver() = default;
+  virtual void showStatus(const Text& status) = 0;
+};
+
+// "正在还原  <path>文件，大小为<length>B ....." and the others.
+Text restoringText(const BackupEntry& entry);
+Text restoredText(const BackupEntry& entry);
+Text restoreFailedText(const BackupEntry& entry);
+
+// True for a path that carries the compressor's result marker: no such file
+// was written, so the entry is not restored.
+bool hasResultMarker(TextView path);
+
+// Restores one entry: checks that "bak.dat" holds the entry's whole range,
+// then replaces the file at the entry's path with those bytes in one step
+// (temporary file and rename, keeping the file's permissions). A restore that
+// cannot be done leaves the target as it was. Reports through `observer`;
+// returns whether the entry was restored. Never throws a file error.
+bool re(const BackupEntry& entry, RestoreObserver& observer);
+
+}  // namespace vantiro

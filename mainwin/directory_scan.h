@@ -1,0 +1,34 @@
+#pragma once
+// Queuing a whole directory tree: the files of a directory that match the
+// file list's pattern first, then each subdirectory's tree in listing order.
+
+#include "common/text.h"
+
+#include <vector>
+
+namespace vantiro {
+
+// The file list's patterns: HTML pages ("*.htm", which also takes ".html")
+// and every file.
+inline constexpr TextView kHtmlPattern = U"*.htm";
+inline constexpr TextView kAllFilesPattern = U"*.*";
+
+// Appends to `collected` dir + name for every matching file of `dir` (a path
+// ending in "/"), in listing order, and then walks each subdirectory in
+// listing order. Hidden files and directories, and entries that are neither
+// files nor directories, are left out. A directory that cannot be listed is
+// skipped, and a directory reached a second time through a link is not walked
+// again, so a link leading back into the tree cannot make the walk endless.
+void dirwalk(const Text& dir, TextView pattern, std::vector<Text>& collected);
+
+// The files a scan of `root` adds to a task list holding `snapshot`: the
+// collected files, in collection order, that still exist as normal files and
+// equal no snapshot entry (exact comparison). `root` gets a trailing "/" when
+// it has none; the caller sees that change.
+std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot);
+
+// `dirmulu`: scans `root` and appends the new files to `taskList`, testing
+// presence against the entries the list held when the scan started.
+void dirmulu(Text& root, TextView pattern, std::vector<Text>& taskList);
+
+}  // namespace vantiro

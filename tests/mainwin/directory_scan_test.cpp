@@ -1,0 +1,103 @@
+#include "mainwin/directory_scan.h"
+
+#include "platform/file_service.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace vantiro {
+namespace {
+
+using test::writeBytes;
+
+class DirectoryScanTest : public ::testing::Test {
+ protected:
+  void file(const std::string& relative) {
+    std::filesystem::create_directories(std::filesystem::path(dir / relative).parent_path());
+    writeBytes(dir / relative, "<html></html>");
+  }
+  void directory(const std::string& relative) { std::filesystem::create_directories(dir / relative); }
+  Text root() const { return textPath(dir.path()); }
+  std::vector<Text> expected(std::initializer_list<const char*> relatives) const {
+    std::vector<Text> out;
+    for (const char* r : relatives) out.push_back(textPath(dir / r));
+    return out;
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(DirectoryScanTest, FilesOfADirectoryFirstThenEachSubtreeInListingOrder) {
+  for (const char* f : {"z.htm", "a.htm", "sub/deep/c.htm", "sub/b.htm", "B.html", "notes.txt", "Sub2/x.HTM",
+                        "aa/y.htm"})
+    file(f);
+  std::vector<Text> collected;
+  dirwalk(root(), kHtmlPattern, collected);
+  EXPECT_EQ(collected, expected({"a.htm", "B.html", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm", "Sub2/x.HTM"}));
+
+  collected.clear();
+  dirwalk(root(), kAllFilesPattern, collected);
+  EXPECT_EQ(collected, expected({"a.htm", "B.html", "notes.txt", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm",
+                                 "Sub2/x.HTM"}));
+}
+
+TEST_F(DirectoryScanTest, HiddenEntriesAndSpecialFilesAreLeftOut) {
+  file("a.htm");
+  file(".hidden.htm");
+  file(".git/inside.htm");
+  file("visible/.also-hidden.htm");
+  file("visible/shown.htm");
+  ASSERT_EQ(::mkfifo((dir / "pipe.htm").c_str(), 0600), 0);
+  std::vector<Text> collected;
+  dirwalk(root(), kHtmlPattern, collected);
+  EXPECT_EQ(collected, expected({"a.htm", "visible/shown.htm"}));
+}
+
+TEST_F(DirectoryScanTest, UnlistableDirectoryIsSkippedAndLinksCannotLoop) {
+  file("a.htm");
+  file("loop/b.htm");
+  std::filesystem::create_directory_symlink(dir.path(), dir / "loop/back");
+  std::filesystem::create_directory_symlink(dir / "loop", dir / "loop/self");
+  std::vector<Text> collected;
+  Text missing = textPath(dir / "gone/");
+  dirwalk(missing, kHtmlPattern, collected);
+  EXPECT_TRUE(collected.empty());
+  dirwalk(root(), kHtmlPattern, collected);
+  EXPECT_EQ(collected, expected({"a.htm", "loop/b.htm"}));
+}
+
+TEST_F(DirectoryScanTest, DirmuluAddsOnlyWhatTheListDoesNotHold) {
+  file("a.htm");
+  file("sub/b.htm");
+  std::vector<Text> tasks = {textPath(dir / "a.html"), U"/elsewhere/x.htm"};
+  Text scanRoot = textPath(dir.path().substr(0, dir.path().size() - 1));  // without the "/"
+  dirmulu(scanRoot, kHtmlPattern, tasks);
+  EXPECT_EQ(scanRoot, root()) << "the root gains its trailing slash";
+  std::vector<Text> want = {textPath(dir / "a.html"), U"/elsewhere/x.htm"};
+  for (const Text& t : expected({"a.htm", "sub/b.htm"})) want.push_back(t);
+  EXPECT_EQ(tasks, want);
+
+  // The second scan of the same tree adds nothing.
+  dirmulu(scanRoot, kHtmlPattern, tasks);
+  EXPECT_EQ(tasks, want);
+
+  // Presence counts against the snapshot taken when the scan starts.
+  std::vector<Text> snapshot = {textPath(dir / "sub/b.htm")};
+  EXPECT_EQ(scanNewEntries(scanRoot, kHtmlPattern, snapshot), expected({"a.htm"}));
+}
+
+TEST_F(DirectoryScanTest, EmptyTreeAddsNothing) {
+  directory("empty/deeper");
+  std::vector<Text> tasks;
+  Text scanRoot = root();
+  dirmulu(scanRoot, kHtmlPattern, tasks);
+  EXPECT_TRUE(tasks.empty());
+}
+
+}  // namespace
+}  // namespace vantiro
