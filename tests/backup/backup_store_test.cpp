@@ -3,7 +3,7 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
-#include "tests/backup/failing_files.h"
+#include "tests/support/faulty_file_service.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -141,8 +141,8 @@ TEST_F(BackupStoreTest, FailedIndexWriteLeavesNoHalfEntry) {
   const std::string indexBefore = index();
   const std::string dataBefore = data();
   {
-    test::FailingFiles failing;
-    failing.failAppendTo = "/bak.kbq";
+    test::FaultyFileService failing;
+    failing.bytesUntilFull = 99 + 6 + 10;  // the data fits, the index line does not
     ScopedFileService scoped(failing);
     EXPECT_THROW(AppendBackupEntry(pagePath("b.htm"), "second", 6, BackupFiller::Spaces), FileError);
   }
@@ -152,8 +152,8 @@ TEST_F(BackupStoreTest, FailedIndexWriteLeavesNoHalfEntry) {
   EXPECT_EQ(data(), dataBefore + std::string(99, ' ') + "third");
 
   {
-    test::FailingFiles failing;
-    failing.failAppendTo = "/bak.dat";
+    test::FaultyFileService failing;
+    failing.bytesUntilFull = 50;  // the data append stops half way
     ScopedFileService scoped(failing);
     const std::string dataNow = data(), indexNow = index();
     EXPECT_THROW(AppendBackupEntry(pagePath("d.htm"), "fourth", 6, BackupFiller::Spaces), FileError);
