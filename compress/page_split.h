@@ -12,9 +12,13 @@ struct PageSplit {
 
   // tags[i]: the text of tag i without "<" and ">"; an empty slot means the
   // tag and its text are not written. texts[i]: the page text after tag i's
-  // ">" up to the next tag's "<". Both have slots 0..capacity.
+  // ">" up to the next tag's "<" (for the last tag: up to the end of the
+  // page). Both have slots 0..capacity.
   std::vector<Text> tags = std::vector<Text>(kBlock + 1);
   std::vector<Text> texts = std::vector<Text>(kBlock + 1);
+  // The page text before the first tag (a byte-order mark, stray text or
+  // white space); written before tag 0.
+  Text leadingText;
   int lastIndex = -1;
   int capacity = kBlock;
   bool endsInScript = false;
