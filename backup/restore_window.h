@@ -2,9 +2,11 @@
 // The restore window "za": lists the backup index and writes saved pages back,
 // the selected ones or all of them.
 
-#include "common/text.h"
+#include "backup/backup_store.h"
 
 #include <QWidget>
+
+#include <vector>
 
 class QCheckBox;
 class QPushButton;
@@ -31,8 +33,8 @@ class Form6 : public QWidget {
   void load();
   void restoreRows(bool selectedOnly);
 
-  struct Entries;
-  Entries* entries_;
+  // The index as read when the window opened; row k of the list is entry k.
+  std::vector<BackupEntry> entries_;
 
   QTreeWidget* ListView1 = nullptr;
   QCheckBox* Check1 = nullptr;

@@ -5,11 +5,22 @@
 
 #include "common/text.h"
 
+#include <QStringList>
+
+class QWidget;
+
 namespace vantiro::ui {
 
 // Shows the one viewer window (creating it when none is open) and fills it for
 // the file at `path`. An open window is refilled without being cleared first:
 // a title or language the new file does not give stays from the previous one.
 void jr(const Text& path);
+
+// The viewer window while it is open, otherwise nullptr.
+QWidget* infoWindow();
+
+// The arguments of a desktop entry's Exec line (after the program) with the
+// file put in place of its file field code, or appended when it has none.
+QStringList desktopExecArguments(const QStringList& arguments, const QString& file);
 
 }  // namespace vantiro::ui

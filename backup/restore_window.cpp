@@ -1,0 +1,160 @@
+#include "backup/restore_window.h"
+
+#include "common/settings_store.h"
+#include "common/ui/message_box.h"
+#include "common/ui/text_convert.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace vantiro::ui {
+namespace {
+
+constexpr char32_t kCheckKey[] = U"form6.check1.value";
+
+QPointer<Form6>& theWindow() {
+  static QPointer<Form6> window;
+  return window;
+}
+
+// The stored switch is a number; anything else reads as 0.
+int storedCheckValue() {
+  Text value;
+  try {
+    ReadSetting(kCheckKey, value);
+  } catch (const std::exception&) {
+    return 0;
+  }
+  // Read as a number from its start, as the program always did ("1", " 1").
+  const Text trimmed = trimSpaces(value);
+  std::size_t i = 0;
+  if (i < trimmed.size() && (trimmed[i] == U'-' || trimmed[i] == U'+')) ++i;
+  int lastDigit = 0;
+  for (; i < trimmed.size() && trimmed[i] >= U'0' && trimmed[i] <= U'9'; ++i) lastDigit = static_cast<int>(trimmed[i] - U'0');
+  return lastDigit % 2;
+}
+
+class StatusBarObserver final : public RestoreObserver {
+ public:
+  explicit StatusBarObserver(QStatusBar* bar) : bar_(bar) {}
+  void showStatus(const Text& status) override {
+    bar_->showMessage(toQString(status));
+    keepScreenCurrent();
+  }
+
+ private:
+  QStatusBar* bar_;
+};
+
+}  // namespace
+
+Form6* Form6::open(QWidget* parent) {
+  QPointer<Form6>& window = theWindow();
+  if (!window) window = new Form6(parent);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return window;
+}
+
+Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("Form6"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("za"));
+
+  ListView1 = new QTreeWidget(this);
+  ListView1->setObjectName(QStringLiteral("ListView1"));
+  ListView1->setColumnCount(3);
+  ListView1->setHeaderLabels({QStringLiteral("文件地址"), QStringLiteral("文件大小"), QStringLiteral("压缩日期")});
+  ListView1->setRootIsDecorated(false);
+  ListView1->setUniformRowHeights(true);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ListView1->setColumnWidth(0, 330);
+  ListView1->setColumnWidth(1, 90);
+
+  Check1 = new QCheckBox(QStringLiteral("备份按从新到旧的"), this);
+  Check1->setObjectName(QStringLiteral("Check1"));
+  Command1 = new QPushButton(QStringLiteral("还原备份"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command2 = new QPushButton(QStringLiteral("全部还原"), this);
+  Command2->setObjectName(QStringLiteral("Command2"));
+  Command3 = new QPushButton(QStringLiteral("关闭"), this);
+  Command3->setObjectName(QStringLiteral("Command3"));
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+
+  auto* controls = new QHBoxLayout;
+  controls->addWidget(Check1);
+  controls->addStretch(1);
+  controls->addWidget(Command1);
+  controls->addWidget(Command2);
+  controls->addWidget(Command3);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 0);
+  layout->addWidget(ListView1, 1);
+  layout->addLayout(controls);
+  layout->addWidget(StatusBar1);
+  resize(640, 400);
+
+  connect(Command1, &QPushButton::clicked, this, [this] { restoreRows(true); });
+  connect(Command2, &QPushButton::clicked, this, [this] { restoreRows(false); });
+  connect(Command3, &QPushButton::clicked, this, &QWidget::close);
+
+  load();
+}
+
+Form6::~Form6() = default;
+
+void Form6::load() {
+  ListView1->clear();
+  Check1->setChecked(storedCheckValue() == 1);
+  try {
+    entries_ = ReadBackupIndex(Check1->isChecked());
+  } catch (const std::exception& e) {
+    entries_.clear();
+    StatusBar1->showMessage(QString::fromUtf8(e.what()));
+  }
+  const QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
+  for (const BackupEntry& entry : entries_) {
+    auto* item = new QTreeWidgetItem(ListView1);
+    item->setText(0, toQString(entry.path));
+    item->setText(1, toQString(entry.length));
+    item->setText(2, toQString(entry.time));
+    item->setIcon(0, icon);
+  }
+}
+
+void Form6::restoreRows(bool selectedOnly) {
+  StatusBar1->showMessage(QStringLiteral("就绪"));
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  StatusBarObserver observer(StatusBar1);
+  for (std::size_t k = 0; k < entries_.size(); ++k) {
+    QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(k));
+    if (selectedOnly && !(item && item->isSelected())) continue;
+    re(entries_[k], observer);
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void Form6::closeEvent(QCloseEvent* event) {
+  try {
+    WriteSetting(kCheckKey, Check1->isChecked() ? Text(U"1") : Text(U"0"));
+  } catch (const std::exception& e) {
+    MessageBox::information(this, QString::fromUtf8(e.what()));
+  }
+  event->accept();
+}
+
+}  // namespace vantiro::ui
