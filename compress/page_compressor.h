@@ -1,0 +1,60 @@
+#pragma once
+// `jf3`: compresses one page file end to end. It reads the page, checks that
+// it is HTML, maps the output path under the compression directory, runs the
+// passes, records the page's bytes in the backup store and writes the result.
+
+#include "common/compression_options.h"
+#include "common/text.h"
+#include "compress/progress.h"
+
+namespace vantiro {
+
+// Asked, only when Check3 is on, after a page failed: whether to write the
+// page as read back to its output file. The window shows a Yes/No box, the
+// command line answers by a flag.
+class RestoreQuestion {
+ public:
+  virtual ~RestoreQuestion() = default;
+  virtual bool askRestoreAfterError(const Text& message) = 0;
+};
+
+// Answers every question the same way.
+class FixedAnswer final : public RestoreQuestion {
+ public:
+  explicit FixedAnswer(bool yes) : yes_(yes) {}
+  bool askRestoreAfterError(const Text&) override { return yes_; }
+
+ private:
+  bool yes_;
+};
+
+// "您好:" CR LF "    本软件在压缩您的这个文件时出现了错误，是否还原文件？（建议选择 是）"
+extern const Text kRestoreAfterErrorQuestion;
+
+// Markers appended to `path` when a page is not HTML: "|文件错误!" by the
+// Check4 test (nothing written, no backup), "|文件错误" by the test that is
+// always made (backup entry under the marked path, page not written).
+inline constexpr TextView kCheck4Marker = U"|文件错误!";
+inline constexpr TextView kNotHtmlMarker = U"|文件错误";
+
+// Compresses the page at `path`. The caller sets `pageResult` to 1; on any
+// failure it becomes -1 and, unless a marker above applies, "|" and the reason
+// are appended to `path`. On success `path` is the file written: the page
+// itself, or its mirror under options.text2 when Check1 maps it there.
+//
+// The result goes to a temporary file beside the output and replaces it only
+// when complete, keeping the file's permissions, so a page is never left
+// truncated or half-written; the backup entry (the page's bytes as read) is
+// appended before that. `progress` gets the range 0..lastIndex and the tag
+// progress. Never throws.
+void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
+         RestoreQuestion& question);
+
+// The HTML tests, which also accept the html start tag with attributes
+// (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"
+// or white space in the upper-cased page; the Check4 one for "<html" or
+// "<HTML" in that exact case, followed by ">" or white space.
+bool hasHtmlTagUpper(TextView upperText);
+bool hasHtmlTagExactCase(TextView pageText);
+
+}  // namespace vantiro

@@ -1,0 +1,202 @@
+#include "compress/compression_run.h"
+
+#include "backup/backup_store.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+
+namespace vantiro {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+
+TEST(SavingText, PercentRoundedDownToTwoDecimals) {
+  struct Case {
+    std::int64_t before, after;
+    const char32_t* text;
+  };
+  for (Case c : {Case{1000, 766, U"23.4%"}, Case{3, 2, U"33.33%"}, Case{0, 0, U"0%"}, Case{0, 10, U"0%"},
+                 Case{1000, 1000, U"0%"}, Case{100, 125, U"-25%"}, Case{3, 4, U"-33.34%"}, Case{100, 0, U"100%"},
+                 Case{10000, 9999, U"0.01%"}, Case{10000, 10001, U"-0.01%"}, Case{1000, 995, U"0.5%"},
+                 Case{300000, 1, U"99.99%"},  // a saving far above what 32-bit arithmetic allowed
+                 Case{5'000'000'000'000, 1'000'000'000'000, U"80%"},
+                 Case{INT64_MAX, 0, U"100%"}}) {
+    EXPECT_EQ(savingText(c.before, c.after), c.text) << c.before << " -> " << c.after;
+  }
+}
+
+TEST(DestinationColumn, PlainTextMapping) {
+  CompressionOptions on;
+  on.Check1 = true;
+  on.text1 = U"/srv/Web";
+  on.text2 = U"/out";
+  struct Case {
+    const char32_t* path;
+    const char32_t* column;
+  };
+  for (Case c : {Case{U"/srv/web/news/a.htm", U"/out/news/a.htm"}, Case{U"/SRV/WEB/a.htm", U"/out/a.htm"},
+                 Case{U"/other/b.htm", U"/other/b.htm"}, Case{U"/srv", U"/srv"}}) {
+    EXPECT_EQ(destinationColumn(c.path, on), c.column);
+  }
+  CompressionOptions slash = on;
+  slash.text1 = U"/srv/web/";
+  EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", slash), U"/outa.htm") << "texts are joined as they are";
+  CompressionOptions noText2 = on;
+  noText2.text2.clear();
+  EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", noText2), U"");
+  CompressionOptions off = on;
+  off.Check1 = false;
+  EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", off), U"");
+}
+
+TEST(SizeColumn, ReadBackAsNumber) {
+  EXPECT_EQ(sizeColumnValue(U"1000"), 1000);
+  EXPECT_EQ(sizeColumnValue(U" 12 "), 12);
+  EXPECT_EQ(sizeColumnValue(U""), 0);
+  EXPECT_EQ(sizeColumnValue(U"12a"), 0);
+}
+
+// Records what a run reports and checks every bar value against its range.
+struct RecordingRun : RunObserver {
+  CompressionOptions opts;
+  std::vector<Text> statuses;
+  std::vector<Text> notices;
+  std::map<RunBar, std::pair<int, int>> bars;  // maximum, value
+  std::vector<std::pair<RunBar, int>> barValues;
+  std::vector<std::size_t> finished;
+  NoProgress progress;
+  FixedAnswer answer{false};
+
+  CompressionOptions options() override { return opts; }
+  void notice(const Text& message) override { notices.push_back(message); }
+  void setStatus(const Text& status) override { statuses.push_back(status); }
+  void setBar(RunBar bar, int maximum, int value) override {
+    EXPECT_GE(maximum, 1);
+    EXPECT_GE(value, 0);
+    EXPECT_LE(value, maximum);
+    bars[bar] = {maximum, value};
+    barValues.emplace_back(bar, value);
+  }
+  void rowFinished(std::size_t index, const RunRow&) override { finished.push_back(index); }
+  ProgressIndicator& pageProgress() override { return progress; }
+  RestoreQuestion& restoreQuestion() override { return answer; }
+};
+
+class CompressionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setProgramDirectory(home.path());
+    setPauseScale(0);
+  }
+  void TearDown() override { setProgramDirectory(""); }
+  Text page(const std::string& name, const std::string& bytes) {
+    writeBytes(site / name, bytes);
+    return textPath(site / name);
+  }
+
+  test::TempDir home;
+  test::TempDir site;
+};
+
+TEST_F(CompressionRunTest, RowsGetResultSizeAndSaving) {
+  const std::string loose = "<html>\r\n  <body>\r\n    x\r\n  </body>\r\n</html>\r\n";
+  std::vector<RunRow> rows = {
+      makeRunRow(page("a.htm", loose), {}),
+      makeRunRow(textPath(site / "gone.htm"), {}),
+      makeRunRow(page("bad.htm", "<html>only"), {}),
+      makeRunRow(page("tight.htm", "<html><body>x</body></html>"), {}),
+  };
+  EXPECT_EQ(rows[0].size, toText(static_cast<long long>(loose.size())));
+  EXPECT_FALSE(rows[0].date.empty());
+  EXPECT_TRUE(rows[0].destination.empty());
+  EXPECT_TRUE(rows[1].size.empty()) << "a vanished file leaves size and date empty";
+
+  RecordingRun run;
+  RunTotals totals = ys(rows, run);
+
+  const std::string written = readBytes(site / "a.htm");
+  EXPECT_EQ(rows[0].result, U"压缩成功");
+  EXPECT_EQ(rows[0].newSize, toText(static_cast<long long>(written.size())));
+  EXPECT_EQ(rows[0].ratio, savingText(static_cast<std::int64_t>(loose.size()), static_cast<std::int64_t>(written.size())));
+  EXPECT_EQ(rows[1].result, U"文件不在");
+  EXPECT_TRUE(rows[1].newSize.empty());
+  EXPECT_TRUE(rows[1].ratio.empty());
+  EXPECT_EQ(rows[2].result, U"压缩失败");
+  EXPECT_TRUE(rows[2].newSize.empty());
+  EXPECT_TRUE(rows[2].outcome.starts_with(rows[2].source + U"|"));
+  EXPECT_EQ(rows[3].result, U"压缩成功");
+  EXPECT_EQ(rows[3].ratio, U"0%");
+
+  EXPECT_EQ(totals.pages, 4u);
+  EXPECT_EQ(totals.succeeded, 2u);
+  EXPECT_EQ(totals.failed, 1u);
+  EXPECT_EQ(totals.missing, 1u);
+  EXPECT_EQ(totals.bytesBefore, static_cast<std::int64_t>(loose.size() + 27));
+  EXPECT_EQ(totals.bytesAfter, static_cast<std::int64_t>(written.size() + 27));
+
+  EXPECT_EQ(run.notices, std::vector<Text>{U"如果出现问题，请大家在压缩之后按还原压缩功能"});
+  EXPECT_EQ(run.statuses.front(), U"正在初始化中……");
+  EXPECT_EQ(run.statuses[1], U"正在压缩 " + rows[0].source);
+  EXPECT_EQ(run.statuses.back(), U"压缩结束");
+  EXPECT_EQ(run.finished, (std::vector<std::size_t>{0, 1, 2, 3}));
+  // The overall bar skips the missing row: it is set for rows 1, 3 and 4.
+  std::vector<int> overall;
+  for (auto [bar, value] : run.barValues)
+    if (bar == RunBar::Overall) overall.push_back(value);
+  EXPECT_EQ(overall, (std::vector<int>{1, 3, 4}));
+  EXPECT_EQ(run.bars[RunBar::Overall].first, 4);
+  EXPECT_EQ(run.bars[RunBar::TotalSaving].first, static_cast<int>(1 + loose.size() + 27));
+  EXPECT_EQ(run.bars[RunBar::TotalSaving].second, static_cast<int>(loose.size() - written.size()));
+}
+
+TEST_F(CompressionRunTest, NoPageEndsTheRun) {
+  // A page that grows (readable output), a size column that was unknown at
+  // the start, and a saving far beyond 214748 bytes: each is an ordinary row.
+  std::string big = "<html><body>";
+  for (int i = 0; i < 40000; ++i) big += "<b>x</b>       \r\n       ";
+  big += "</body></html>";
+  std::vector<RunRow> rows = {
+      makeRunRow(page("grows.htm", "<html><body>x</body></html>"), {}),
+      makeRunRow(page("unknown.htm", "<html> <body>x</body></html>"), {}),
+      makeRunRow(page("big.htm", big), {}),
+      makeRunRow(page("last.htm", "<html><body>x</body></html>"), {}),
+  };
+  rows[1].size.clear();
+  RecordingRun run;
+  run.opts.Check7 = true;  // line breaks after every tag: the small pages grow
+  ys(rows, run);
+  EXPECT_EQ(rows[0].result, U"压缩成功");
+  EXPECT_TRUE(rows[0].ratio.starts_with(U"-")) << toUtf8(rows[0].ratio);
+  EXPECT_EQ(rows[1].result, U"压缩成功");
+  EXPECT_EQ(rows[1].ratio, U"0%");
+  EXPECT_EQ(rows[2].result, U"压缩成功");
+  EXPECT_GT(sizeColumnValue(rows[2].size) - sizeColumnValue(rows[2].newSize), 214748);
+  EXPECT_EQ(rows[3].result, U"压缩成功");
+  EXPECT_EQ(run.statuses.back(), U"压缩结束");
+}
+
+TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
+  struct Switching : RecordingRun {
+    int calls = 0;
+    CompressionOptions options() override {
+      CompressionOptions o;
+      o.Check7 = ++calls == 2;
+      return o;
+    }
+  } run;
+  std::vector<RunRow> rows = {makeRunRow(page("a.htm", "<html><body>x</body></html>"), {}),
+                              makeRunRow(page("b.htm", "<html><body>x</body></html>"), {})};
+  ys(rows, run);
+  EXPECT_EQ(run.calls, 2);
+  EXPECT_EQ(readBytes(site / "a.htm"), "<html><body>x</body></html>");
+  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+}
+
+}  // namespace
+}  // namespace vantiro

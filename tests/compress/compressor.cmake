@@ -1,0 +1,5 @@
+if(TARGET vantiro_compressor)
+  vantiro_add_test(compressor_tests
+    SOURCES page_compressor_test.cpp compression_run_test.cpp
+    LIBS vantiro_compressor)
+endif()

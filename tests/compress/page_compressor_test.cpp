@@ -1,0 +1,304 @@
+#include "compress/page_compressor.h"
+
+#include "backup/backup_store.h"
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/faulty_file_service.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+namespace vantiro {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+
+struct CountingQuestion : RestoreQuestion {
+  bool answer = false;
+  std::vector<Text> asked;
+  bool askRestoreAfterError(const Text& message) override {
+    asked.push_back(message);
+    return answer;
+  }
+};
+
+struct RangeCheckingProgress : ProgressIndicator {
+  int minimum = 0, maximum = -1;
+  std::vector<int> values;
+  void setRange(int min, int max) override {
+    ASSERT_LT(min, max);
+    minimum = min;
+    maximum = max;
+  }
+  void setValue(int value) override {
+    ASSERT_GE(value, minimum);
+    ASSERT_LE(value, maximum);
+    values.push_back(value);
+  }
+};
+
+class PageCompressorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setProgramDirectory(home.path());
+    setPauseScale(0);
+  }
+  void TearDown() override { setProgramDirectory(""); }
+
+  // Writes `bytes` as the page `name` and compresses it; returns pageResult.
+  int compress(const std::string& name, const std::string& bytes, const CompressionOptions& options = {}) {
+    writeBytes(site / name, bytes);
+    return compressExisting(name, options);
+  }
+  int compressExisting(const std::string& name, const CompressionOptions& options = {}) {
+    path = textPath(site / name);
+    int result = 1;
+    jf3(path, result, options, progress, question);
+    return result;
+  }
+  std::vector<BackupEntry> backups() const { return ReadBackupIndex(false); }
+
+  test::TempDir home;
+  test::TempDir site;
+  Text path;
+  RangeCheckingProgress progress;
+  CountingQuestion question;
+};
+
+const std::string kSimple = "<html><body>x</body></html>";
+
+TEST_F(PageCompressorTest, CompressesInPlaceAndBacksUpTheBytesAsRead) {
+  const std::string page = "  <html>\r\n<body>\r\n  <p>Hello,\r\n  world</p>\r\n</body>\r\n</html>\r\n";
+  ASSERT_EQ(compress("a.htm", page), 1);
+  EXPECT_EQ(path, textPath(site / "a.htm"));
+  EXPECT_EQ(readBytes(site / "a.htm"), "<html><body><p>Hello, world</body></html>");
+  auto entries = backups();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].path, path);
+  EXPECT_EQ(entries[0].length, toText(static_cast<long long>(page.size())));
+  EXPECT_EQ(readBytes(home / "bak.dat"), std::string(99, ' ') + page);
+  EXPECT_EQ(progress.minimum, 0);
+  EXPECT_GT(progress.maximum, 0);
+}
+
+TEST_F(PageCompressorTest, HtmlTests) {
+  struct Case {
+    const char* page;
+    bool always;  // the test made for every page
+    bool check4;  // the exact-case test of Check4
+  };
+  for (Case c : {Case{"<html>", true, true}, Case{"<HTML>", true, true}, Case{"<Html>", true, false},
+                 Case{"<html lang=\"en\">", true, true}, Case{"<HTML\r\nlang=en>", true, true},
+                 Case{"<html\tdir=ltr>", true, true}, Case{"<HtMl class=x>", true, false},
+                 Case{"<htmlx>", false, false}, Case{"<html", false, false}, Case{"<head><body>", false, false},
+                 Case{"text <html>", true, true}}) {
+    Text page = fromUtf8(c.page);
+    EXPECT_EQ(hasHtmlTagUpper(upperAscii(page)), c.always) << c.page;
+    EXPECT_EQ(hasHtmlTagExactCase(page), c.check4) << c.page;
+  }
+}
+
+TEST_F(PageCompressorTest, RealPagesWithAttributesOnTheHtmlTagAreCompressed) {
+  CompressionOptions check4;
+  check4.Check4 = true;
+  const std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<body>x</body></html>";
+  EXPECT_EQ(compress("a.htm", page, check4), 1);
+  EXPECT_EQ(compress("b.htm", page), 1);
+  EXPECT_EQ(readBytes(site / "b.htm").find("<html lang=en>"), readBytes(site / "b.htm").find("<html"));
+}
+
+TEST_F(PageCompressorTest, Check4RefusesMixedCaseWithoutTouchingAnything) {
+  CompressionOptions options;
+  options.Check4 = true;
+  const std::string page = "<Html><body>x</body></Html>";
+  EXPECT_EQ(compress("a.htm", page, options), -1);
+  EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误!");
+  EXPECT_EQ(readBytes(site / "a.htm"), page);
+  EXPECT_FALSE(pathExists(home / "bak.kbq"));
+}
+
+TEST_F(PageCompressorTest, PageWithoutHtmlTagIsBackedUpUnderTheMarkedPathButNotWritten) {
+  const std::string page = "<head><title>t</title></head>  <body>x</body>";
+  EXPECT_EQ(compress("a.htm", page), -1);
+  EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误");
+  EXPECT_EQ(readBytes(site / "a.htm"), page);
+  auto entries = backups();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].path, path);
+}
+
+TEST_F(PageCompressorTest, TextAroundTheTags) {
+  struct Case {
+    const char* what;
+    std::string page;
+    std::string written;
+  };
+  const std::vector<Case> cases = {
+      {"blank before and after is dropped", "  <html><body>x</body></html>\r\n", kSimple},
+      {"byte-order mark kept", "\xEF\xBB\xBF<html><body>x</body></html>", "\xEF\xBB\xBF" + kSimple},
+      {"text after the last tag kept", kSimple + "tail", kSimple + "tail"},
+      {"unclosed script keeps the rest of the page",
+       "<html><body><script>if (a < b)\r\n  go();\r\n</body></html>",
+       "<html><body><script>if (a < b)\r\n  go();\r\n</body></html>"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(compress("a.htm", c.page), 1) << c.what << ": " << toUtf8(path);
+    EXPECT_EQ(readBytes(site / "a.htm"), c.written) << c.what;
+  }
+}
+
+TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTexts) {
+  CompressionOptions options;
+  options.Check7 = true;
+  ASSERT_EQ(compress("a.htm", "<html><body>x</body></html>", options), 1);
+  EXPECT_EQ(readBytes(site / "a.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+}
+
+TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
+  std::filesystem::create_directories(site / "web/news");
+  writeBytes(site / "web/news/a.htm", kSimple + "  ");
+  CompressionOptions options;
+  options.Check1 = true;
+  options.text1 = textPath(site / "WEB");  // compared upper-cased
+  options.text2 = textPath(site / "out/small");
+  path = textPath(site / "web/news/a.htm");
+  int result = 1;
+  jf3(path, result, options, progress, question);
+  ASSERT_EQ(result, 1) << toUtf8(path);
+  EXPECT_EQ(path, textPath(site / "out/small/news/a.htm"));
+  EXPECT_EQ(readBytes(site / "out/small/news/a.htm"), kSimple);
+  EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
+  EXPECT_EQ(backups().at(0).path, path);
+
+  // Outside text1, or with text2 empty: in place.
+  options.text1 = textPath(site / "elsewhere");
+  path = textPath(site / "web/news/a.htm");
+  jf3(path, result, options, progress, question);
+  EXPECT_EQ(path, textPath(site / "web/news/a.htm"));
+  EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
+  options.text1 = textPath(site / "web");
+  options.text2.clear();
+  writeBytes(site / "web/news/a.htm", kSimple + " ");
+  path = textPath(site / "web/news/a.htm");
+  jf3(path, result, options, progress, question);
+  EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
+}
+
+TEST_F(PageCompressorTest, OutputThatCannotBeWrittenFailsThePageAndLosesNothing) {
+  // A file stands where the mirror directory must be.
+  writeBytes(site / "blocker", "not a directory");
+  writeBytes(site / "a.htm", kSimple + "  ");
+  CompressionOptions options;
+  options.Check1 = true;
+  options.text1 = textPath(site.path());
+  options.text2 = textPath(site / "blocker/");
+  EXPECT_EQ(compressExisting("a.htm", options), -1);
+  EXPECT_NE(path.find(U"|"), npos);
+  EXPECT_TRUE(path.starts_with(textPath(site / "blocker/a.htm|")));
+  EXPECT_EQ(readBytes(site / "a.htm"), kSimple + "  ");
+  EXPECT_EQ(readBytes(site / "blocker"), "not a directory");
+
+  // In place, the disk fills up while the result is written: the page stays
+  // whole and its bytes are in the backup.
+  test::FaultyFileService faulty;
+  ScopedFileService scoped(faulty);
+  faulty.unwritableDirectories.insert(site.path());
+  const std::string page = "<html>\r\n<body>x</body>\r\n</html>";
+  writeBytes(site / "b.htm", page);
+  EXPECT_EQ(compressExisting("b.htm"), -1);
+  EXPECT_TRUE(path.starts_with(textPath(site / "b.htm|"))) << toUtf8(path);
+  EXPECT_EQ(readBytes(site / "b.htm"), page);
+  EXPECT_TRUE(question.asked.empty()) << "asked only under Check3";
+  auto entries = backups();
+  ASSERT_FALSE(entries.empty());
+  EXPECT_TRUE(readBytes(home / "bak.dat").ends_with(page));
+}
+
+TEST_F(PageCompressorTest, BackupFailureMeansNoWrite) {
+  test::FaultyFileService faulty;
+  ScopedFileService scoped(faulty);
+  faulty.unwritableDirectories.insert(home.path());
+  const std::string page = "<html>\r\n<body>x</body>\r\n</html>";
+  EXPECT_EQ(compress("a.htm", page), -1);
+  EXPECT_EQ(readBytes(site / "a.htm"), page);
+}
+
+TEST_F(PageCompressorTest, ErrorPathAsksUnderCheck3AndNeverWipesAPage) {
+  CompressionOptions options;
+  options.Check3 = true;
+  question.answer = true;
+
+  // Fewer than two tags: an error of the page, reported with its reason.
+  EXPECT_EQ(compress("one.htm", "<html>only", options), -1);
+  EXPECT_TRUE(path.starts_with(textPath(site / "one.htm|")));
+  ASSERT_EQ(question.asked.size(), 1u);
+  EXPECT_EQ(question.asked[0], U"您好:\r\n    本软件在压缩您的这个文件时出现了错误，是否还原文件？（建议选择 是）");
+  EXPECT_EQ(readBytes(site / "one.htm"), "<html>only");
+
+  // A page that cannot be read: Yes must not write its (empty) text back.
+  test::FaultyFileService faulty;
+  ScopedFileService scoped(faulty);
+  writeBytes(site / "locked.htm", kSimple);
+  faulty.unreadable.insert(site / "locked.htm");
+  EXPECT_EQ(compressExisting("locked.htm", options), -1);
+  EXPECT_EQ(question.asked.size(), 2u);
+  EXPECT_EQ(readBytes(site / "locked.htm"), kSimple);
+
+  // Without Check3 nothing is asked.
+  options.Check3 = false;
+  EXPECT_EQ(compressExisting("locked.htm", options), -1);
+  EXPECT_EQ(question.asked.size(), 2u);
+}
+
+TEST_F(PageCompressorTest, Check3YesWritesThePageToItsMirrorAfterAnError) {
+  std::filesystem::create_directories(site / "web");
+  writeBytes(site / "web/a.htm", "<html>x");  // one tag: fails after the mapping
+  CompressionOptions options;
+  options.Check1 = options.Check3 = true;
+  options.text1 = textPath(site / "web");
+  options.text2 = textPath(site / "out");
+  question.answer = true;
+  path = textPath(site / "web/a.htm");
+  int result = 1;
+  jf3(path, result, options, progress, question);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(readBytes(site / "out/a.htm"), "<html>x");
+}
+
+TEST_F(PageCompressorTest, VanishedPageFails) {
+  path = textPath(site / "gone.htm");
+  int result = 1;
+  jf3(path, result, {}, progress, question);
+  EXPECT_EQ(result, -1);
+  EXPECT_TRUE(path.starts_with(textPath(site / "gone.htm|")));
+  EXPECT_FALSE(pathExists(site / "gone.htm"));
+}
+
+TEST_F(PageCompressorTest, RestoreAfterCompressionGivesBackTheGbkBytes) {
+  const std::string page = "<html>\r\n<body>\xC4\xE3\xBA\xC3 \x81\x20 \xFF  x</body>\r\n</html>\xB0";
+  ASSERT_EQ(compress("gbk.htm", page), 1);
+  ASSERT_NE(readBytes(site / "gbk.htm"), page);
+  struct Quiet : RestoreObserver {
+    void showStatus(const Text&) override {}
+  } quiet;
+  ASSERT_TRUE(re(backups().at(0), quiet));
+  EXPECT_EQ(readBytes(site / "gbk.htm"), page);
+}
+
+TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
+  writeBytes(site / "a.htm", kSimple + " ");
+  ASSERT_EQ(::chmod((site / "a.htm").c_str(), 0604), 0);
+  ASSERT_EQ(compressExisting("a.htm"), 1);
+  struct ::stat st{};
+  ASSERT_EQ(::stat((site / "a.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0604u);
+}
+
+}  // namespace
+}  // namespace vantiro
