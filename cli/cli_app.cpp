@@ -1,0 +1,41 @@
+#include "cli/cli_app.h"
+
+#include "cli/commands.h"
+#include "platform/system.h"
+
+#include <ostream>
+
+namespace vantiro::cli {
+
+int runVantiroCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool terminalProgress) {
+  CLI::App app{"Vantiro v3.00: makes HTML pages smaller, keeps byte-exact backups, restores them.", "vantiro-cli"};
+  std::string home;
+  app.add_option("--home", home, "Program directory (where bak.kbq and bak.dat live); overrides VANTIRO_HOME")
+      ->type_name("DIR");
+  app.require_subcommand(1);
+
+  CompressArguments compressArgs;
+  BackupsArguments backupsArgs;
+  RestoreArguments restoreArgs;
+  CLI::App* compress = addCompressCommand(app, compressArgs);
+  CLI::App* backups = addBackupsCommand(app, backupsArgs);
+  CLI::App* restore = addRestoreCommand(app, restoreArgs);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int status = app.exit(e, out, err);
+    return status == 0 ? kExitSuccess : kExitUsage;
+  }
+
+  if (!home.empty()) setProgramDirectory(home);
+  // Pauses exist to let a window show each status; a terminal needs none.
+  setPauseScale(0);
+
+  if (compress->parsed()) return runCompress(compressArgs, out, err, terminalProgress);
+  if (backups->parsed()) return runBackups(backupsArgs, out, err);
+  if (restore->parsed()) return runRestore(restoreArgs, out, err);
+  return kExitUsage;
+}
+
+}  // namespace vantiro::cli

@@ -1,0 +1,45 @@
+#pragma once
+// The commands of vantiro-cli; each registers its options on its own
+// subcommand and runs once the arguments are parsed.
+
+#include <CLI/CLI.hpp>
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace vantiro::cli {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CompressArguments {
+  std::vector<std::string> paths;
+  std::vector<std::string> into;  // SRC DEST
+  bool scripts = false;
+  bool restoreOnError = false;
+  bool requireHtml = false;
+  bool paragraphs = false;
+  bool readable = false;
+  bool overwriteBackup = false;
+  bool allFiles = false;
+};
+CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
+int runCompress(const CompressArguments& args, std::ostream& out, std::ostream& err, bool terminalProgress);
+
+struct BackupsArguments {
+  bool newestFirst = false;
+};
+CLI::App* addBackupsCommand(CLI::App& app, BackupsArguments& args);
+int runBackups(const BackupsArguments& args, std::ostream& out, std::ostream& err);
+
+struct RestoreArguments {
+  bool newestFirst = false;
+  bool all = false;
+  std::vector<long long> rows;  // numbered from 1, as `backups` lists them
+};
+CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args);
+int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace vantiro::cli

@@ -1,0 +1,9 @@
+#include "cli/cli_app.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+  return vantiro::cli::runVantiroCli(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+}
