@@ -63,6 +63,29 @@ bool MessageBox::question(QWidget* parent, const QString& text, const QString& t
   return box.exec() == QMessageBox::Yes;
 }
 
+MessageBox::Answer MessageBox::questionWithCancel(QWidget* parent, const QString& text, const QString& title) {
+  shownTexts().push_back(text);
+  if (!presetAnswers().empty()) {
+    Answer a = presetAnswers().front();
+    presetAnswers().pop_front();
+    return a == Answer::Ok ? Answer::Yes : a;
+  }
+  QMessageBox box(QMessageBox::Question, titleOr(title), text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+  box.setDefaultButton(QMessageBox::Yes);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
+}
+
 bool MessageBox::input(QWidget* parent, const QString& prompt, QString& value, const QString& title) {
   shownTexts().push_back(prompt);
   if (!presetInputs().empty()) {

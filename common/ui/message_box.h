@@ -17,6 +17,8 @@ class MessageBox {
   static void information(QWidget* parent, const QString& text, const QString& title = QString());
   // Yes/No question; true for Yes.
   static bool question(QWidget* parent, const QString& text, const QString& title = QString());
+  // Yes/No/Cancel question; the answer given (Cancel also when the box is closed).
+  static Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title = QString());
   // Text input; false when cancelled.
   static bool input(QWidget* parent, const QString& prompt, QString& value, const QString& title = QString());
 

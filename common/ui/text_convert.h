@@ -3,6 +3,7 @@
 
 #include "common/text.h"
 
+#include <QList>
 #include <QString>
 
 namespace vantiro::ui {

@@ -2,5 +2,6 @@
 # and the flat toolbar style.
 add_library(vantiro_ui_windows STATIC
   ui/flat_toolbar.cpp
+  ui/tip_window.cpp
 )
 target_link_libraries(vantiro_ui_windows PUBLIC vantiro_ui_common)

@@ -1,0 +1,27 @@
+// Vantiro: starts the main window. The program takes no command-line arguments.
+
+#include "mainwin/main_window.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("vantiro"));
+  QApplication::setApplicationName(QStringLiteral("vantiro"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/vantiro/vantiro.png")));
+
+  // Every text the user sees is Simplified Chinese, Qt's own included.
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+  QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
+
+  vantiro::ui::Form1 window;
+  window.Form_Load();
+  return QApplication::exec();
+}

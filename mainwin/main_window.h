@@ -1,0 +1,132 @@
+#pragma once
+// The main window "Vantirov3.00": file browser, task list, compression options,
+// menus, and the buttons that hand work to the other windows. It lives for the
+// whole run of the program; closing it saves the settings and ends the program.
+//
+// The window is composed of parts, each its own class: FileBrowser (left),
+// TaskListPanel (right), OptionsPanel (the switches and directory fields) and
+// MainMenus (menu bar, right-click menus and the small tools behind them).
+// Start-up and shut-down live in main_settings.cpp, the run start in run_start.cpp.
+
+#include "common/compression_options.h"
+#include "common/text.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+namespace vantiro {
+class Form5;
+class ListManagerWindow;
+}  // namespace vantiro
+
+namespace vantiro::ui {
+
+class FileBrowser;
+class Form2;
+class MainMenus;
+class OptionsPanel;
+class TaskListPanel;
+class TipWindow;
+
+class Form1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit Form1(QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // Start-up, in its fixed order: tip switch, directory, filter, default
+  // list, show, backup size, window frame, settings, directory fields, stored
+  // directory, tip window, backup-size question. A failure shows its text and
+  // skips the remaining steps; the window stays usable.
+  void Form_Load();
+  // Shut-down: writes the menu keys, the options and the directory to the
+  // settings store. Called when the window is closed, which then ends the program.
+  void Form_Unload();
+
+  // The options as the controls show them now, the run window's keep-on-top
+  // check mark included. Every reader calls this when it needs a value.
+  CompressionOptions options() const;
+
+  // The status bar's one text field.
+  void xiansi(const QString& text);
+  QString statusText() const;
+
+  // Task list operations of the buttons and menus.
+  void tj1();
+  void tj2();
+  void addDoubleClicked(const Text& path);
+  void killd1();
+  void emptyTaskList();
+  void allmulu();
+  void dirmulu(Text& root);
+  void viewFileListFile();
+  void viewTaskListEntry();
+  void saveList();
+  void loadDefaultList();
+  void mubiao();
+  void budi();
+
+  // Run start: `ysd1` the selected entries, `ysd2` all entries.
+  void ysd1();
+  void ysd2();
+
+  // The other windows, each at most once.
+  void showListManager();
+  void showRestoreWindow();
+  void showReplaceWindow();
+  void showTipWindow();
+  Form2* runWindow() const;
+
+  FileBrowser* browser() const { return browser_; }
+  TaskListPanel* taskList() const { return taskList_; }
+  OptionsPanel* optionsPanel() const { return options_; }
+  MainMenus* menus() const { return menus_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void trimSystemMenu();
+  void ysd(bool selectedOnly);
+
+  FileBrowser* browser_ = nullptr;
+  TaskListPanel* taskList_ = nullptr;
+  OptionsPanel* options_ = nullptr;
+  MainMenus* menus_ = nullptr;
+
+  QPointer<Form2> runWindow_;
+  QPointer<Form5> replaceWindow_;
+  QPointer<ListManagerWindow> listManager_;
+  QPointer<TipWindow> tipWindow_;
+
+  QPushButton* Command1 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QPushButton* Command3 = nullptr;
+  QPushButton* Command4 = nullptr;
+  QPushButton* Command5 = nullptr;
+  QPushButton* Command6 = nullptr;
+  QPushButton* Command7 = nullptr;
+  QPushButton* Command8 = nullptr;
+  QPushButton* Command9 = nullptr;
+  QPushButton* Command10 = nullptr;
+  QPushButton* Command11 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label4 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* statusField_ = nullptr;
+};
+
+// The text of the uptime message for `milliseconds` since boot:
+// "您好，您的windows已经启动了" and " h小时", " m分", " s秒" for the non-zero parts.
+Text uptimeMessage(std::int64_t milliseconds);
+
+}  // namespace vantiro::ui

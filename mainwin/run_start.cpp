@@ -1,0 +1,55 @@
+// Starting a compression run from the task list: `ysd1` (selected entries)
+// and `ysd2` (all entries) fill a fresh run window and start it.
+
+#include "backup/backup_store.h"
+#include "common/ui/message_box.h"
+#include "compress/compression_run.h"
+#include "compress/run_window.h"
+#include "mainwin/main_window.h"
+#include "mainwin/options_panel.h"
+#include "mainwin/task_list.h"
+
+namespace vantiro::ui {
+
+Form2* Form1::runWindow() const { return runWindow_; }
+
+void Form1::ysd1() { ysd(true); }
+
+void Form1::ysd2() { ysd(false); }
+
+void Form1::ysd(bool selectedOnly) {
+  // 1. Every start replaces the run window by a fresh one; loading it shows it.
+  delete runWindow_.data();
+  const CompressionOptions now = options();
+  runWindow_ = new Form2(now.com11, [this] { return options(); });
+  Form2* run = runWindow_;
+
+  // 2. One row per entry, in task-list order.
+  for (int i = 0; i < taskList_->count(); ++i) {
+    if (selectedOnly && !taskList_->isSelected(i)) continue;
+    RunRow row = makeRunRow(taskList_->entry(i), now);
+    run->addRow(row.source, row.destination, row.size, row.date);
+  }
+  // 3. The directory fields remember what was used (duplicates included).
+  if (now.Check1) options_->rememberDirectories();
+  // 4. Nothing to compress: the empty window stays, nothing else happens.
+  if (run->rowCount() == 0) return;
+  // 5. Without the append switch the backup store starts afresh.
+  if (!now.Check8) {
+    try {
+      ClearBackupStore();
+    } catch (const std::exception& e) {
+      // Pages must not be changed when their old contents could mix with a
+      // store that was meant to be gone: report and do not start.
+      MessageBox::information(this, QString::fromUtf8(e.what()));
+      return;
+    }
+  }
+  // 6.-8.
+  run->show();
+  run->raise();
+  if (now.Check5) taskList_->clear();
+  run->ys();
+}
+
+}  // namespace vantiro::ui

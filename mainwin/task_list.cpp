@@ -1,0 +1,162 @@
+#include "mainwin/task_list.h"
+
+#include "common/ui/text_convert.h"
+#include "platform/file_service.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPixmap>
+#include <QTimer>
+#include <QUrl>
+
+namespace vantiro::ui {
+
+// ---------------------------------------------------------------- TaskListView
+
+TaskListView::TaskListView(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+void TaskListView::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TaskListView::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TaskListView::dropEvent(QDropEvent* event) {
+  if (!event->mimeData()->hasUrls()) {
+    event->ignore();
+    return;
+  }
+  std::vector<Text> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    paths.push_back(textPath(QFile::encodeName(url.toLocalFile()).toStdString()));
+  }
+  event->acceptProposedAction();
+  emit pathsDropped(paths);
+}
+
+// ---------------------------------------------------------------- TaskListPanel
+
+TaskListPanel::TaskListPanel(QWidget* parent) : QStackedWidget(parent) {
+  List1 = new TaskListView(this);
+  List1->setObjectName(QStringLiteral("List1"));
+  List1->setToolTip(QStringLiteral("这是任务栏，您只有加入任务后才可以按“全部压缩”"));
+  List1->setMouseTracking(true);
+
+  Image1 = new QLabel(this);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setAlignment(Qt::AlignCenter);
+  Image1->setPixmap(QPixmap(QStringLiteral(":/vantiro/image1.png")));
+  Image1->setMouseTracking(true);
+  Image1->setAutoFillBackground(true);
+  Image1->setStyleSheet(QStringLiteral("QLabel#Image1 { background: white; border: 1px solid #a0a0a0; }"));
+  Image1->installEventFilter(this);
+
+  addWidget(List1);
+  addWidget(Image1);
+  setCurrentWidget(List1);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TaskListPanel::tick);
+  Timer1->start();
+
+  connect(List1, &TaskListView::pathsDropped, this, &TaskListPanel::dropPaths);
+}
+
+std::vector<Text> TaskListPanel::entries() const {
+  std::vector<Text> result;
+  result.reserve(static_cast<std::size_t>(List1->count()));
+  for (int i = 0; i < List1->count(); ++i) result.push_back(entry(i));
+  return result;
+}
+
+void TaskListPanel::clear() { List1->clear(); }
+
+void TaskListPanel::append(const Text& path) {
+  auto* item = new QListWidgetItem(toQString(path), List1);
+  item->setData(Qt::UserRole, toQString(path));
+}
+
+int TaskListPanel::count() const { return List1->count(); }
+
+Text TaskListPanel::entry(int index) const {
+  const QListWidgetItem* item = List1->item(index);
+  return item ? fromQString(item->data(Qt::UserRole).toString()) : Text();
+}
+
+bool TaskListPanel::isSelected(int index) const {
+  const QListWidgetItem* item = List1->item(index);
+  return item && item->isSelected();
+}
+
+void TaskListPanel::removeAt(int index) { delete List1->takeItem(index); }
+
+bool TaskListPanel::addIfAbsent(const Text& path) {
+  for (int i = 0; i < List1->count(); ++i)
+    if (entry(i) == path) return false;
+  append(path);
+  return true;
+}
+
+void TaskListPanel::killd1() {
+  std::vector<int> selected;
+  for (int i = 0; i < List1->count(); ++i)
+    if (isSelected(i)) selected.push_back(i);
+  // From the back, so that the positions still to be removed stay valid.
+  for (auto it = selected.rbegin(); it != selected.rend(); ++it) removeAt(*it);
+}
+
+Text TaskListPanel::currentEntry() const {
+  const QListWidgetItem* item = List1->currentItem();
+  return item ? fromQString(item->data(Qt::UserRole).toString()) : Text();
+}
+
+void TaskListPanel::showList() { setCurrentWidget(List1); }
+
+bool TaskListPanel::isListShown() const { return currentWidget() == List1; }
+
+void TaskListPanel::dropPaths(const std::vector<Text>& paths) {
+  for (const Text& path : paths) {
+    std::string native = nativePath(path);
+    try {
+      if (isDirectory(native)) {
+        if (scanDirectory_) scanDirectory_(path);
+      } else if (isNormalFile(native)) {
+        // Tested against the entries as they are now, so that a file that is
+        // also reached through a dropped directory is not listed twice.
+        addIfAbsent(path);
+      }
+    } catch (const std::exception&) {
+      // An item the file system cannot tell about is skipped like a missing one.
+    }
+  }
+}
+
+bool TaskListPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Image1 && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) showList();
+  return QStackedWidget::eventFilter(watched, event);
+}
+
+void TaskListPanel::tick() {
+  if (List1->count() == 0) setCurrentWidget(Image1);
+}
+
+}  // namespace vantiro::ui

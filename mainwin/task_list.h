@@ -1,0 +1,80 @@
+#pragma once
+// The task list on the right of the main window: the pages the next
+// compression run works on. While it is empty a timer hides it and a picture
+// stands in its place; moving the mouse over the picture brings it back.
+
+#include "common/task_list_access.h"
+#include "common/text.h"
+
+#include <QListWidget>
+#include <QStackedWidget>
+
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QTimer;
+
+namespace vantiro::ui {
+
+// List1 itself: a list of full paths that accepts dropped files and directories.
+class TaskListView : public QListWidget {
+  Q_OBJECT
+
+ public:
+  explicit TaskListView(QWidget* parent = nullptr);
+
+ signals:
+  // Local paths of a drop of files or directories, in the order given.
+  void pathsDropped(const std::vector<vantiro::Text>& paths);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+};
+
+class TaskListPanel : public QStackedWidget, public TaskListAccess {
+  Q_OBJECT
+
+ public:
+  explicit TaskListPanel(QWidget* parent = nullptr);
+
+  // TaskListAccess: what the list manager and the search-and-replace window use.
+  std::vector<Text> entries() const override;
+  void clear() override;
+  void append(const Text& path) override;
+
+  int count() const;
+  Text entry(int index) const;
+  bool isSelected(int index) const;
+  void removeAt(int index);
+  // Appends unless an entry equals the path exactly (with case).
+  bool addIfAbsent(const Text& path);
+
+  // `killd1`: removes the selected entries, the others keep their order.
+  void killd1();
+  // The current entry's text, empty when there is none.
+  Text currentEntry() const;
+
+  void showList();
+  bool isListShown() const;
+
+  // What a dropped directory does: the main window scans it into the list.
+  void setDirectoryScanner(std::function<void(const Text&)> scan) { scanDirectory_ = std::move(scan); }
+  // A drop of local paths (`List1` calls it; tests may too).
+  void dropPaths(const std::vector<Text>& paths);
+
+  TaskListView* List1 = nullptr;
+  QLabel* Image1 = nullptr;
+  QTimer* Timer1 = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void tick();
+  std::function<void(const Text&)> scanDirectory_;
+};
+
+}  // namespace vantiro::ui
