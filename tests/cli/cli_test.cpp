@@ -1,0 +1,229 @@
+#include "cli/cli_app.h"
+
+#include "backup/backup_store.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace vantiro {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> splitBy(const std::string& s, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t p; (p = s.find(separator, start)) != std::string::npos; start = p + 1)
+    parts.push_back(s.substr(start, p - start));
+  parts.push_back(s.substr(start));
+  return parts;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    setProgramDirectory("");
+    setPauseScale(1);
+  }
+
+  // Runs vantiro-cli --home <home> ARGS...
+  CliResult run(std::vector<std::string> args, bool withHome = true) {
+    if (withHome) args.insert(args.begin(), {"--home", home.path()});
+    args.insert(args.begin(), "vantiro-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+    return {status, out.str(), err.str()};
+  }
+  std::vector<std::string> lines(const std::string& out) {
+    auto all = splitBy(out, '\n');
+    EXPECT_EQ(all.back(), "") << "output ends with a line break";
+    all.pop_back();
+    return all;
+  }
+  std::string page(const std::string& name, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(site / name).parent_path());
+    writeBytes(site / name, bytes);
+    return site / name;
+  }
+
+  test::TempDir home;
+  test::TempDir site;
+};
+
+const std::string kLoose = "<html>\r\n<body>x</body>\r\n</html>\r\n";
+const std::string kTight = "<html><body>x</body></html>";
+
+TEST_F(CliTest, CompressPrintsSevenColumnsPerPageAndASummary) {
+  const std::string a = page("a.htm", kLoose);
+  const std::string b = page("b.htm", kLoose);
+  CliResult r = run({"compress", a, b});
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 3u);
+  for (int i = 0; i < 2; ++i) {
+    auto columns = splitBy(out[static_cast<std::size_t>(i)], '\t');
+    ASSERT_EQ(columns.size(), 7u) << out[static_cast<std::size_t>(i)];
+    EXPECT_EQ(columns[0], i == 0 ? a : b);
+    EXPECT_EQ(columns[1], "");
+    EXPECT_EQ(columns[2], std::to_string(kLoose.size()));
+    EXPECT_FALSE(columns[3].empty());
+    EXPECT_EQ(columns[4], "压缩成功");
+    EXPECT_EQ(columns[5], std::to_string(kTight.size()));
+    EXPECT_EQ(columns[6], "18.18%");  // 33 -> 27 bytes
+  }
+  EXPECT_EQ(out[2], "总计 2 个文件\t成功 2 个\t压缩前 66 字节\t压缩后 54 字节\t压缩率 18.18%");
+  EXPECT_EQ(readBytes(a), kTight);
+}
+
+TEST_F(CliTest, AnyFailedOrMissingPageMakesStatusOne) {
+  const std::string good = page("good.htm", kLoose);
+  const std::string bad = page("bad.htm", "<html>only");
+  const std::string missing = site / "missing.htm";
+  CliResult r = run({"compress", good, bad, missing});
+  EXPECT_EQ(r.status, 1);
+  auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(splitBy(out[1], '\t')[4], "压缩失败");
+  EXPECT_EQ(out[2], missing + "\t\t\t\t文件不在\t\t");
+  EXPECT_NE(r.err.find(bad + "|"), std::string::npos) << "the reason goes to standard error";
+}
+
+TEST_F(CliTest, DirectoriesAreQueuedInScanOrder) {
+  page("z.htm", kTight);
+  page("a.html", kTight);
+  page("notes.txt", "plain text");
+  page("sub/b.htm", kTight);
+  page(".hidden/c.htm", kTight);
+  CliResult r = run({"compress", site.path(), site / "a.html"});
+  auto out = lines(r.out);
+  ASSERT_EQ(out.size(), 4u) << r.out;
+  EXPECT_EQ(splitBy(out[0], '\t')[0], site / "a.html");
+  EXPECT_EQ(splitBy(out[1], '\t')[0], site / "z.htm");
+  EXPECT_EQ(splitBy(out[2], '\t')[0], site / "sub/b.htm");
+  EXPECT_EQ(r.status, 0);
+
+  r = run({"compress", "--all-files", site.path()});
+  out = lines(r.out);
+  ASSERT_EQ(out.size(), 5u);
+  EXPECT_EQ(splitBy(out[1], '\t')[0], site / "notes.txt");
+  EXPECT_EQ(splitBy(out[1], '\t')[4], "压缩失败");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(readBytes(site / "notes.txt"), "plain text");
+}
+
+TEST_F(CliTest, IntoMirrorsPagesUnderTheDestination) {
+  const std::string a = page("web/news/a.htm", kLoose);
+  CliResult r = run({"compress", "--into", site / "web", site / "out", a});
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto columns = splitBy(lines(r.out).at(0), '\t');
+  EXPECT_EQ(columns[1], site / "out/news/a.htm");
+  EXPECT_EQ(readBytes(site / "out/news/a.htm"), kTight);
+  EXPECT_EQ(readBytes(a), kLoose);
+}
+
+TEST_F(CliTest, OptionsReachTheCompressor) {
+  const std::string a = page("a.htm", "<Html><body>x</body></Html>");
+  EXPECT_EQ(run({"compress", "--require-html", a}).status, 1);
+  EXPECT_EQ(run({"compress", a}).status, 0);
+  page("b.htm", kTight);
+  EXPECT_EQ(run({"compress", "--readable", site / "b.htm"}).status, 0);
+  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+  page("c.htm", "<html>x");
+  EXPECT_EQ(run({"compress", "--into", site.path(), site / "out/", "--restore-on-error", site / "c.htm"}).status, 1);
+  EXPECT_EQ(readBytes(site / "out/c.htm"), "<html>x") << "answered Yes: the page as read goes to its output";
+}
+
+TEST_F(CliTest, BackupsAppendByDefaultAndOverwriteOnRequest) {
+  const std::string a = page("a.htm", kLoose);
+  run({"compress", a});
+  writeBytes(a, kLoose);
+  run({"compress", a});
+  CliResult list = run({"backups"});
+  EXPECT_EQ(list.status, 0);
+  auto out = lines(list.out);
+  ASSERT_EQ(out.size(), 2u);
+  auto columns = splitBy(out[0], '\t');
+  ASSERT_EQ(columns.size(), 4u);
+  EXPECT_EQ(columns[0], "1");
+  EXPECT_EQ(columns[1], a);
+  EXPECT_EQ(columns[2], std::to_string(kLoose.size()));
+
+  writeBytes(a, kLoose);
+  run({"compress", "--overwrite-backup", a});
+  EXPECT_EQ(lines(run({"backups"}).out).size(), 1u);
+}
+
+TEST_F(CliTest, RestoreByNumberOrAll) {
+  const std::string a = page("a.htm", "<html>\r\n<body>first</body></html>");
+  const std::string b = page("b.htm", "<html>\r\n<body>second</body></html>");
+  ASSERT_EQ(run({"compress", a, b}).status, 0);
+  CliResult r = run({"restore", "--newest-first", "1"});  // the newest: b
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readBytes(b), "<html>\r\n<body>second</body></html>");
+  EXPECT_EQ(readBytes(a), "<html><body>first</body></html>");
+  const std::string size = std::to_string(readBytes(b).size());
+  EXPECT_EQ(r.out, "正在还原  " + b + "文件，大小为" + size + "B .....\n成功还原  " + b + "文件，大小为" + size +
+                       "B   OK!!\n");
+
+  r = run({"restore", "--all"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readBytes(a), "<html>\r\n<body>first</body></html>");
+  EXPECT_EQ(lines(r.out).size(), 4u);
+
+  std::filesystem::remove(home / "bak.dat");
+  r = run({"restore", "2"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.substr(r.out.rfind("还原")), "还原  " + b + "失败！\n");
+}
+
+TEST_F(CliTest, BadUsageIsStatusTwo) {
+  const std::string a = page("a.htm", kTight);
+  const std::vector<std::vector<std::string>> usages = {
+      {},
+      {"compress"},
+      {"compress", "--into", site.path(), a},  // --into takes two directories; a is then no PATH
+      {"compress", "--bogus", a},
+      {"frobnicate"},
+      {"restore"},
+      {"restore", "--all", "1"},
+      {"restore", "0"},
+      {"restore", "7"},
+      {"backups", "--home", home.path()},  // the home option goes before the command
+  };
+  for (const auto& args : usages) {
+    CliResult r = run(args);
+    std::string shown;
+    for (const auto& a2 : args) shown += a2 + " ";
+    EXPECT_EQ(r.status, 2) << shown << "\n" << r.out << r.err;
+    EXPECT_FALSE(r.err.empty()) << shown;
+  }
+  EXPECT_EQ(readBytes(a), kTight);
+  EXPECT_EQ(run({"--help"}).status, 0);
+}
+
+TEST_F(CliTest, EmptyDirectoryRunsNothingAndKeepsTheStore) {
+  const std::string a = page("a.htm", kLoose);
+  run({"compress", a});
+  std::filesystem::create_directories(site / "empty");
+  CliResult r = run({"compress", "--overwrite-backup", site / "empty"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(lines(r.out).size(), 1u);
+  EXPECT_EQ(lines(run({"backups"}).out).size(), 1u) << "no page, no clearing";
+}
+
+}  // namespace
+}  // namespace vantiro
