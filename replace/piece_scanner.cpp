@@ -1,0 +1,122 @@
+#include "replace/piece_scanner.h"
+
+#include "common/page_error.h"
+
+namespace vantiro {
+namespace {
+
+// The first "</script" at or after `from`, in any letter case.
+std::size_t findScriptEnd(TextView page, std::size_t from) {
+  static constexpr TextView kEnd = U"</SCRIPT";
+  for (std::size_t at = page.find(U'<', from); at != npos; at = page.find(U'<', at + 1)) {
+    if (page.size() - at < kEnd.size()) return npos;
+    bool same = true;
+    for (std::size_t k = 1; k < kEnd.size() && same; ++k) same = upperAscii(page[at + k]) == kEnd[k];
+    if (same) return at;
+  }
+  return npos;
+}
+
+void appendPiece(PieceList& pieces, Text tag) {
+  ++pieces.lastIndex;
+  if (pieces.lastIndex > pieces.capacity - 2) {
+    pieces.capacity += PieceList::kBlock;
+    pieces.tags.resize(static_cast<std::size_t>(pieces.capacity) + 1);
+    pieces.texts.resize(static_cast<std::size_t>(pieces.capacity) + 1);
+  }
+  pieces.tags[static_cast<std::size_t>(pieces.lastIndex)] = std::move(tag);
+}
+
+}  // namespace
+
+bool isScriptTag(TextView tag) {
+  static constexpr TextView kScript = U"SCRIPT";
+  if (tag.size() < kScript.size()) return false;
+  for (std::size_t k = 0; k < kScript.size(); ++k)
+    if (upperAscii(tag[k]) != kScript[k]) return false;
+  return true;
+}
+
+PieceList cutPieces(TextView page, ScanVariant variant) {
+  PieceList pieces;
+  std::size_t p = page.find(U'<');
+  if (p == npos) {
+    pieces.head = Text(page);
+    return pieces;
+  }
+  pieces.head = Text(page.substr(0, p));
+
+  while (true) {
+    // Find the tag's end: a "<" met before the ">" moves the scan on to that
+    // ">" and the search starts again from there.
+    std::size_t q = p;
+    std::size_t g = npos;
+    std::size_t nextLess = npos;
+    while (true) {
+      g = page.find(U'>', q + 1);
+      nextLess = page.find(U'<', q + 1);
+      if (g != npos && nextLess != npos && nextLess < g) {
+        q = g;
+        continue;
+      }
+      break;
+    }
+
+    bool open = false;
+    if (g == npos) {
+      if (variant == ScanVariant::General) throw PageError("网页中有未结束的标记（缺少“>”）");
+      if (page.back() == U'>') {
+        g = page.size() - 1;  // the scan stood on the page's last ">": the tag ends there
+      } else {
+        g = page.size();  // the tag runs to the end of the page, without a ">"
+        open = true;
+      }
+    }
+    Text tag = trimSpaces(page.substr(p + 1, g - p - 1));
+
+    if (variant == ScanVariant::Specific && tag.size() >= 2 && tag[0] == U'%') {
+      // A server-side block runs to its "%>", whatever "<" and ">" it holds.
+      std::size_t close = page.find(U"%>", p + 1);
+      if (close == npos) throw PageError("服务器端脚本缺少结束的“%>”");
+      g = close + 1;
+      open = false;
+      tag = trimSpaces(page.substr(p + 1, g - p - 1));
+      nextLess = page.find(U'<', g + 1);
+    }
+
+    bool script = isScriptTag(tag);
+    appendPiece(pieces, std::move(tag));
+    if (open) {
+      pieces.lastTagOpen = true;
+      return pieces;
+    }
+
+    std::size_t next = script ? findScriptEnd(page, g + 1) : nextLess;
+    if (next == npos) {
+      pieces.tail = Text(page.substr(g + 1));
+      return pieces;
+    }
+    pieces.texts[static_cast<std::size_t>(pieces.lastIndex)] = Text(page.substr(g + 1, next - g - 1));
+    p = next;
+  }
+}
+
+Text joinPieces(const PieceList& pieces) {
+  std::size_t size = pieces.head.size() + pieces.tail.size();
+  for (int i = 0; i <= pieces.lastIndex; ++i)
+    size += pieces.tags[static_cast<std::size_t>(i)].size() + pieces.texts[static_cast<std::size_t>(i)].size() + 2;
+  Text out;
+  out.reserve(size);
+  out += pieces.head;
+  for (int i = 0; i <= pieces.lastIndex; ++i) {
+    auto row = static_cast<std::size_t>(i);
+    out += U'<';
+    out += pieces.tags[row];
+    if (!(pieces.lastTagOpen && i == pieces.lastIndex)) out += U'>';
+    out += pieces.texts[row];
+  }
+  out += pieces.tail;
+  return out;
+}
+
+}  // namespace vantiro

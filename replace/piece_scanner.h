@@ -1,0 +1,53 @@
+#pragma once
+// The page cut into pieces for search and replace: each piece is a tag and the
+// text that follows it, plus the text before the first tag and after the last.
+
+#include "common/text.h"
+
+#include <vector>
+
+namespace vantiro {
+
+struct PieceList {
+  static constexpr int kBlock = 500;
+
+  // tags[i]: the text between "<" and its ">" (without the brackets), trimmed
+  // of spaces. texts[i]: everything after that ">" up to the next piece's "<".
+  // Rows 0..capacity exist; rows above lastIndex are empty.
+  std::vector<Text> tags = std::vector<Text>(kBlock + 1);
+  std::vector<Text> texts = std::vector<Text>(kBlock + 1);
+  int lastIndex = -1;
+  int capacity = kBlock;
+
+  // The page text before the first "<" and after the last piece's tag (when
+  // no further piece follows, e.g. a script without its closing tag). Both are
+  // written back unchanged, so replacing never loses them.
+  Text head;
+  Text tail;
+  // The last tag ran to the end of the page without a ">": it is written back
+  // without one, as the page had it.
+  bool lastTagOpen = false;
+
+  int count() const { return lastIndex + 1; }
+};
+
+enum class ScanVariant {
+  General,   // `search`: a "<" with no later ">" fails the page
+  Specific,  // `searchplus`: such a tag runs to the end; "<%" blocks run to "%>"
+};
+
+// Cuts `page` into pieces. A tag ends at the first ">" that has no "<" between
+// it and the previous candidate; a tag beginning with "SCRIPT" (any case) owns
+// everything up to the next "</script" (any case) as its text. Linear in the
+// page's length. Throws PageError when the General variant meets a tag without
+// ">" or the Specific variant a "<%" block without "%>".
+PieceList cutPieces(TextView page, ScanVariant variant);
+
+// The page as the pieces give it: head, then "<" + tag + ">" + text for each
+// piece in order, then the tail.
+Text joinPieces(const PieceList& pieces);
+
+// A tag whose first six characters are "SCRIPT", in any letter case.
+bool isScriptTag(TextView tag);
+
+}  // namespace vantiro

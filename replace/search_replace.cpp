@@ -1,0 +1,229 @@
+#include "replace/search_replace.h"
+
+#include "backup/backup_store.h"
+#include "common/page_error.h"
+#include "common/path_directories.h"
+#include "compress/page_compressor.h"
+#include "compress/text_routines.h"
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+
+#include <array>
+#include <exception>
+#include <new>
+
+namespace vantiro {
+namespace {
+
+constexpr std::array<AttributeEntry, 7> kAttributeEntries{{
+    {U"文件名", kKindFileName, U"name"},
+    {U"标题", kKindTitle, U"TITLE"},
+    {U"超级链接地址", kKindTagInside, U"A"},
+    {U"超级链接名称", kKindTagInside, U"A"},
+    {U"字体", kKindTagInside, U"FONT"},
+    {U"图片属性", kKindTagInside, U"IMG"},
+    {U"表格属性", kKindTagInside, U"TABLE"},
+}};
+
+bool startsWithIgnoringCase(TextView text, TextView prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t k = 0; k < prefix.size(); ++k)
+    if (upperAscii(text[k]) != upperAscii(prefix[k])) return false;
+  return true;
+}
+
+bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() && startsWithIgnoringCase(a, b); }
+
+Text describe(const std::exception& error) { return fromUtf8(error.what()); }
+
+// The page's bytes go to the backup store before anything of it changes.
+void backUp(TextView path, std::string_view bytes) {
+  AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::None);
+}
+
+void writePage(TextView path, TextView text) { files().writeFileAtomic(nativePath(path), encodeAnsi(text)); }
+
+// Runs a page routine's body, turning every failure into result -1 and the
+// error's description.
+template <typename Body>
+Text trapped(int& pageResult, Body body) {
+  try {
+    body();
+    return {};
+  } catch (const std::bad_alloc&) {
+    pageResult = -1;
+    return U"内存不足";
+  } catch (const std::exception& error) {
+    pageResult = -1;
+    return describe(error);
+  }
+}
+
+void renamePage(const Text& path, int& pageResult, long long& count, const SearchParameters& params) {
+  const std::string native = nativePath(path);
+  if (!isNormalFile(native)) {
+    pageResult = -1;
+    return;
+  }
+  const std::size_t slash = path.rfind(U'/');
+  const Text directory = slash == npos ? Text() : path.substr(0, slash + 1);
+  const Text oldName = slash == npos ? path : path.substr(slash + 1);
+  Text newName = oldName;
+  dairu(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0, count);
+  if (newName == oldName) return;
+  if (newName.empty() || newName == U"." || newName == U".." || newName.find(U'/') != npos ||
+      newName.find(U'\0') != npos)
+    throw PageError("替换后的文件名无效：" + toUtf8(newName));
+  files().renameNoReplace(native, nativePath(directory + newName));
+}
+
+bool matchesTitleTag(TextView tag, TextView name) {
+  if (equalsIgnoringCase(trimSpaces(tag), name)) return true;
+  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name) && tag[name.size()] == U' ';
+}
+
+bool matchesTagInside(TextView tag, TextView name) {
+  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
+}
+
+}  // namespace
+
+std::span<const AttributeEntry> attributeEntries() { return kAttributeEntries; }
+
+std::optional<AttributeTarget> attributeForEntry(TextView entry) {
+  for (const auto& e : kAttributeEntries)
+    if (e.entry == entry) return AttributeTarget{e.kind, Text(e.tagName)};
+  return std::nullopt;
+}
+
+Text countText(long long count) {
+  Text number = toText(count);
+  return count >= 0 ? U" " + number : number;
+}
+
+Text statusText(TextView path) { return U"正在查找替换 " + Text(path) + U" 请等待....."; }
+
+std::optional<Text> refuseParameters(const SearchParameters& params) {
+  if (params.findText.empty()) return Text(kEmptySearchText);
+  return std::nullopt;
+}
+
+Text search(Text& path, int& pageResult, long long& count, const SearchParameters& params) {
+  pageResult = 1;
+  if (auto refusal = refuseParameters(params)) {
+    pageResult = -1;
+    return *refusal;
+  }
+  if (params.mode == ReplaceMode::Specific) {
+    pageResult = -1;
+    return U"特定替换不能用于一般模式";  // a caller's mistake: searchplus handles that mode
+  }
+  return trapped(pageResult, [&] {
+    const std::string bytes = files().readFile(nativePath(path));
+    Text page = decodeAnsi(bytes);
+    backUp(path, bytes);
+    const int flags = params.matchFlags();
+
+    if (params.mode == ReplaceMode::Page) {
+      dairu(page, params.findText, params.replacement, flags, count);
+      writePage(path, page);
+      return;
+    }
+    PieceList pieces = cutPieces(page, ScanVariant::General);
+    for (int i = 0; i <= pieces.lastIndex; ++i) {
+      auto row = static_cast<std::size_t>(i);
+      switch (params.mode) {
+        case ReplaceMode::Text:
+          dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+          break;
+        case ReplaceMode::Tags:
+          dairu(pieces.tags[row], params.findText, params.replacement, flags, count);
+          break;
+        case ReplaceMode::Scripts:
+          if (isScriptTag(pieces.tags[row]))
+            dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+          break;
+        case ReplaceMode::Page:
+        case ReplaceMode::Specific:
+          break;
+      }
+    }
+    if (pieces.lastIndex >= 0) writePage(path, joinPieces(pieces));
+  });
+}
+
+Text searchplus(Text& path, int& pageResult, long long& count, const SearchParameters& params,
+                const CompressionOptions& options) {
+  pageResult = 1;
+  if (auto refusal = refuseParameters(params)) {
+    pageResult = -1;
+    return *refusal;
+  }
+  return trapped(pageResult, [&] {
+    const int kind = params.target.kind;
+    if (kind == kKindFileName) {
+      renamePage(path, pageResult, count, params);
+      return;
+    }
+
+    const Text page = getfile(nativePath(path));
+    backUp(path, encodeAnsi(page));  // the code page is lossless: these are the page's bytes
+
+    if (options.Check4 && !hasHtmlTagExactCase(page)) {
+      path += kMarkRequireHtml;
+      pageResult = -1;
+      return;
+    }
+
+    if (options.Check1 && !options.text1.empty() && !options.text2.empty() &&
+        startsWithIgnoringCase(path, options.text1)) {
+      path = options.text2 + path.substr(options.text1.size());
+      CreatePathDirectories(path);
+    }
+
+    bool write = true;
+    if (!hasHtmlTagUpper(upperAscii(page))) {
+      pageResult = -1;
+      path += kMarkNotHtml;
+      write = false;
+    }
+
+    PieceList pieces = cutPieces(page, ScanVariant::Specific);
+    count = 0;
+    const int flags = params.matchFlags();
+    const TextView name = params.target.tagName;
+    if (kind != kKindTitle && kind != kKindTagInside) return;
+
+    for (int i = 0; i <= pieces.lastIndex; ++i) {
+      auto row = static_cast<std::size_t>(i);
+      Text& tag = pieces.tags[row];
+      const bool hit = kind == kKindTitle ? matchesTitleTag(tag, name) : matchesTagInside(tag, name);
+      if (!hit) continue;
+      Text& target = kind == kKindTitle ? pieces.texts[row] : tag;
+      if (params.fixedReplacement) {
+        target = params.replacement;
+        ++count;
+      } else {
+        dairu(target, params.findText, params.replacement, flags, count);
+      }
+    }
+    if (write) writePage(path, joinPieces(pieces));
+  });
+}
+
+bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
+  int pageResult = 0;
+  long long count = 0;
+  Text error = params.mode == ReplaceMode::Specific ? searchplus(row.path, pageResult, count, params, options)
+                                                     : search(row.path, pageResult, count, params);
+  if (pageResult == -1) {
+    row.countText = Text(kCountError);
+    row.resultText = error;
+    return false;
+  }
+  row.countText = countText(count);
+  row.resultText = Text(kResultReplaced);
+  return true;
+}
+
+}  // namespace vantiro

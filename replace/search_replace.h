@@ -1,0 +1,124 @@
+#pragma once
+// The search-and-replace engine: replacing in one string (`dairu`), in the
+// pages of the task list in the four general modes (`search`) and in the
+// specific mode that targets file names, titles and kinds of tags
+// (`searchplus`). The window and `vantiro-cli replace` both drive it.
+
+#include "common/compression_options.h"
+#include "common/text.h"
+#include "replace/piece_scanner.h"
+
+#include <optional>
+#include <span>
+
+namespace vantiro {
+
+// Match flags: 2 x case-sensitive + whole-word.
+inline constexpr int kMatchWholeWord = 1;
+inline constexpr int kMatchCase = 2;
+
+// Replaces every occurrence of `find` in `text` and adds the occurrences met
+// to `count`. Two quirks are kept on purpose, since callers rely on the
+// counts: an occurrence the whole-word test rejects is still counted, and
+// the search resumes one character after the inserted text (after a
+// rejection: one character after where inserted text would have ended), so
+// 'aaaa' with 'a' -> 'b' gives 'baba' and a count of 2. When case is ignored
+// the replacement is still inserted exactly as given. An empty `find`
+// replaces nothing. Linear in the length of `text`.
+void dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
+
+// A character that continues a word: an ASCII letter or digit, or a
+// character the code page writes with more than one byte (Chinese, for one).
+bool isWordCharacter(char32_t c);
+
+// The mode buttons of the window.
+enum class ReplaceMode {
+  Text,      // "替换文本": the texts between tags
+  Tags,      // "替换命令": inside the tags
+  Page,      // "全文替换": the whole page
+  Scripts,   // "替换脚本": script bodies
+  Specific,  // "特定替换": the attribute kind below
+};
+
+// Attribute kinds of the specific mode.
+inline constexpr int kKindNone = 0;      // no entry chosen yet: pages stay as they are
+inline constexpr int kKindFileName = 1;  // rename the page file
+inline constexpr int kKindTitle = 2;     // the text after a tag named tagName
+inline constexpr int kKindTagInside = 3; // the inside of tags starting with tagName
+
+struct AttributeTarget {
+  int kind = kKindNone;
+  Text tagName;
+};
+
+struct AttributeEntry {
+  TextView entry;  // the text of the drop-down entry
+  int kind;
+  TextView tagName;
+};
+
+// The entries of the attribute drop-down list, in their order.
+std::span<const AttributeEntry> attributeEntries();
+// The kind an entry stands for; nothing for a text that is not an entry.
+std::optional<AttributeTarget> attributeForEntry(TextView entry);
+
+struct SearchParameters {
+  Text findText;                 // Text1
+  Text replacement;              // Text2
+  bool wholeWord = false;        // Check1 "全字匹配"
+  bool caseSensitive = false;    // Check2 "区分大小写"
+  bool fixedReplacement = false; // Check5 "固定代替", specific mode only
+  ReplaceMode mode = ReplaceMode::Text;
+  AttributeTarget target;        // specific mode only
+
+  int matchFlags() const { return (caseSensitive ? kMatchCase : 0) + (wholeWord ? kMatchWholeWord : 0); }
+};
+
+// Texts both front ends show.
+inline constexpr TextView kCountReady = U"就绪";
+inline constexpr TextView kResultWaiting = U"等待压缩";
+inline constexpr TextView kCountError = U"错误";
+inline constexpr TextView kResultReplaced = U"成功替换";
+inline constexpr TextView kEmptySearchText = U"查找文字不能为空，请输入要查找的文字";
+inline constexpr TextView kMarkRequireHtml = U"|文件错误!";  // the Check4 test refused the page
+inline constexpr TextView kMarkNotHtml = U"|文件错误";       // no html start tag in the page
+
+// " 3", " 0": the count with one leading space, as the result list shows it.
+Text countText(long long count);
+// "正在查找替换 " + path + " 请等待.....".
+Text statusText(TextView path);
+
+// The message refusing the parameters before any page is touched (an empty
+// search text), or nothing when they may run.
+std::optional<Text> refuseParameters(const SearchParameters& params);
+
+// One page in a general mode (Text, Tags, Page, Scripts). Sets pageResult to
+// 1, then to -1 on failure; adds the replacements to count. Reads the page,
+// appends its bytes to the backup store, replaces and writes the page back
+// atomically: a failure leaves the page as it was (the backup entry stays).
+// A page without any "<" is left alone in the piece modes. Returns the
+// description of the error that ended the page, empty on success. Never throws.
+Text search(Text& path, int& pageResult, long long& count, const SearchParameters& params);
+
+// One page in the specific mode. The file-name kind renames the page within
+// its directory (never over another file; no backup). The other kinds back
+// the page up, apply the page compressor's html tests (marking the path with
+// kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when options.Check1 is on and
+// the path lies under text1 (path then names the output), and write the page.
+// Same result, count and error conventions as `search`.
+Text searchplus(Text& path, int& pageResult, long long& count, const SearchParameters& params,
+                const CompressionOptions& options);
+
+// One row of the result list.
+struct ReplaceRow {
+  Text path;
+  Text countText{kCountReady};
+  Text resultText{kResultWaiting};
+};
+
+// Runs one row as the start button does: `search`, or `searchplus` in the
+// specific mode, then fills the count and result texts. Returns false when
+// the page failed.
+bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);
+
+}  // namespace vantiro

@@ -1,0 +1,463 @@
+#include "replace/search_replace.h"
+
+#include "backup/backup_store.h"
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/faulty_file_service.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vantiro {
+namespace {
+
+class PageTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setProgramDirectory(home.path()); }
+  void TearDown() override { setProgramDirectory(""); }
+
+  // A page file in the page directory, written in the code page.
+  Text page(const std::string& name, TextView content) {
+    test::writeBytes(pages / name, encodeAnsi(content));
+    return textPath(pages / name);
+  }
+  Text pageBytes(const std::string& name, const std::string& bytes) {
+    test::writeBytes(pages / name, bytes);
+    return textPath(pages / name);
+  }
+  Text read(const std::string& name) { return decodeAnsi(test::readBytes(pages / name)); }
+  std::vector<BackupEntry> backups() { return ReadBackupIndex(false); }
+
+  test::TempDir home;
+  test::TempDir pages;
+};
+
+SearchParameters general(ReplaceMode mode, Text find, Text replacement, bool caseSensitive = false,
+                         bool wholeWord = false) {
+  SearchParameters p;
+  p.findText = std::move(find);
+  p.replacement = std::move(replacement);
+  p.caseSensitive = caseSensitive;
+  p.wholeWord = wholeWord;
+  p.mode = mode;
+  return p;
+}
+
+SearchParameters specific(int kind, Text tagName, Text find, Text replacement, bool fixed = false) {
+  SearchParameters p = general(ReplaceMode::Specific, std::move(find), std::move(replacement));
+  p.target = {kind, std::move(tagName)};
+  p.fixedReplacement = fixed;
+  return p;
+}
+
+struct GeneralCase {
+  const char* name;
+  ReplaceMode mode;
+  bool caseSensitive;
+  bool wholeWord;
+  Text find;
+  Text replacement;
+  Text before;
+  Text after;
+  long long count;
+};
+
+void PrintTo(const GeneralCase& c, std::ostream* os) { *os << c.name; }
+
+class GeneralModes : public PageTest, public ::testing::WithParamInterface<GeneralCase> {};
+
+TEST_P(GeneralModes, RewritesThePageFile) {
+  const GeneralCase& c = GetParam();
+  Text path = page("a.htm", c.before);
+  const Text given = path;
+  int result = 0;
+  long long count = 0;
+  Text error = search(path, result, count, general(c.mode, c.find, c.replacement, c.caseSensitive, c.wholeWord));
+  EXPECT_EQ(result, 1) << toUtf8(error);
+  EXPECT_EQ(error, U"");
+  EXPECT_EQ(path, given);
+  EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
+  EXPECT_EQ(count, c.count);
+}
+
+const Text kScriptPage =
+    U"<p>x=1</p><script language=javascript>var x=1;</SCRIPT><script language=vbscript>x=2</script>x";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GeneralModes,
+    ::testing::Values(
+        GeneralCase{"TextBetweenTags", ReplaceMode::Text, false, false, U"cat", U"dog", U"<p class=cat>cat<b>CAT</b>",
+                    U"<p class=cat>dog<b>dog</b>", 2},
+        GeneralCase{"TagsOnly", ReplaceMode::Tags, false, false, U"FONT", U"Hi", U"<font color=red>font</font>",
+                    U"<Hi color=red>font</Hi>", 2},
+        GeneralCase{"TagsWrittenBackTrimmed", ReplaceMode::Text, false, false, U"zz", U"y", U"< b >x</b >",
+                    U"<b>x</b>", 0},
+        GeneralCase{"WholePage", ReplaceMode::Page, true, false, U"a", U"b", U"a<a href=a>a</a>a",
+                    U"b<b href=b>b</b>b", 6},
+        GeneralCase{"WholePageAnyShape", ReplaceMode::Page, false, false, U"<", U"[", U"x<a title=1<2>", U"x[a title=1[2>", 2},
+        GeneralCase{"ScriptBodiesOnly", ReplaceMode::Scripts, false, false, U"x", U"y", kScriptPage,
+                    U"<p>x=1</p><script language=javascript>var y=1;</SCRIPT><script language=vbscript>y=2</script>x",
+                    2},
+        GeneralCase{"WholeWordInText", ReplaceMode::Text, true, true, U"cat", U"dog", U"<p>cat concat cat</p>",
+                    U"<p>dog concat dog</p>", 3},
+        // Text before the first tag and after the last piece is carried over
+        // as it was, in every piece mode.
+        GeneralCase{"HeadAndTailKept", ReplaceMode::Text, false, false, U"a", U"b", U"a <p>a</p> a",
+                    U"a <p>b</p> a", 1},
+        GeneralCase{"UnclosedScriptKeepsTheRest", ReplaceMode::Scripts, false, false, U"a", U"b", U"<p>a<script>a<b>a",
+                    U"<p>a<script>a<b>a", 0},
+        GeneralCase{"NoTagLeavesPage", ReplaceMode::Text, false, false, U"a", U"b", U"a a a", U"a a a", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageTest, SearchBacksUpTheBytesWithoutFiller) {
+  const std::string original = "<p>\xd6\xd0\xce\xc4 cat\xff</p>";  // GBK Chinese and a stray byte
+  Text path = pageBytes("a.htm", original);
+  int result = 0;
+  long long count = 0;
+  search(path, result, count, general(ReplaceMode::Text, U"cat", U"dog"));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(test::readBytes(pages / "a.htm"), "<p>\xd6\xd0\xce\xc4 dog\xff</p>");
+  auto entries = backups();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].path, path);
+  EXPECT_EQ(entries[0].start, U"100");
+  EXPECT_EQ(entries[0].length, toText(static_cast<long long>(original.size())));
+  EXPECT_EQ(test::readBytes(home / "bak.dat"), std::string(99, '\0') + original);
+}
+
+TEST_F(PageTest, WholeWordsWithChineseNeighboursInAGbkPage) {
+  // 中cat文 cat 中 cat: only the cat between spaces and the last one are words.
+  Text path = page("a.htm", U"<p>中cat文 cat 中 cat</p>");
+  int result = 0;
+  long long count = 0;
+  search(path, result, count, general(ReplaceMode::Text, U"cat", U"猫", false, true));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(read("a.htm"), U"<p>中cat文 猫 中 猫</p>");
+  EXPECT_EQ(count, 3);
+}
+
+TEST_F(PageTest, TagWithoutEndFailsTheGeneralModesAndKeepsThePage) {
+  Text path = page("a.htm", U"<a title=1<2>x</a>");
+  int result = 0;
+  long long count = 0;
+  Text error = search(path, result, count, general(ReplaceMode::Text, U"x", U"y"));
+  EXPECT_EQ(result, -1);
+  EXPECT_NE(error, U"");
+  EXPECT_EQ(read("a.htm"), U"<a title=1<2>x</a>");
+  EXPECT_EQ(backups().size(), 1u);  // the backup came first and stays
+}
+
+TEST_F(PageTest, MissingPageFailsWithoutBackup) {
+  Text path = textPath(pages / "gone.htm");
+  for (auto mode : {ReplaceMode::Text, ReplaceMode::Page}) {
+    int result = 0;
+    long long count = 0;
+    EXPECT_NE(search(path, result, count, general(mode, U"x", U"y")), U"");
+    EXPECT_EQ(result, -1);
+  }
+  int result = 0;
+  long long count = 0;
+  EXPECT_NE(searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"y"), {}), U"");
+  EXPECT_EQ(result, -1);
+  EXPECT_TRUE(backups().empty());
+}
+
+TEST_F(PageTest, EmptySearchTextIsRefusedBeforeAnythingIsTouched) {
+  Text path = page("a.htm", U"<html><title>x</title>");
+  SearchParameters modes[] = {general(ReplaceMode::Page, U"", U"y"), general(ReplaceMode::Text, U"", U"y"),
+                              specific(kKindTitle, U"TITLE", U"", U"y", true),
+                              specific(kKindFileName, U"name", U"", U"y")};
+  for (const auto& params : modes) {
+    EXPECT_EQ(refuseParameters(params), Text(kEmptySearchText));
+    int result = 0;
+    long long count = 0;
+    Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
+                                                      : search(path, result, count, params);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, kEmptySearchText);
+  }
+  EXPECT_FALSE(pathExists(home / "bak.kbq"));
+  EXPECT_FALSE(pathExists(home / "bak.dat"));
+  EXPECT_EQ(read("a.htm"), U"<html><title>x</title>");
+  EXPECT_FALSE(refuseParameters(general(ReplaceMode::Text, U" ", U"")).has_value());
+}
+
+TEST_F(PageTest, FailedWriteLeavesThePageWhole) {
+  const Text content = U"<html><a href=cat>cat</a>";
+  Text path = page("a.htm", content);
+  test::FaultyFileService faulty;
+  faulty.beforeOperation = [](const std::string& operation, const std::string& file) {
+    if (operation == "writeFileAtomic" && file.ends_with("a.htm")) throw FileError("磁盘已满");
+  };
+  ScopedFileService scope(faulty);
+  SearchParameters modes[] = {general(ReplaceMode::Text, U"cat", U"dog"), general(ReplaceMode::Page, U"cat", U"dog"),
+                              specific(kKindTagInside, U"A", U"cat", U"dog")};
+  for (const auto& params : modes) {
+    int result = 0;
+    long long count = 0;
+    Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
+                                                      : search(path, result, count, params);
+    EXPECT_EQ(error, U"磁盘已满");
+    EXPECT_EQ(result, -1);
+  }
+  EXPECT_EQ(read("a.htm"), content);
+  EXPECT_EQ(backups().size(), 3u);
+}
+
+TEST_F(PageTest, FailedBackupLeavesThePageUnchanged) {
+  Text path = page("a.htm", U"<p>cat</p>");
+  test::FaultyFileService faulty;
+  faulty.unwritableDirectories.insert(home.path());
+  ScopedFileService scope(faulty);
+  int result = 0;
+  long long count = 0;
+  EXPECT_NE(search(path, result, count, general(ReplaceMode::Text, U"cat", U"dog")), U"");
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(read("a.htm"), U"<p>cat</p>");
+}
+
+struct SpecificCase {
+  const char* name;
+  int kind;
+  const char32_t* tagName;
+  bool fixed;
+  Text find;
+  Text replacement;
+  Text before;
+  Text after;
+  long long count;
+};
+
+void PrintTo(const SpecificCase& c, std::ostream* os) { *os << c.name; }
+
+class SpecificKinds : public PageTest, public ::testing::WithParamInterface<SpecificCase> {};
+
+TEST_P(SpecificKinds, RewritesTheTargets) {
+  const SpecificCase& c = GetParam();
+  Text path = page("a.htm", c.before);
+  int result = 0;
+  long long count = 0;
+  Text error = searchplus(path, result, count, specific(c.kind, c.tagName, c.find, c.replacement, c.fixed), {});
+  EXPECT_EQ(result, 1) << toUtf8(error);
+  EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
+  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(backups().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SpecificKinds,
+    ::testing::Values(
+        SpecificCase{"TitleFixed", kKindTitle, U"TITLE", true, U"x", U"New", U"<html><title>Old</title>",
+                     U"<html><title>New</title>", 1},
+        SpecificCase{"TitleSearched", kKindTitle, U"TITLE", false, U"old", U"New",
+                     U"<html><TITLE lang=en>Old old</title><p>old", U"<html><TITLE lang=en>New New</title><p>old", 2},
+        SpecificCase{"TitleNeedsTheSpace", kKindTitle, U"TITLE", true, U"x", U"New", U"<html><titles>Old",
+                     U"<html><titles>Old", 0},
+        SpecificCase{"LinkTags", kKindTagInside, U"A", false, U"x", U"y",
+                     U"<html><a href=x.htm>x</a><a><area shape=x><ax>", U"<html><a href=y.htm>x</a><a><area shape=y><ax>",
+                     2},
+        SpecificCase{"FixedTagInside", kKindTagInside, U"IMG", true, U"zz", U"img src=b.png",
+                     U"<html><img src=a.gif><IMG  border=0 >", U"<html><img src=b.png><img src=b.png>", 2},
+        SpecificCase{"FontTags", kKindTagInside, U"FONT", false, U"red", U"blue",
+                     U"<html><font color=red>red</font>", U"<html><font color=blue>red</font>", 1},
+        SpecificCase{"NoEntryChosen", kKindNone, U"", false, U"x", U"y", U"<html><a href=x>x",
+                     U"<html><a href=x>x", 0},
+        SpecificCase{"HeadTailAndOpenLastTagKept", kKindTagInside, U"A", false, U"x", U"y",
+                     U"前言 <html><a href=x>x</a>\r\n<b", U"前言 <html><a href=y>x</a>\r\n<b", 1},
+        SpecificCase{"EndingInGreaterUnchanged", kKindTagInside, U"A", false, U"q", U"y",
+                     U"<html><a title=1<2>x</a>", U"<html><a title=1<2>x</a>", 0},
+        SpecificCase{"ServerBlocksKeptWhole", kKindTagInside, U"A", false, U"x", U"y",
+                     U"<html><%if a>b then%><a href=x>", U"<html><%if a>b then%><a href=y>", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
+  struct Case {
+    Text content;
+    bool requireHtml;
+    int result;
+    TextView mark;
+  } cases[] = {
+      {U"<Html><a href=x>", true, -1, kMarkRequireHtml},
+      {U"<html lang=\"en\"><a href=x>", true, 1, U""},
+      {U"<HTML\r\n><a href=x>", true, 1, U""},
+      {U"<Html><a href=x>", false, 1, U""},
+      {U"<htmlx><a href=x>", false, -1, kMarkNotHtml},
+      {U"<a href=x>", false, -1, kMarkNotHtml},
+      {U"no tags at all", false, -1, kMarkNotHtml},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    std::string name = "p" + std::to_string(n++) + ".htm";
+    Text path = page(name, c.content);
+    const Text given = path;
+    CompressionOptions options;
+    options.Check4 = c.requireHtml;
+    int result = 0;
+    long long count = 0;
+    Text error = searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+    EXPECT_EQ(result, c.result) << toUtf8(c.content);
+    EXPECT_EQ(error, U"");
+    EXPECT_EQ(path, given + Text(c.mark)) << toUtf8(c.content);
+    if (result == -1) {
+      EXPECT_EQ(read(name), c.content);
+    }
+  }
+  EXPECT_EQ(backups().size(), std::size(cases));  // rejected pages are backed up too
+}
+
+TEST_F(PageTest, SecondTestStillCountsButWritesNothing) {
+  Text path = page("a.htm", U"<a href=x>");
+  int result = 0;
+  long long count = 0;
+  searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {});
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(count, 1);
+  EXPECT_FALSE(pathExists(pages / "a.htm|文件错误"));
+  EXPECT_EQ(read("a.htm"), U"<a href=x>");
+}
+
+TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
+  std::filesystem::create_directories(pages / "site/news");
+  Text path = page("site/news/a.htm", U"<html><a href=x>");
+  CompressionOptions options;
+  options.Check1 = true;
+  options.text1 = textPath(pages / "SITE");  // compared ignoring case
+  options.text2 = textPath(pages / "out");
+  int result = 0;
+  long long count = 0;
+  searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(path, textPath(pages / "out/news/a.htm"));
+  EXPECT_EQ(read("out/news/a.htm"), U"<html><a href=y>");
+  EXPECT_EQ(read("site/news/a.htm"), U"<html><a href=x>");
+  EXPECT_EQ(backups().at(0).path, textPath(pages / "site/news/a.htm"));
+
+  // Outside text1, or with Check1 off, the page is rewritten in place.
+  Text other = page("b.htm", U"<html><a href=x>");
+  searchplus(other, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  EXPECT_EQ(other, textPath(pages / "b.htm"));
+  options.Check1 = false;
+  Text inside = page("site/c.htm", U"<html><a href=x>");
+  searchplus(inside, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  EXPECT_EQ(read("site/c.htm"), U"<html><a href=y>");
+}
+
+TEST_F(PageTest, ServerBlockWithoutEndFailsTheSpecificMode) {
+  Text path = page("a.htm", U"<html><% x >y");
+  int result = 0;
+  long long count = 0;
+  EXPECT_NE(searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {}), U"");
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(read("a.htm"), U"<html><% x >y");
+}
+
+struct RenameCase {
+  const char* name;
+  Text file;
+  Text find;
+  Text replacement;
+  bool caseSensitive;
+  int result;
+  Text existsAfter;  // the name the page has afterwards
+  long long count;
+};
+
+void PrintTo(const RenameCase& c, std::ostream* os) { *os << c.name; }
+
+class RenameKind : public PageTest, public ::testing::WithParamInterface<RenameCase> {};
+
+TEST_P(RenameKind, RenamesWithinItsDirectory) {
+  const RenameCase& c = GetParam();
+  test::writeBytes(pages / "taken.htm", "other");
+  Text path = page(nativePath(c.file), U"<html>");
+  const Text given = path;
+  SearchParameters params = specific(kKindFileName, U"name", c.find, c.replacement);
+  params.caseSensitive = c.caseSensitive;
+  params.wholeWord = true;  // never applies to file names
+  int result = 0;
+  long long count = 0;
+  Text error = searchplus(path, result, count, params, {});
+  EXPECT_EQ(result, c.result) << toUtf8(error);
+  EXPECT_EQ(result == -1, !error.empty());
+  EXPECT_EQ(path, given);  // the list keeps the old path
+  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(test::readBytes(pages / nativePath(c.existsAfter)), "<html>");
+  if (c.existsAfter != c.file) {
+    EXPECT_FALSE(pathExists(pages / nativePath(c.file)));
+  }
+  EXPECT_EQ(test::readBytes(pages / "taken.htm"), "other");
+  EXPECT_TRUE(backups().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenameKind,
+    ::testing::Values(RenameCase{"Renamed", U"bold-page.htm", U"OLD", U"new", false, 1, U"bnew-page.htm", 1},
+                      RenameCase{"CaseSensitiveMiss", U"bold.htm", U"OLD", U"new", true, 1, U"bold.htm", 0},
+                      RenameCase{"Chinese", U"旧页.htm", U"旧", U"新", false, 1, U"新页.htm", 1},
+                      RenameCase{"TakenNameNeverReplaced", U"take.htm", U"take", U"taken", false, -1, U"take.htm", 1},
+                      RenameCase{"EmptyName", U"a.htm", U"a.htm", U"", false, -1, U"a.htm", 1},
+                      RenameCase{"DotDot", U"a.htm", U"a.htm", U"..", false, -1, U"a.htm", 1},
+                      RenameCase{"Separator", U"a.htm", U"a", U"x/", false, -1, U"a.htm", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageTest, RenamingAMissingPageFails) {
+  Text path = textPath(pages / "gone.htm");
+  int result = 0;
+  long long count = 0;
+  searchplus(path, result, count, specific(kKindFileName, U"name", U"gone", U"here"), {});
+  EXPECT_EQ(result, -1);
+  EXPECT_FALSE(pathExists(pages / "here.htm"));
+}
+
+TEST_F(PageTest, RowsShowCountAndResult) {
+  Text path = page("a.htm", U"<p>cat cat cat</p>");
+  ReplaceRow row{path};
+  EXPECT_EQ(row.countText, U"就绪");
+  EXPECT_EQ(row.resultText, U"等待压缩");
+  EXPECT_TRUE(replaceRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
+  EXPECT_EQ(row.countText, U" 3");
+  EXPECT_EQ(row.resultText, U"成功替换");
+  EXPECT_TRUE(replaceRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
+  EXPECT_EQ(row.countText, U" 0");
+
+  ReplaceRow rejected{page("b.htm", U"<Html>")};
+  CompressionOptions options;
+  options.Check4 = true;
+  EXPECT_FALSE(replaceRow(rejected, specific(kKindTitle, U"TITLE", U"x", U"y"), options));
+  EXPECT_EQ(rejected.path, textPath(pages / "b.htm") + U"|文件错误!");
+  EXPECT_EQ(rejected.countText, U"错误");
+  EXPECT_EQ(rejected.resultText, U"");
+
+  ReplaceRow missing{textPath(pages / "gone.htm")};
+  EXPECT_FALSE(replaceRow(missing, general(ReplaceMode::Page, U"cat", U"dog"), {}));
+  EXPECT_EQ(missing.countText, U"错误");
+  EXPECT_NE(missing.resultText, U"");
+}
+
+TEST(ReplaceTexts, CountStatusAndEntries) {
+  EXPECT_EQ(countText(0), U" 0");
+  EXPECT_EQ(countText(12), U" 12");
+  EXPECT_EQ(countText(-1), U"-1");
+  EXPECT_EQ(statusText(U"/a/b.htm"), U"正在查找替换 /a/b.htm 请等待.....");
+  struct {
+    TextView entry;
+    int kind;
+    TextView tag;
+  } table[] = {{U"文件名", 1, U"name"},   {U"标题", 2, U"TITLE"}, {U"超级链接地址", 3, U"A"}, {U"超级链接名称", 3, U"A"},
+               {U"字体", 3, U"FONT"}, {U"图片属性", 3, U"IMG"}, {U"表格属性", 3, U"TABLE"}};
+  ASSERT_EQ(attributeEntries().size(), std::size(table));
+  for (std::size_t i = 0; i < std::size(table); ++i) {
+    EXPECT_EQ(attributeEntries()[i].entry, table[i].entry);
+    auto target = attributeForEntry(table[i].entry);
+    ASSERT_TRUE(target.has_value());
+    EXPECT_EQ(target->kind, table[i].kind);
+    EXPECT_EQ(target->tagName, table[i].tag);
+  }
+  EXPECT_FALSE(attributeForEntry(U"其他").has_value());
+}
+
+}  // namespace
+}  // namespace vantiro
