@@ -1,0 +1,9 @@
+# The page passes: text routines, tag scanner, rewriting, paragraph conversion.
+add_library(vantiro_passes STATIC
+  text_routines.cpp
+  inline_tags.cpp
+  tag_scanner.cpp
+  rewrite.cpp
+  paragraphs.cpp
+)
+target_link_libraries(vantiro_passes PUBLIC vantiro_platform vantiro_common)

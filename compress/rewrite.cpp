@@ -1,0 +1,169 @@
+#include "compress/rewrite.h"
+
+#include "common/page_error.h"
+#include "compress/inline_tags.h"
+#include "compress/text_routines.h"
+
+namespace vantiro {
+namespace {
+
+bool startsWithUpper(const Text& s, TextView upperPrefix) {
+  if (s.size() < upperPrefix.size()) return false;
+  for (std::size_t k = 0; k < upperPrefix.size(); ++k)
+    if (upperAscii(s[k]) != upperPrefix[k]) return false;
+  return true;
+}
+
+bool isOptionalEndTag(const Text& tag) {
+  return tag == U"/p" || tag == U"/P" || tag == U"/tr" || tag == U"/TR" || tag == U"/td" || tag == U"/TD";
+}
+
+// The index of the first non-empty tag after i, or -1.
+int nextTagIndex(const PageSplit& split, int i) {
+  for (int j = i + 1; j <= split.lastIndex; ++j)
+    if (!split.tags[static_cast<std::size_t>(j)].empty()) return j;
+  return -1;
+}
+
+bool nextTagIsInline(const PageSplit& split, int i) {
+  const int j = nextTagIndex(split, i);
+  return j >= 0 && isInlineTag(split.tags[static_cast<std::size_t>(j)]);
+}
+
+// An end tag whose element starts again right after one or more removed tags:
+// "</b>" + removed + "<b>" is one bold run to a browser.
+bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
+  const Text& tag = split.tags[static_cast<std::size_t>(i)];
+  const TextView name = TextView(tag).substr(1);
+  int j = i + 1;
+  while (j <= split.capacity - 2 && split.tags[static_cast<std::size_t>(j)].empty()) ++j;
+  if (j == split.capacity - 1) return false;
+  const Text& later = split.tags[static_cast<std::size_t>(j)];
+  if (!split.tags[static_cast<std::size_t>(j - 1)].empty()) return false;
+  return later == name;
+}
+
+bool isWhiteSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
+
+// A value can lose its quotes when a browser reads it unquoted as the same value.
+bool isSafeUnquoted(TextView value) {
+  if (value.empty()) return false;
+  for (char32_t c : value)
+    if (c == U'<' || c == U'>' || c == U'\'' || isWhiteSpace(c)) return false;
+  return true;
+}
+
+// Spaces after ":", "," and ";" go; every other run of spaces becomes one.
+void tightenSpacing(Text& tag) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < tag.size();) {
+    const char32_t c = tag[r++];
+    tag[w++] = c;
+    if (c == U':' || c == U',' || c == U';' || c == U' ')
+      while (r < tag.size() && tag[r] == U' ') ++r;
+  }
+  tag.resize(w);
+}
+
+// Removes the quotes around safe values written ="value". The rebuilt tag is
+// written over the old one from the left: each step drops two quotes and adds
+// at most one space, so writing never overtakes reading. Searches run on the
+// unread part of the old tag, which is where they would run in the rebuilt one
+// (a safe value has no quote, so no new ="... can form across it).
+void unquoteValues(Text& tag) {
+  const std::size_t n = tag.size();
+  std::size_t w = 0;       // end of the rebuilt part
+  std::size_t copied = 0;  // old tag before this is rebuilt
+  std::size_t q = tag.find(U"=\"");
+  for (bool first = true; q != npos; first = false) {
+    std::size_t e = tag.find(U'"', q + 2);
+    if (e == npos) {
+      if (!first) throw PageError("属性值缺少结束引号");
+      e = n;
+    }
+    const TextView value = TextView(tag).substr(q + 2, e - q - 2);
+    if (!isSafeUnquoted(value)) {
+      q = tag.find(U"=\"", q + 1);
+      continue;
+    }
+    if (e == n) throw PageError("属性值缺少结束引号");
+    for (std::size_t k = copied; k <= q; ++k) tag[w++] = tag[k];
+    for (std::size_t k = q + 2; k < e; ++k) tag[w++] = tag[k];
+    if (e + 1 < n) {
+      tag[w++] = U' ';
+      copied = e + 1;
+      while (copied < n && tag[copied] == U' ') ++copied;
+    } else {
+      copied = n;
+    }
+    q = tag.find(U"=\"", copied);
+  }
+  if (copied == 0) return;
+  for (std::size_t k = copied; k < n; ++k) tag[w++] = tag[k];
+  tag.resize(w);
+}
+
+// ";&nbsp;&nbsp" -> "; &nbsp": three "&nbsp;" in a row show the same as
+// "&nbsp; &nbsp;".
+void shortenSpaceEntities(Text& text) {
+  if (text.size() >= 11) th(text, U";&nbsp;&nbsp", U"; &nbsp");
+}
+
+// Joined and collapsed; `blankGoes` decides whether white space other than
+// spaces alone also vanishes.
+void rewriteLooseText(Text& text, bool blankGoes) {
+  xiaohc1(text);
+  if (text.find_first_not_of(U' ') == npos || (blankGoes && isBlank(text))) text.clear();
+}
+
+}  // namespace
+
+void shortenTag(Text& tag) {
+  tightenSpacing(tag);
+  unquoteValues(tag);
+}
+
+void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress) {
+  rewriteLooseText(split.leadingText, true);
+  shortenSpaceEntities(split.leadingText);
+
+  bool inPreBlock = false;
+  const int last = split.lastIndex;
+  const int step = last / 30;
+  for (int i = 0; i <= last; ++i) {
+    if (step != 0 && i % step == 0) progress.setValue(i);
+    Text& tag = split.tags[static_cast<std::size_t>(i)];
+    Text& text = split.texts[static_cast<std::size_t>(i)];
+
+    const bool tagStays = split.endsInScript || (tag.size() >= 3 && tag[0] == U'%');
+    if (!tagStays) {
+      // Dropping an end tag drops its text too, so only a blank text may go;
+      // and "</p> <b>" would pull what follows into the paragraph.
+      if (isOptionalEndTag(tag) && isBlank(text) && !nextTagIsInline(split, i)) {
+        tag.clear();
+        continue;
+      }
+      if (!tag.empty() && tag[0] == U'/' && isBlank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
+      shortenTag(tag);
+    }
+
+    if (startsWithUpper(tag, U"SCRIPT")) {
+      if (compressScripts) ysjb(text);
+      continue;
+    }
+
+    if (startsWithUpper(tag, U"PRE")) inPreBlock = true;
+    if (startsWithUpper(tag, U"/PRE")) inPreBlock = false;
+
+    if (!inPreBlock) {
+      if (!text.empty() && isInlineTag(tag) && isBlank(text) && nextTagIsInline(split, i)) {
+        text.assign(1, U' ');
+      } else {
+        rewriteLooseText(text, i == last);
+      }
+    }
+    shortenSpaceEntities(text);
+  }
+}
+
+}  // namespace vantiro

@@ -1,0 +1,33 @@
+#pragma once
+// The first pass of the page compressor: cuts a page into its tags and the
+// texts between them.
+
+#include "common/text.h"
+#include "compress/page_split.h"
+
+namespace vantiro {
+
+// Cuts `page` into `PageSplit`. `upperText` is `page` upper-cased (a-z only),
+// of the same length; closing script tags are found in it in any letter case.
+//
+// - A tag starts at a "<" followed by an ASCII letter, "/", "!", "?" or "%";
+//   any other "<" (as in "a < b" or "<>") is text, as a browser shows it.
+// - A tag runs to the first ">" that no later tag start precedes since the
+//   last ">" (so an attribute holding "<b>" stays inside its tag); without a
+//   ">" it runs to the end of the page. Its text is stored without "<" and ">",
+//   trimmed of spaces and made one line (xiaohc).
+// - A server-script block ("<%" with at least one more character) runs to the
+//   first "%>", whatever it holds.
+// - The content of a script element runs to the next "</script" in any case
+//   and is never cut into tags; without one, the rest of the page is the
+//   script's text and `endsInScript` is true.
+// - The text before the first tag goes to `leadingText`, the text after the
+//   last tag to texts[lastIndex].
+//
+// Throws PageError for a server-script block without "%>" and for a tag that
+// runs past the start of the next one (a server-script block holding a tag
+// start after its first ">", or a tag start without any ">" after it while
+// another tag start follows).
+PageSplit scanPage(const Text& page, const Text& upperText);
+
+}  // namespace vantiro

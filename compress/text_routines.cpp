@@ -1,0 +1,140 @@
+#include "compress/text_routines.h"
+
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+
+namespace vantiro {
+namespace {
+
+// True when a CR LF pair starts at `i`.
+bool lineBreakAt(const Text& s, std::size_t i) { return s[i] == U'\r' && i + 1 < s.size() && s[i + 1] == U'\n'; }
+
+// End of the line that starts at `from`: the position of its CR LF, or the size.
+std::size_t lineEnd(const Text& s, std::size_t from) {
+  for (std::size_t i = from; i < s.size(); ++i)
+    if (lineBreakAt(s, i)) return i;
+  return s.size();
+}
+
+void trimInPlace(Text& s) {
+  std::size_t e = s.size();
+  while (e > 0 && s[e - 1] == U' ') --e;
+  s.resize(e);
+  std::size_t b = 0;
+  while (b < s.size() && s[b] == U' ') ++b;
+  if (b != 0) s.erase(0, b);
+}
+
+bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
+
+}  // namespace
+
+Text getfile(const std::string& nativePath) { return decodeAnsi(files().readFile(nativePath)); }
+
+// The routines below compact the string in place: the write position never
+// passes the read position, because every step replaces a piece by one that is
+// no longer.
+
+void xiaohc(Text& s) {
+  std::size_t w = 0, r = 0;
+  for (bool first = true;; first = false) {
+    const std::size_t e = lineEnd(s, r);
+    std::size_t b = r, t = e;
+    while (b < t && s[b] == U' ') ++b;
+    while (t > b && s[t - 1] == U' ') --t;
+    if (!first) s[w++] = U' ';
+    for (std::size_t k = b; k < t; ++k) s[w++] = s[k];
+    if (e == s.size()) break;
+    r = e + 2;
+  }
+  s.resize(w);
+  trimInPlace(s);
+}
+
+void xiaohc1(Text& s) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < s.size();) {
+    char32_t c = s[r];
+    if (lineBreakAt(s, r)) {
+      c = U' ';
+      r += 2;
+    } else {
+      ++r;
+    }
+    if (c == U' ' && w > 0 && s[w - 1] == U' ') continue;
+    s[w++] = c;
+  }
+  s.resize(w);
+}
+
+void xiaohc2(Text& s) {
+  std::size_t w = 0, r = 0;
+  for (;;) {
+    const std::size_t e = lineEnd(s, r);
+    std::size_t b = r, t = e;
+    while (b < t && s[b] == U' ') ++b;
+    while (t > b && s[t - 1] == U' ') --t;
+    for (std::size_t k = b; k < t; ++k) s[w++] = s[k];
+    if (e == s.size()) break;
+    s[w++] = U'\r';
+    s[w++] = U'\n';
+    r = e + 2;
+  }
+  s.resize(w);
+}
+
+void th(Text& s, TextView find, TextView repl) {
+  if (find.empty()) return;
+  std::size_t p = s.find(find);
+  if (p == npos) return;
+  if (repl.size() > find.size()) {
+    Text out;
+    out.reserve(s.size() + s.size() / find.size() * (repl.size() - find.size()));
+    std::size_t r = 0;
+    for (; p != npos; p = s.find(find, r)) {
+      out.append(s, r, p - r);
+      out.append(repl);
+      r = p + find.size();
+    }
+    out.append(s, r, npos);
+    s = std::move(out);
+    return;
+  }
+  std::size_t w = p, r = p;
+  for (; p != npos; p = s.find(find, r)) {
+    for (; r < p; ++r) s[w++] = s[r];
+    for (char32_t c : repl) s[w++] = c;
+    r = p + find.size();
+  }
+  for (; r < s.size(); ++r) s[w++] = s[r];
+  s.resize(w);
+}
+
+void ysjb(Text& script) {
+  // Trimming every line also trims the script's two ends.
+  xiaohc2(script);
+  if (script.find(U'{') == npos || script.find(U'}') == npos) return;
+  // A run of spaces goes when a brace stands right before or right after it.
+  // Removing one run never puts another run next to a brace, so one pass
+  // gives what removing them brace by brace would give.
+  Text& s = script;
+  std::size_t w = 0;
+  char32_t before = 0;
+  for (std::size_t r = 0; r < s.size();) {
+    if (s[r] != U' ') {
+      before = s[r];
+      s[w++] = s[r++];
+      continue;
+    }
+    std::size_t e = r;
+    while (e < s.size() && s[e] == U' ') ++e;
+    const bool drop = isBrace(before) || (e < s.size() && isBrace(s[e]));
+    if (!drop)
+      for (std::size_t k = r; k < e; ++k) s[w++] = U' ';
+    before = U' ';
+    r = e;
+  }
+  s.resize(w);
+}
+
+}  // namespace vantiro

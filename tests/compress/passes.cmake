@@ -1,0 +1,9 @@
+# Tests of the page passes (text routines, scanner, rewriting, paragraphs).
+vantiro_add_test(passes_tests
+  SOURCES
+    text_routines_test.cpp
+    tag_scanner_test.cpp
+    rewrite_test.cpp
+    paragraphs_test.cpp
+    passes_test.cpp
+  LIBS vantiro_passes)

@@ -1,0 +1,181 @@
+#include "compress/rewrite.h"
+
+#include "common/page_error.h"
+#include "compress/tag_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vantiro {
+namespace {
+
+// The page as the compressor writes it.
+std::string joined(const PageSplit& s) {
+  Text out = s.leadingText;
+  for (int i = 0; i <= s.lastIndex; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    if (s.tags[k].empty()) continue;
+    out += U"<" + s.tags[k] + U">" + s.texts[k];
+  }
+  return toUtf8(out);
+}
+
+std::string rewritten(const Text& page, bool compressScripts = false) {
+  PageSplit s = scanPage(page, upperAscii(page));
+  NoProgress progress;
+  rewritePage(s, compressScripts, progress);
+  return joined(s);
+}
+
+struct Case {
+  const char32_t* page;
+  const char32_t* expected;
+};
+
+void expectTable(std::initializer_list<Case> cases, bool compressScripts = false) {
+  for (const Case& c : cases)
+    EXPECT_EQ(rewritten(c.page, compressScripts), toUtf8(c.expected)) << toUtf8(c.page);
+}
+
+TEST(Rewrite, OptionalEndTagsGoOnlyWithBlankText) {
+  expectTable({
+      {U"<td>a</td>\r\n<td>b</TD>\r\n</tr>", U"<td>a<td>b"},
+      {U"<p>a</p>\t \r\n<p>b</P>", U"<p>a<p>b"},
+      {U"<td>a</Td><td>b</td >", U"<td>a</Td><td>b"},  // other letter cases stay
+      // Visible text after the end tag: the tag stays and its text is rewritten.
+      {U"<td>a</td>b\r\n  c<td>", U"<td>a</td>b c<td>"},
+      {U"<p>a</p> x<p>b", U"<p>a</p> x<p>b"},
+      // Before an inline element the paragraph must stay closed.
+      {U"<p>a</p> <b>x</b>", U"<p>a</p><b>x</b>"},
+      {U"<p>a</p><span>x", U"<p>a</p><span>x"},
+      {U"<p>a</p> <div>x", U"<p>a<div>x"},
+  });
+}
+
+TEST(Rewrite, RepeatedEndTagGoesAfterRemovedTagsWhenItsTextIsBlank) {
+  struct Slots {
+    std::vector<const char32_t*> tags;
+    std::vector<const char32_t*> texts;
+    const char32_t* expected;
+  };
+  for (const Slots& c : {
+           Slots{{U"b", U"/b", U"", U"b", U"/b"}, {U"x", U" ", U"gone", U"y", U""}, U"<b>x<b>y</b>"},
+           Slots{{U"b", U"/b", U"", U"b", U"/b"}, {U"x", U"z", U"gone", U"y", U""}, U"<b>x</b>z<b>y</b>"},
+           // Only with a removed tag between, and only the same name exactly.
+           Slots{{U"b", U"/b", U"b", U"/b"}, {U"x", U"", U"y", U""}, U"<b>x</b><b>y</b>"},
+           Slots{{U"i", U"/i", U"", U"I"}, {U"x", U"", U"", U"y"}, U"<i>x</i><I>y"},
+       }) {
+    PageSplit s;
+    for (std::size_t k = 0; k < c.tags.size(); ++k) {
+      s.tags[k] = c.tags[k];
+      s.texts[k] = c.texts[k];
+    }
+    s.lastIndex = static_cast<int>(c.tags.size()) - 1;
+    NoProgress progress;
+    rewritePage(s, false, progress);
+    EXPECT_EQ(joined(s), toUtf8(c.expected));
+  }
+}
+
+TEST(Rewrite, TagSpacingAndQuotes) {
+  expectTable({
+      {U"<font color = \"red\">", U"<font color = \"red\">"},  // "=" not right before the quote
+      {U"<a href=\"x y.htm\">", U"<a href=\"x y.htm\">"},
+      {U"<img alt=\"\">", U"<img alt=\"\">"},
+      {U"<img alt=\"  \">", U"<img alt=\" \">"},  // spacing rules reach into values
+      {U"<a href=\"x.htm\">", U"<a href=x.htm>"},
+      {U"<a href='x.htm'>", U"<a href='x.htm'>"},
+      {U"<meta content=\"text/html; charset=gb2312\">", U"<meta content=text/html;charset=gb2312>"},
+      {U"<p style=\"color: red\">", U"<p style=color:red>"},
+      {U"<img src=\"x.gif\"  alt=\"y\">", U"<img src=x.gif alt=y>"},
+      {U"<img src=\"x.gif\"alt=\"y\">", U"<img src=x.gif alt=y>"},
+      {U"<a title=\"it's\" href=\"x\">", U"<a title=\"it's\" href=x>"},
+      {U"<a title=\"<b>\">t", U"<a title=\"<b>\">t"},
+      // Any white space keeps the quotes, not just the space.
+      {U"<a title=\"a\tb\">", U"<a title=\"a\tb\">"},
+      {U"<a title=\"a\nb\">", U"<a title=\"a\nb\">"},
+      {U"<a title=\"a\fb\">", U"<a title=\"a\fb\">"},
+      // Spaces after ":", "," and ";" go, other runs become one, inside values too.
+      {U"<a   title=\"a ,  b ;  c\"  x=1>", U"<a title=\"a ,b ;c\" x=1>"},
+      {U"<!--  a:  b  -->", U"<!-- a:b -->"},
+      // An unsafe value whose closing quote is missing is left alone.
+      {U"<a title=\"x y>t", U"<a title=\"x y>t"},
+      // A value ending in "=" before an unsafe one, then a safe one.
+      {U"<a t=\"x y=\" u=\"z\">", U"<a t=\"x y=\" u=z>"},
+  });
+}
+
+TEST(Rewrite, MissingClosingQuoteFailsThePage) {
+  for (const char32_t* page : {U"<a href=\"x.htm>t", U"<a t=\"x y\" u=\"z>t", U"<a t=\"x\" u=\"z>t"}) {
+    EXPECT_THROW(rewritten(page), PageError) << toUtf8(page);
+  }
+}
+
+TEST(Rewrite, TextsBetweenTags) {
+  expectTable({
+      {U"<p>Hello,\r\n  world</p>", U"<p>Hello, world"},
+      {U"<pre>Hello,\r\n  world</pre>x  y", U"<pre>Hello,\r\n  world</pre>x y"},
+      {U"<PRE class=c>a  b<br>c  d</Pre>", U"<PRE class=c>a  b<br>c  d</Pre>"},
+      {U"<table>\r\n  <tr>\r\n  <td>", U"<table><tr><td>"},
+      {U"<table>\t<tr>", U"<table>\t<tr>"},  // tabs alone stay between block tags
+      {U"<p>a&nbsp;&nbsp;&nbsp;b", U"<p>a&nbsp; &nbsp;b"},
+      {U"<pre>a&nbsp;&nbsp;&nbsp;b</pre>", U"<pre>a&nbsp; &nbsp;b</pre>"},
+      {U"<p>&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;", U"<p>&nbsp; &nbsp; &nbsp;&nbsp;"},
+      // White space between two inline elements is one space.
+      {U"<b>x</b> \r\n <i>y</i>", U"<b>x</b> <i>y</i>"},
+      {U"<b>x</b>\t<i>y</i>", U"<b>x</b> <i>y</i>"},
+      {U"<img src=a.gif>\r\n<img src=b.gif>", U"<img src=a.gif> <img src=b.gif>"},
+      {U"<b>x</b><i>y</i>", U"<b>x</b><i>y</i>"},
+      {U"<b>x</b> <div>y</div>", U"<b>x</b><div>y</div>"},
+      {U"<div>x</div> <b>y</b>", U"<div>x</div><b>y</b>"},
+      {U"<a href=x>go</a>\r\n", U"<a href=x>go</a>"},
+  });
+}
+
+TEST(Rewrite, TextBeforeTheFirstAndAfterTheLastTag) {
+  expectTable({
+      {U"  \r\n<html>x</html>\r\n", U"<html>x</html>"},
+      {U"\uFEFF<html>", U"\uFEFF<html>"},
+      {U"Hello\r\n  there <html>", U"Hello there <html>"},
+      {U"\t\n<html>x</html>\n\t", U"<html>x</html>"},
+      {U"<html>x</html>\r\nsigned", U"<html>x</html> signed"},
+  });
+}
+
+TEST(Rewrite, ScriptsAndServerBlocks) {
+  const char32_t* page = U"<script>  if (a) {\r\n    x  =  1;  }\r\n</script>\r\n<p>";
+  expectTable({{page, U"<script>  if (a) {\r\n    x  =  1;  }\r\n</script><p>"}}, false);
+  expectTable({{page, U"<script>if (a){\r\nx  =  1;}\r\n</script><p>"}}, true);
+  expectTable({
+      {U"<%  a  =  1  %>\r\n x", U"<%  a  =  1  %> x"},
+      // The scan ended inside a script: no tag is rewritten, texts still are.
+      {U"<p  class = \"x\">a\r\n  b<script>var  x;", U"<p  class = \"x\">a b<script>var  x;"},
+  });
+  expectTable({{U"<p>a<script>  var  x;  ", U"<p>a<script>var  x;"}}, true);
+}
+
+class RecordingProgress final : public ProgressIndicator {
+ public:
+  void setRange(int, int) override {}
+  void setValue(int value) override { values.push_back(value); }
+  std::vector<int> values;
+};
+
+TEST(Rewrite, ProgressAboutThirtyTimesPerPage) {
+  for (int tags : {1, 29, 30, 300, 1000}) {
+    Text page;
+    for (int k = 0; k < tags; ++k) page += U"<b>x";
+    PageSplit s = scanPage(page, upperAscii(page));
+    RecordingProgress progress;
+    rewritePage(s, false, progress);
+    std::vector<int> expected;
+    const int step = (tags - 1) / 30;
+    for (int i = 0; step != 0 && i < tags; i += step) expected.push_back(i);
+    EXPECT_EQ(progress.values, expected) << tags;
+  }
+}
+
+}  // namespace
+}  // namespace vantiro

@@ -1,0 +1,133 @@
+#include "compress/text_routines.h"
+
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace vantiro {
+namespace {
+
+struct Case {
+  const char32_t* input;
+  const char32_t* expected;
+};
+
+void expectTable(const char* routine, void (*fn)(Text&), std::initializer_list<Case> cases) {
+  for (const Case& c : cases) {
+    Text s = c.input;
+    fn(s);
+    EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << routine << " on \"" << toUtf8(c.input) << "\"";
+  }
+}
+
+TEST(TextRoutines, XiaohcMakesATagOneLine) {
+  expectTable("xiaohc", xiaohc,
+              {
+                  {U"a\r\n  href=x", U"a href=x"},
+                  {U"a\r\n\r\nb", U"a  b"},  // an empty line still gives its space
+                  {U"  x  ", U"x"},
+                  {U"a \r\n b \r\n", U"a b"},
+                  {U"\r\n\r\n", U""},
+                  {U"", U""},
+                  {U"a\rb\nc", U"a\rb\nc"},    // lone CR and LF are ordinary characters
+                  {U"a\r\r\nb", U"a\r b"},     // the CR LF pair is the later two
+                  {U"\t a \t", U"\t a \t"},    // tabs are never trimmed
+                  {U"a\r\n\tb", U"a \tb"},
+              });
+}
+
+TEST(TextRoutines, Xiaohc1JoinsLinesAndCollapsesSpaces) {
+  expectTable("xiaohc1", xiaohc1,
+              {
+                  {U"one\r\n\r\n  two", U"one two"},
+                  {U"a\nb\tc", U"a\nb\tc"},
+                  {U" a  b ", U" a b "},  // a single space at either end stays
+                  {U"\r\n", U" "},
+                  {U"Hello,\r\n  world", U"Hello, world"},
+                  {U"    ", U" "},
+                  {U"", U""},
+                  {U"a\t  \tb", U"a\t \tb"},
+                  {U"a\r\r\n", U"a\r "},
+              });
+}
+
+TEST(TextRoutines, Xiaohc2TrimsEveryLineAndKeepsBreaks) {
+  expectTable("xiaohc2", xiaohc2,
+              {
+                  {U"  x \r\n y", U"x\r\ny"},
+                  {U"a\r\n   \r\n b ", U"a\r\n\r\nb"},
+                  {U"\r\n", U"\r\n"},
+                  {U"\t x ", U"\t x"},
+                  {U"", U""},
+              });
+}
+
+TEST(TextRoutines, ThReplacesEveryOccurrence) {
+  struct ThCase {
+    const char32_t* input;
+    const char32_t* find;
+    const char32_t* repl;
+    const char32_t* expected;
+  };
+  for (const ThCase& c : {
+           ThCase{U"a&nbsp;&nbsp;b", U"&nbsp;", U" ", U"a  b"},
+           ThCase{U"&nbsp;", U"&nbsp;", U" ", U" "},
+           ThCase{U"&nbsp&nbsp;;", U"&nbsp;", U" ", U"&nbsp ;"},
+           ThCase{U"no entity", U"&nbsp;", U" ", U"no entity"},
+           ThCase{U"xababy", U"ab", U"", U"xy"},
+           ThCase{U"abc", U"b", U"xyz", U"axyzc"},
+           ThCase{U"aa", U"a", U"aa", U"aaaa"},  // a replacement is never searched again
+           ThCase{U"abc", U"", U"x", U"abc"},
+       }) {
+    Text s = c.input;
+    th(s, c.find, c.repl);
+    EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << toUtf8(c.input);
+  }
+}
+
+TEST(TextRoutines, YsjbCompressesScripts) {
+  expectTable("ysjb", ysjb,
+              {
+                  {U"if (a)\r\n  { x=1; }", U"if (a)\r\n{x=1;}"},
+                  {U"  a {  b  \r\n c  ", U"a {  b\r\nc"},  // no "}": lines trimmed only
+                  {U"} else {", U"}else{"},
+                  {U"f() {\r\n  return 1;\r\n}\r\n", U"f(){\r\nreturn 1;\r\n}\r\n"},
+                  {U"a\t{ b }", U"a\t{b}"},  // only spaces go, never a tab
+                  {U"{ }", U"{}"},
+                  {U"x = 'a  b'; { }", U"x = 'a  b';{}"},
+                  {U"", U""},
+              });
+}
+
+class GetfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { setProgramDirectory(home_.path()); }
+  test::TempDir home_;
+  test::TempDir dir_;
+};
+
+TEST_F(GetfileTest, ReadsWholeFilesOfEverySize) {
+  // Chinese characters straddling any piece boundary a reader might choose.
+  for (std::size_t size : {0u, 1u, 1999u, 2000u, 2001u, 40000u}) {
+    std::string bytes;
+    while (bytes.size() + 2 <= size) bytes += (bytes.size() % 6 == 0) ? "<p" : "\xD6\xD0";
+    if (bytes.size() < size) bytes += "x";
+    ASSERT_EQ(bytes.size(), size);
+    const std::string path = dir_ / ("page" + std::to_string(size) + ".htm");
+    test::writeBytes(path, bytes);
+    const Text text = getfile(path);
+    EXPECT_EQ(text, decodeAnsi(bytes)) << size;
+    EXPECT_EQ(encodeAnsi(text), bytes) << size;
+  }
+}
+
+TEST_F(GetfileTest, MissingFileThrows) { EXPECT_THROW(getfile(dir_ / "absent.htm"), FileError); }
+
+}  // namespace
+}  // namespace vantiro
