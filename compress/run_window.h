@@ -9,10 +9,12 @@
 
 #include "common/compression_options.h"
 #include "common/text.h"
+#include "compress/compression_run.h"
 
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -45,12 +47,17 @@ class Form2 : public QWidget {
   void setAlwaysOnTop(bool on);
 
  private:
+  friend class RunWindowObserver;
+
   void buildControls();
   void trimSystemMenu();
   void viewSelectedRows();
 
   std::function<CompressionOptions()> options_;
   bool alwaysOnTop_ = false;
+  // The rows as texts, parallel to the list's items: paths go to the
+  // compressor and the viewer exactly as queued.
+  std::vector<RunRow> rows_;
 
   QTreeWidget* ListView1 = nullptr;
   QGroupBox* Frame1 = nullptr;

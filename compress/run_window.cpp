@@ -1,0 +1,258 @@
+#include "compress/run_window.h"
+
+#include "common/ui/message_box.h"
+#include "common/ui/text_convert.h"
+#include "pageinfo/info_window.h"
+#include "platform/system.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <utility>
+
+namespace vantiro::ui {
+namespace {
+
+// The result list's design widths: 3528 and 1764 twips at 15 twips a pixel.
+constexpr int kWideColumn = 236;
+constexpr int kNarrowColumn = 118;
+
+QProgressBar* makeBar(const char* name, QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(QString::fromLatin1(name));
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  return bar;
+}
+
+QLabel* makeLabel(const char* name, const QString& caption, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  return label;
+}
+
+QPushButton* makeButton(const char* name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  return button;
+}
+
+// A bar never gets an empty range (that would make it a busy indicator) and
+// never a value outside its range.
+void setBar(QProgressBar* bar, int minimum, int maximum, int value) {
+  if (maximum <= minimum) maximum = minimum + 1;
+  bar->setRange(minimum, maximum);
+  bar->setValue(value < minimum ? minimum : (value > maximum ? maximum : value));
+}
+
+// ProgressBar5 follows the tags of the page being compressed.
+class BarProgress final : public ProgressIndicator {
+ public:
+  explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+  void setRange(int minimum, int maximum) override { setBar(bar_, minimum, maximum, minimum); }
+  void setValue(int value) override { setBar(bar_, bar_->minimum(), bar_->maximum(), value); }
+
+ private:
+  QProgressBar* bar_;
+};
+
+// The Check3 question after a page failed, as a Yes/No box.
+class BoxQuestion final : public RestoreQuestion {
+ public:
+  explicit BoxQuestion(QWidget* parent) : parent_(parent) {}
+  bool askRestoreAfterError(const Text& message) override { return MessageBox::question(parent_, toQString(message)); }
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace
+
+// What the run reports lands in the window's controls; the screen is brought
+// up to date after every change, while user input waits until the run ends.
+class RunWindowObserver final : public RunObserver {
+ public:
+  explicit RunWindowObserver(Form2& window)
+      : window_(window), progress_(window.ProgressBar5), question_(&window) {}
+
+  CompressionOptions options() override { return window_.options_ ? window_.options_() : CompressionOptions{}; }
+  void notice(const Text& message) override { MessageBox::information(&window_, toQString(message)); }
+  void setStatus(const Text& status) override {
+    window_.StatusBar1->showMessage(toQString(status));
+    keepScreenCurrent();
+  }
+  void setBar(RunBar bar, int maximum, int value) override {
+    QProgressBar* target = bar == RunBar::Overall       ? window_.ProgressBar1
+                           : bar == RunBar::PageSaving ? window_.ProgressBar4
+                                                       : window_.ProgressBar6;
+    ui::setBar(target, 0, maximum, value);
+  }
+  void rowFinished(std::size_t index, const RunRow& row) override {
+    QTreeWidgetItem* item = window_.ListView1->topLevelItem(static_cast<int>(index));
+    if (!item) return;
+    item->setText(4, toQString(row.result));
+    item->setText(5, toQString(row.newSize));
+    item->setText(6, toQString(row.ratio));
+    keepScreenCurrent();
+  }
+  ProgressIndicator& pageProgress() override { return progress_; }
+  RestoreQuestion& restoreQuestion() override { return question_; }
+
+ private:
+  Form2& window_;
+  BarProgress progress_;
+  BoxQuestion question_;
+};
+
+Form2::Form2(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent)
+    : QWidget(parent, Qt::Window), options_(std::move(options)) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("进程框"));
+  buildControls();
+  trimSystemMenu();
+  setAlwaysOnTop(alwaysOnTop);
+  show();
+  keepScreenCurrent();
+  pauseMilliseconds(1000);
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildControls() {
+  ListView1 = new QTreeWidget(this);
+  ListView1->setObjectName(QStringLiteral("ListView1"));
+  ListView1->setColumnCount(7);
+  ListView1->setHeaderLabels({QStringLiteral("源文件地址"), QStringLiteral("目的文件地址"), QStringLiteral("文件大小"),
+                              QStringLiteral("日期"), QStringLiteral("压缩结果"), QStringLiteral("压缩后大小"),
+                              QStringLiteral("压缩率")});
+  ListView1->setRootIsDecorated(false);
+  ListView1->setUniformRowHeights(true);
+  ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->header()->setStretchLastSection(false);
+  for (int c = 0; c < 7; ++c) ListView1->setColumnWidth(c, c < 2 ? kWideColumn : kNarrowColumn);
+
+  Frame2 = new QGroupBox(QStringLiteral("[压缩结果栏]"), this);
+  Frame2->setObjectName(QStringLiteral("Frame2"));
+  Label1 = makeLabel("Label1", QStringLiteral("总体进度"), Frame2);
+  Label15 = makeLabel("Label15", QStringLiteral("综合压缩率"), Frame2);
+  Label11 = makeLabel("Label11", QStringLiteral("总共压缩率"), Frame2);
+  Label21 = makeLabel("Label21", QStringLiteral("压缩进度"), Frame2);
+  ProgressBar1 = makeBar("ProgressBar1", Frame2);
+  ProgressBar4 = makeBar("ProgressBar4", Frame2);
+  ProgressBar6 = makeBar("ProgressBar6", Frame2);
+  ProgressBar5 = makeBar("ProgressBar5", Frame2);
+  auto* bars = new QGridLayout(Frame2);
+  bars->addWidget(Label1, 0, 0);
+  bars->addWidget(ProgressBar1, 0, 1);
+  bars->addWidget(Label21, 0, 2);
+  bars->addWidget(ProgressBar5, 0, 3);
+  bars->addWidget(Label15, 1, 0);
+  bars->addWidget(ProgressBar4, 1, 1);
+  bars->addWidget(Label11, 1, 2);
+  bars->addWidget(ProgressBar6, 1, 3);
+  bars->setColumnStretch(1, 1);
+  bars->setColumnStretch(3, 1);
+  bars->setHorizontalSpacing(10);
+
+  Frame1 = new QGroupBox(QStringLiteral("[压缩控制]栏"), this);
+  Frame1->setObjectName(QStringLiteral("Frame1"));
+  Command1 = makeButton("Command1", QStringLiteral("停止"), Frame1);
+  Command2 = makeButton("Command2", QStringLiteral("查看"), Frame1);
+  Command3 = makeButton("Command3", QStringLiteral("关闭"), Frame1);
+  auto* buttons = new QVBoxLayout(Frame1);
+  buttons->addWidget(Command1);
+  buttons->addWidget(Command2);
+  buttons->addWidget(Command3);
+  buttons->addStretch(1);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
+
+  auto* lower = new QHBoxLayout;
+  lower->addWidget(Frame2, 1);
+  lower->addWidget(Frame1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 0);
+  layout->addWidget(ListView1, 1);
+  layout->addLayout(lower);
+  layout->addWidget(StatusBar1);
+
+  connect(Command1, &QPushButton::clicked, this, [this] {
+    hide();
+    close();
+  });
+  connect(Command3, &QPushButton::clicked, this, &QWidget::close);
+  connect(Command2, &QPushButton::clicked, this, &Form2::viewSelectedRows);
+}
+
+// The window offers neither close box nor maximise nor resizing: it ends
+// through its own buttons, with the results in view until then.
+void Form2::trimSystemMenu() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint);
+  setFixedSize(960, 560);
+}
+
+void Form2::setAlwaysOnTop(bool on) {
+  alwaysOnTop_ = on;
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+  // Changing a window flag hides a shown window: show it again where it was.
+  const bool wasVisible = isVisible();
+  const QPoint where = pos();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (wasVisible) {
+    move(where);
+    show();
+  }
+}
+
+void Form2::addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText) {
+  RunRow row;
+  row.source = source;
+  row.destination = destination;
+  row.size = sizeText;
+  row.date = dateText;
+  rows_.push_back(std::move(row));
+  auto* item = new QTreeWidgetItem(ListView1);
+  item->setText(0, toQString(source));
+  item->setText(1, toQString(destination));
+  item->setText(2, toQString(sizeText));
+  item->setText(3, toQString(dateText));
+  item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
+}
+
+int Form2::rowCount() const { return ListView1->topLevelItemCount(); }
+
+void Form2::viewSelectedRows() {
+  const int rows = ListView1->topLevelItemCount();
+  for (int i = 0; i < rows; ++i) {
+    QTreeWidgetItem* item = ListView1->topLevelItem(i);
+    if (item->isSelected() && static_cast<std::size_t>(i) < rows_.size()) jr(rows_[static_cast<std::size_t>(i)].source);
+  }
+}
+
+void Form2::ys() {
+  setBar(ProgressBar1, 0, rowCount(), 0);
+  RunWindowObserver observer(*this);
+  try {
+    vantiro::ys(rows_, observer);
+  } catch (const std::exception& e) {
+    // Rows already done keep their results; the rest stay empty.
+    MessageBox::information(this, QStringLiteral("发生错误") + QString::fromUtf8(e.what()) + QStringLiteral("将停止压缩"));
+  }
+}
+
+}  // namespace vantiro::ui
