@@ -138,14 +138,5 @@ TEST_F(TipsFile, ABlankLineCanBeDrawnAsAnEmptyTip) {
   EXPECT_EQ(tips.currentTipText(), Text());
 }
 
-TEST(ClockSeededRandom, StaysWithinZeroAndOne) {
-  UniformRandom random = clockSeededRandom();
-  for (int i = 0; i < 10000; ++i) {
-    double r = random();
-    ASSERT_GE(r, 0.0);
-    ASSERT_LT(r, 1.0);
-  }
-}
-
 }  // namespace
 }  // namespace vantiro

@@ -263,15 +263,5 @@ TEST_F(TaskListFiles, AnUnreadableListIsStillListed) {
   EXPECT_THROW(ReadListEntries(dir / "1.lst"), FileError);
 }
 
-TEST_F(TaskListFiles, ForeignFirstLineTest) {
-  struct Case {
-    Text line;
-    bool foreign;
-  };
-  const Case cases[] = {{U"<List>", true}, {U"   <", true}, {U"<  ", true}, {U"1", false},
-                        {U"", false},      {U"   ", false}, {U"\t<x", false}, {U"x<", false}};
-  for (const Case& c : cases) EXPECT_EQ(isForeignListFirstLine(c.line), c.foreign) << toUtf8(c.line);
-}
-
 }  // namespace
 }  // namespace vantiro

@@ -26,15 +26,6 @@ class PageInformation : public ::testing::Test {
   test::TempDir dir;
 };
 
-TEST_F(PageInformation, AFreshViewerShowsUnknownTitleAndLanguage) {
-  const PageInfo fresh;
-  EXPECT_EQ(fresh.path, U"");
-  EXPECT_EQ(fresh.sizeText, U"");
-  EXPECT_EQ(fresh.typeText, U"");
-  EXPECT_EQ(fresh.title, U"未知");
-  EXPECT_EQ(fresh.language, U"未知");
-}
-
 TEST_F(PageInformation, PathSizeAndTypeOfAGbkPage) {
   const Text page = U"<html><head><title>我的主页</title></head><body>你好</body></html>";
   const PageInfo info = examine(page);
