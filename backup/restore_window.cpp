@@ -80,6 +80,7 @@ Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
   ListView1->setRootIsDecorated(false);
   ListView1->setUniformRowHeights(true);
   ListView1->setAllColumnsShowFocus(true);
+  ListView1->setTextElideMode(Qt::ElideMiddle);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setColumnWidth(0, 330);
   ListView1->setColumnWidth(1, 90);

@@ -140,6 +140,7 @@ void Form2::buildControls() {
   ListView1->setUniformRowHeights(true);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setAllColumnsShowFocus(true);
+  ListView1->setTextElideMode(Qt::ElideMiddle);
   ListView1->header()->setStretchLastSection(false);
   for (int c = 0; c < 7; ++c) ListView1->setColumnWidth(c, c < 2 ? kWideColumn : kNarrowColumn);
 
@@ -203,7 +204,7 @@ void Form2::buildControls() {
 void Form2::trimSystemMenu() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint);
-  setFixedSize(960, 560);
+  setFixedSize(1100, 560);
 }
 
 void Form2::setAlwaysOnTop(bool on) {

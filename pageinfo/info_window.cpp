@@ -140,6 +140,7 @@ class InfoWindow : public QWidget {
     facts->setColumnStretch(1, 1);
     facts->setRowStretch(5, 1);
     facts->setVerticalSpacing(8);
+    facts->setHorizontalSpacing(12);
 
     auto* body = new QHBoxLayout;
     body->setContentsMargins(10, 10, 10, 10);
