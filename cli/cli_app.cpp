@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include "cli/commands.h"
+#include "cli/replace_command.h"
 #include "platform/system.h"
 
 #include <ostream>
@@ -20,6 +21,8 @@ int runVantiroCli(int argc, const char* const* argv, std::ostream& out, std::ost
   CLI::App* compress = addCompressCommand(app, compressArgs);
   CLI::App* backups = addBackupsCommand(app, backupsArgs);
   CLI::App* restore = addRestoreCommand(app, restoreArgs);
+  ReplaceArguments replaceArgs;
+  CLI::App* replace = addReplaceCommand(app, replaceArgs);
 
   try {
     app.parse(argc, argv);
@@ -35,6 +38,7 @@ int runVantiroCli(int argc, const char* const* argv, std::ostream& out, std::ost
   if (compress->parsed()) return runCompress(compressArgs, out, err, terminalProgress);
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return runRestore(restoreArgs, out, err);
+  if (replace->parsed()) return runReplace(replaceArgs, out, err);
   return kExitUsage;
 }
 

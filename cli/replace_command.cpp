@@ -1,0 +1,99 @@
+#include "cli/replace_command.h"
+
+#include "cli/commands.h"
+#include "common/compression_options.h"
+#include "platform/file_service.h"
+#include "replace/search_replace.h"
+
+#include <map>
+#include <ostream>
+
+namespace vantiro::cli {
+namespace {
+
+const std::map<std::string, ReplaceMode>& generalModes() {
+  static const std::map<std::string, ReplaceMode> modes{
+      {"text", ReplaceMode::Text}, {"tags", ReplaceMode::Tags}, {"page", ReplaceMode::Page}, {"scripts", ReplaceMode::Scripts}};
+  return modes;
+}
+
+// The entries of the window's attribute list that --kind names.
+const std::map<std::string, TextView>& kindEntries() {
+  static const std::map<std::string, TextView> kinds{{"filename", U"文件名"}, {"title", U"标题"},
+                                                     {"link", U"超级链接地址"}, {"font", U"字体"},
+                                                     {"image", U"图片属性"}, {"table", U"表格属性"}};
+  return kinds;
+}
+
+template <typename Map>
+std::vector<std::string> keysOf(const Map& map) {
+  std::vector<std::string> keys;
+  for (const auto& entry : map) keys.push_back(entry.first);
+  return keys;
+}
+
+}  // namespace
+
+CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
+  CLI::App* cmd = app.add_subcommand(
+      "replace",
+      "Replace a text in pages, backing up each page first. Prints one tab-separated line per page: path, "
+      "replacement count, result. Exit status 0 when every page succeeded, 1 otherwise.");
+  cmd->add_option("--find", args.find, "The text to find (not empty)")->required()->type_name("TEXT");
+  cmd->add_option("--with", args.with, "The replacement, inserted as given")->required()->type_name("TEXT");
+  cmd->add_flag("--whole-word", args.wholeWord, "Only whole words match");
+  cmd->add_flag("--case-sensitive", args.caseSensitive, "Letter case must match");
+  CLI::Option* in = cmd->add_option("--in", args.in, "Where to replace: between tags, in tags, the whole page, "
+                                                     "script bodies (default: text)")
+                        ->check(CLI::IsMember(keysOf(generalModes())));
+  CLI::Option* kind =
+      cmd->add_option("--kind", args.kind, "Specific mode: rename the file, or replace in the title, links, "
+                                           "fonts, images or tables")
+          ->check(CLI::IsMember(keysOf(kindEntries())));
+  in->excludes(kind);
+  cmd->add_flag("--fixed", args.fixed, "Specific mode: the replacement takes the whole tag or title")->needs(kind);
+  cmd->add_flag("--require-html", args.requireHtml,
+                "Specific mode: refuse pages without an exact-case <html> or <HTML> tag");
+  cmd->add_option("--into", args.into, "Specific mode: write pages found under SRC to the same place under DEST")
+      ->expected(2)
+      ->type_name("SRC DEST");
+  cmd->add_option("PATH", args.paths, "The pages")->required();
+  return cmd;
+}
+
+int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& err) {
+  SearchParameters params;
+  params.findText = fromUtf8(args.find);
+  params.replacement = fromUtf8(args.with);
+  params.wholeWord = args.wholeWord;
+  params.caseSensitive = args.caseSensitive;
+  params.fixedReplacement = args.fixed;
+  if (args.kind.empty()) {
+    params.mode = generalModes().at(args.in);
+  } else {
+    params.mode = ReplaceMode::Specific;
+    params.target = *attributeForEntry(kindEntries().at(args.kind));
+  }
+  if (auto refusal = refuseParameters(params)) {
+    err << toUtf8(*refusal) << '\n';
+    return kExitUsage;
+  }
+
+  CompressionOptions options;
+  options.Check4 = args.requireHtml;
+  options.Check1 = args.into.size() == 2;
+  if (options.Check1) {
+    options.text1 = textPath(args.into[0]);
+    options.text2 = textPath(args.into[1]);
+  }
+
+  bool allSucceeded = true;
+  for (const std::string& path : args.paths) {
+    ReplaceRow row{textPath(path)};
+    if (!replaceRow(row, params, options)) allSucceeded = false;
+    out << toUtf8(row.path) << '\t' << toUtf8(row.countText) << '\t' << toUtf8(row.resultText) << '\n' << std::flush;
+  }
+  return allSucceeded ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace vantiro::cli
