@@ -151,7 +151,8 @@ void TaskListPanel::dropPaths(const std::vector<Text>& paths) {
 }
 
 bool TaskListPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Image1 && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) showList();
+  // Only a real movement counts: a list hidden under a resting mouse stays hidden.
+  if (watched == Image1 && event->type() == QEvent::MouseMove) showList();
   return QStackedWidget::eventFilter(watched, event);
 }
 

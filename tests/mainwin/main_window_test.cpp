@@ -1,0 +1,564 @@
+// The main window driven as a user drives it: widgets found by objectName,
+// message boxes answered through the facade, pauses shortened to nothing.
+
+#include "mainwin/main_window.h"
+
+#include "backup/backup_store.h"
+#include "common/settings_store.h"
+#include "common/ui/message_box.h"
+#include "common/ui/text_convert.h"
+#include "common/ui/tip_window.h"
+#include "compress/run_window.h"
+#include "mainwin/file_browser.h"
+#include "mainwin/main_menus.h"
+#include "mainwin/options_panel.h"
+#include "mainwin/task_list.h"
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/mainwin/window_test_support.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantiro {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+using ui::Form1;
+using ui::MessageBox;
+using Answer = ui::MessageBox::Answer;
+
+const char* const kPage = "<html>\r\n<body>\r\n  <p>hello   world</p>\r\n</body>\r\n</html>\r\n";
+
+class MainWindowTest : public test::WindowTest {
+ protected:
+  void SetUp() override {
+    test::WindowTest::SetUp();
+    ui::writeTipSwitch(QStringLiteral("0"));
+    std::filesystem::create_directories(site_ / "sub");
+    writeBytes(site_ / "a.htm", kPage);
+    writeBytes(site_ / "b.html", kPage);
+    writeBytes(site_ / "c.htm", kPage);
+    writeBytes(site_ / "notes.txt", "plain");
+    writeBytes(site_ / ".hidden.htm", kPage);
+    writeBytes(site_ / "sub/d.htm", kPage);
+  }
+  void TearDown() override {
+    window_.reset();
+    test::WindowTest::TearDown();
+  }
+
+  Form1& start() {
+    window_ = std::make_unique<Form1>();
+    window_->Form_Load();
+    return *window_;
+  }
+  // Closes the window as the user does; the settings are written then.
+  void closeWindow() {
+    window_->close();
+    window_.reset();
+  }
+
+  template <typename T>
+  T* find(const char* name) const {
+    T* widget = window_->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QAction* action(const char* name) const { return find<QAction>(name); }
+  QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+  QCheckBox* check(int n) const { return find<QCheckBox>(("Check" + std::to_string(n)).c_str()); }
+
+  Text sitePath(const std::string& name) const { return textPath(site_ / name); }
+  Text siteDir() const {
+    std::string dir = site_.path();
+    dir.pop_back();
+    return textPath(dir);
+  }
+  // Opens the site in the browser and selects the named files of File1.
+  void openSite(const std::vector<QString>& select = {}) {
+    window_->browser()->setCurrentDirectory(siteDir());
+    auto* files = find<QListWidget>("File1");
+    for (int i = 0; i < files->count(); ++i)
+      files->item(i)->setSelected(std::find(select.begin(), select.end(), files->item(i)->text()) != select.end());
+  }
+  std::vector<Text> entries() const { return window_->taskList()->entries(); }
+
+  static Text setting(TextView key) {
+    Text value = U"<absent>";
+    ReadSetting(key, value);
+    return value;
+  }
+
+  test::TempDir site_;
+  std::unique_ptr<Form1> window_;
+};
+
+// ---------------------------------------------------------------- start-up and shut-down
+
+TEST_F(MainWindowTest, FirstStartShowsEverythingOffAndTheProgramDirectory) {
+  Form1& w = start();
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Vantirov3.00"));
+  for (int n = 1; n <= 8; ++n) EXPECT_FALSE(check(n)->isChecked()) << n;
+  EXPECT_FALSE(find<QComboBox>("text1")->isVisible());
+  EXPECT_TRUE(find<QComboBox>("text2")->currentText().isEmpty());
+  std::string home = home_.path();
+  home.pop_back();
+  EXPECT_EQ(w.browser()->currentDirectory(), textPath(home));
+  EXPECT_EQ(find<QComboBox>("Combo1")->currentIndex(), 0);
+  EXPECT_EQ(find<QComboBox>("Combo1")->itemText(0), QStringLiteral("*.htm,*.html"));
+  EXPECT_FALSE(w.isMaximized());
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(MessageBox::shownTexts().empty());
+}
+
+TEST_F(MainWindowTest, ClosingWritesEveryKeyOfTheShutDownList) {
+  start();
+  openSite();
+  check(1)->click();
+  find<QComboBox>("text1")->setEditText(QStringLiteral("/srv/site"));
+  find<QComboBox>("text2")->setEditText(QStringLiteral("/srv/out"));
+  check(2)->setChecked(true);
+  check(8)->setChecked(true);
+  closeWindow();
+
+  for (TextView key : {U"com10", U"com11", U"com111", U"com12", U"com2", U"com3"})
+    EXPECT_EQ(setting(key), U"ture") << toUtf8(key);
+  EXPECT_EQ(setting(U"text1.text"), U"/srv/site");
+  EXPECT_EQ(setting(U"text2.text"), U"/srv/out");
+  const Text expected[] = {U"1", U"1", U"0", U"0", U"0", U"0", U"0", U"1"};
+  for (int n = 1; n <= 8; ++n) EXPECT_EQ(setting(U"check" + toText(n)), expected[n - 1]) << n;
+  EXPECT_EQ(setting(U"dir"), siteDir());
+
+  // Seventeen keys in their write order: the first is com10, the last dir.
+  std::string bytes = readBytes(home_ / "peizi.dll");
+  EXPECT_EQ(bytes.size(), 356u + 256u * 17u);
+  EXPECT_EQ(bytes.substr(128 + 256, 5), "com10");
+  EXPECT_EQ(bytes.substr(128 + 256 * 17, 3), "dir");
+}
+
+TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
+  start();
+  openSite();
+  check(1)->click();
+  find<QComboBox>("text1")->setEditText(QStringLiteral("/srv/site"));
+  check(6)->setChecked(true);
+  closeWindow();
+
+  Form1& w = start();
+  EXPECT_TRUE(check(1)->isChecked());
+  EXPECT_TRUE(check(6)->isChecked());
+  EXPECT_FALSE(check(2)->isChecked());
+  EXPECT_TRUE(find<QComboBox>("text1")->isVisible());
+  EXPECT_EQ(find<QComboBox>("text1")->currentText(), QStringLiteral("/srv/site"));
+  EXPECT_EQ(w.browser()->currentDirectory(), siteDir());
+  // The menu check marks are not restored.
+  EXPECT_FALSE(action("com11")->isChecked());
+  EXPECT_TRUE(action("com111")->isChecked());
+}
+
+TEST_F(MainWindowTest, StoredValuesAreReadAsLeadingNumbersAndCheckedForSense) {
+  struct Case {
+    TextView check1, check2, dir;
+    bool on1, on2, fieldsShown;
+  };
+  const Case cases[] = {
+      {U"1", U"x", U"/no/such/dir", true, false, true},
+      {U"0", U"1", U"", false, true, false},
+      {U"12abc", U"0", U"", true, false, true},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(home_ / "peizi.dll");
+    WriteSetting(U"text1.text", U"/srv/site");
+    WriteSetting(U"check1", c.check1);
+    WriteSetting(U"check2", c.check2);
+    WriteSetting(U"dir", c.dir);
+    Form1& w = start();
+    EXPECT_EQ(check(1)->isChecked(), c.on1);
+    EXPECT_EQ(check(2)->isChecked(), c.on2);
+    auto* text1 = find<QComboBox>("text1");
+    EXPECT_EQ(text1->isVisible(), c.fieldsShown);
+    // With Check1 off the field starts hidden and empty.
+    EXPECT_EQ(text1->currentText(), c.fieldsShown ? QStringLiteral("/srv/site") : QString());
+    std::string home = home_.path();
+    home.pop_back();
+    EXPECT_EQ(w.browser()->currentDirectory(), textPath(home));  // a stored dir that is gone is ignored
+    window_.reset();
+  }
+}
+
+TEST_F(MainWindowTest, LargeBackupAsksOnlyAboveTenMillionBytesWithAppendOn) {
+  struct Case {
+    std::uintmax_t size;
+    TextView check8;
+    bool asked;
+  };
+  const Case cases[] = {{10000000, U"1", false}, {10000001, U"1", true}, {10000001, U"0", false}};
+  for (const Case& c : cases) {
+    {
+      writeBytes(home_ / "bak.dat", "");
+      std::filesystem::resize_file(home_ / "bak.dat", c.size);
+    }
+    WriteSetting(U"check8", c.check8);
+    MessageBox::reset();
+    MessageBox::setNextAnswers({Answer::Yes});
+    start();
+    const QString question = QStringLiteral("由于你的文件备份已经超过了10M，我建议您选择覆盖的备份：");
+    bool asked = !MessageBox::shownTexts().empty() && MessageBox::shownTexts().back() == question;
+    EXPECT_EQ(asked, c.asked) << c.size;
+    if (c.asked) {
+      EXPECT_FALSE(check(8)->isChecked());  // Yes turns appending off
+    }
+    window_.reset();
+  }
+}
+
+TEST_F(MainWindowTest, DefaultListIsLoadedAtStartAndByItsButton) {
+  writeBytes(home_ / "moren.kbq", site_ / "a.htm" + "\r\n" + site_ / "gone.htm" + "\r\n" + site_ / "c.htm" + "\r\n");
+  start();
+  EXPECT_EQ(entries(), (std::vector<Text>{sitePath("a.htm"), sitePath("c.htm")}));
+
+  window_->taskList()->clear();
+  window_->taskList()->append(U"/x/keep.htm");
+  std::filesystem::remove(home_ / "moren.kbq");
+  button("Command10")->click();
+  EXPECT_EQ(entries(), std::vector<Text>{U"/x/keep.htm"});  // no default list: nothing changes
+
+  writeBytes(home_ / "moren.kbq", site_ / "b.html" + "\r\n");
+  button("Command10")->click();
+  EXPECT_EQ(entries(), std::vector<Text>{sitePath("b.html")});
+}
+
+// ---------------------------------------------------------------- task list
+
+TEST_F(MainWindowTest, AddingFromTheBrowserNeverDuplicatesAndComparesWholePaths) {
+  start();
+  openSite({QStringLiteral("a.htm")});
+  button("Command1")->click();
+  button("Command1")->click();
+  EXPECT_EQ(entries(), std::vector<Text>{sitePath("a.htm")});
+
+  window_->taskList()->append(sitePath("A.htm"));  // differs in case: a different entry
+  button("Command2")->click();
+  EXPECT_EQ(entries(), (std::vector<Text>{sitePath("a.htm"), sitePath("A.htm"), sitePath("b.html"),
+                                          sitePath("c.htm")}));
+
+  // "*.*" lists every visible file.
+  find<QComboBox>("Combo1")->setCurrentIndex(1);
+  window_->browser()->chooseFilter(1);
+  EXPECT_EQ(find<QListWidget>("File1")->count(), 4);
+}
+
+TEST_F(MainWindowTest, AddWithNothingSelectedStillShowsTheHiddenList) {
+  start();
+  openSite();
+  auto* panel = window_->taskList();
+  QTest::qWait(1100);
+  EXPECT_FALSE(panel->isListShown());
+  button("Command1")->click();
+  EXPECT_TRUE(panel->isListShown());
+  EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(MainWindowTest, EmptyListIsHiddenByTheTimerAndShownUnderTheMouse) {
+  start();
+  auto* panel = window_->taskList();
+  panel->append(U"/x/a.htm");
+  QTest::qWait(1100);
+  EXPECT_TRUE(panel->isListShown());
+  button("Command4")->click();  // 删除全部
+  QTest::qWait(1100);
+  EXPECT_FALSE(panel->isListShown());
+  EXPECT_TRUE(find<QLabel>("Image1")->isVisible());
+
+  QTest::mouseMove(find<QLabel>("Image1"), QPoint(20, 20));
+  EXPECT_TRUE(panel->isListShown());
+  QTest::qWait(1100);
+  EXPECT_FALSE(panel->isListShown());
+}
+
+TEST_F(MainWindowTest, DeletingSelectedEntriesKeepsTheOthersInOrder) {
+  start();
+  auto* panel = window_->taskList();
+  for (int i = 1; i <= 7; ++i) panel->append(U"/x/" + toText(i) + U".htm");
+  panel->List1->item(1)->setSelected(true);
+  panel->List1->item(4)->setSelected(true);
+  button("Command3")->click();
+  EXPECT_EQ(entries(), (std::vector<Text>{U"/x/1.htm", U"/x/3.htm", U"/x/4.htm", U"/x/6.htm", U"/x/7.htm"}));
+  button("Command3")->click();  // nothing selected any more
+  EXPECT_EQ(entries().size(), 5u);
+}
+
+TEST_F(MainWindowTest, DropsAddDirectoriesInScanOrderAndFilesOnce) {
+  start();
+  auto* panel = window_->taskList();
+  panel->dropPaths({siteDir(), sitePath("notes.txt"), sitePath(".hidden.htm"), U"/no/such/file.htm"});
+  EXPECT_EQ(entries(), (std::vector<Text>{sitePath("a.htm"), sitePath("b.html"), sitePath("c.htm"),
+                                          sitePath("sub/d.htm"), sitePath("notes.txt")}));
+  panel->dropPaths({sitePath("notes.txt"), siteDir()});
+  EXPECT_EQ(entries().size(), 5u);
+}
+
+TEST_F(MainWindowTest, WholeDirectoryReportsInTheStatusBar) {
+  Form1& w = start();
+  openSite();
+  w.browser()->setCurrentDirectory(siteDir());
+  action("allmulu")->trigger();
+  EXPECT_EQ(entries().size(), 4u);
+  EXPECT_EQ(w.statusText(), QStringLiteral("读取目录 ") + ui::toQString(siteDir()) + QStringLiteral("/ 完毕！！"));
+}
+
+TEST_F(MainWindowTest, RenameNeverReplacesAndReportsEveryFailure) {
+  start();
+  openSite();
+  auto* files = find<QListWidget>("File1");
+  auto select = [&](const QString& name) {
+    for (int i = 0; i < files->count(); ++i)
+      if (files->item(i)->text() == name) files->setCurrentItem(files->item(i));
+  };
+  struct Case {
+    QString answer;
+    bool renamed;
+  };
+  const Case cases[] = {{QString(), false}, {QStringLiteral("   "), false}, {QStringLiteral("c.htm"), false},
+                        {QStringLiteral("  new.htm "), true}};
+  for (const Case& c : cases) {
+    MessageBox::reset();
+    select(QStringLiteral("a.htm"));
+    MessageBox::setNextInputs({c.answer});
+    action("rename")->trigger();
+    EXPECT_EQ(isNormalFile(site_ / "new.htm"), c.renamed) << c.answer.toStdString();
+    EXPECT_EQ(MessageBox::shownTexts().back() == QStringLiteral("重命名失败"), !c.renamed);
+  }
+  EXPECT_EQ(readBytes(site_ / "c.htm"), kPage);
+  EXPECT_FALSE(isNormalFile(site_ / "a.htm"));
+
+  MessageBox::reset();
+  select(QStringLiteral("new.htm"));
+  MessageBox::setNextAnswers({Answer::Yes});
+  action("killfile")->trigger();
+  EXPECT_EQ(MessageBox::shownTexts().front(), QStringLiteral("是否要删除 new.htm"));
+  EXPECT_FALSE(pathExists(site_ / "new.htm"));
+}
+
+TEST_F(MainWindowTest, SaveListAsksThenWritesTheNextNumberedList) {
+  start();
+  window_->taskList()->append(U"/x/a.htm");
+  window_->taskList()->append(U"/x/b.htm");
+  MessageBox::setNextAnswers({Answer::Cancel});
+  button("Command9")->click();
+  EXPECT_FALSE(pathExists(home_ / "1.lst"));
+
+  MessageBox::setNextAnswers({Answer::Yes});
+  MessageBox::setNextInputs({QStringLiteral("   ")});
+  button("Command9")->click();
+  EXPECT_FALSE(pathExists(home_ / "1.lst"));
+
+  MessageBox::setNextAnswers({Answer::Yes});
+  MessageBox::setNextInputs({QStringLiteral(" 我的站点")});
+  button("Command9")->click();
+  EXPECT_EQ(readBytes(home_ / "1.lst"), "1\r\n" + encodeAnsi(U" 我的站点") + "\r\n/x/a.htm\r\n/x/b.htm\r\n");
+}
+
+// ---------------------------------------------------------------- options
+
+TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
+  Form1& w = start();
+  openSite();
+  auto* text1 = find<QComboBox>("text1");
+  auto* text2 = find<QComboBox>("text2");
+  action("mubiao")->trigger();  // Check1 off: filled but not shown
+  EXPECT_EQ(text1->currentText(), ui::toQString(siteDir()));
+  EXPECT_FALSE(text1->isVisible());
+  check(1)->click();
+  EXPECT_TRUE(text1->isVisible());
+  EXPECT_EQ(text1->currentText(), ui::toQString(siteDir()));
+  action("budi")->trigger();
+  EXPECT_EQ(text2->currentText(), ui::toQString(siteDir()));
+  check(1)->click();
+  check(1)->click();
+  EXPECT_TRUE(text1->currentText().isEmpty());
+  EXPECT_TRUE(text2->currentText().isEmpty());
+  EXPECT_TRUE(w.options().text1.empty());
+}
+
+TEST_F(MainWindowTest, HintsGoToTheStatusBar) {
+  Form1& w = start();
+  QTest::mouseMove(check(8), QPoint(5, 5));
+  EXPECT_EQ(w.statusText(), QStringLiteral("为了您主页的绝对安全，强烈建议您选择这个选项！"));
+  check(1)->click();
+  find<QComboBox>("text2")->setEditText(QStringLiteral("/out"));
+  EXPECT_EQ(w.statusText(), QStringLiteral("这是本软件的压缩目录，文件压缩后要放如哪儿！"));
+  QTest::mouseMove(find<QListWidget>("File1")->viewport(), QPoint(5, 5));
+  EXPECT_EQ(w.statusText(), QStringLiteral("你可以使用鼠标右键弹出关于文件的菜单！"));
+  QTest::mouseMove(find<QListWidget>("Dir1")->viewport(), QPoint(5, 5));
+  EXPECT_EQ(w.statusText(), QStringLiteral("你可以使用鼠标右键弹出关于目录的菜单！"));
+}
+
+// ---------------------------------------------------------------- run start
+
+TEST_F(MainWindowTest, CompressAllRunsOverTheQueuedPages) {
+  start();
+  openSite({QStringLiteral("a.htm")});
+  button("Command1")->click();
+  window_->taskList()->dropPaths({sitePath("c.htm")});
+  writeBytes(home_ / "bak.dat", "old");
+  writeBytes(home_ / "bak.kbq", "old");
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+
+  ui::Form2* run = window_->runWindow();
+  ASSERT_NE(run, nullptr);
+  auto* rows = run->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  ASSERT_EQ(rows->topLevelItemCount(), 2);
+  EXPECT_EQ(rows->topLevelItem(0)->text(0), ui::toQString(sitePath("a.htm")));
+  EXPECT_EQ(rows->topLevelItem(1)->text(0), ui::toQString(sitePath("c.htm")));
+  EXPECT_EQ(rows->topLevelItem(0)->text(2), QString::number(std::string(kPage).size()));
+  EXPECT_EQ(rows->topLevelItem(0)->text(4), QStringLiteral("压缩成功"));
+  EXPECT_EQ(run->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage(), QStringLiteral("压缩结束"));
+  auto* overall = run->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+  EXPECT_EQ(overall->value(), overall->maximum());
+  EXPECT_LT(readBytes(site_ / "a.htm").size(), std::string(kPage).size());
+  // Check8 off: the old store was cleared and holds only this run's two pages.
+  EXPECT_EQ(ReadBackupIndex(false).size(), 2u);
+  EXPECT_EQ(entries().size(), 2u);  // Check5 off keeps the task list
+}
+
+TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {
+  start();
+  writeBytes(home_ / "bak.dat", "old");
+  window_->taskList()->append(sitePath("a.htm"));
+  button("Command5")->click();  // nothing selected
+  ASSERT_NE(window_->runWindow(), nullptr);
+  EXPECT_EQ(window_->runWindow()->rowCount(), 0);
+  EXPECT_EQ(readBytes(home_ / "bak.dat"), "old");
+  QPointer<ui::Form2> first = window_->runWindow();
+  button("Command6")->click();  // replaces the window
+  EXPECT_TRUE(first.isNull());
+}
+
+TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked) {
+  start();
+  openSite();
+  check(1)->click();
+  check(5)->setChecked(true);
+  check(8)->setChecked(true);
+  test::TempDir out;
+  std::string outDir = out.path();
+  outDir.pop_back();
+  find<QComboBox>("text1")->setEditText(ui::toQString(upperAscii(siteDir())));
+  find<QComboBox>("text2")->setEditText(ui::toQString(textPath(outDir)));
+  window_->taskList()->append(sitePath("sub/d.htm"));
+  window_->taskList()->append(U"/elsewhere/x.htm");
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+
+  auto* rows = window_->runWindow()->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  ASSERT_EQ(rows->topLevelItemCount(), 2);
+  EXPECT_EQ(rows->topLevelItem(0)->text(1), ui::toQString(textPath(outDir) + U"/sub/d.htm"));
+  EXPECT_EQ(rows->topLevelItem(1)->text(1), QStringLiteral("/elsewhere/x.htm"));
+  EXPECT_EQ(rows->topLevelItem(1)->text(4), QStringLiteral("文件不在"));
+  EXPECT_TRUE(entries().empty());
+  EXPECT_EQ(readBytes(site_ / "sub/d.htm"), kPage);  // the source stays as it was
+  EXPECT_TRUE(isNormalFile(out / "sub/d.htm"));
+
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+  EXPECT_EQ(find<QComboBox>("text1")->count(), 2);  // each start adds the texts again
+}
+
+TEST_F(MainWindowTest, KeepOnTopMarkReachesTheNextRunWindow) {
+  start();
+  action("com11")->trigger();
+  button("Command6")->click();
+  EXPECT_TRUE(window_->runWindow()->alwaysOnTop());
+  action("com11")->trigger();
+  button("Command6")->click();
+  EXPECT_FALSE(window_->runWindow()->alwaysOnTop());
+}
+
+// ---------------------------------------------------------------- menus and small tools
+
+TEST(UptimeMessage, ShowsTheNonZeroPartsEachAfterOneBlank) {
+  struct Case {
+    std::int64_t milliseconds;
+    TextView tail;
+  };
+  const Case cases[] = {
+      {3725000, U" 1小时 2分 5秒"},
+      {7200000, U" 2小时"},
+      {59999, U" 59秒"},
+      {0, U""},
+      {30LL * 24 * 3600 * 1000 + 61000, U" 720小时 1分 1秒"},  // past 24.8 days: no negative figures
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ui::uptimeMessage(c.milliseconds), Text(U"您好，您的windows已经启动了") + Text(c.tail));
+}
+
+TEST_F(MainWindowTest, UptimeHelpAndAboutShowTheirBoxes) {
+  start();
+  action("com2")->trigger();
+  EXPECT_TRUE(MessageBox::shownTexts().back().startsWith(QStringLiteral("您好，您的windows已经启动了")));
+  action("help1")->trigger();
+  EXPECT_EQ(MessageBox::shownTexts().back(), QStringLiteral("对不起帮助文件不存在你的目录下"));
+  action("help2")->trigger();
+  EXPECT_TRUE(MessageBox::shownTexts().back().contains(QStringLiteral("Vantiro")));
+}
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptionsInOrder) {
+  start();
+  auto captions = [&](const char* menu) {
+    QStringList texts;
+    for (QAction* a : find<QMenu>(menu)->actions()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return texts;
+  };
+  EXPECT_EQ(captions("com3"), (QStringList{QStringLiteral("压缩文件框是否一直在最上面"), QStringLiteral("是否保存设置？"),
+                                           QStringLiteral("-"), QStringLiteral("查看Windos启动了多长..")}));
+  EXPECT_EQ(captions("filek"), (QStringList{QStringLiteral("添加"), QStringLiteral("全部添加"), QStringLiteral("查看文件"),
+                                            QStringLiteral("-"), QStringLiteral("重命名"), QStringLiteral("删除文件"),
+                                            QStringLiteral("列表刷新")}));
+  EXPECT_EQ(captions("ysk"), (QStringList{QStringLiteral("压缩"), QStringLiteral("全部压缩"), QStringLiteral("-"),
+                                          QStringLiteral("删除"), QStringLiteral("全部删除"), QStringLiteral("查看文件")}));
+  EXPECT_EQ(captions("dir1111"), (QStringList{QStringLiteral("定为压缩的目标目录"), QStringLiteral("定为压缩的目的目录"),
+                                              QStringLiteral("整个目录"), QStringLiteral("-"), QStringLiteral("刷新目录")}));
+  EXPECT_EQ(action("com12")->text(), QStringLiteral("查看\"日积月累\""));
+}
+
+TEST_F(MainWindowTest, TipsMenuTurnsTheStartUpSwitchBackOn) {
+  writeBytes(home_ / "rjyl.dat", encodeAnsi(U"唯一的技巧\r\n"));
+  start();
+  EXPECT_EQ(test::visibleTipWindow(), nullptr);  // the switch is at 0
+  action("com12")->trigger();
+  EXPECT_EQ(ui::readTipSwitch(), 1);
+  QWidget* tip = test::visibleTipWindow();
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(tip->findChild<QLabel*>(QStringLiteral("lblTipText"))->text(), QStringLiteral("唯一的技巧"));
+}
+
+TEST_F(MainWindowTest, StartUpShowsTheTipWindowWhileTheSwitchIsOn) {
+  ui::writeTipSwitch(QStringLiteral("1"));
+  start();
+  EXPECT_NE(test::visibleTipWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace vantiro
