@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 
 namespace vantiro {
@@ -35,6 +36,37 @@ using Answer = ui::MessageBox::Answer;
 const char kPage[] =
     "<html>\r\n<head>\r\n  <title>Test</title>\r\n</head>\r\n<body>\r\n  <p>Hello     world</p>\r\n"
     "  <table>  <tr>  <td>one</td>  </tr>  </table>\r\n</body>\r\n</html>\r\n";
+
+// The real file system, except that a page cannot be looked at any more once
+// it has been written: the run itself meets an error.
+class StatFailsAfterWrite final : public FileService {
+ public:
+  std::optional<FileInfo> stat(const std::string& path) override {
+    if (written_.count(path)) throw FileError("磁盘错误");
+    return realFileService().stat(path);
+  }
+  std::string readFile(const std::string& path) override { return realFileService().readFile(path); }
+  std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override {
+    return realFileService().readRange(path, offset, length);
+  }
+  void writeFileAtomic(const std::string& path, std::string_view bytes) override {
+    realFileService().writeFileAtomic(path, bytes);
+    written_.insert(path);
+  }
+  std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
+    return realFileService().appendFile(path, bytes);
+  }
+  void truncateFile(const std::string& path, std::uint64_t size) override { realFileService().truncateFile(path, size); }
+  void removeFile(const std::string& path) override { realFileService().removeFile(path); }
+  void renameNoReplace(const std::string& from, const std::string& to) override {
+    realFileService().renameNoReplace(from, to);
+  }
+  void createDirectory(const std::string& path) override { realFileService().createDirectory(path); }
+  std::vector<DirEntry> listDirectory(const std::string& dir) override { return realFileService().listDirectory(dir); }
+
+ private:
+  std::set<std::string> written_;
+};
 
 class RunWindowTest : public ::testing::Test {
  protected:
@@ -204,6 +236,25 @@ TEST_F(RunWindowTest, Check3AsksWhetherToRestoreAndOptionsAreReadLive) {
   EXPECT_EQ(cell(1, 4), QStringLiteral("压缩失败"));
   EXPECT_EQ(readBytes(pages_ / "one.htm"), broken);
   EXPECT_EQ(readBytes(pages_ / "two.htm"), broken);
+}
+
+TEST_F(RunWindowTest, AnErrorOfTheRunItselfStopsItWithABox) {
+  writeBytes(pages_ / "a.htm", kPage);
+  writeBytes(pages_ / "b.htm", kPage);
+  Form2& w = open();
+  queue(pages_ / "a.htm");
+  queue(pages_ / "b.htm");
+  StatFailsAfterWrite failing;
+  ScopedFileService scoped(failing);
+  ui::MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
+  w.ys();
+  const auto& shown = ui::MessageBox::shownTexts();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1], QStringLiteral("发生错误磁盘错误将停止压缩"));
+  EXPECT_EQ(cell(1, 4), QString());
+  EXPECT_EQ(child<QStatusBar>("StatusBar1")->currentMessage(),
+            QStringLiteral("正在压缩 ") + QString::fromStdString(pages_ / "a.htm"));
+  EXPECT_EQ(readBytes(pages_ / "b.htm"), kPage);
 }
 
 TEST_F(RunWindowTest, ViewShowsEverySelectedRowInTurn) {
