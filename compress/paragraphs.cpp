@@ -5,22 +5,6 @@
 namespace vantiro {
 namespace {
 
-bool equalsUpper(const Text& s, TextView upper) {
-  if (s.size() != upper.size()) return false;
-  for (std::size_t k = 0; k < upper.size(); ++k)
-    if (upperAscii(s[k]) != upper[k]) return false;
-  return true;
-}
-
-bool startsWithUpper(const Text& s, TextView upperPrefix) {
-  if (s.size() < upperPrefix.size()) return false;
-  for (std::size_t k = 0; k < upperPrefix.size(); ++k)
-    if (upperAscii(s[k]) != upperPrefix[k]) return false;
-  return true;
-}
-
-bool isWhiteSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
-
 // Outside a preformatted block a browser shows any run of white space as one
 // space; inside it shows tabs and line breaks as they are. The rewriting pass
 // already made CR LF and runs of spaces one space, but a lone LF (pages saved
@@ -29,13 +13,13 @@ bool isWhiteSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || 
 void flattenWhiteSpace(Text& text) {
   std::size_t w = 0;
   for (std::size_t r = 0; r < text.size();) {
-    if (!isWhiteSpace(text[r])) {
+    if (!isHtmlSpace(text[r])) {
       text[w++] = text[r++];
       continue;
     }
     std::size_t e = r;
     bool onlySpaces = true;
-    for (; e < text.size() && isWhiteSpace(text[e]); ++e) onlySpaces = onlySpaces && text[e] == U' ';
+    for (; e < text.size() && isHtmlSpace(text[e]); ++e) onlySpaces = onlySpaces && text[e] == U' ';
     if (onlySpaces) {
       for (; r < e; ++r) text[w++] = U' ';
     } else {

@@ -7,15 +7,25 @@
 namespace vantiro {
 namespace {
 
-bool startsWithUpper(const Text& s, TextView upperPrefix) {
-  if (s.size() < upperPrefix.size()) return false;
-  for (std::size_t k = 0; k < upperPrefix.size(); ++k)
-    if (upperAscii(s[k]) != upperPrefix[k]) return false;
+// Exactly /p /P /tr /TR /td /TD: no other letter case, no spaces.
+bool isOptionalEndTag(const Text& tag) {
+  if (tag.size() == 2) return tag[0] == U'/' && (tag[1] == U'p' || tag[1] == U'P');
+  if (tag.size() != 3 || tag[0] != U'/') return false;
+  return (tag[1] == U't' && (tag[2] == U'r' || tag[2] == U'd')) || (tag[1] == U'T' && (tag[2] == U'R' || tag[2] == U'D'));
+}
+
+// Space, tab, CR and LF only (the program's "blank").
+bool blank(const Text& text) {
+  for (char32_t c : text)
+    if (c != U' ' && c != U'\t' && c != U'\r' && c != U'\n') return false;
   return true;
 }
 
-bool isOptionalEndTag(const Text& tag) {
-  return tag == U"/p" || tag == U"/P" || tag == U"/tr" || tag == U"/TR" || tag == U"/td" || tag == U"/TD";
+// Position of the next `="` at or after `from`, or npos.
+std::size_t findQuoteOpen(const Text& tag, std::size_t from) {
+  for (std::size_t k = from; k + 1 < tag.size(); ++k)
+    if (tag[k] == U'=' && tag[k + 1] == U'"') return k;
+  return npos;
 }
 
 // The index of the first non-empty tag after i, or -1.
@@ -43,24 +53,28 @@ bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
   return later == name;
 }
 
-bool isWhiteSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
-
 // A value can lose its quotes when a browser reads it unquoted as the same value.
 bool isSafeUnquoted(TextView value) {
   if (value.empty()) return false;
   for (char32_t c : value)
-    if (c == U'<' || c == U'>' || c == U'\'' || isWhiteSpace(c)) return false;
+    if (c == U'<' || c == U'>' || c == U'\'' || isHtmlSpace(c)) return false;
   return true;
 }
 
 // Spaces after ":", "," and ";" go; every other run of spaces becomes one.
 void tightenSpacing(Text& tag) {
-  std::size_t w = 0;
-  for (std::size_t r = 0; r < tag.size();) {
-    const char32_t c = tag[r++];
-    tag[w++] = c;
-    if (c == U':' || c == U',' || c == U';' || c == U' ')
-      while (r < tag.size() && tag[r] == U' ') ++r;
+  const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
+  // Nothing moves before the first space that goes.
+  std::size_t r = 1;
+  while (r < tag.size() && !(tag[r] == U' ' && spaceGoesAfter(tag[r - 1]))) ++r;
+  if (r >= tag.size()) return;
+  std::size_t w = r;
+  while (r < tag.size()) {
+    if (tag[r] == U' ' && spaceGoesAfter(tag[w - 1])) {
+      ++r;
+      continue;
+    }
+    tag[w++] = tag[r++];
   }
   tag.resize(w);
 }
@@ -74,7 +88,7 @@ void unquoteValues(Text& tag) {
   const std::size_t n = tag.size();
   std::size_t w = 0;       // end of the rebuilt part
   std::size_t copied = 0;  // old tag before this is rebuilt
-  std::size_t q = tag.find(U"=\"");
+  std::size_t q = findQuoteOpen(tag, 0);
   for (bool first = true; q != npos; first = false) {
     std::size_t e = tag.find(U'"', q + 2);
     if (e == npos) {
@@ -83,7 +97,7 @@ void unquoteValues(Text& tag) {
     }
     const TextView value = TextView(tag).substr(q + 2, e - q - 2);
     if (!isSafeUnquoted(value)) {
-      q = tag.find(U"=\"", q + 1);
+      q = findQuoteOpen(tag, q + 1);
       continue;
     }
     if (e == n) throw PageError("属性值缺少结束引号");
@@ -96,7 +110,7 @@ void unquoteValues(Text& tag) {
     } else {
       copied = n;
     }
-    q = tag.find(U"=\"", copied);
+    q = findQuoteOpen(tag, copied);
   }
   if (copied == 0) return;
   for (std::size_t k = copied; k < n; ++k) tag[w++] = tag[k];
@@ -113,7 +127,7 @@ void shortenSpaceEntities(Text& text) {
 // spaces alone also vanishes.
 void rewriteLooseText(Text& text, bool blankGoes) {
   xiaohc1(text);
-  if (text.find_first_not_of(U' ') == npos || (blankGoes && isBlank(text))) text.clear();
+  if (text.find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
 }  // namespace
@@ -130,8 +144,12 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
   bool inPreBlock = false;
   const int last = split.lastIndex;
   const int step = last / 30;
+  int untilProgress = 0;  // i is a multiple of step when this reaches 0
   for (int i = 0; i <= last; ++i) {
-    if (step != 0 && i % step == 0) progress.setValue(i);
+    if (step != 0 && untilProgress-- == 0) {
+      progress.setValue(i);
+      untilProgress = step - 1;
+    }
     Text& tag = split.tags[static_cast<std::size_t>(i)];
     Text& text = split.texts[static_cast<std::size_t>(i)];
 
@@ -139,11 +157,11 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
     if (!tagStays) {
       // Dropping an end tag drops its text too, so only a blank text may go;
       // and "</p> <b>" would pull what follows into the paragraph.
-      if (isOptionalEndTag(tag) && isBlank(text) && !nextTagIsInline(split, i)) {
+      if (isOptionalEndTag(tag) && blank(text) && !nextTagIsInline(split, i)) {
         tag.clear();
         continue;
       }
-      if (!tag.empty() && tag[0] == U'/' && isBlank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
+      if (!tag.empty() && tag[0] == U'/' && blank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
       shortenTag(tag);
     }
 
@@ -156,7 +174,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
     if (startsWithUpper(tag, U"/PRE")) inPreBlock = false;
 
     if (!inPreBlock) {
-      if (!text.empty() && isInlineTag(tag) && isBlank(text) && nextTagIsInline(split, i)) {
+      if (!text.empty() && blank(text) && isInlineTag(tag) && nextTagIsInline(split, i)) {
         text.assign(1, U' ');
       } else {
         rewriteLooseText(text, i == last);

@@ -3,19 +3,71 @@
 #include "common/page_error.h"
 #include "compress/text_routines.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace vantiro {
 namespace {
 
 bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
-// Position of the first "<" at or after `from` that begins a tag, or npos.
+// True when the "<" at `p` begins a tag: a letter, "/", "!", "?" or "%" follows.
+bool startsTag(const Text& page, std::size_t p) {
+  if (p + 1 >= page.size()) return false;
+  const char32_t c = page[p + 1];
+  return isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%';
+}
+
 std::size_t findTagStart(const Text& page, std::size_t from) {
-  for (std::size_t p = page.find(U'<', from); p != npos; p = page.find(U'<', p + 1)) {
-    if (p + 1 >= page.size()) return npos;
-    const char32_t c = page[p + 1];
-    if (isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%') return p;
-  }
+  for (std::size_t p = page.find(U'<', from); p != npos; p = page.find(U'<', p + 1))
+    if (startsTag(page, p)) return p;
   return npos;
+}
+
+// Where the tag starting at `start` ends and the next one starts.
+struct TagBounds {
+  std::size_t gt;    // the tag's ">", npos when it runs to the end of the page
+  std::size_t next;  // the next tag start, npos when none
+  bool multiLine;    // a CR lies inside the tag
+};
+
+// The end of the tag is the first ">" with no tag start between it and the
+// previous ">" (or the tag's own "<"); a ">" preceded by a tag start closes
+// that inner tag and the search goes on after it. One forward walk from the
+// tag's "<" to the next tag's "<" finds both.
+// The characters the walk below stops at: "<", ">" and CR.
+constexpr std::uint64_t kStops = (std::uint64_t{1} << U'<') | (std::uint64_t{1} << U'>') | (std::uint64_t{1} << U'\r');
+
+bool isStop(char32_t c) { return c < 64 && ((kStops >> c) & 1) != 0; }
+
+TagBounds findTagBounds(const Text& page, std::size_t start) {
+  TagBounds b{npos, npos, false};
+  std::size_t inner = npos;  // first tag start since the last ">" while the end is open
+  const std::size_t n = page.size();
+  const char32_t* const d = page.data();
+  for (std::size_t k = start + 1;; ++k) {
+    while (k < n && !isStop(d[k])) ++k;
+    if (k >= n) break;
+    const char32_t c = d[k];
+    if (c == U'>') {
+      if (b.gt != npos) continue;
+      if (inner != npos)
+        inner = npos;
+      else
+        b.gt = k;
+    } else if (c == U'<') {
+      if (!startsTag(page, k)) continue;
+      if (b.gt != npos) {
+        b.next = k;
+        return b;
+      }
+      if (inner == npos) inner = k;
+    } else if (b.gt == npos) {
+      b.multiLine = true;  // a CR inside the tag
+    }
+  }
+  if (b.gt == npos) b.next = inner;
+  return b;
 }
 
 // tag = page[from, to) without the spaces at both ends.
@@ -25,34 +77,24 @@ void assignTrimmed(Text& tag, const Text& page, std::size_t from, std::size_t to
   tag.assign(page, from, to - from);
 }
 
-bool startsWithScript(const Text& tag) {
-  constexpr TextView kScript = U"SCRIPT";
-  if (tag.size() < kScript.size()) return false;
-  for (std::size_t k = 0; k < kScript.size(); ++k)
-    if (upperAscii(tag[k]) != kScript[k]) return false;
-  return true;
-}
-
 }  // namespace
 
 PageSplit scanPage(const Text& page, const Text& upperText) {
   PageSplit split;
   const std::size_t n = page.size();
+  // Every tag starts with a "<": room for them all at once spares the moves
+  // of growing the lists 500 slots at a time (capacity stays as described).
+  const auto lessThan = static_cast<std::size_t>(std::count(page.begin(), page.end(), U'<'));
+  split.tags.reserve(lessThan + PageSplit::kBlock + 1);
+  split.texts.reserve(lessThan + PageSplit::kBlock + 1);
   std::size_t next = findTagStart(page, 0);
   split.leadingText.assign(page, 0, next == npos ? n : next);
 
   while (next != npos) {
     const std::size_t start = next;
-    // The end of the tag: a ">" with no tag start between it and the previous
-    // ">" (or the tag's own "<"). Each round moves past one ">", and the two
-    // searches never go beyond the ">" they stop at, so this stays linear.
-    std::size_t p = start, gt;
-    for (;;) {
-      gt = page.find(U'>', p + 1);
-      next = findTagStart(page, p + 1);
-      if (next == npos || gt == npos || next > gt) break;
-      p = gt;
-    }
+    const TagBounds bounds = findTagBounds(page, start);
+    std::size_t gt = bounds.gt;
+    next = bounds.next;
     if (gt == npos) gt = n;  // the tag runs to the end of the page
 
     const int i = ++split.lastIndex;
@@ -70,10 +112,11 @@ PageSplit scanPage(const Text& page, const Text& upperText) {
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
-    xiaohc(tag);
+    // A tag within one line is already what xiaohc would make of it.
+    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) xiaohc(tag);
 
     split.endsInScript = false;
-    if (startsWithScript(tag)) {
+    if (startsWithUpper(tag, U"SCRIPT")) {
       next = gt + 1 < n ? upperText.find(U"</SCRIPT", gt + 1) : npos;
       split.endsInScript = true;
     }

@@ -38,4 +38,21 @@ void th(Text& s, TextView find, TextView repl);
 // never removed, so a script keeps one statement per line.
 void ysjb(Text& script);
 
+// Letter-case-insensitive tests of tag texts against upper-case ASCII words
+// ("SCRIPT", "/PRE", "BR"); only a-z are folded, as everywhere in the program.
+// Inline because the passes call them for every tag.
+inline char32_t foldedUpper(char32_t c) { return (c >= U'a' && c <= U'z') ? c - 32 : c; }
+
+inline bool startsWithUpper(TextView s, TextView upperPrefix) {
+  if (s.size() < upperPrefix.size()) return false;
+  for (std::size_t k = 0; k < upperPrefix.size(); ++k)
+    if (foldedUpper(s[k]) != upperPrefix[k]) return false;
+  return true;
+}
+
+inline bool equalsUpper(TextView s, TextView upper) { return s.size() == upper.size() && startsWithUpper(s, upper); }
+
+// White space a browser collapses: space, tab, CR, LF, form feed.
+inline bool isHtmlSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
+
 }  // namespace vantiro

@@ -1,0 +1,40 @@
+// One page through the passes once, to measure peak memory:
+//   /usr/bin/time -v vantiro-passes-once SHAPE [SIZE_BYTES]
+//   /usr/bin/time -v vantiro-passes-once --file PAGE
+// SHAPE: ordinary, nbsp-run, double-space, nested-tag-start, stray-less-than, empty-pair.
+#include "bench/bench_pages.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+int main(int argc, char** argv) {
+  using namespace vantiro::bench;
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s SHAPE [SIZE] | --file PAGE\n", argv[0]);
+    return 2;
+  }
+  const std::string shape = argv[1];
+  std::string bytes;
+  if (shape == "--file" && argc > 2) {
+    std::ifstream in(argv[2], std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } else {
+    const std::size_t size = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10000000;
+    if (shape == "ordinary") bytes = ordinaryPage(size);
+    else if (shape == "nbsp-run") bytes = nbspRunPage(size);
+    else if (shape == "double-space") bytes = doubleSpacePage(size);
+    else if (shape == "nested-tag-start") bytes = nestedTagStartPage(size);
+    else if (shape == "stray-less-than") bytes = strayLessThanPage(size);
+    else if (shape == "empty-pair") bytes = emptyPairPage(size);
+    else {
+      std::fprintf(stderr, "unknown shape %s\n", shape.c_str());
+      return 2;
+    }
+  }
+  const std::size_t tags = runPasses(bytes, true, true);
+  std::printf("%zu bytes, %zu tags written\n", bytes.size(), tags);
+  return 0;
+}
