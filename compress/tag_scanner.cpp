@@ -6,6 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantiro {
 namespace {
 
@@ -40,13 +44,31 @@ constexpr std::uint64_t kStops = (std::uint64_t{1} << U'<') | (std::uint64_t{1} 
 
 bool isStop(char32_t c) { return c < 64 && ((kStops >> c) & 1) != 0; }
 
+// The first position at or after k that holds a stop, or n. Most of a page
+// holds none, so whole blocks of characters are tested at once where SSE2 is there.
+std::size_t skipToStop(const char32_t* d, std::size_t k, std::size_t n) {
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), cr = _mm_set1_epi32('\r');
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, lt), _mm_cmpeq_epi32(a, gt)), _mm_cmpeq_epi32(a, cr)),
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(b, lt), _mm_cmpeq_epi32(b, gt)), _mm_cmpeq_epi32(b, cr)));
+    if (_mm_movemask_epi8(hits) != 0) break;
+  }
+#endif
+  while (k < n && !isStop(d[k])) ++k;
+  return k;
+}
+
 TagBounds findTagBounds(const Text& page, std::size_t start) {
   TagBounds b{npos, npos, false};
   std::size_t inner = npos;  // first tag start since the last ">" while the end is open
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
   for (std::size_t k = start + 1;; ++k) {
-    while (k < n && !isStop(d[k])) ++k;
+    k = skipToStop(d, k, n);
     if (k >= n) break;
     const char32_t c = d[k];
     if (c == U'>') {
