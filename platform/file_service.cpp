@@ -16,8 +16,26 @@
 namespace vantiro {
 namespace {
 
+// The reason in the program's own language for the failures users meet.
+std::string reasonText(int err) {
+  switch (err) {
+    case ENOENT: return "文件或目录不存在";
+    case EACCES:
+    case EPERM: return "没有权限";
+    case ENOSPC:
+    case EDQUOT: return "磁盘已满";
+    case EEXIST: return "文件已存在";
+    case ENOTDIR: return "路径中有一项不是目录";
+    case EISDIR: return "这是一个目录";
+    case EROFS: return "磁盘只读";
+    case EIO: return "读写错误";
+    case ENAMETOOLONG: return "文件名太长";
+    default: return std::strerror(err);
+  }
+}
+
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-  throw FileError(what + " " + path + ": " + std::strerror(err));
+  throw FileError(what + " " + path + ": " + reasonText(err));
 }
 
 class FileDescriptor {
