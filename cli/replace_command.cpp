@@ -12,16 +12,18 @@ namespace vantiro::cli {
 namespace {
 
 const std::map<std::string, ReplaceMode>& generalModes() {
-  static const std::map<std::string, ReplaceMode> modes{
-      {"text", ReplaceMode::Text}, {"tags", ReplaceMode::Tags}, {"page", ReplaceMode::Page}, {"scripts", ReplaceMode::Scripts}};
+  static const std::map<std::string, ReplaceMode> modes{{"text", ReplaceMode::Text},
+                                                        {"tags", ReplaceMode::Tags},
+                                                        {"page", ReplaceMode::Page},
+                                                        {"scripts", ReplaceMode::Scripts}};
   return modes;
 }
 
 // The entries of the window's attribute list that --kind names.
 const std::map<std::string, TextView>& kindEntries() {
-  static const std::map<std::string, TextView> kinds{{"filename", U"文件名"}, {"title", U"标题"},
+  static const std::map<std::string, TextView> kinds{{"filename", U"文件名"},   {"title", U"标题"},
                                                      {"link", U"超级链接地址"}, {"font", U"字体"},
-                                                     {"image", U"图片属性"}, {"table", U"表格属性"}};
+                                                     {"image", U"图片属性"},    {"table", U"表格属性"}};
   return kinds;
 }
 
@@ -43,13 +45,14 @@ CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
   cmd->add_option("--with", args.with, "The replacement, inserted as given")->required()->type_name("TEXT");
   cmd->add_flag("--whole-word", args.wholeWord, "Only whole words match");
   cmd->add_flag("--case-sensitive", args.caseSensitive, "Letter case must match");
-  CLI::Option* in = cmd->add_option("--in", args.in, "Where to replace: between tags, in tags, the whole page, "
-                                                     "script bodies (default: text)")
+  CLI::Option* in = cmd->add_option("--in", args.in,
+                                    "Where to replace: between tags, in tags, the whole page, "
+                                    "script bodies (default: text)")
                         ->check(CLI::IsMember(keysOf(generalModes())));
-  CLI::Option* kind =
-      cmd->add_option("--kind", args.kind, "Specific mode: rename the file, or replace in the title, links, "
-                                           "fonts, images or tables")
-          ->check(CLI::IsMember(keysOf(kindEntries())));
+  CLI::Option* kind = cmd->add_option("--kind", args.kind,
+                                      "Specific mode: rename the file, or replace in the title, links, "
+                                      "fonts, images or tables")
+                          ->check(CLI::IsMember(keysOf(kindEntries())));
   in->excludes(kind);
   cmd->add_flag("--fixed", args.fixed, "Specific mode: the replacement takes the whole tag or title")->needs(kind);
   cmd->add_flag("--require-html", args.requireHtml,

@@ -37,9 +37,7 @@ bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() &&
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
 // The page's bytes go to the backup store before anything of it changes.
-void backUp(TextView path, std::string_view bytes) {
-  AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::None);
-}
+void backUp(TextView path, std::string_view bytes) { AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::None); }
 
 void writePage(TextView path, TextView text) { files().writeFileAtomic(nativePath(path), encodeAnsi(text)); }
 
@@ -215,7 +213,7 @@ bool replaceRow(ReplaceRow& row, const SearchParameters& params, const Compressi
   int pageResult = 0;
   long long count = 0;
   Text error = params.mode == ReplaceMode::Specific ? searchplus(row.path, pageResult, count, params, options)
-                                                     : search(row.path, pageResult, count, params);
+                                                    : search(row.path, pageResult, count, params);
   if (pageResult == -1) {
     row.countText = Text(kCountError);
     row.resultText = error;

@@ -41,10 +41,10 @@ enum class ReplaceMode {
 };
 
 // Attribute kinds of the specific mode.
-inline constexpr int kKindNone = 0;      // no entry chosen yet: pages stay as they are
-inline constexpr int kKindFileName = 1;  // rename the page file
-inline constexpr int kKindTitle = 2;     // the text after a tag named tagName
-inline constexpr int kKindTagInside = 3; // the inside of tags starting with tagName
+inline constexpr int kKindNone = 0;       // no entry chosen yet: pages stay as they are
+inline constexpr int kKindFileName = 1;   // rename the page file
+inline constexpr int kKindTitle = 2;      // the text after a tag named tagName
+inline constexpr int kKindTagInside = 3;  // the inside of tags starting with tagName
 
 struct AttributeTarget {
   int kind = kKindNone;
@@ -63,13 +63,13 @@ std::span<const AttributeEntry> attributeEntries();
 std::optional<AttributeTarget> attributeForEntry(TextView entry);
 
 struct SearchParameters {
-  Text findText;                 // Text1
-  Text replacement;              // Text2
-  bool wholeWord = false;        // Check1 "全字匹配"
-  bool caseSensitive = false;    // Check2 "区分大小写"
-  bool fixedReplacement = false; // Check5 "固定代替", specific mode only
+  Text findText;                  // Text1
+  Text replacement;               // Text2
+  bool wholeWord = false;         // Check1 "全字匹配"
+  bool caseSensitive = false;     // Check2 "区分大小写"
+  bool fixedReplacement = false;  // Check5 "固定代替", specific mode only
   ReplaceMode mode = ReplaceMode::Text;
-  AttributeTarget target;        // specific mode only
+  AttributeTarget target;  // specific mode only
 
   int matchFlags() const { return (caseSensitive ? kMatchCase : 0) + (wholeWord ? kMatchWholeWord : 0); }
 };

@@ -96,8 +96,7 @@ TEST(Dairu, AddsToTheCountGiven) {
 TEST(WordCharacter, LettersDigitsAndMultiByteCharactersOfTheCodePage) {
   for (char32_t c : TextView(U"09azAZ中文，"))  // the full-width comma is a double-byte character too
     EXPECT_TRUE(isWordCharacter(c)) << static_cast<unsigned>(c);
-  for (char32_t c : TextView(U" _-<>.\t\r\n\"'"))
-    EXPECT_FALSE(isWordCharacter(c)) << static_cast<unsigned>(c);
+  for (char32_t c : TextView(U" _-<>.\t\r\n\"'")) EXPECT_FALSE(isWordCharacter(c)) << static_cast<unsigned>(c);
   // A byte that is no character of the code page stands alone: it separates.
   Text invalid = decodeAnsi("\xff");
   ASSERT_EQ(invalid.size(), 1u);
@@ -110,14 +109,23 @@ TEST(WordCharacter, LettersDigitsAndMultiByteCharactersOfTheCodePage) {
 
 TEST(WordCharacter, GbkTrailBytesInsideChineseDoNotMatchAscii) {
   // 0x81 0x40 .. 0xFE 0x7E hold ASCII-looking trail bytes ("@", "A", "|").
-  Text page = decodeAnsi("\x81\x41" "A" "\x95\x7c");
+  Text page = decodeAnsi(
+      "\x81\x41"
+      "A"
+      "\x95\x7c");
   ASSERT_EQ(page.size(), 3u);
   long long count = 0;
   dairu(page, U"A", U"B", 1, count);  // both neighbours are Chinese: rejected
   EXPECT_EQ(count, 1);
-  EXPECT_EQ(encodeAnsi(page), "\x81\x41" "A" "\x95\x7c");
+  EXPECT_EQ(encodeAnsi(page),
+            "\x81\x41"
+            "A"
+            "\x95\x7c");
   dairu(page, U"A", U"B", 0, count);
-  EXPECT_EQ(encodeAnsi(page), "\x81\x41" "B" "\x95\x7c");
+  EXPECT_EQ(encodeAnsi(page),
+            "\x81\x41"
+            "B"
+            "\x95\x7c");
   EXPECT_EQ(count, 2);
 }
 
@@ -142,8 +150,8 @@ TEST(Dairu, EqualsTheStepByStepLoopOnRandomTexts) {
     Text expected = stepByStep(text, find, replacement, flags, expectedCount);
     Text got = text;
     dairu(got, find, replacement, flags, count);
-    ASSERT_EQ(toUtf8(got), toUtf8(expected)) << toUtf8(text) << " / " << toUtf8(find) << " / " << toUtf8(replacement)
-                                             << " / " << flags;
+    ASSERT_EQ(toUtf8(got), toUtf8(expected))
+        << toUtf8(text) << " / " << toUtf8(find) << " / " << toUtf8(replacement) << " / " << flags;
     ASSERT_EQ(count, expectedCount);
   }
 }

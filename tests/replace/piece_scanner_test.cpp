@@ -155,8 +155,9 @@ TEST(CutPieces, GrowsInBlocksOf500) {
 // Random pages from pieces that stress the scanner: stray "<" and ">",
 // scripts in either case, server blocks, Chinese, spaces inside tags.
 Text randomPage(std::mt19937& rng) {
-  static const std::vector<Text> parts = {U"<", U">", U"<p>", U"< b >", U"x", U" ", U"中", U"<script>", U"<SCRIPT a>",
-                                          U"</script>", U"</Script", U"<%", U"%>", U"<% x %>", U"a", U"\r\n"};
+  static const std::vector<Text> parts = {U"<",  U">",        U"<p>",        U"< b >",     U"x",        U" ",
+                                          U"中", U"<script>", U"<SCRIPT a>", U"</script>", U"</Script", U"<%",
+                                          U"%>", U"<% x %>",  U"a",          U"\r\n"};
   Text page;
   int n = std::uniform_int_distribution<int>(0, 14)(rng);
   for (int i = 0; i < n; ++i) page += parts[std::uniform_int_distribution<std::size_t>(0, parts.size() - 1)(rng)];

@@ -67,15 +67,24 @@ TEST_F(ReplaceCommand, ModesAndMatchOptions) {
     Text after;
     std::string count;
   } cases[] = {
-      {{"--in", "tags", "--find", "FONT", "--with", "Hi"}, U"<font color=red>font</font>", U"<Hi color=red>font</Hi>",
+      {{"--in", "tags", "--find", "FONT", "--with", "Hi"},
+       U"<font color=red>font</font>",
+       U"<Hi color=red>font</Hi>",
        " 2"},
       {{"--in", "page", "--case-sensitive", "--find", "a", "--with", "b"}, U"A<a>a", U"A<b>b", " 2"},
       {{"--in", "scripts", "--find", "x", "--with", "y"}, U"<p>x<script>x</script>", U"<p>x<script>y</script>", " 1"},
-      {{"--whole-word", "--find", "cat", "--with", "dog"}, U"<p>中cat cat concat</p>", U"<p>中cat dog concat</p>", " 3"},
-      {{"--kind", "title", "--fixed", "--find", "x", "--with", "新标题"}, U"<html><title>Old</title>",
-       U"<html><title>新标题</title>", " 1"},
-      {{"--kind", "link", "--find", "x.htm", "--with", "y.htm"}, U"<html><a href=x.htm>x.htm</a><area href=x.htm>",
-       U"<html><a href=y.htm>x.htm</a><area href=y.htm>", " 2"},
+      {{"--whole-word", "--find", "cat", "--with", "dog"},
+       U"<p>中cat cat concat</p>",
+       U"<p>中cat dog concat</p>",
+       " 3"},
+      {{"--kind", "title", "--fixed", "--find", "x", "--with", "新标题"},
+       U"<html><title>Old</title>",
+       U"<html><title>新标题</title>",
+       " 1"},
+      {{"--kind", "link", "--find", "x.htm", "--with", "y.htm"},
+       U"<html><a href=x.htm>x.htm</a><area href=x.htm>",
+       U"<html><a href=y.htm>x.htm</a><area href=y.htm>",
+       " 2"},
   };
   int n = 0;
   for (const auto& c : cases) {

@@ -93,11 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
                     U"<p class=cat>dog<b>dog</b>", 2},
         GeneralCase{"TagsOnly", ReplaceMode::Tags, false, false, U"FONT", U"Hi", U"<font color=red>font</font>",
                     U"<Hi color=red>font</Hi>", 2},
-        GeneralCase{"TagsWrittenBackTrimmed", ReplaceMode::Text, false, false, U"zz", U"y", U"< b >x</b >",
-                    U"<b>x</b>", 0},
-        GeneralCase{"WholePage", ReplaceMode::Page, true, false, U"a", U"b", U"a<a href=a>a</a>a",
-                    U"b<b href=b>b</b>b", 6},
-        GeneralCase{"WholePageAnyShape", ReplaceMode::Page, false, false, U"<", U"[", U"x<a title=1<2>", U"x[a title=1[2>", 2},
+        GeneralCase{"TagsWrittenBackTrimmed", ReplaceMode::Text, false, false, U"zz", U"y", U"< b >x</b >", U"<b>x</b>",
+                    0},
+        GeneralCase{"WholePage", ReplaceMode::Page, true, false, U"a", U"b", U"a<a href=a>a</a>a", U"b<b href=b>b</b>b",
+                    6},
+        GeneralCase{"WholePageAnyShape", ReplaceMode::Page, false, false, U"<", U"[", U"x<a title=1<2>",
+                    U"x[a title=1[2>", 2},
         GeneralCase{"ScriptBodiesOnly", ReplaceMode::Scripts, false, false, U"x", U"y", kScriptPage,
                     U"<p>x=1</p><script language=javascript>var y=1;</SCRIPT><script language=vbscript>y=2</script>x",
                     2},
@@ -105,8 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
                     U"<p>dog concat dog</p>", 3},
         // Text before the first tag and after the last piece is carried over
         // as it was, in every piece mode.
-        GeneralCase{"HeadAndTailKept", ReplaceMode::Text, false, false, U"a", U"b", U"a <p>a</p> a",
-                    U"a <p>b</p> a", 1},
+        GeneralCase{"HeadAndTailKept", ReplaceMode::Text, false, false, U"a", U"b", U"a <p>a</p> a", U"a <p>b</p> a",
+                    1},
         GeneralCase{"UnclosedScriptKeepsTheRest", ReplaceMode::Scripts, false, false, U"a", U"b", U"<p>a<script>a<b>a",
                     U"<p>a<script>a<b>a", 0},
         GeneralCase{"NoTagLeavesPage", ReplaceMode::Text, false, false, U"a", U"b", U"a a a", U"a a a", 0}),
@@ -257,18 +258,17 @@ INSTANTIATE_TEST_SUITE_P(
         SpecificCase{"TitleNeedsTheSpace", kKindTitle, U"TITLE", true, U"x", U"New", U"<html><titles>Old",
                      U"<html><titles>Old", 0},
         SpecificCase{"LinkTags", kKindTagInside, U"A", false, U"x", U"y",
-                     U"<html><a href=x.htm>x</a><a><area shape=x><ax>", U"<html><a href=y.htm>x</a><a><area shape=y><ax>",
-                     2},
+                     U"<html><a href=x.htm>x</a><a><area shape=x><ax>",
+                     U"<html><a href=y.htm>x</a><a><area shape=y><ax>", 2},
         SpecificCase{"FixedTagInside", kKindTagInside, U"IMG", true, U"zz", U"img src=b.png",
                      U"<html><img src=a.gif><IMG  border=0 >", U"<html><img src=b.png><img src=b.png>", 2},
-        SpecificCase{"FontTags", kKindTagInside, U"FONT", false, U"red", U"blue",
-                     U"<html><font color=red>red</font>", U"<html><font color=blue>red</font>", 1},
-        SpecificCase{"NoEntryChosen", kKindNone, U"", false, U"x", U"y", U"<html><a href=x>x",
-                     U"<html><a href=x>x", 0},
+        SpecificCase{"FontTags", kKindTagInside, U"FONT", false, U"red", U"blue", U"<html><font color=red>red</font>",
+                     U"<html><font color=blue>red</font>", 1},
+        SpecificCase{"NoEntryChosen", kKindNone, U"", false, U"x", U"y", U"<html><a href=x>x", U"<html><a href=x>x", 0},
         SpecificCase{"HeadTailAndOpenLastTagKept", kKindTagInside, U"A", false, U"x", U"y",
                      U"前言 <html><a href=x>x</a>\r\n<b", U"前言 <html><a href=y>x</a>\r\n<b", 1},
-        SpecificCase{"EndingInGreaterUnchanged", kKindTagInside, U"A", false, U"q", U"y",
-                     U"<html><a title=1<2>x</a>", U"<html><a title=1<2>x</a>", 0},
+        SpecificCase{"EndingInGreaterUnchanged", kKindTagInside, U"A", false, U"q", U"y", U"<html><a title=1<2>x</a>",
+                     U"<html><a title=1<2>x</a>", 0},
         SpecificCase{"ServerBlocksKeptWhole", kKindTagInside, U"A", false, U"x", U"y",
                      U"<html><%if a>b then%><a href=x>", U"<html><%if a>b then%><a href=y>", 1}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -280,12 +280,9 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
     int result;
     TextView mark;
   } cases[] = {
-      {U"<Html><a href=x>", true, -1, kMarkRequireHtml},
-      {U"<html lang=\"en\"><a href=x>", true, 1, U""},
-      {U"<HTML\r\n><a href=x>", true, 1, U""},
-      {U"<Html><a href=x>", false, 1, U""},
-      {U"<htmlx><a href=x>", false, -1, kMarkNotHtml},
-      {U"<a href=x>", false, -1, kMarkNotHtml},
+      {U"<Html><a href=x>", true, -1, kMarkRequireHtml}, {U"<html lang=\"en\"><a href=x>", true, 1, U""},
+      {U"<HTML\r\n><a href=x>", true, 1, U""},           {U"<Html><a href=x>", false, 1, U""},
+      {U"<htmlx><a href=x>", false, -1, kMarkNotHtml},   {U"<a href=x>", false, -1, kMarkNotHtml},
       {U"no tags at all", false, -1, kMarkNotHtml},
   };
   int n = 0;
@@ -446,8 +443,9 @@ TEST(ReplaceTexts, CountStatusAndEntries) {
     TextView entry;
     int kind;
     TextView tag;
-  } table[] = {{U"文件名", 1, U"name"},   {U"标题", 2, U"TITLE"}, {U"超级链接地址", 3, U"A"}, {U"超级链接名称", 3, U"A"},
-               {U"字体", 3, U"FONT"}, {U"图片属性", 3, U"IMG"}, {U"表格属性", 3, U"TABLE"}};
+  } table[] = {{U"文件名", 1, U"name"},    {U"标题", 2, U"TITLE"}, {U"超级链接地址", 3, U"A"},
+               {U"超级链接名称", 3, U"A"}, {U"字体", 3, U"FONT"},  {U"图片属性", 3, U"IMG"},
+               {U"表格属性", 3, U"TABLE"}};
   ASSERT_EQ(attributeEntries().size(), std::size(table));
   for (std::size_t i = 0; i < std::size(table); ++i) {
     EXPECT_EQ(attributeEntries()[i].entry, table[i].entry);
