@@ -124,6 +124,22 @@ TEST(TagScanner, LongNestingStaysLinear) {
   EXPECT_EQ(s.tags[0].size(), page.size() - 2 - 100000);
 }
 
+TEST(TagScanner, FindsTagEndsAtEveryPosition) {
+  // The scanner tests runs of characters in blocks; every offset of "<", ">"
+  // and CR against a block must be found.
+  for (std::size_t pad = 0; pad < 20; ++pad) {
+    const Text x(pad, U'1');
+    const Text page = x + U"<a" + x + U"\r\n" + x + U">" + x + U"<b " + x + U">" + x + U"<" + x;
+    const PageSplit s = scan(page);
+    ASSERT_EQ(s.lastIndex, 1) << pad;
+    EXPECT_EQ(s.leadingText, x);
+    EXPECT_EQ(s.tags[0], U"a" + x + (pad == 0 ? U"" : U" ") + x) << pad;
+    EXPECT_EQ(s.texts[0], x);
+    EXPECT_EQ(s.tags[1], pad == 0 ? U"b" : U"b " + x) << pad;
+    EXPECT_EQ(s.texts[1], x + U"<" + x);
+  }
+}
+
 TEST(TagScanner, DoubleByteCharactersAreNeverSplit) {
   // GBK characters whose second byte is "\", "|", "p", "{", "}" or "@".
   const std::string zh = "\x81\x5C\x81\x7C\x81\x70\x81\x7B\x81\x7D\x81\x40";
