@@ -128,6 +128,7 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
+    Text().swap(page);  // the pieces hold it all now; a large page need not be held twice
     for (int i = 0; i <= pieces.lastIndex; ++i) {
       auto row = static_cast<std::size_t>(i);
       switch (params.mode) {
