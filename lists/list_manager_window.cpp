@@ -43,7 +43,7 @@ ListManagerWindow::ListManagerWindow(TaskListAccess& taskList, QWidget* parent)
   buildControls();
   ui::ApplyFlatToolbarStyle(Toolbar1);
   listTheLists();
-  setFixedSize(560, 360);
+  setFixedSize(720, 400);
 }
 
 ListManagerWindow::~ListManagerWindow() = default;
@@ -94,7 +94,7 @@ void ListManagerWindow::buildControls() {
 
   auto* lists = new QHBoxLayout;
   lists->addWidget(List1, 1);
-  lists->addWidget(List2, 2);
+  lists->addWidget(List2, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(Toolbar1);

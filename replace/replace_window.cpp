@@ -38,16 +38,15 @@ Text settingKey(TextView control, std::size_t number) {
   return U"form5." + Text(control) + toText(static_cast<long long>(number)) + U".Value";
 }
 
-// The leading whole number of a stored value ("1", " 0", "3abc"); anything
-// else counts as 0.
-long long leadingNumber(TextView value) {
+// A stored check box value is its number modulo 2: odd means checked. Only the
+// leading whole number counts ("1", " 3", "1abc"); anything else is 0.
+bool storedCheckValue(TextView value) {
   std::size_t i = 0;
   while (i < value.size() && value[i] == U' ') ++i;
-  bool negative = false;
-  if (i < value.size() && (value[i] == U'-' || value[i] == U'+')) negative = value[i++] == U'-';
-  long long n = 0;
-  for (; i < value.size() && value[i] >= U'0' && value[i] <= U'9' && n < 1000000000; ++i) n = n * 10 + (value[i] - U'0');
-  return negative ? -n : n;
+  if (i < value.size() && (value[i] == U'-' || value[i] == U'+')) ++i;
+  char32_t last = U'0';
+  for (; i < value.size() && value[i] >= U'0' && value[i] <= U'9'; ++i) last = value[i];
+  return (last - U'0') % 2 != 0;
 }
 
 template <typename W>
@@ -218,7 +217,7 @@ void Form5::loadSettings() {
     for (std::size_t i = 0; i < checks.size(); ++i) {
       Text value;
       ReadSetting(settingKey(U"check", i + 1), value);
-      checks[i]->setChecked(leadingNumber(value) % 2 != 0);
+      checks[i]->setChecked(storedCheckValue(value));
     }
     const auto options = optionButtons();
     for (std::size_t i = 0; i < options.size(); ++i) {

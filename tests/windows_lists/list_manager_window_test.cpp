@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QListWidget>
 #include <QPointer>
-#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -81,32 +80,6 @@ class ListManagerTest : public ::testing::Test {
   test::FakeTaskList tasks_;
   QPointer<ListManagerWindow> window_;
 };
-
-TEST_F(ListManagerTest, ToolbarHasTheSevenButtonsInOrder) {
-  open();
-  EXPECT_EQ(window_->windowTitle(), QStringLiteral("主页列表"));
-  auto* toolbar = window_->findChild<QToolBar*>(QStringLiteral("Toolbar1"));
-  ASSERT_NE(toolbar, nullptr);
-  const std::pair<QString, QString> expected[] = {
-      {QStringLiteral("保存"), QStringLiteral("以当前的列表框保存和覆盖文件")},
-      {QStringLiteral("添加"), QStringLiteral("将这个记录添加到压缩列表中")},
-      {QStringLiteral("覆盖"), QStringLiteral("将本记录覆盖到压缩列表中")},
-      {QStringLiteral("删除"), QStringLiteral("删除记录文件")},
-      {QStringLiteral("关闭"), QStringLiteral("关闭窗口")},
-      {QStringLiteral("默认"), QStringLiteral("设置为软件启动后的默认记录")},
-      {QStringLiteral("取消"), QStringLiteral("取消默认的记录")},
-  };
-  const QList<QAction*> actions = toolbar->actions();
-  ASSERT_EQ(actions.size(), 7);
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(actions[i]->text(), expected[i].first);
-    EXPECT_EQ(actions[i]->toolTip(), expected[i].second);
-  }
-  // Only the title stays in the frame: no minimize, maximize or close button.
-  EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_FALSE(window_->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-}
 
 TEST_F(ListManagerTest, WithoutListFilesBothListsStayEmptyAndSaveAndDeleteDoNothing) {
   tasks_.items = {U"/web/a.htm"};
