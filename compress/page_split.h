@@ -3,12 +3,29 @@
 
 #include "common/text.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vantiro {
 
 struct PageSplit {
   static constexpr int kBlock = 500;
+
+  PageSplit() = default;
+  PageSplit(const PageSplit&) = default;
+  PageSplit(PageSplit&&) noexcept = default;
+  PageSplit& operator=(const PageSplit&) = default;
+  PageSplit& operator=(PageSplit&&) noexcept = default;
+  // Frees the slots from the last to the first, text then tag: the reverse of
+  // the order the scanner allocated them, so the allocator can merge each
+  // piece into free space at once instead of sorting a large page's pieces
+  // into its bins one by one (that took a fifth of the time of a 10 MB page).
+  ~PageSplit() {
+    for (std::size_t k = std::min(tags.size(), texts.size()); k-- > 0;) {
+      Text().swap(texts[k]);
+      Text().swap(tags[k]);
+    }
+  }
 
   // tags[i]: the text of tag i without "<" and ">"; an empty slot means the
   // tag and its text are not written. texts[i]: the page text after tag i's
