@@ -37,21 +37,41 @@ void takeIntoBlock(Text& text, bool wasPreformatted) {
   th(text, U"&nbsp;", U" ");
 }
 
+// Whether a slot lies inside one of the page's own "pre" blocks. Worked out
+// only up to where a block needs it, so that a page without conversions is
+// not read tag by tag a second time; a slot is read before this pass
+// changes it.
+class PagePreTracker {
+ public:
+  explicit PagePreTracker(const PageSplit& split) : split_(split) {}
+  bool at(std::size_t i) {
+    for (; next_ <= i; ++next_) {
+      const Text& tag = split_.tags[next_];
+      if (startsWithUpper(tag, U"PRE")) inside_ = true;
+      if (startsWithUpper(tag, U"/PRE")) inside_ = false;
+    }
+    return inside_;
+  }
+
+ private:
+  const PageSplit& split_;
+  std::size_t next_ = 0;
+  bool inside_ = false;
+};
+
 }  // namespace
 
 void convertParagraphs(PageSplit& split) {
   bool inBlock = false;
-  bool inPagePre = false;  // inside a "pre" block the page itself has
+  PagePreTracker pagePre(split);
   std::size_t anchor = 0;
   for (std::size_t i = 0; static_cast<int>(i) <= split.lastIndex; ++i) {
     Text& tag = split.tags[i];
     Text& text = split.texts[i];
-    if (startsWithUpper(tag, U"PRE")) inPagePre = true;
-    if (startsWithUpper(tag, U"/PRE")) inPagePre = false;
     if (inBlock) {
       if (equalsUpper(tag, U"BR")) {
+        takeIntoBlock(text, pagePre.at(i));
         tag.clear();
-        takeIntoBlock(text, inPagePre);
         Text& target = split.texts[anchor];
         target += U"\r\n";
         target += text;
@@ -59,7 +79,7 @@ void convertParagraphs(PageSplit& split) {
       } else if (equalsUpper(tag, U"/A") || equalsUpper(tag, U"/FONT") ||
                  (tag.size() >= 7 && (startsWithUpper(tag, U"FONT ") || startsWithUpper(tag, U"A ")))) {
         anchor = i;
-        takeIntoBlock(text, inPagePre);
+        takeIntoBlock(text, pagePre.at(i));
       } else {
         inBlock = false;
         split.texts[anchor] += U"</pre>";
@@ -68,10 +88,10 @@ void convertParagraphs(PageSplit& split) {
     if (!inBlock && equalsUpper(tag, U"P")) {
       const std::size_t p1 = text.find(U"&nbsp;");
       if (p1 != npos && text.find(U"&nbsp;", p1 + 1) != npos) {
+        takeIntoBlock(text, pagePre.at(i));
         inBlock = true;
         anchor = i;
         tag = U"pre";
-        takeIntoBlock(text, inPagePre);
       }
     }
   }
