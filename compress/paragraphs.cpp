@@ -2,6 +2,9 @@
 
 #include "compress/text_routines.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace vantiro {
 namespace {
 
@@ -30,22 +33,20 @@ void flattenWhiteSpace(Text& text) {
   text.resize(w);
 }
 
-// A text that becomes part of a block. Text that already stood inside one of
-// the page's own preformatted blocks was shown as it is and stays so.
-void takeIntoBlock(Text& text, bool wasPreformatted) {
-  if (!wasPreformatted) flattenWhiteSpace(text);
-  th(text, U"&nbsp;", U" ");
-}
-
 // Whether a slot lies inside one of the page's own "pre" blocks. Worked out
-// only up to where a block needs it, so that a page without conversions is
-// not read tag by tag a second time; a slot is read before this pass
-// changes it.
+// only up to where a block text with tabs or lone line ends needs it, so
+// that most pages are not read tag by tag a second time. Paragraphs this pass
+// turned into "pre" are not the page's own and are passed over.
 class PagePreTracker {
  public:
   explicit PagePreTracker(const PageSplit& split) : split_(split) {}
+
   bool at(std::size_t i) {
     for (; next_ <= i; ++next_) {
+      if (passed_ < converted_.size() && converted_[passed_] == next_) {
+        ++passed_;
+        continue;
+      }
       const Text& tag = split_.tags[next_];
       if (startsWithUpper(tag, U"PRE")) inside_ = true;
       if (startsWithUpper(tag, U"/PRE")) inside_ = false;
@@ -53,11 +54,26 @@ class PagePreTracker {
     return inside_;
   }
 
+  // Slot i (a paragraph) now reads "pre"; slots are converted in page order.
+  void converted(std::size_t i) {
+    if (i >= next_) converted_.push_back(i);
+  }
+
  private:
   const PageSplit& split_;
+  std::vector<std::size_t> converted_;
+  std::size_t passed_ = 0;
   std::size_t next_ = 0;
   bool inside_ = false;
 };
+
+// A text that becomes part of a block. Text that already stood inside one of
+// the page's own preformatted blocks was shown as it is and stays so.
+void takeIntoBlock(Text& text, PagePreTracker& pagePre, std::size_t i) {
+  const bool hasLooseBreaks = std::any_of(text.begin(), text.end(), [](char32_t c) { return c != U' ' && isHtmlSpace(c); });
+  if (hasLooseBreaks && !pagePre.at(i)) flattenWhiteSpace(text);
+  th(text, U"&nbsp;", U" ");
+}
 
 }  // namespace
 
@@ -70,7 +86,7 @@ void convertParagraphs(PageSplit& split) {
     Text& text = split.texts[i];
     if (inBlock) {
       if (equalsUpper(tag, U"BR")) {
-        takeIntoBlock(text, pagePre.at(i));
+        takeIntoBlock(text, pagePre, i);
         tag.clear();
         Text& target = split.texts[anchor];
         target += U"\r\n";
@@ -79,7 +95,7 @@ void convertParagraphs(PageSplit& split) {
       } else if (equalsUpper(tag, U"/A") || equalsUpper(tag, U"/FONT") ||
                  (tag.size() >= 7 && (startsWithUpper(tag, U"FONT ") || startsWithUpper(tag, U"A ")))) {
         anchor = i;
-        takeIntoBlock(text, pagePre.at(i));
+        takeIntoBlock(text, pagePre, i);
       } else {
         inBlock = false;
         split.texts[anchor] += U"</pre>";
@@ -88,10 +104,11 @@ void convertParagraphs(PageSplit& split) {
     if (!inBlock && equalsUpper(tag, U"P")) {
       const std::size_t p1 = text.find(U"&nbsp;");
       if (p1 != npos && text.find(U"&nbsp;", p1 + 1) != npos) {
-        takeIntoBlock(text, pagePre.at(i));
+        takeIntoBlock(text, pagePre, i);
         inBlock = true;
         anchor = i;
         tag = U"pre";
+        pagePre.converted(i);
       }
     }
   }

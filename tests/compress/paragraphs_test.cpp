@@ -68,6 +68,11 @@ TEST(Paragraphs, ConvertsParagraphsLaidOutWithSpaces) {
        {"pre|a  b c d\r\ne f</pre>", "|", "div|"}},
       // Inside the page's own pre block, text already showed as it is.
       {{{U"pre", U""}, {U"p", U"a&nbsp;&nbsp;b\nc"}, {U"/pre", U""}}, {"pre|", "pre|a  b\nc</pre>", "/pre|"}},
+      // A paragraph this pass made "pre" does not start one of the page's own blocks.
+      {{{U"p", U"&nbsp;&nbsp;a"}, {U"div", U""}, {U"p", U"&nbsp;&nbsp;b\nc"}, {U"hr", U""}},
+       {"pre|  a</pre>", "div|", "pre|  b c</pre>", "hr|"}},
+      {{{U"p", U"&nbsp;&nbsp;a\tz"}, {U"div", U""}, {U"p", U"&nbsp;&nbsp;b"}, {U"hr", U""}, {U"p", U"&nbsp;&nbsp;c\nd"}},
+       {"pre|  a z</pre>", "div|", "pre|  b</pre>", "hr|", "pre|  c d"}},
   };
   for (const Case& c : cases) {
     PageSplit s = splitOf(c.in);
