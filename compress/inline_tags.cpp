@@ -2,16 +2,35 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace vantiro {
 namespace {
 
-// Sorted, for the binary search.
+constexpr std::size_t kLongestName = 8;  // "textarea"
+
+// A name of at most eight lower-case letters packed into one number, first
+// letter highest, so that the table lookup compares numbers, not strings.
+constexpr std::uint64_t packName(std::string_view name) {
+  std::uint64_t v = 0;
+  for (std::size_t k = 0; k < kLongestName; ++k) v = (v << 8) | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+  return v;
+}
+
 constexpr std::array<std::string_view, 36> kInlineNames = {
-    "a",     "abbr", "acronym", "b",    "bdi",    "bdo",    "big",    "button", "cite",     "code", "del", "dfn",
-    "em",    "font", "i",       "img",  "input",  "ins",    "kbd",    "label",  "mark",     "q",    "s",   "samp",
-    "select", "small", "span",  "strike", "strong", "sub",  "sup",    "textarea", "time",   "tt",   "u",   "var"};
+    "a",    "abbr", "acronym", "b",    "bdi",    "bdo",    "big",    "button",   "cite", "code", "del", "dfn",
+    "em",   "font", "i",       "img",  "input",  "ins",    "kbd",    "label",    "mark", "q",    "s",   "samp",
+    "select", "small", "span", "strike", "strong", "sub",  "sup",    "textarea", "time", "tt",   "u",   "var"};
+
+constexpr std::array<std::uint64_t, kInlineNames.size()> packedNames() {
+  std::array<std::uint64_t, kInlineNames.size()> packed{};
+  for (std::size_t k = 0; k < kInlineNames.size(); ++k) packed[k] = packName(kInlineNames[k]);
+  std::sort(packed.begin(), packed.end());
+  return packed;
+}
+
+constexpr std::array<std::uint64_t, kInlineNames.size()> kPacked = packedNames();
 
 bool isNameEnd(char32_t c) {
   return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f' || c == U'/';
@@ -20,20 +39,18 @@ bool isNameEnd(char32_t c) {
 }  // namespace
 
 bool isInlineTag(TextView tag) {
-  std::size_t b = (!tag.empty() && tag[0] == U'/') ? 1 : 0;
-  std::size_t e = b;
-  while (e < tag.size() && !isNameEnd(tag[e])) ++e;
-  constexpr std::size_t kLongest = 8;  // "textarea"
-  if (e == b || e - b > kLongest) return false;
-  char name[kLongest];
-  for (std::size_t k = b; k < e; ++k) {
+  const std::size_t b = (!tag.empty() && tag[0] == U'/') ? 1 : 0;
+  std::uint64_t packed = 0;
+  std::size_t length = 0;
+  for (std::size_t k = b; k < tag.size() && !isNameEnd(tag[k]); ++k) {
     char32_t c = tag[k];
     if (c >= U'A' && c <= U'Z') c += 32;
-    if (c < U'a' || c > U'z') return false;
-    name[k - b] = static_cast<char>(c);
+    if (c < U'a' || c > U'z' || ++length > kLongestName) return false;
+    packed = (packed << 8) | c;
   }
-  const std::string_view key(name, e - b);
-  return std::binary_search(kInlineNames.begin(), kInlineNames.end(), key);
+  if (length == 0) return false;
+  packed <<= 8 * (kLongestName - length);
+  return std::binary_search(kPacked.begin(), kPacked.end(), packed);
 }
 
 }  // namespace vantiro
