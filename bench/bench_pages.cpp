@@ -1,14 +1,14 @@
 #include "bench/bench_pages.h"
 
-#include "compress/paragraphs.h"
-#include "compress/rewrite.h"
-#include "compress/tag_scanner.h"
-#include "platform/code_page.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "compress/paragraphs.h"
+#include "compress/rewrite.h"
+#include "compress/tag_scanner.h"
+#include "platform/code_page.h"
 
 namespace vantiro::bench {
 namespace {
@@ -64,11 +64,11 @@ std::string ordinaryPage(std::size_t size) {
     const std::string n = std::to_string(k);
     rows +=
         "  <tr>\r\n    <td width=\"20\" height=\"24\" align=\"center\"><img src=\"images/dot.gif\" width=\"5\" "
-        "height=\"5\"></td>\r\n    <td class=\"news\"><a href=\"news/2003/" + n +
-        ".htm\" target=\"_blank\">\xB1\xBE\xCA\xD0\xBD\xF1\xC4\xEA\xB5\xDA" + n +
+        "height=\"5\"></td>\r\n    <td class=\"news\"><a href=\"news/2003/" +
+        n + ".htm\" target=\"_blank\">\xB1\xBE\xCA\xD0\xBD\xF1\xC4\xEA\xB5\xDA" + n +
         "\xBC\xBE\xB6\xC8\xBE\xAD\xBC\xC3\xD4\xCB\xD0\xD0\xC7\xE9\xBF\xF6\xB7\xD6\xCE\xF6</a>&nbsp;&nbsp;&nbsp;"
-        "<font color=\"#999999\" size=\"2\">(2003-0" + std::to_string(k % 9 + 1) + "-1" + std::to_string(k % 10) +
-        ")</font></td>\r\n  </tr>\r\n";
+        "<font color=\"#999999\" size=\"2\">(2003-0" +
+        std::to_string(k % 9 + 1) + "-1" + std::to_string(k % 10) + ")</font></td>\r\n  </tr>\r\n";
     if (k % 8 == 7)
       rows +=
           "  <tr>\r\n    <td colspan=\"2\">\r\n      <p>&nbsp;&nbsp;&nbsp;&nbsp;\xCE\xAA\xC1\xCB\xBD\xF8\xD2\xBB"
@@ -79,7 +79,8 @@ std::string ordinaryPage(std::size_t size) {
   }
   const std::string table =
       "<!-- news list -->\r\n<table width=\"760\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
-      "style=\"margin: 0 auto; font-size: 12px\">\r\n" + rows + "</table>\r\n<br>\r\n";
+      "style=\"margin: 0 auto; font-size: 12px\">\r\n" +
+      rows + "</table>\r\n<br>\r\n";
   return repeatTo(kHead, table, kTail, size);
 }
 

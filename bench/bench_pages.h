@@ -3,10 +3,10 @@
 // real-looking HTML, pages read from the shared benchmark corpus, and the
 // pathological shapes a naive pass would spend quadratic time on.
 
-#include "common/text.h"
-
 #include <string>
 #include <vector>
+
+#include "common/text.h"
 
 namespace vantiro::bench {
 
@@ -20,11 +20,11 @@ struct PageShape {
 std::string ordinaryPage(std::size_t size);
 
 // Pathological pages of about `size` bytes, each one shape repeated.
-std::string nbspRunPage(std::size_t size);        // 10^6 "&nbsp;" in a row per paragraph
-std::string doubleSpacePage(std::size_t size);    // 10^6 runs of two spaces per paragraph
-std::string nestedTagStartPage(std::size_t size); // 10^5 tag starts nested in one tag
-std::string strayLessThanPage(std::size_t size);  // 10^5 "<" (no tag start) inside one tag
-std::string emptyPairPage(std::size_t size);      // runs of 10^5 "<>"
+std::string nbspRunPage(std::size_t size);         // 10^6 "&nbsp;" in a row per paragraph
+std::string doubleSpacePage(std::size_t size);     // 10^6 runs of two spaces per paragraph
+std::string nestedTagStartPage(std::size_t size);  // 10^5 tag starts nested in one tag
+std::string strayLessThanPage(std::size_t size);   // 10^5 "<" (no tag start) inside one tag
+std::string emptyPairPage(std::size_t size);       // runs of 10^5 "<>"
 
 // Every shape the benchmark reports, at 1 MB and 10 MB; pages of the corpus
 // under `corpusDir` (made by the shared make-corpus.sh) when it exists.

@@ -3,14 +3,13 @@
 // VANTIRO_BENCH_CORPUS names the directory make-corpus.sh filled (default /tmp/bench).
 // VANTIRO_BENCH_KEEP_HEAP=1 keeps freed memory in the process (no mmap per large
 // string, no heap trimming), to show what the page faults of a fresh page cost.
-#include "bench/bench_pages.h"
-
 #include <benchmark/benchmark.h>
-
 #include <malloc.h>
 
 #include <cstdlib>
 #include <cstring>
+
+#include "bench/bench_pages.h"
 
 int main(int argc, char** argv) {
   if (const char* keep = std::getenv("VANTIRO_BENCH_KEEP_HEAP"); keep != nullptr && std::strcmp(keep, "1") == 0) {

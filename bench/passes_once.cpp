@@ -2,18 +2,17 @@
 //   /usr/bin/time -v vantiro-passes-once SHAPE [SIZE_BYTES]
 //   /usr/bin/time -v vantiro-passes-once --file PAGE
 // SHAPE: ordinary, nbsp-run, double-space, nested-tag-start, stray-less-than, empty-pair.
-#include "bench/bench_pages.h"
-
-#include "compress/paragraphs.h"
-#include "compress/rewrite.h"
-#include "compress/tag_scanner.h"
-#include "platform/code_page.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "bench/bench_pages.h"
+#include "compress/paragraphs.h"
+#include "compress/rewrite.h"
+#include "compress/tag_scanner.h"
+#include "platform/code_page.h"
 
 int main(int argc, char** argv) {
   using namespace vantiro::bench;
@@ -28,12 +27,18 @@ int main(int argc, char** argv) {
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   } else {
     const std::size_t size = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 10000000;
-    if (shape == "ordinary") bytes = ordinaryPage(size);
-    else if (shape == "nbsp-run") bytes = nbspRunPage(size);
-    else if (shape == "double-space") bytes = doubleSpacePage(size);
-    else if (shape == "nested-tag-start") bytes = nestedTagStartPage(size);
-    else if (shape == "stray-less-than") bytes = strayLessThanPage(size);
-    else if (shape == "empty-pair") bytes = emptyPairPage(size);
+    if (shape == "ordinary")
+      bytes = ordinaryPage(size);
+    else if (shape == "nbsp-run")
+      bytes = nbspRunPage(size);
+    else if (shape == "double-space")
+      bytes = doubleSpacePage(size);
+    else if (shape == "nested-tag-start")
+      bytes = nestedTagStartPage(size);
+    else if (shape == "stray-less-than")
+      bytes = strayLessThanPage(size);
+    else if (shape == "empty-pair")
+      bytes = emptyPairPage(size);
     else {
       std::fprintf(stderr, "unknown shape %s\n", shape.c_str());
       return 2;

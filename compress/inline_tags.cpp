@@ -14,14 +14,15 @@ constexpr std::size_t kLongestName = 8;  // "textarea"
 // letter highest, so that the table lookup compares numbers, not strings.
 constexpr std::uint64_t packName(std::string_view name) {
   std::uint64_t v = 0;
-  for (std::size_t k = 0; k < kLongestName; ++k) v = (v << 8) | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+  for (std::size_t k = 0; k < kLongestName; ++k)
+    v = (v << 8) | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
   return v;
 }
 
 constexpr std::array<std::string_view, 36> kInlineNames = {
-    "a",    "abbr", "acronym", "b",    "bdi",    "bdo",    "big",    "button",   "cite", "code", "del", "dfn",
-    "em",   "font", "i",       "img",  "input",  "ins",    "kbd",    "label",    "mark", "q",    "s",   "samp",
-    "select", "small", "span", "strike", "strong", "sub",  "sup",    "textarea", "time", "tt",   "u",   "var"};
+    "a",      "abbr",  "acronym", "b",      "bdi",    "bdo", "big", "button",   "cite", "code", "del", "dfn",
+    "em",     "font",  "i",       "img",    "input",  "ins", "kbd", "label",    "mark", "q",    "s",   "samp",
+    "select", "small", "span",    "strike", "strong", "sub", "sup", "textarea", "time", "tt",   "u",   "var"};
 
 constexpr std::array<std::uint64_t, kInlineNames.size()> packedNames() {
   std::array<std::uint64_t, kInlineNames.size()> packed{};
@@ -32,9 +33,7 @@ constexpr std::array<std::uint64_t, kInlineNames.size()> packedNames() {
 
 constexpr std::array<std::uint64_t, kInlineNames.size()> kPacked = packedNames();
 
-bool isNameEnd(char32_t c) {
-  return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f' || c == U'/';
-}
+bool isNameEnd(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f' || c == U'/'; }
 
 }  // namespace
 

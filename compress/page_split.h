@@ -1,10 +1,10 @@
 #pragma once
 // A page cut into its tags and the texts that follow them.
 
-#include "common/text.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "common/text.h"
 
 namespace vantiro {
 

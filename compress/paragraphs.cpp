@@ -1,9 +1,9 @@
 #include "compress/paragraphs.h"
 
-#include "compress/text_routines.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "compress/text_routines.h"
 
 namespace vantiro {
 namespace {
@@ -70,7 +70,8 @@ class PagePreTracker {
 // A text that becomes part of a block. Text that already stood inside one of
 // the page's own preformatted blocks was shown as it is and stays so.
 void takeIntoBlock(Text& text, PagePreTracker& pagePre, std::size_t i) {
-  const bool hasLooseBreaks = std::any_of(text.begin(), text.end(), [](char32_t c) { return c != U' ' && isHtmlSpace(c); });
+  const bool hasLooseBreaks =
+      std::any_of(text.begin(), text.end(), [](char32_t c) { return c != U' ' && isHtmlSpace(c); });
   if (hasLooseBreaks && !pagePre.at(i)) flattenWhiteSpace(text);
   th(text, U"&nbsp;", U" ");
 }

@@ -11,7 +11,8 @@ namespace {
 bool isOptionalEndTag(const Text& tag) {
   if (tag.size() == 2) return tag[0] == U'/' && (tag[1] == U'p' || tag[1] == U'P');
   if (tag.size() != 3 || tag[0] != U'/') return false;
-  return (tag[1] == U't' && (tag[2] == U'r' || tag[2] == U'd')) || (tag[1] == U'T' && (tag[2] == U'R' || tag[2] == U'D'));
+  return (tag[1] == U't' && (tag[2] == U'r' || tag[2] == U'd')) ||
+         (tag[1] == U'T' && (tag[2] == U'R' || tag[2] == U'D'));
 }
 
 // Space, tab, CR and LF only (the program's "blank").

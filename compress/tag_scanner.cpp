@@ -1,10 +1,10 @@
 #include "compress/tag_scanner.h"
 
-#include "common/page_error.h"
-#include "compress/text_routines.h"
-
 #include <algorithm>
 #include <cstdint>
+
+#include "common/page_error.h"
+#include "compress/text_routines.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -6,9 +6,9 @@
 // A line break is the pair CR LF; a lone CR or LF is an ordinary character.
 // "Spaces" means the space character only: tabs are never trimmed or collapsed.
 
-#include "common/text.h"
-
 #include <string>
+
+#include "common/text.h"
 
 namespace vantiro {
 

@@ -52,8 +52,7 @@ TEST(Paragraphs, ConvertsParagraphsLaidOutWithSpaces) {
       {{{U"p", U"a&nbsp;b"}, {U"br", U"c"}}, {"p|a&nbsp;b", "br|c"}},
       {{{U"p align=center", U"a&nbsp;&nbsp;b"}, {U"br", U"c"}}, {"p align=center|a&nbsp;&nbsp;b", "br|c"}},
       // A paragraph right after a block ends it and may start the next.
-      {{{U"P", U"&nbsp;&nbsp;x"}, {U"p", U"&nbsp;y&nbsp;"}, {U"div", U""}},
-       {"pre|  x</pre>", "pre| y </pre>", "div|"}},
+      {{{U"P", U"&nbsp;&nbsp;x"}, {U"p", U"&nbsp;y&nbsp;"}, {U"div", U""}}, {"pre|  x</pre>", "pre| y </pre>", "div|"}},
       {{{U"p", U"&nbsp;&nbsp;x"}, {U"p", U"y"}}, {"pre|  x</pre>", "p|y"}},
       // Runs the rewriting pass shortened become three spaces.
       {{{U"p", U"a&nbsp; &nbsp;b"}, {U"hr", U""}}, {"pre|a   b</pre>", "hr|"}},
@@ -71,7 +70,11 @@ TEST(Paragraphs, ConvertsParagraphsLaidOutWithSpaces) {
       // A paragraph this pass made "pre" does not start one of the page's own blocks.
       {{{U"p", U"&nbsp;&nbsp;a"}, {U"div", U""}, {U"p", U"&nbsp;&nbsp;b\nc"}, {U"hr", U""}},
        {"pre|  a</pre>", "div|", "pre|  b c</pre>", "hr|"}},
-      {{{U"p", U"&nbsp;&nbsp;a\tz"}, {U"div", U""}, {U"p", U"&nbsp;&nbsp;b"}, {U"hr", U""}, {U"p", U"&nbsp;&nbsp;c\nd"}},
+      {{{U"p", U"&nbsp;&nbsp;a\tz"},
+        {U"div", U""},
+        {U"p", U"&nbsp;&nbsp;b"},
+        {U"hr", U""},
+        {U"p", U"&nbsp;&nbsp;c\nd"}},
        {"pre|  a z</pre>", "div|", "pre|  b</pre>", "hr|", "pre|  c d"}},
   };
   for (const Case& c : cases) {

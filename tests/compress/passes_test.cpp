@@ -1,14 +1,14 @@
 // The three passes together, as the page compressor runs them.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
 #include "common/page_error.h"
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
 #include "platform/code_page.h"
-
-#include <gtest/gtest.h>
-
-#include <random>
-#include <string>
 
 namespace vantiro {
 namespace {
@@ -72,9 +72,12 @@ TEST(Passes, DoubleByteCharactersAreNeverMatchedInsideOrUpperCased) {
   };
   for (const Case& c : {
            Case{"<td>" + p + "</td>\r\n<td>/" + p + "</td>", "<td>" + p + "<td>/" + p},
-           Case{"<a title=\"" + open + bs + bar + "\">" + a + a + "</a>", "<a title=" + open + bs + bar + ">" + a + a + "</a>"},
-           Case{"<p class=\"" + a + ":  " + a + "\">" + P + "  " + p + "</p>", "<p class=" + a + ":" + a + ">" + P + " " + p},
-           Case{"<script>{ s='" + close + "  " + open + "'; }</script>", "<script>{s='" + close + "  " + open + "';}</script>"},
+           Case{"<a title=\"" + open + bs + bar + "\">" + a + a + "</a>",
+                "<a title=" + open + bs + bar + ">" + a + a + "</a>"},
+           Case{"<p class=\"" + a + ":  " + a + "\">" + P + "  " + p + "</p>",
+                "<p class=" + a + ":" + a + ">" + P + " " + p},
+           Case{"<script>{ s='" + close + "  " + open + "'; }</script>",
+                "<script>{s='" + close + "  " + open + "';}</script>"},
            Case{"<pre>" + at + "  x</pre>", "<pre>" + at + "  x</pre>"},
            Case{"<" + a + ">" + a, "<" + a + ">" + a},
        }) {
@@ -86,11 +89,57 @@ TEST(Passes, DoubleByteCharactersAreNeverMatchedInsideOrUpperCased) {
 // quotes, nested and stray "<", scripts, server blocks, "&nbsp;", line ends.
 Text randomPage(std::mt19937& rng) {
   static const char* const kPieces[] = {
-      "<p>", "</p>", "<P>", "<br>", "<td>", "</td>", "</TR>", "<b>", "</b>", " ", "  ", "\r\n", "\n", "\t", "x",
-      "\xD6\xD0", "\x81\x7D", "\x81\x5C", "&nbsp;", "&nbsp;&nbsp;&nbsp;", "<a href=\"x.htm\">", "</a>",
-      "<font color=\"red\">", "</font>", "<img alt=\"\"  src=\"a b.gif\">", "<a title=\"x", "\"", "=\"", "'",
-      "<", ">", "<>", "<script>", "</script>", "</SCRIPT>", "{", "}", "<%", "%>", "<%= v %>", "<!-- c -->",
-      "<pre>", "</pre>", ": ", ", ", "; ", "<div style=\"a: b\">", "</div>", "\xFF", "<a <b>>", "<?x?>",
+      "<p>",
+      "</p>",
+      "<P>",
+      "<br>",
+      "<td>",
+      "</td>",
+      "</TR>",
+      "<b>",
+      "</b>",
+      " ",
+      "  ",
+      "\r\n",
+      "\n",
+      "\t",
+      "x",
+      "\xD6\xD0",
+      "\x81\x7D",
+      "\x81\x5C",
+      "&nbsp;",
+      "&nbsp;&nbsp;&nbsp;",
+      "<a href=\"x.htm\">",
+      "</a>",
+      "<font color=\"red\">",
+      "</font>",
+      "<img alt=\"\"  src=\"a b.gif\">",
+      "<a title=\"x",
+      "\"",
+      "=\"",
+      "'",
+      "<",
+      ">",
+      "<>",
+      "<script>",
+      "</script>",
+      "</SCRIPT>",
+      "{",
+      "}",
+      "<%",
+      "%>",
+      "<%= v %>",
+      "<!-- c -->",
+      "<pre>",
+      "</pre>",
+      ": ",
+      ", ",
+      "; ",
+      "<div style=\"a: b\">",
+      "</div>",
+      "\xFF",
+      "<a <b>>",
+      "<?x?>",
   };
   constexpr std::size_t kCount = sizeof kPieces / sizeof kPieces[0];
   std::uniform_int_distribution<std::size_t> pick(0, kCount - 1);

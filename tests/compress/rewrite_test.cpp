@@ -1,13 +1,13 @@
 #include "compress/rewrite.h"
 
-#include "common/page_error.h"
-#include "compress/inline_tags.h"
-#include "compress/tag_scanner.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "common/page_error.h"
+#include "compress/inline_tags.h"
+#include "compress/tag_scanner.h"
 
 namespace vantiro {
 namespace {
@@ -36,16 +36,55 @@ struct Case {
 };
 
 void expectTable(std::initializer_list<Case> cases, bool compressScripts = false) {
-  for (const Case& c : cases)
-    EXPECT_EQ(rewritten(c.page, compressScripts), toUtf8(c.expected)) << toUtf8(c.page);
+  for (const Case& c : cases) EXPECT_EQ(rewritten(c.page, compressScripts), toUtf8(c.expected)) << toUtf8(c.page);
 }
 
 TEST(InlineTags, NamesOfInlineElementsInAnyCase) {
-  for (const char32_t* tag :
-       {U"a", U"abbr", U"acronym", U"b", U"bdi", U"bdo", U"big", U"button", U"cite", U"code", U"del", U"dfn", U"em",
-        U"font", U"i", U"img", U"input", U"ins", U"kbd", U"label", U"mark", U"q", U"s", U"samp", U"select", U"small",
-        U"span", U"strike", U"strong", U"sub", U"sup", U"textarea", U"time", U"tt", U"u", U"var", U"/a", U"/TextArea",
-        U"A HREF=x", U"img/", U"img src=x /", U"B\tclass=x", U"span\r\nid=y", U"/font ", U"STRONG"}) {
+  for (const char32_t* tag : {U"a",
+                              U"abbr",
+                              U"acronym",
+                              U"b",
+                              U"bdi",
+                              U"bdo",
+                              U"big",
+                              U"button",
+                              U"cite",
+                              U"code",
+                              U"del",
+                              U"dfn",
+                              U"em",
+                              U"font",
+                              U"i",
+                              U"img",
+                              U"input",
+                              U"ins",
+                              U"kbd",
+                              U"label",
+                              U"mark",
+                              U"q",
+                              U"s",
+                              U"samp",
+                              U"select",
+                              U"small",
+                              U"span",
+                              U"strike",
+                              U"strong",
+                              U"sub",
+                              U"sup",
+                              U"textarea",
+                              U"time",
+                              U"tt",
+                              U"u",
+                              U"var",
+                              U"/a",
+                              U"/TextArea",
+                              U"A HREF=x",
+                              U"img/",
+                              U"img src=x /",
+                              U"B\tclass=x",
+                              U"span\r\nid=y",
+                              U"/font ",
+                              U"STRONG"}) {
     EXPECT_TRUE(isInlineTag(tag)) << toUtf8(tag);
   }
   for (const char32_t* tag : {U"", U"/", U"br", U"p", U"div", U"/td", U"textareas", U"strongest", U"abbrx", U"t",

@@ -1,12 +1,12 @@
 #include "compress/tag_scanner.h"
 
-#include "common/page_error.h"
-#include "platform/code_page.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "common/page_error.h"
+#include "platform/code_page.h"
 
 namespace vantiro {
 namespace {
@@ -79,9 +79,9 @@ TEST(TagScanner, CutsPagesIntoTagsAndTexts) {
 
 TEST(TagScanner, RefusesTagsThatOverrunTheNextTag) {
   for (const char32_t* page : {
-           U"<p>x<%a",               // server-script block without "%>"
-           U"<%a>b<c>%>",            // a tag start inside a block, after its first ">"
-           U"<p>x<a y<b",            // a tag start without ">" while another follows
+           U"<p>x<%a",     // server-script block without "%>"
+           U"<%a>b<c>%>",  // a tag start inside a block, after its first ">"
+           U"<p>x<a y<b",  // a tag start without ">" while another follows
            U"<html><%= x",
        }) {
     EXPECT_THROW(scan(page), PageError) << toUtf8(page);

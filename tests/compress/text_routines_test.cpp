@@ -1,14 +1,14 @@
 #include "compress/text_routines.h"
 
-#include "platform/code_page.h"
-#include "platform/file_service.h"
-#include "platform/system.h"
-#include "tests/support/temp_dir.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+
+#include "platform/code_page.h"
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
 
 namespace vantiro {
 namespace {
@@ -35,9 +35,9 @@ TEST(TextRoutines, XiaohcMakesATagOneLine) {
                   {U"a \r\n b \r\n", U"a b"},
                   {U"\r\n\r\n", U""},
                   {U"", U""},
-                  {U"a\rb\nc", U"a\rb\nc"},    // lone CR and LF are ordinary characters
-                  {U"a\r\r\nb", U"a\r b"},     // the CR LF pair is the later two
-                  {U"\t a \t", U"\t a \t"},    // tabs are never trimmed
+                  {U"a\rb\nc", U"a\rb\nc"},  // lone CR and LF are ordinary characters
+                  {U"a\r\r\nb", U"a\r b"},   // the CR LF pair is the later two
+                  {U"\t a \t", U"\t a \t"},  // tabs are never trimmed
                   {U"a\r\n\tb", U"a \tb"},
               });
 }
