@@ -86,7 +86,6 @@ void Form1::buildControls() {
   Command9 = button("Command9", "保存列表", central);
   Command10 = button("Command10", "默认列表", central);
   Command11 = button("Command11", "查找替换", central);
-  Command6->setDefault(true);
 
   Label1 = linkLabel("Label1", QString::fromUtf8(kHomePage), central);
   Label4 = linkLabel("Label4", QString::fromUtf8(kMailAddress), central);

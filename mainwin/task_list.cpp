@@ -17,6 +17,15 @@ namespace vantiro::ui {
 
 // ---------------------------------------------------------------- TaskListView
 
+std::vector<Text> droppedPaths(const QMimeData& data) {
+  std::vector<Text> paths;
+  for (const QUrl& url : data.urls()) {
+    if (!url.isLocalFile()) continue;
+    paths.push_back(textPath(QFile::encodeName(url.toLocalFile()).toStdString()));
+  }
+  return paths;
+}
+
 TaskListView::TaskListView(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setAcceptDrops(true);
@@ -42,11 +51,7 @@ void TaskListView::dropEvent(QDropEvent* event) {
     event->ignore();
     return;
   }
-  std::vector<Text> paths;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (!url.isLocalFile()) continue;
-    paths.push_back(textPath(QFile::encodeName(url.toLocalFile()).toStdString()));
-  }
+  std::vector<Text> paths = droppedPaths(*event->mimeData());
   event->acceptProposedAction();
   emit pathsDropped(paths);
 }

@@ -13,9 +13,14 @@
 #include <vector>
 
 class QLabel;
+class QMimeData;
 class QTimer;
 
 namespace vantiro::ui {
+
+// The local files and directories of a dropped URI list, in the order given,
+// as paths of the program's text (other addresses are left out).
+std::vector<Text> droppedPaths(const QMimeData& data);
 
 // List1 itself: a list of full paths that accepts dropped files and directories.
 class TaskListView : public QListWidget {

@@ -70,7 +70,7 @@ TipWindow::TipWindow(QWidget* parent, UniformRandom random) : QDialog(parent), t
   lblTipText->setObjectName(QStringLiteral("lblTipText"));
   lblTipText->setWordWrap(true);
   lblTipText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lblTipText->setMinimumSize(340, 110);
+  lblTipText->setMinimumSize(340, 80);
   auto* texts = new QVBoxLayout;
   texts->addWidget(Label1);
   texts->addWidget(lblTipText, 1);

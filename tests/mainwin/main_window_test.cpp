@@ -22,6 +22,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -33,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -318,6 +322,55 @@ TEST_F(MainWindowTest, DropsAddDirectoriesInScanOrderAndFilesOnce) {
   EXPECT_EQ(entries().size(), 5u);
 }
 
+TEST_F(MainWindowTest, UriListDroppedOnTheTaskListIsQueued) {
+  start();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(site_ / "c.htm")), QUrl(QStringLiteral("http://x.example/a.htm"))});
+  window_->taskList()->dropPaths(ui::droppedPaths(data));
+  EXPECT_EQ(entries(), std::vector<Text>{sitePath("c.htm")});
+}
+
+TEST_F(MainWindowTest, FilesDraggedOutOfTheFileListCarryTheirPaths) {
+  start();
+  openSite({QStringLiteral("a.htm"), QStringLiteral("c.htm")});
+  auto* files = find<QListWidget>("File1");
+  QModelIndexList selected = files->selectionModel()->selectedIndexes();
+  std::sort(selected.begin(), selected.end());
+  std::unique_ptr<QMimeData> data(files->model()->mimeData(selected));
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(site_ / "a.htm")),
+                                       QUrl::fromLocalFile(QString::fromStdString(site_ / "c.htm"))}));
+}
+
+TEST_F(MainWindowTest, ViewFileHandsTheCurrentEntryToTheViewer) {
+  start();
+  auto viewerOpen = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->windowTitle() == QStringLiteral("查看文件") && w->isVisible()) return true;
+    return false;
+  };
+  window_->taskList()->append(sitePath("a.htm"));
+  action("ysk6")->trigger();  // no current entry: nothing happens
+  EXPECT_FALSE(viewerOpen());
+  find<QListWidget>("List1")->setCurrentRow(0);
+  action("ysk6")->trigger();
+  EXPECT_TRUE(viewerOpen());
+}
+
+TEST(FileBrowserParts, DrivesAndFilters) {
+  const std::vector<std::string> drives = {"/", "/home", "/media/usb", "/media/usb2"};
+  EXPECT_EQ(ui::driveOf("/home/me/site", drives), "/home");
+  EXPECT_EQ(ui::driveOf("/home", drives), "/home");
+  EXPECT_EQ(ui::driveOf("/homework", drives), "/");
+  EXPECT_EQ(ui::driveOf("/media/usb2/x", drives), "/media/usb2");
+  EXPECT_EQ(ui::mountedDrives().front(), "/");
+
+  EXPECT_TRUE(ui::matchesFileFilter("Index.HTML", "*.htm"));
+  EXPECT_TRUE(ui::matchesFileFilter("a.htm", "*.htm"));
+  EXPECT_FALSE(ui::matchesFileFilter("a.txt", "*.htm"));
+  EXPECT_TRUE(ui::matchesFileFilter("Makefile", "*.*"));  // every file, as users of the filter expect
+}
+
 TEST_F(MainWindowTest, WholeDirectoryReportsInTheStatusBar) {
   Form1& w = start();
   openSite();
@@ -345,6 +398,7 @@ TEST_F(MainWindowTest, RenameNeverReplacesAndReportsEveryFailure) {
     MessageBox::reset();
     select(QStringLiteral("a.htm"));
     MessageBox::setNextInputs({c.answer});
+    MessageBox::setNextAnswers({Answer::Ok});
     action("rename")->trigger();
     EXPECT_EQ(isNormalFile(site_ / "new.htm"), c.renamed) << c.answer.toStdString();
     EXPECT_EQ(MessageBox::shownTexts().back() == QStringLiteral("重命名失败"), !c.renamed);
@@ -447,11 +501,13 @@ TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {
   start();
   writeBytes(home_ / "bak.dat", "old");
   window_->taskList()->append(sitePath("a.htm"));
+  find<QListWidget>("List1")->clearSelection();
   button("Command5")->click();  // nothing selected
   ASSERT_NE(window_->runWindow(), nullptr);
   EXPECT_EQ(window_->runWindow()->rowCount(), 0);
   EXPECT_EQ(readBytes(home_ / "bak.dat"), "old");
   QPointer<ui::Form2> first = window_->runWindow();
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
   button("Command6")->click();  // replaces the window
   EXPECT_TRUE(first.isNull());
 }
@@ -516,6 +572,7 @@ TEST(UptimeMessage, ShowsTheNonZeroPartsEachAfterOneBlank) {
 
 TEST_F(MainWindowTest, UptimeHelpAndAboutShowTheirBoxes) {
   start();
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
   action("com2")->trigger();
   EXPECT_TRUE(MessageBox::shownTexts().back().startsWith(QStringLiteral("您好，您的windows已经启动了")));
   action("help1")->trigger();

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMessageBox>
+#include <QTimer>
 #include <QSettings>
 #include <QWidget>
 
@@ -42,9 +44,20 @@ void WindowTest::SetUp() {
   setPauseScale(0);
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(home_ / "user-settings"));
   ui::MessageBox::reset();
+  watchdog_ = std::make_unique<QTimer>();
+  watchdog_->setInterval(50);
+  QObject::connect(watchdog_.get(), &QTimer::timeout, watchdog_.get(), [] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ADD_FAILURE() << "a box waited for an answer: " << (box ? box->text().toStdString() : std::string("(input)"));
+    modal->close();
+  });
+  watchdog_->start();
 }
 
 void WindowTest::TearDown() {
+  watchdog_.reset();
   for (QWidget* w : QApplication::topLevelWidgets()) w->close();
   settleWindowEvents();
   ui::MessageBox::reset();

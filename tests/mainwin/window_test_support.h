@@ -6,7 +6,12 @@
 
 #include "tests/support/temp_dir.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
+
+#include <memory>
+
 
 class QWidget;
 
@@ -18,6 +23,11 @@ class WindowTest : public ::testing::Test {
   void TearDown() override;
 
   TempDir home_;
+
+ private:
+  // Closes, and fails the test for, any box that waits for an answer the
+  // test did not preset, so that a forgotten answer cannot hang the run.
+  std::unique_ptr<QTimer> watchdog_;
 };
 
 // Runs pending events, deferred deletions included.
