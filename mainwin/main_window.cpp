@@ -56,6 +56,10 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
 }
 
 Form1::~Form1() {
+  // The menus watch the lists' events; they go first, so that no event of a
+  // list being destroyed reaches them while this window is half gone.
+  delete menus_;
+  menus_ = nullptr;
   // The program ends with this window: the others go without their closing steps.
   delete runWindow_.data();
   delete replaceWindow_.data();
