@@ -14,14 +14,18 @@ constexpr std::size_t kFillerBytes = 99;
 constexpr TextView kLineBreak = U"\r\n";
 
 // Decimal digits after trimming spaces; nothing for anything else or for a
-// value that does not fit.
-std::optional<std::uint64_t> parseDecimal(TextView text) {
-  Text digits = trimSpaces(text);
-  if (digits.empty()) return std::nullopt;
+// value that does not fit. Index lines are read as text or, where only their
+// numbers matter, as the bytes they are stored as (digits and spaces are the
+// same single bytes in every code page in use).
+template <typename Char>
+std::optional<std::uint64_t> parseDecimal(std::basic_string_view<Char> text) {
+  while (!text.empty() && text.front() == Char(' ')) text.remove_prefix(1);
+  while (!text.empty() && text.back() == Char(' ')) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
   std::uint64_t value = 0;
-  for (char32_t c : digits) {
-    if (c < U'0' || c > U'9') return std::nullopt;
-    auto digit = static_cast<std::uint64_t>(c - U'0');
+  for (Char c : text) {
+    if (c < Char('0') || c > Char('9')) return std::nullopt;
+    auto digit = static_cast<std::uint64_t>(c - Char('0'));
     if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
     value = value * 10 + digit;
   }
@@ -43,16 +47,96 @@ void cutBack(const std::string& path, std::uint64_t size) {
 
 Text decimal(std::uint64_t value) { return fromUtf8(std::to_string(value)); }
 
+// The index as stored, line by line. The code pages in use never put the
+// bytes CR or LF inside a character, so lines split on the bytes are the
+// lines ReadBackupIndex splits on the text.
+struct IndexLine {
+  std::string_view bytes;
+  bool terminated = false;  // its CR LF was written
+};
+
+std::vector<IndexLine> indexLines(std::string_view index) {
+  std::vector<IndexLine> lines;
+  for (std::size_t pos = 0; pos < index.size();) {
+    const std::size_t end = index.find("\r\n", pos);
+    if (end == std::string_view::npos) {
+      lines.push_back({index.substr(pos), false});
+      break;
+    }
+    lines.push_back({index.substr(pos, end - pos), true});
+    pos = end + 2;
+  }
+  return lines;
+}
+
+// Refuses an entry whose bytes "bak.dat" no longer holds although its range
+// is there: the data file only grows, so every entry written after this one
+// must have found it at least as long as this entry's end. A later entry that
+// starts lower was written after "bak.dat" had been cut short or deleted,
+// over the bytes of this entry. Also refuses an entry whose start or length
+// is the index's last line without its line break: the append that wrote it
+// was cut short, so the number may be missing digits. An entry that is not
+// in the index (a table read before the index was replaced) gets no check.
+void checkNotWrittenOver(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) {
+  const std::string indexPath = backupIndexPath();
+  if (!isNormalFile(indexPath)) return;
+  const std::string index = files().readFile(indexPath);
+  const std::vector<IndexLine> lines = indexLines(index);
+  const std::string path = encodeAnsi(entry.path);
+  auto line = [&](std::size_t n) { return n < lines.size() ? lines[n] : IndexLine{}; };
+
+  // The entry's own place: the last entry of the index that matches it.
+  std::optional<std::size_t> place;
+  for (std::size_t first = 0; first < lines.size(); first += 4)
+    if (line(first).bytes == path && parseDecimal(line(first + 1).bytes) == start &&
+        parseDecimal(line(first + 2).bytes) == length)
+      place = first;
+  if (!place) return;
+  if (!line(*place + 1).terminated || !line(*place + 2).terminated) throw FileError("备份索引不完整");
+  if (length == 0) return;
+
+  const std::uint64_t end = start + length - 1;  // the entry's last byte, 1-based
+  for (std::size_t later = *place + 4; later < lines.size(); later += 4) {
+    if (!line(later + 1).terminated) continue;  // a start cut short says nothing
+    const auto laterStart = parseDecimal(line(later + 1).bytes);
+    if (laterStart && *laterStart < end + kFillerBytes + 1) throw FileError("备份数据已被覆盖");
+  }
+}
+
+// Readies the index for the lines of a new entry: a last line without its
+// line break is the rest of an append that was cut short and is cut off (its
+// number could be missing digits), and a last entry with missing lines gets
+// empty ones, so that the new entry's four lines are read as one entry.
+// Returns the lines to write first; `size` becomes the index size to cut back
+// to should the append fail.
+std::string alignIndex(const std::string& indexPath, std::uint64_t& size) {
+  if (!isNormalFile(indexPath)) return {};
+  const std::string index = files().readFile(indexPath);
+  const std::vector<IndexLine> lines = indexLines(index);
+  std::size_t complete = lines.size();
+  if (!lines.empty() && !lines.back().terminated) {
+    --complete;
+    size = index.size() - lines.back().bytes.size();
+    files().truncateFile(indexPath, size);
+  } else {
+    size = index.size();
+  }
+  std::string padding;
+  for (std::size_t n = complete; n % 4 != 0; ++n) padding += "\r\n";
+  return padding;
+}
+
 // Reads and writes the saved bytes, throwing FileError with the reason.
 void restoreBytes(const BackupEntry& entry) {
   if (hasResultMarker(entry.path)) throw FileError("此备份的页面没有写出");
-  auto length = parseDecimal(entry.length);
-  auto start = parseDecimal(entry.start);
+  auto length = parseDecimal(TextView(entry.length));
+  auto start = parseDecimal(TextView(entry.start));
   if (!length || !start || *start == 0) throw FileError("备份索引有误");
   auto data = files().stat(backupDataPath());
   if (!data || data->kind != EntryKind::File) throw FileError("备份数据文件不在");
   std::uint64_t offset = *start - 1;
   if (offset > data->size || *length > data->size - offset) throw FileError("备份数据不完整");
+  checkNotWrittenOver(entry, *start, *length);
   std::string bytes = files().readRange(backupDataPath(), offset, *length);
   files().writeFileAtomic(nativePath(entry.path), bytes);
 }
@@ -71,8 +155,9 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   data.append(contentBytes);
 
   const std::string indexPath = backupIndexPath();
+  std::uint64_t indexBefore = 0;
+  const std::string padding = alignIndex(indexPath, indexBefore);
   const std::uint64_t dataBefore = sizeIfPresent(dataPath);
-  const std::uint64_t indexBefore = sizeIfPresent(indexPath);
   std::uint64_t dataLength = 0;
   try {
     dataLength = files().appendFile(dataPath, data);
@@ -87,7 +172,7 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   lines.append(decimal(length)).append(kLineBreak);
   lines.append(nowText()).append(kLineBreak);
   try {
-    files().appendFile(indexPath, encodeAnsi(lines));
+    files().appendFile(indexPath, padding + encodeAnsi(lines));
   } catch (const FileError&) {
     cutBack(indexPath, indexBefore);
     cutBack(dataPath, dataLength);

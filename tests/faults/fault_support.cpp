@@ -1,0 +1,74 @@
+#include "tests/faults/fault_support.h"
+
+#include "platform/file_service.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace vantiro::test {
+
+CompressionOptions RecordingRun::options() {
+  const std::size_t n = pagesAsked_++;
+  return optionsForPage ? optionsForPage(n) : opts;
+}
+
+void RecordingRun::setBar(RunBar, int maximum, int value) {
+  EXPECT_GE(maximum, 1);
+  EXPECT_GE(value, 0);
+  EXPECT_LE(value, maximum);
+}
+
+void RecordingRun::rowFinished(std::size_t index, const RunRow& row) {
+  EXPECT_EQ(index, finished.size());
+  finished.push_back(row);
+  if (afterRow) afterRow(index);
+}
+
+std::vector<RunRow> runPages(const std::vector<std::string>& paths, RecordingRun& run) {
+  std::vector<RunRow> rows;
+  for (const std::string& path : paths) rows.push_back(makeRunRow(textPath(path), run.opts));
+  ys(rows, run);
+  return rows;
+}
+
+std::optional<std::string> cleanOutput(const std::string& page, const CompressionOptions& options) {
+  const std::string home = programDirectory();
+  TempDir scratchHome, scratch;
+  setProgramDirectory(scratchHome.path());
+  writeBytes(scratch / "page.htm", readBytes(page));
+  CompressionOptions inPlace = options;
+  inPlace.Check1 = false;
+  inPlace.Check3 = false;
+  Text path = textPath(scratch / "page.htm");
+  int result = 1;
+  NoProgress progress;
+  FixedAnswer no(false);
+  jf3(path, result, inPlace, progress, no);
+  setProgramDirectory(home);
+  if (result != 1) return std::nullopt;
+  return readBytes(scratch / "page.htm");
+}
+
+RestoreTally restoreAll() {
+  struct Quiet final : RestoreObserver {
+    void showStatus(const Text&) override {}
+  } quiet;
+  RestoreTally tally;
+  const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+  tally.entries = entries.size();
+  for (const BackupEntry& entry : entries) {
+    if (re(entry, quiet))
+      ++tally.restored;
+    else
+      tally.failedPaths.push_back(entry.path);
+  }
+  return tally;
+}
+
+Text failureReason(const RunRow& row) {
+  const std::size_t bar = row.outcome.find(U'|');
+  return bar == npos ? Text() : row.outcome.substr(bar + 1);
+}
+
+}  // namespace vantiro::test
