@@ -2,13 +2,19 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantiro {
 namespace {
 
 constexpr char32_t kEscapeBase = 0xDC00;
+const std::string kQuestionMark = "?";
 
 bool isEscapedByte(char32_t c) { return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF; }
 
@@ -103,6 +109,49 @@ std::size_t utf8Char(std::string_view s, std::size_t i, char32_t& cp) {
   return len;
 }
 
+// Pages are mostly ASCII: these move runs of ASCII characters 16 or 8 at a
+// time. Each returns how many characters it moved (it stops where a non-ASCII
+// character may stand, or close to the end); the caller goes on character by
+// character from there.
+std::size_t widenAscii(const char* in, std::size_t n, char32_t* out) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    if (_mm_movemask_epi8(b) != 0) break;  // a byte with its high bit set
+    const __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+    auto* o = reinterpret_cast<__m128i*>(out + i);
+    _mm_storeu_si128(o, _mm_unpacklo_epi16(lo, zero));
+    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(lo, zero));
+    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(hi, zero));
+    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(hi, zero));
+  }
+#else
+  (void)in, (void)n, (void)out;
+#endif
+  return i;
+}
+
+// Narrows the ASCII characters from text[i] on into out[w...]; returns the
+// number of characters moved.
+std::size_t narrowAscii(const char32_t* text, std::size_t i, std::size_t n, char* out) {
+  std::size_t k = i;
+#if defined(__SSE2__)
+  const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u)), zero = _mm_setzero_si128();
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k + 4));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(_mm_or_si128(a, b), high), zero)) != 0xFFFF) break;
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), zero);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (k - i)), bytes);
+  }
+#else
+  (void)out;
+#endif
+  return k - i;
+}
+
 }  // namespace
 
 CodePage::CodePage(const std::string& name) : name_(name) {
@@ -152,49 +201,68 @@ void CodePage::buildTable() {
     for (int t = 0x30; t < 0x100; ++t)
       if (char32_t cp = pairs_[static_cast<std::size_t>(l * 256 + t)])
         encodeMap_[cp] = std::string{static_cast<char>(l), static_cast<char>(t)};
+  // The same for the code points of the Basic Multilingual Plane, looked up by
+  // index: the bytes packed (lead byte high), 0 when unmapped.
+  encodeBmp_.assign(0x10000, 0);
+  for (const auto& [cp, bytes] : encodeMap_) {
+    if (cp >= 0x10000) continue;
+    encodeBmp_[cp] = bytes.size() == 1
+                         ? static_cast<unsigned char>(bytes[0])
+                         : static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                                      static_cast<unsigned char>(bytes[1]));
+  }
 }
 
 Text CodePage::decode(std::string_view bytes) const {
   Text out;
-  out.reserve(bytes.size());
   const std::size_t n = bytes.size();
-  switch (kind_) {
-    case Kind::Table:
-      for (std::size_t i = 0; i < n;) {
-        auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-          out.push_back(b);
-          ++i;
+  if (kind_ == Kind::Generic) {
+    out.reserve(n);
+    decodeGeneric(bytes, out);
+    return out;
+  }
+  // Never more characters than bytes: written through a pointer, cut at the end.
+  out.resize(n);
+  char32_t* const o = out.data();
+  const char* const in = bytes.data();
+  std::size_t w = 0;
+  for (std::size_t i = 0; i < n;) {
+    auto b = static_cast<unsigned char>(in[i]);
+    if (b < 0x80) {
+      const std::size_t moved = widenAscii(in + i, n - i, o + w);
+      w += moved;
+      i += moved;
+      if (i >= n) break;
+      b = static_cast<unsigned char>(in[i]);
+      if (b < 0x80) {
+        o[w++] = b;
+        ++i;
+        continue;
+      }
+    }
+    if (kind_ == Kind::Table) {
+      if (lead_[b] && i + 1 < n) {
+        if (char32_t cp = pairs_[b * 256u + static_cast<unsigned char>(in[i + 1])]) {
+          o[w++] = cp;
+          i += 2;
           continue;
         }
-        if (lead_[b] && i + 1 < n) {
-          if (char32_t cp = pairs_[b * 256u + static_cast<unsigned char>(bytes[i + 1])]) {
-            out.push_back(cp);
-            i += 2;
-            continue;
-          }
-        }
-        out.push_back(single_[b] ? single_[b] : kEscapeBase + b);
+      }
+      o[w++] = single_[b] ? single_[b] : kEscapeBase + b;
+      ++i;
+    } else {
+      char32_t cp;
+      const std::size_t len = utf8Char(bytes, i, cp);
+      if (len == 0) {
+        o[w++] = kEscapeBase + b;
         ++i;
+      } else {
+        o[w++] = cp;
+        i += len;
       }
-      break;
-    case Kind::Utf8:
-      for (std::size_t i = 0; i < n;) {
-        char32_t cp;
-        std::size_t len = utf8Char(bytes, i, cp);
-        if (len == 0) {
-          out.push_back(kEscapeBase + static_cast<unsigned char>(bytes[i]));
-          ++i;
-        } else {
-          out.push_back(cp);
-          i += len;
-        }
-      }
-      break;
-    case Kind::Generic:
-      decodeGeneric(bytes, out);
-      break;
+    }
   }
+  out.resize(w);
   return out;
 }
 
@@ -241,32 +309,79 @@ void CodePage::encodeGeneric(char32_t c, std::string& out) const {
 
 std::string CodePage::encode(TextView text) const {
   std::string out;
-  out.reserve(text.size() + text.size() / 2);
-  for (char32_t c : text) {
+  encodeAppend(text, out);
+  return out;
+}
+
+void CodePage::encodeAppend(TextView text, std::string& out) const {
+  const std::size_t n = text.size();
+  if (n == 0) return;
+  std::size_t w = out.size();
+  // Room for one byte a character to begin with; grown when characters of
+  // several bytes need more.
+  out.resize(w + n + 16);
+  // When short, room for four bytes a character for the rest of the text, so
+  // that one text grows `out` at most once.
+  std::size_t i = 0;
+  const auto room = [&](std::size_t bytes) {
+    if (w + bytes > out.size()) out.resize(w + bytes + 4 * (n - i) + 16);
+  };
+  const char32_t* const d = text.data();
+  while (i < n) {
+    const char32_t c = d[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (isEscapedByte(c)) {
-      out.push_back(static_cast<char>(c - kEscapeBase));
+      room(n - i);  // at most one byte each for the rest of an ASCII run
+      const std::size_t moved = narrowAscii(d, i, n, out.data() + w);
+      w += moved;
+      i += moved;
+      for (; i < n && d[i] < 0x80; ++i) out[w++] = static_cast<char>(d[i]);
+      continue;
+    }
+    ++i;
+    room(4);
+    if (isEscapedByte(c)) {
+      out[w++] = static_cast<char>(c - kEscapeBase);
     } else if (c >= kUnmappedBase) {
       char32_t v = c - kUnmappedBase;
-      std::string bytes;
-      while (v) {
-        bytes.insert(bytes.begin(), static_cast<char>(v & 0xFF));
-        v >>= 8;
-      }
-      out += bytes;
+      char bytes[4];
+      std::size_t k = 0;
+      for (; v != 0 && k < 4; v >>= 8) bytes[k++] = static_cast<char>(v & 0xFF);
+      while (k > 0) out[w++] = bytes[--k];
     } else if (kind_ == Kind::Utf8) {
-      appendUtf8(c, out);
+      char bytes[4];
+      std::size_t k = 0;
+      if (c < 0x800) {
+        bytes[k++] = static_cast<char>(0xC0 | (c >> 6));
+      } else if (c < 0x10000) {
+        bytes[k++] = static_cast<char>(0xE0 | (c >> 12));
+        bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      } else {
+        bytes[k++] = static_cast<char>(0xF0 | (c >> 18));
+        bytes[k++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      bytes[k++] = static_cast<char>(0x80 | (c & 0x3F));
+      for (std::size_t j = 0; j < k; ++j) out[w++] = bytes[j];
     } else if (kind_ == Kind::Table) {
-      auto it = encodeMap_.find(c);
-      out += it != encodeMap_.end() ? it->second : std::string("?");
+      const std::uint16_t packed = c < encodeBmp_.size() ? encodeBmp_[c] : 0;
+      if (packed != 0) {
+        if (packed > 0xFF) out[w++] = static_cast<char>(packed >> 8);
+        out[w++] = static_cast<char>(packed & 0xFF);
+      } else {
+        auto it = encodeMap_.find(c);
+        const std::string& bytes = it != encodeMap_.end() ? it->second : kQuestionMark;
+        room(bytes.size());
+        for (char b : bytes) out[w++] = b;
+      }
     } else {
-      std::size_t before = out.size();
-      encodeGeneric(c, out);
-      if (out.size() == before) out.push_back('?');
+      std::string bytes;
+      encodeGeneric(c, bytes);
+      if (bytes.empty()) bytes = kQuestionMark;
+      room(bytes.size());
+      for (char b : bytes) out[w++] = b;
     }
   }
-  return out;
+  out.resize(w);
 }
 
 const CodePage& CodePage::ansi() {

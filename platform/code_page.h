@@ -12,6 +12,7 @@
 #include "common/text.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ class CodePage {
   const std::string& name() const { return name_; }
   Text decode(std::string_view bytes) const;
   std::string encode(TextView text) const;
+  // Appends the bytes of `text` to `out` (what encode returns, without a copy).
+  void encodeAppend(TextView text, std::string& out) const;
 
  private:
   enum class Kind { Table, Utf8, Generic };
@@ -48,6 +51,7 @@ class CodePage {
   std::array<bool, 256> lead_{};                // starts a double-byte character
   std::vector<char32_t> pairs_;                 // [lead*256 + trail], 0 = invalid
   std::unordered_map<char32_t, std::string> encodeMap_;  // code point -> bytes above ASCII
+  std::vector<std::uint16_t> encodeBmp_;                 // encodeMap_ below 0x10000, packed
 };
 
 // Shorthands for the process code page.
