@@ -130,8 +130,7 @@ std::size_t runPasses(const std::string& bytes, bool check2, bool check6) {
   PageSplit split;
   {
     const Text page = decodeAnsi(bytes);
-    const Text upper = upperAscii(page);
-    split = scanPage(page, upper);
+    split = scanPage(page);
   }
   NoProgress progress;
   rewritePage(split, check2, progress);

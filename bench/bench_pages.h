@@ -30,8 +30,7 @@ std::string emptyPairPage(std::size_t size);       // runs of 10^5 "<>"
 // under `corpusDir` (made by the shared make-corpus.sh) when it exists.
 std::vector<PageShape> allShapes(const std::string& corpusDir);
 
-// What the page compressor does with a page before writing it: decode,
-// upper-case, scan, rewrite, convert paragraphs. Returns the number of
+// What the page compressor does with a page before writing it: decode, scan, rewrite, convert paragraphs. Returns the number of
 // non-empty tags, so that nothing is optimised away.
 std::size_t runPasses(const std::string& bytes, bool check2, bool check6);
 

@@ -44,19 +44,19 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  // As the page compressor holds them: the bytes only until decoded, the
-  // upper-case copy only for the scan, the page text to the end (for the backup).
+  // As the page compressor holds them: the bytes to the end (for the backup),
+  // the page text only for the scan.
   const std::size_t size = bytes.size();
-  const vantiro::Text page = vantiro::decodeAnsi(bytes);
-  std::string().swap(bytes);
   vantiro::PageSplit split;
+  std::size_t characters = 0;
   {
-    const vantiro::Text upper = vantiro::upperAscii(page);
-    split = vantiro::scanPage(page, upper);
+    const vantiro::Text page = vantiro::decodeAnsi(bytes);
+    characters = page.size();
+    split = vantiro::scanPage(page);
   }
   vantiro::NoProgress progress;
   vantiro::rewritePage(split, true, progress);
   vantiro::convertParagraphs(split);
-  std::printf("%zu bytes, %zu characters, %d tags\n", size, page.size(), split.lastIndex + 1);
+  std::printf("%zu bytes, %zu characters, %d tags\n", size, characters, split.lastIndex + 1);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
+#include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
@@ -23,36 +24,40 @@ namespace {
 
 constexpr TextView kLineBreak = U"\r\n";
 
-bool isHtmlSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
-
-// Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space.
-bool hasStartTag(TextView text, TextView tag) {
-  for (std::size_t p = text.find(tag); p != npos; p = text.find(tag, p + 1)) {
+// Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
+// with `anyCase`, letters of the page match either case of the tag's.
+bool hasStartTag(TextView text, TextView tag, bool anyCase) {
+  for (std::size_t p = text.find(U'<'); p != npos; p = text.find(U'<', p + 1)) {
+    const TextView here = text.substr(p);
+    if (anyCase ? !startsWithUpper(here, tag) : !here.starts_with(tag)) continue;
     std::size_t after = p + tag.size();
     if (after < text.size() && (text[after] == U'>' || isHtmlSpace(text[after]))) return true;
   }
   return false;
 }
 
-// The result as written: "<tag>text" for every tag slot that is not empty,
-// with a line break after each tag and each non-empty text under Check7.
-Text assemble(const PageSplit& split, bool readable, std::size_t sizeHint) {
-  Text out;
-  out.reserve(sizeHint);
+// The result as written, in the code page: "<tag>text" for every tag slot
+// that is not empty, with a line break after each tag and each non-empty text
+// under Check7. Each piece is encoded straight into the output.
+std::string assembleEncoded(const PageSplit& split, bool readable, std::size_t sizeHint) {
+  const CodePage& codePage = CodePage::ansi();
+  std::string out;
+  out.reserve(sizeHint + sizeHint / 8 + 64);
+  const auto put = [&](TextView piece) { codePage.encodeAppend(piece, out); };
   if (!split.leadingText.empty()) {
-    out += split.leadingText;
-    if (readable) out += kLineBreak;
+    put(split.leadingText);
+    if (readable) put(kLineBreak);
   }
   for (int i = 0; i <= split.lastIndex; ++i) {
     const Text& tag = split.tags[static_cast<std::size_t>(i)];
     if (tag.empty()) continue;
     const Text& text = split.texts[static_cast<std::size_t>(i)];
-    out += U'<';
-    out += tag;
-    out += U'>';
-    if (readable) out += kLineBreak;
-    out += text;
-    if (readable && !text.empty()) out += kLineBreak;
+    out += '<';
+    put(tag);
+    out += '>';
+    if (readable) out += "\r\n";
+    put(text);
+    if (readable && !text.empty()) out += "\r\n";
   }
   return out;
 }
@@ -69,9 +74,9 @@ void compress(Text& path, int& pageResult, const CompressionOptions& options, Pr
   state.outputPath = path;
   state.bytes = files().readFile(nativePath(path));
   const std::string& bytes = *state.bytes;
-  Text pageText = decodeAnsi(bytes);
+  std::optional<Text> pageText = decodeAnsi(bytes);
 
-  if (options.Check4 && !hasHtmlTagExactCase(pageText)) {
+  if (options.Check4 && !hasHtmlTagExactCase(*pageText)) {
     path += kCheck4Marker;
     pageResult = -1;
     return;
@@ -86,19 +91,19 @@ void compress(Text& path, int& pageResult, const CompressionOptions& options, Pr
     }
   }
 
-  const Text upperText = upperAscii(pageText);
-  if (!hasHtmlTagUpper(upperText)) {
+  if (!hasHtmlTag(*pageText)) {
     state.marked = true;
     pageResult = -1;
     path += kNotHtmlMarker;
   }
 
-  PageSplit split = scanPage(pageText, upperText);
+  PageSplit split = scanPage(*pageText);
+  pageText.reset();  // the split holds every character from here on
   if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
   progress.setRange(0, split.lastIndex);
   rewritePage(split, options.Check2, progress);
   if (options.Check6) convertParagraphs(split);
-  const std::string result = encodeAnsi(assemble(split, options.Check7, pageText.size()));
+  const std::string result = assembleEncoded(split, options.Check7, bytes.size());
 
   AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
   if (!state.marked) files().writeFileAtomic(nativePath(path), result);
@@ -106,10 +111,12 @@ void compress(Text& path, int& pageResult, const CompressionOptions& options, Pr
 
 }  // namespace
 
-bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML"); }
+bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML", false); }
+
+bool hasHtmlTag(TextView pageText) { return hasStartTag(pageText, U"<HTML", true); }
 
 bool hasHtmlTagExactCase(TextView pageText) {
-  return hasStartTag(pageText, U"<html") || hasStartTag(pageText, U"<HTML");
+  return hasStartTag(pageText, U"<html", false) || hasStartTag(pageText, U"<HTML", false);
 }
 
 void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,

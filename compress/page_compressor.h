@@ -55,6 +55,8 @@ void jf3(Text& path, int& pageResult, const CompressionOptions& options, Progres
 // or white space in the upper-cased page; the Check4 one for "<html" or
 // "<HTML" in that exact case, followed by ">" or white space.
 bool hasHtmlTagUpper(TextView upperText);
+// The test made always, on the page as read (letters in any case).
+bool hasHtmlTag(TextView pageText);
 bool hasHtmlTagExactCase(TextView pageText);
 
 }  // namespace vantiro

@@ -92,6 +92,14 @@ TagBounds findTagBounds(const Text& page, std::size_t start) {
   return b;
 }
 
+// The next "</script" at or after `from` in any letter case, or npos.
+std::size_t findScriptEnd(const Text& page, std::size_t from) {
+  constexpr TextView kEnd = U"</SCRIPT";
+  for (std::size_t p = page.find(U'<', from); p != npos; p = page.find(U'<', p + 1))
+    if (startsWithUpper(TextView(page).substr(p), kEnd)) return p;
+  return npos;
+}
+
 // tag = page[from, to) without the spaces at both ends.
 void assignTrimmed(Text& tag, const Text& page, std::size_t from, std::size_t to) {
   while (from < to && page[from] == U' ') ++from;
@@ -101,7 +109,9 @@ void assignTrimmed(Text& tag, const Text& page, std::size_t from, std::size_t to
 
 }  // namespace
 
-PageSplit scanPage(const Text& page, const Text& upperText) {
+PageSplit scanPage(const Text& page, const Text&) { return scanPage(page); }
+
+PageSplit scanPage(const Text& page) {
   PageSplit split;
   const std::size_t n = page.size();
   // Every tag starts with a "<": room for them all at once spares the moves
@@ -139,7 +149,7 @@ PageSplit scanPage(const Text& page, const Text& upperText) {
 
     split.endsInScript = false;
     if (startsWithUpper(tag, U"SCRIPT")) {
-      next = gt + 1 < n ? upperText.find(U"</SCRIPT", gt + 1) : npos;
+      next = gt + 1 < n ? findScriptEnd(page, gt + 1) : npos;
       split.endsInScript = true;
     }
 

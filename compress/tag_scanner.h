@@ -7,8 +7,8 @@
 
 namespace vantiro {
 
-// Cuts `page` into `PageSplit`. `upperText` is `page` upper-cased (a-z only),
-// of the same length; closing script tags are found in it in any letter case.
+// Cuts `page` into `PageSplit`. Closing script tags are found in any letter
+// case (a-z folded, as everywhere in the program).
 //
 // - A tag starts at a "<" followed by an ASCII letter, "/", "!", "?" or "%";
 //   any other "<" (as in "a < b" or "<>") is text, as a browser shows it.
@@ -28,6 +28,10 @@ namespace vantiro {
 // runs past the start of the next one (a server-script block holding a tag
 // start after its first ">", or a tag start without any ">" after it while
 // another tag start follows).
+PageSplit scanPage(const Text& page);
+
+// The same, for callers that hold the page upper-cased already; `upperText`
+// is not needed and not read.
 PageSplit scanPage(const Text& page, const Text& upperText);
 
 }  // namespace vantiro
