@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace vantiro {
 namespace {
@@ -35,6 +39,95 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
     return q;
   }
   return static_cast<std::int64_t>(std::floor(static_cast<long double>(saved) * 10000 / before));
+}
+
+// Prepares one page at a time on a second thread, so that the next page is
+// read and compressed while the calling thread writes the current one. The
+// thread starts with the first page given and ends with the object.
+class PagePrefetch {
+ public:
+  PagePrefetch() = default;
+  PagePrefetch(const PagePrefetch&) = delete;
+  PagePrefetch& operator=(const PagePrefetch&) = delete;
+  ~PagePrefetch() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Starts preparing row `row`; the previous page must have been taken.
+  void start(std::size_t row, const Text& path, const CompressionOptions& options) {
+    if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = Job{path, options};
+      row_ = row;
+    }
+    changed_.notify_all();
+  }
+
+  // The row being prepared, if any.
+  std::optional<std::size_t> row() const { return row_; }
+
+  // Waits for the page and hands it over.
+  PreparedPage take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return done_.has_value(); });
+    PreparedPage page = std::move(*done_);
+    done_.reset();
+    row_.reset();
+    return page;
+  }
+
+ private:
+  struct Job {
+    Text path;
+    CompressionOptions options;
+  };
+
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stop_ || job_.has_value(); });
+      if (stop_) return;
+      const Job job = std::move(*job_);
+      job_.reset();
+      lock.unlock();
+      PreparedPage page = preparePage(job.path, job.options, nullptr);
+      lock.lock();
+      done_ = std::move(page);
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<Job> job_;
+  std::optional<PreparedPage> done_;
+  std::optional<std::size_t> row_;  // touched by the calling thread only
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+// The last component of a path.
+TextView fileName(TextView path) {
+  const std::size_t slash = path.find_last_of(U'/');
+  return slash == npos ? path : path.substr(slash + 1);
+}
+
+// Whether the page of `next` may be read while the page of `current` is
+// written with `options`: not when the file written (the page, or its
+// mirror) may be the next page itself, nor when the next page is a file of the
+// backup store. Names are compared, not whole paths, so that two spellings of
+// one path cannot slip through.
+bool mayReadAhead(const RunRow& current, const RunRow& next, const CompressionOptions& options) {
+  const TextView name = fileName(next.source);
+  if (name == fileName(current.source) || name == U"bak.dat" || name == U"bak.kbq") return false;
+  const Text mapped = destinationColumn(current.source, options);
+  return mapped.empty() || name != fileName(mapped);
 }
 
 }  // namespace
@@ -96,17 +189,43 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
   observer.setStatus(Text(kStatusInitialising));
   const auto rowCount = static_cast<std::int64_t>(rows.size());
 
+  // Reading ahead runs the file service on a second thread: only the real
+  // one, since a replacement (a test's) need not be safe for that.
+  const bool readAhead = &files() == &realFileService();
+  PagePrefetch prefetch;
+  CompressionOptions aheadOptions;
+
   for (std::size_t i = 0; i < rows.size(); ++i) {
     RunRow& row = rows[i];
     observer.setStatus(Text(kStatusCompressing) + row.source);
     Text path = row.source;
+    std::optional<PreparedPage> prepared;
+    CompressionOptions options;
+    if (prefetch.row() == i) {
+      prepared = prefetch.take();
+      options = aheadOptions;
+    }
     if (!isNormalFile(nativePath(path))) {
       row.result = kResultMissing;
       ++totals.missing;
     } else {
       reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
+      if (!prepared) {
+        options = observer.options();
+        prepared = preparePage(path, options, &observer.pageProgress());
+      } else if (!prepared->bytes) {
+        // Read ahead before the file was complete, perhaps: read it again now.
+        prepared = preparePage(path, options, &observer.pageProgress());
+      }
+      // The next page is read and compressed while this one is written.
+      if (readAhead && i + 1 < rows.size() && mayReadAhead(row, rows[i + 1], options) &&
+          isNormalFile(nativePath(rows[i + 1].source))) {
+        aheadOptions = observer.options();
+        prefetch.start(i + 1, rows[i + 1].source, aheadOptions);
+      }
       int pageResult = 1;
-      jf3(path, pageResult, observer.options(), observer.pageProgress(), observer.restoreQuestion());
+      commitPage(*prepared, path, pageResult, options, observer.pageProgress(), observer.restoreQuestion());
+      prepared.reset();
       row.outcome = path;
       std::optional<FileInfo> written;
       if (pageResult == 1) written = files().stat(nativePath(path));

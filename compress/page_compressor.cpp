@@ -62,21 +62,14 @@ std::string assembleEncoded(const PageSplit& split, bool readable, std::size_t s
   return out;
 }
 
-// What one call knows so far; the error path reads it.
-struct PageState {
-  std::optional<std::string> bytes;  // the page as read
-  Text outputPath;                   // the path after the mirror mapping
-  bool marked = false;               // failed the test that is always made
-};
-
-void compress(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-              PageState& state) {
-  state.outputPath = path;
-  state.bytes = files().readFile(nativePath(path));
-  const std::string& bytes = *state.bytes;
-  std::optional<Text> pageText = decodeAnsi(bytes);
-
-  if (options.Check4 && !hasHtmlTagExactCase(*pageText)) {
+// The part of jf3 that has effects, in order: the markers, the mirror mapping
+// and its directories, the backup entry and the write. Throws what the
+// preparation met, at the point where the page would have met it.
+void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+            ProgressIndicator& progress, Text& outputPath) {
+  outputPath = path;
+  if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
+  if (page.check4Failed) {
     path += kCheck4Marker;
     pageResult = -1;
     return;
@@ -86,27 +79,21 @@ void compress(Text& path, int& pageResult, const CompressionOptions& options, Pr
     const std::size_t n = options.text1.size();
     if (upperAscii(TextView(path).substr(0, n)) == upperAscii(options.text1)) {
       path = options.text2 + path.substr(std::min(n, path.size()));
-      state.outputPath = path;
+      outputPath = path;
       CreatePathDirectories(path);
     }
   }
 
-  if (!hasHtmlTag(*pageText)) {
-    state.marked = true;
+  if (page.notHtml) {
     pageResult = -1;
     path += kNotHtmlMarker;
   }
+  page.progress.replay(&progress);
+  if (page.error) std::rethrow_exception(page.error);
 
-  PageSplit split = scanPage(*pageText);
-  pageText.reset();  // the split holds every character from here on
-  if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
-  progress.setRange(0, split.lastIndex);
-  rewritePage(split, options.Check2, progress);
-  if (options.Check6) convertParagraphs(split);
-  const std::string result = assembleEncoded(split, options.Check7, bytes.size());
-
+  const std::string& bytes = *page.bytes;
   AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
-  if (!state.marked) files().writeFileAtomic(nativePath(path), result);
+  if (!page.notHtml) files().writeFileAtomic(nativePath(path), page.result);
 }
 
 }  // namespace
@@ -119,12 +106,51 @@ bool hasHtmlTagExactCase(TextView pageText) {
   return hasStartTag(pageText, U"<html", false) || hasStartTag(pageText, U"<HTML", false);
 }
 
-void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-         RestoreQuestion& question) {
-  PageState state;
+void RecordedProgress::setRange(int minimum, int maximum) { events_.push_back({true, minimum, maximum}); }
+
+void RecordedProgress::setValue(int value) { events_.push_back({false, value, 0}); }
+
+void RecordedProgress::replay(ProgressIndicator* target) {
+  if (target != nullptr)
+    for (const Event& e : events_) {
+      if (e.range)
+        target->setRange(e.a, e.b);
+      else
+        target->setValue(e.a);
+    }
+  events_.clear();
+}
+
+PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress) {
+  PreparedPage page;
+  ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
+  try {
+    page.bytes = files().readFile(nativePath(path));
+    std::optional<Text> pageText = decodeAnsi(*page.bytes);
+    if (options.Check4 && !hasHtmlTagExactCase(*pageText)) {
+      page.check4Failed = true;
+      return page;
+    }
+    page.notHtml = !hasHtmlTag(*pageText);
+    PageSplit split = scanPage(*pageText);
+    pageText.reset();  // the split holds every character from here on
+    if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
+    sink.setRange(0, split.lastIndex);
+    rewritePage(split, options.Check2, sink);
+    if (options.Check6) convertParagraphs(split);
+    page.result = assembleEncoded(split, options.Check7, page.bytes->size());
+  } catch (...) {
+    page.error = std::current_exception();
+  }
+  return page;
+}
+
+void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+                ProgressIndicator& progress, RestoreQuestion& question) {
+  Text outputPath;
   std::string reason;
   try {
-    compress(path, pageResult, options, progress, state);
+    finish(page, path, pageResult, options, progress, outputPath);
     return;
   } catch (const std::exception& e) {
     reason = e.what();
@@ -137,12 +163,18 @@ void jf3(Text& path, int& pageResult, const CompressionOptions& options, Progres
   if (!options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
   // A page that was never read has nothing to write back (writing the empty
   // text would wipe it), and a page that failed the HTML test has no output.
-  if (!state.bytes || state.marked) return;
+  if (!page.bytes || page.notHtml) return;
   try {
-    files().writeFileAtomic(nativePath(state.outputPath), *state.bytes);
+    files().writeFileAtomic(nativePath(outputPath), *page.bytes);
   } catch (const std::exception&) {
     // The page is already reported as failed with its first reason.
   }
+}
+
+void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
+         RestoreQuestion& question) {
+  PreparedPage page = preparePage(path, options, &progress);
+  commitPage(page, path, pageResult, options, progress, question);
 }
 
 }  // namespace vantiro

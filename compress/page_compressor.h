@@ -7,6 +7,11 @@
 #include "common/text.h"
 #include "compress/progress.h"
 
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace vantiro {
 
 // Asked, only when Check3 is on, after a page failed: whether to write the
@@ -49,6 +54,49 @@ inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 // progress. Never throws.
 void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
          RestoreQuestion& question);
+
+// jf3 in two halves, so that a run can compress the next page while the
+// current one is written. preparePage reads the page and does everything
+// that changes nothing outside memory (tests, passes, the encoded result);
+// what it meets is kept in the PreparedPage, progress included. commitPage
+// then does the rest exactly as jf3 would have: markers, the mirror mapping
+// and its directories, the backup entry, the write, the error path with its
+// question. jf3(...) is commitPage(preparePage(...)).
+
+// Progress calls kept to be made later, on the thread that shows them.
+class RecordedProgress final : public ProgressIndicator {
+ public:
+  void setRange(int minimum, int maximum) override;
+  void setValue(int value) override;
+  // Makes the kept calls on `target` (none when null), in order, and forgets them.
+  void replay(ProgressIndicator* target);
+
+ private:
+  struct Event {
+    bool range;
+    int a, b;
+  };
+  std::vector<Event> events_;
+};
+
+struct PreparedPage {
+  std::optional<std::string> bytes;  // the page as read; empty when it could not be read
+  bool check4Failed = false;         // Check4 was on and its test failed
+  bool notHtml = false;              // failed the test that is always made
+  std::string result;                // the compressed page in the code page
+  std::exception_ptr error;          // what reading or the passes threw
+  RecordedProgress progress;         // the passes' progress, when no indicator was given
+};
+
+// Reads `path` and compresses it in memory with `options`. Progress goes to
+// `progress`, or is kept in the result when it is null. Never throws; touches
+// nothing but the read, so it may run on another thread (with the real file
+// service).
+PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress);
+
+// The rest of jf3 for a page prepared with the same `path` and `options`.
+void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+                ProgressIndicator& progress, RestoreQuestion& question);
 
 // The HTML tests, which also accept the html start tag with attributes
 // (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <map>
 
 namespace vantiro {
@@ -196,6 +197,46 @@ TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
   EXPECT_EQ(run.calls, 2);
   EXPECT_EQ(readBytes(site / "a.htm"), "<html><body>x</body></html>");
   EXPECT_EQ(readBytes(site / "b.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+}
+
+// The run reads and compresses the next page while it writes the current one.
+// Whatever a page's output does to a page queued after it must still be seen:
+// a page queued twice, a mirror that is queued itself.
+TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
+  const std::string loose = "<html>\r\n  <body>\r\n    <p>a  b</p>\r\n  </body>\r\n</html>\r\n";
+  const std::string tight = "<html><body><p>a b</body></html>";
+  std::filesystem::create_directories(site / "web");
+  std::filesystem::create_directories(site / "out");
+  RecordingRun run;
+  run.opts.Check1 = true;
+  run.opts.text1 = textPath(site / "web");
+  run.opts.text2 = textPath(site / "out");
+  std::vector<RunRow> rows;
+  for (int k = 0; k < 6; ++k) rows.push_back(makeRunRow(page("p" + std::to_string(k) + ".htm", loose), {}));
+  rows.push_back(makeRunRow(page("web/m.htm", loose), run.opts));  // written to out/m.htm ...
+  rows.push_back(makeRunRow(page("out/m.htm", "<html><body>old</body></html>"), {}));  // ... read next
+  rows.push_back(makeRunRow(page("p6.htm", loose), {}));
+  rows.push_back(makeRunRow(textPath(site / "p6.htm"), {}));  // the same page again, already compressed
+  ys(rows, run);
+
+  ASSERT_EQ(run.finished.size(), rows.size());
+  for (std::size_t k = 0; k < run.finished.size(); ++k) EXPECT_EQ(run.finished[k], k);
+  for (int k = 0; k <= 6; ++k) EXPECT_EQ(readBytes(site / ("p" + std::to_string(k) + ".htm")), tight) << k;
+  EXPECT_EQ(readBytes(site / "out/m.htm"), tight);
+  EXPECT_EQ(rows[7].size, toText(29));
+  EXPECT_EQ(rows[7].newSize, toText(static_cast<long long>(tight.size())));
+  EXPECT_EQ(rows[9].result, U"压缩成功");
+
+  const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+  ASSERT_EQ(entries.size(), 10u);
+  const std::string data = readBytes(home / "bak.dat");
+  const auto content = [&](std::size_t k) {
+    return data.substr(static_cast<std::size_t>(sizeColumnValue(entries[k].start)) - 1,
+                       static_cast<std::size_t>(sizeColumnValue(entries[k].length)));
+  };
+  EXPECT_EQ(content(7), tight) << "the mirror was read after the row before wrote it";
+  EXPECT_EQ(content(8), loose);
+  EXPECT_EQ(content(9), tight) << "the second time the page is read as the first time wrote it";
 }
 
 }  // namespace
