@@ -51,9 +51,15 @@ Text uptimeMessage(std::int64_t milliseconds) {
   std::int64_t min = ((s - sec) / 60) % 60;
   std::int64_t h = (s - sec - 60 * min) / 3600;
   Text text = U"您好，您的windows已经启动了";
-  if (h != 0) text += U" " + toText(h) + U"小时";
-  if (min != 0) text += U" " + toText(min) + U"分";
-  if (sec != 0) text += U" " + toText(sec) + U"秒";
+  auto part = [&text](std::int64_t value, TextView unit) {
+    if (value == 0) return;
+    text += U' ';
+    text += toText(value);
+    text += unit;
+  };
+  part(h, U"小时");
+  part(min, U"分");
+  part(sec, U"秒");
   return text;
 }
 

@@ -2,12 +2,16 @@
 
 #include "common/ui/tip_window.h"
 
+#include "common/ui/flat_toolbar.h"
 #include "common/ui/text_convert.h"
 #include "platform/code_page.h"
 #include "tests/mainwin/window_test_support.h"
 #include "tests/support/temp_dir.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QToolBar>
+#include <QToolButton>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -92,6 +96,20 @@ TEST_F(TipWindowTest, MissingFileExplainsHowToMakeOne) {
   EXPECT_EQ(tipLabel(w), expected);
   child<QPushButton>(w, "cmdNextTip")->click();
   EXPECT_EQ(tipLabel(w), expected);
+}
+
+TEST(FlatToolbar, ButtonsLoseTheirRaisedBorders) {
+  QToolBar bar;
+  bar.addAction(QStringLiteral("记事本"));
+  bar.addAction(QStringLiteral("关闭"));
+  ui::ApplyFlatToolbarStyle(&bar);
+  const auto buttons = bar.findChildren<QToolButton*>();
+  int flat = 0;
+  for (QToolButton* b : buttons)
+    if (b->defaultAction()) flat += b->autoRaise() ? 1 : 0;
+  EXPECT_EQ(flat, 2);
+  EXPECT_FALSE(bar.isMovable());
+  ui::ApplyFlatToolbarStyle(nullptr);  // no toolbar: no effect
 }
 
 }  // namespace
