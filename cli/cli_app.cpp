@@ -23,6 +23,8 @@ int runVantiroCli(int argc, const char* const* argv, std::ostream& out, std::ost
   CLI::App* restore = addRestoreCommand(app, restoreArgs);
   ReplaceArguments replaceArgs;
   CLI::App* replace = addReplaceCommand(app, replaceArgs);
+  InfoArguments infoArgs;
+  CLI::App* info = addInfoCommand(app, infoArgs);
 
   try {
     app.parse(argc, argv);
@@ -39,6 +41,7 @@ int runVantiroCli(int argc, const char* const* argv, std::ostream& out, std::ost
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return runRestore(restoreArgs, out, err);
   if (replace->parsed()) return runReplace(replaceArgs, out, err);
+  if (info->parsed()) return runInfo(infoArgs, out, err);
   return kExitUsage;
 }
 

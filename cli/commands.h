@@ -42,4 +42,10 @@ struct RestoreArguments {
 CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args);
 int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& err);
 
+struct InfoArguments {
+  std::string path;
+};
+CLI::App* addInfoCommand(CLI::App& app, InfoArguments& args);
+int runInfo(const InfoArguments& args, std::ostream& out, std::ostream& err);
+
 }  // namespace vantiro::cli

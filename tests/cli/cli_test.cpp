@@ -225,5 +225,30 @@ TEST_F(CliTest, EmptyDirectoryRunsNothingAndKeepsTheStore) {
   EXPECT_EQ(lines(run({"backups"}).out).size(), 1u) << "no page, no clearing";
 }
 
+TEST_F(CliTest, InfoShowsWhatTheViewerShows) {
+  // GBK: <title>中文</title>, charset gb2312
+  const std::string path = page("info.htm",
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+      "<title>\xd6\xd0\xce\xc4</title></head></html>");
+  CliResult r = run({"info", path});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto rows = lines(r.out);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], path);
+  EXPECT_EQ(rows[1], "文件大小:" + std::to_string(readBytes(path).size()) + " byte");
+  EXPECT_EQ(rows[2], "类型：超文本文件");
+  EXPECT_EQ(rows[3], "标题：中文");
+  EXPECT_NE(rows[4].find("语言："), std::string::npos);
+  EXPECT_NE(rows[4], "语言：未知");
+
+  CliResult plain = run({"info", page("notes.txt", "just words")});
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(lines(plain.out)[2], "类型：未知类型");
+  EXPECT_EQ(lines(plain.out)[3], "标题：未知");
+
+  EXPECT_EQ(run({"info", site / "missing.htm"}).status, 1);
+  EXPECT_EQ(run({"info"}).status, 2);
+}
+
 }  // namespace
 }  // namespace vantiro
