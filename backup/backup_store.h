@@ -31,7 +31,10 @@ enum class BackupFiller { Spaces, None };
 // Appends one entry: the content bytes exactly as read from the page, and the
 // page's size in bytes (callers pass contentBytes.size()). The data goes in
 // first and the index lines after; when the index cannot be written the data
-// file is cut back, so the store never holds half an entry.
+// file is cut back, so the store never holds half an entry. An index left
+// ending inside an entry (by a crash, or a cut-back that failed) is first cut
+// back to its last whole line and its last entry completed with empty lines,
+// so the new entry is read as an entry of its own.
 // Throws FileError; also for a path holding CR LF, which would break the index.
 void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler);
 
@@ -64,8 +67,10 @@ Text restoreFailedText(const BackupEntry& entry);
 // was written, so the entry is not restored.
 bool hasResultMarker(TextView path);
 
-// Restores one entry: checks that "bak.dat" holds the entry's whole range,
-// then replaces the file at the entry's path with those bytes in one step
+// Restores one entry: checks that "bak.dat" holds the entry's whole range and
+// that no entry written after it in the index found "bak.dat" shorter than
+// this entry's end (the data file was cut or deleted and its bytes written
+// over), and that its start and length lines were written whole; then replaces the file at the entry's path with those bytes in one step
 // (temporary file and rename, keeping the file's permissions). A restore that
 // cannot be done leaves the target as it was. Reports through `observer`;
 // returns whether the entry was restored. Never throws a file error.

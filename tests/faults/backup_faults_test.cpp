@@ -8,6 +8,7 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
+#include "tests/support/faulty_file_service.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -202,6 +203,44 @@ TEST_F(DamagedStore, IndexEndingInsideAnEntry) {
     for (const auto& [name, original] : originals) EXPECT_EQ(readBytes(site / name), original) << name;
     EXPECT_EQ(readBytes(site / "x.htm"), c.xRestores ? x : "changed");
   }
+}
+
+TEST_F(DamagedStore, RestoreThatCannotWriteLeavesPagesAndStoreAsTheyWere) {
+  compress({"a.htm", "b.htm"});
+  const std::string index = readBytes(home / "bak.kbq");
+  const std::string data = readBytes(home / "bak.dat");
+  struct Case {
+    const char* name;
+    std::function<void(test::FaultyFileService&)> arm;
+  };
+  const Case cases[] = {
+      {"disk full", [](test::FaultyFileService& f) { f.bytesUntilFull = 0; }},
+      {"disk full half way", [](test::FaultyFileService& f) { f.bytesUntilFull = 40; }},
+      {"page directory cannot be written",
+       [this](test::FaultyFileService& f) { f.unwritableDirectories.insert(site.path()); }},
+      {"bak.dat cannot be read", [this](test::FaultyFileService& f) { f.unreadable.insert(home / "bak.dat"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::FaultyFileService faulty;
+    c.arm(faulty);
+    test::RestoreTally tally;
+    {
+      ScopedFileService scoped(faulty);
+      tally = test::restoreAll();
+    }
+    EXPECT_EQ(tally.entries, 2u);
+    EXPECT_LT(tally.restored, 2u);
+    for (const char* name : {"a.htm", "b.htm"}) {
+      const std::string now = readBytes(site / name);
+      EXPECT_TRUE(now == compressed[name] || now == originals[name]) << name;
+    }
+    EXPECT_EQ(readBytes(home / "bak.kbq"), index) << "a restore never changes the store";
+    EXPECT_EQ(readBytes(home / "bak.dat"), data);
+    for (const char* name : {"a.htm", "b.htm"}) writeBytes(site / name, compressed[name]);
+  }
+  EXPECT_EQ(test::restoreAll().restored, 2u);
+  for (const char* name : {"a.htm", "b.htm"}) EXPECT_EQ(readBytes(site / name), originals[name]);
 }
 
 }  // namespace
