@@ -168,8 +168,9 @@ std::map<std::string, std::string> generateSite(const std::string& root, std::si
   for (std::size_t k = 0; k < count; ++k) {
     const std::string dir = root + "d" + std::to_string(k / 40) + "/";
     std::filesystem::create_directories(dir);
-    std::string name = k % 17 == 3 ? encodeAnsi(U"页面" + toText(static_cast<long long>(k))) + ".htm"
-                                   : "p" + std::to_string(k) + (k % 5 == 0 ? ".html" : ".htm");
+    std::string name = k % 17 == 3 ? encodeAnsi(U"页面" + toText(static_cast<long long>(k))) : std::to_string(k);
+    if (k % 17 != 3) name.insert(0, 1, 'p');
+    name += k % 5 == 0 ? ".html" : ".htm";
     std::string bytes = k % bigEvery == bigEvery / 2 || (count < bigEvery && k == count / 2) ? gen.big() : gen.page(k);
     writeBytes(dir + name, bytes);
     pages[dir + name] = std::move(bytes);
