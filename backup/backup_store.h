@@ -70,7 +70,8 @@ bool hasResultMarker(TextView path);
 // Restores one entry: checks that "bak.dat" holds the entry's whole range and
 // that no entry written after it in the index found "bak.dat" shorter than
 // this entry's end (the data file was cut or deleted and its bytes written
-// over), and that its start and length lines were written whole; then replaces the file at the entry's path with those bytes in one step
+// over), and that its start and length lines were written whole; then
+// replaces the file at the entry's path with those bytes in one step
 // (temporary file and rename, keeping the file's permissions). A restore that
 // cannot be done leaves the target as it was. Reports through `observer`;
 // returns whether the entry was restored. Never throws a file error.

@@ -146,9 +146,9 @@ TEST_F(DamagedStore, IndexEndingInsideAnEntry) {
   // crash leaves them.
   struct Case {
     const char* name;
-    int lines;            // of x's entry: 1 to 3
-    bool cutInLastLine;   // the last of them lacks its line break and digits
-    bool xRestores;       // the start and length of x are whole
+    int lines;           // of x's entry: 1 to 3
+    bool cutInLastLine;  // the last of them lacks its line break and digits
+    bool xRestores;      // the start and length of x are whole
   };
   const Case cases[] = {
       {"9 lines", 1, false, false},

@@ -216,13 +216,12 @@ TEST_P(ReplaceUnwritable, PageWholeRowShowsTheError) {
   EXPECT_EQ(readBytes(g.second), kSecond);
 }
 
-INSTANTIATE_TEST_SUITE_P(Directories, ReplaceUnwritable, ::testing::ValuesIn(kDirectories),
-                         [](const auto& info) {
-                           std::string name = info.param.name;
-                           for (char& ch : name)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Directories, ReplaceUnwritable, ::testing::ValuesIn(kDirectories), [](const auto& info) {
+  std::string name = info.param.name;
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+});
 
 }  // namespace
 }  // namespace vantiro

@@ -158,10 +158,9 @@ const FaultCase kFaultCases[] = {
      [](RunUnderFault& f) { f.faulty.unwritableDirectories.insert(f.home.path()); }},
     {"program directory cannot be written, into another directory",
      [](RunUnderFault& f) { f.faulty.unwritableDirectories.insert(f.home.path()); }, kResultFailed, true},
-    {"page deleted after queueing", [](RunUnderFault& f) { std::filesystem::remove(f.first); }, kResultMissing,
-     false, true},
-    {"page vanished from the directory", [](RunUnderFault& f) { f.faulty.vanished.insert(f.first); },
-     kResultMissing},
+    {"page deleted after queueing", [](RunUnderFault& f) { std::filesystem::remove(f.first); }, kResultMissing, false,
+     true},
+    {"page vanished from the directory", [](RunUnderFault& f) { f.faulty.vanished.insert(f.first); }, kResultMissing},
     {"page deleted between the check and the read",
      [](RunUnderFault& f) {
        f.faulty.beforeOperation = [&f](const std::string& op, const std::string& path) {

@@ -59,9 +59,15 @@ class PageGenerator {
     return kSpaces[below(std::size(kSpaces))];
   }
   std::string attributes() {
-    static const char* const kAttributes[] = {
-        " class=\"a b\"", " href='x.htm?a=1&b=2'", " width=100", " style = \"color: red; font-size : 12px\"",
-        " onclick=\"go(1, 2);\"", " title='a, b'", " id=x", " data-x=\"\"", " checked"};
+    static const char* const kAttributes[] = {" class=\"a b\"",
+                                              " href='x.htm?a=1&b=2'",
+                                              " width=100",
+                                              " style = \"color: red; font-size : 12px\"",
+                                              " onclick=\"go(1, 2);\"",
+                                              " title='a, b'",
+                                              " id=x",
+                                              " data-x=\"\"",
+                                              " checked"};
     std::string out;
     for (std::size_t n = below(4); n > 0; --n) out += kAttributes[below(std::size(kAttributes))];
     return out;
@@ -77,21 +83,28 @@ class PageGenerator {
   std::string script() {
     static const char* const kBodies[] = {
         "\r\n  var a = 1;   // comment\r\n  if (a < 2) { document.write(\"<b>x</b>\"); }\r\n",
-        "\r\n<!--\r\n  function f(x) {\r\n    return x  +  1;\r\n  }\r\n//-->\r\n",
-        "  var s = '</scr' + 'ipt>';  ", ""};
+        "\r\n<!--\r\n  function f(x) {\r\n    return x  +  1;\r\n  }\r\n//-->\r\n", "  var s = '</scr' + 'ipt>';  ",
+        ""};
     return "<script language=javascript>" + std::string(kBodies[below(std::size(kBodies))]) + "</script>";
   }
   std::string element() {
     static const char* const kTags[] = {"p", "b", "td", "tr", "div", "span", "font", "a", "li", "pre", "table"};
     const std::string tag = kTags[below(std::size(kTags))];
     switch (below(10)) {
-      case 0: return script();
-      case 1: return "<% Response.Write(\"<b>\" & x) %>";
-      case 2: return "<!-- a comment <b> -->";
-      case 3: return "<br>" + space();
-      case 4: return "<" + tag + attributes() + ">" + text() + "</" + tag + ">";
-      case 5: return "<P>&nbsp;&nbsp;&nbsp;&nbsp;" + text() + "&nbsp;&nbsp;" + text() + "</P>";
-      default: return "<" + tag + attributes() + ">" + space() + text() + space() + "</" + tag + ">" + space();
+      case 0:
+        return script();
+      case 1:
+        return "<% Response.Write(\"<b>\" & x) %>";
+      case 2:
+        return "<!-- a comment <b> -->";
+      case 3:
+        return "<br>" + space();
+      case 4:
+        return "<" + tag + attributes() + ">" + text() + "</" + tag + ">";
+      case 5:
+        return "<P>&nbsp;&nbsp;&nbsp;&nbsp;" + text() + "&nbsp;&nbsp;" + text() + "</P>";
+      default:
+        return "<" + tag + attributes() + ">" + space() + text() + space() + "</" + tag + ">" + space();
     }
   }
   std::string body(std::size_t elements) {
@@ -131,14 +144,22 @@ class PageGenerator {
   // The page of kind `k`.
   std::string page(std::size_t k) {
     switch (k % 12) {
-      case 0: return "";
-      case 1: return binary(1 + below(4096));
-      case 2: return utf8(html(5 + below(40)));
-      case 3: return invalidBytes(html(5 + below(40)));
-      case 4: return body(3 + below(20));  // no html tag
-      case 5: return "<html><body>" + script() + script() + "</body></html>";
-      case 6: return html(200 + below(800));
-      case 7: return "<html>only one tag";
+      case 0:
+        return "";
+      case 1:
+        return binary(1 + below(4096));
+      case 2:
+        return utf8(html(5 + below(40)));
+      case 3:
+        return invalidBytes(html(5 + below(40)));
+      case 4:
+        return body(3 + below(20));  // no html tag
+      case 5:
+        return "<html><body>" + script() + script() + "</body></html>";
+      case 6:
+        return html(200 + below(800));
+      case 7:
+        return "<html>only one tag";
       case 8: {
         std::string lf = html(10 + below(30));
         std::erase(lf, '\r');
@@ -150,7 +171,8 @@ class PageGenerator {
         std::string page = html(5 + below(20));
         return page.insert(page.find("<body>"), "<a title=\"a > b\" onclick=\"if (a < b) go();\">x</a>");
       }
-      default: return html(5 + below(60));
+      default:
+        return html(5 + below(60));
     }
   }
 
@@ -261,11 +283,12 @@ TEST_F(Soak, InPlaceRunThenRestoreAllGivesBackEveryByte) {
   EXPECT_GT(succeeded, count / 3);
   EXPECT_GT(changed, 0u);
 
-  std::printf("soak in place: %zu pages, %llu bytes (%llu after compression of %zu pages), %zu failed, "
-              "%zu backup entries (%zu not restorable: pages without an html tag), compress %.2f s, "
-              "restore %.2f s, files differing after restore: %zu\n",
-              count, static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(after), succeeded, failed,
-              tally.entries, tally.failedPaths.size(), compressSeconds, restoreSeconds, differing);
+  std::printf(
+      "soak in place: %zu pages, %llu bytes (%llu after compression of %zu pages), %zu failed, "
+      "%zu backup entries (%zu not restorable: pages without an html tag), compress %.2f s, "
+      "restore %.2f s, files differing after restore: %zu\n",
+      count, static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(after), succeeded, failed,
+      tally.entries, tally.failedPaths.size(), compressSeconds, restoreSeconds, differing);
 }
 
 TEST_F(Soak, RunIntoAnotherDirectoryLeavesSourcesAndRestoresTheMirrors) {
@@ -319,9 +342,10 @@ TEST_F(Soak, RunIntoAnotherDirectoryLeavesSourcesAndRestoresTheMirrors) {
   EXPECT_EQ(differing, 0u);
   EXPECT_EQ(filesUnder(out.path()), keys(mirrors));
 
-  std::printf("soak into another directory: %zu pages, %llu bytes, %zu mirrors written, %.2f s, "
-              "files differing after restore: %zu\n",
-              count, static_cast<unsigned long long>(bytes), mirrors.size(), seconds + 0.0, differing);
+  std::printf(
+      "soak into another directory: %zu pages, %llu bytes, %zu mirrors written, %.2f s, "
+      "files differing after restore: %zu\n",
+      count, static_cast<unsigned long long>(bytes), mirrors.size(), seconds + 0.0, differing);
 }
 
 }  // namespace
