@@ -52,10 +52,13 @@ std::size_t skipToStop(const char32_t* d, std::size_t k, std::size_t n) {
   for (; k + 8 <= n; k += 8) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    const __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, lt), _mm_cmpeq_epi32(a, gt)), _mm_cmpeq_epi32(a, cr)),
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(b, lt), _mm_cmpeq_epi32(b, gt)), _mm_cmpeq_epi32(b, cr)));
-    if (_mm_movemask_epi8(hits) != 0) break;
+    const __m128i hitsA =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, lt), _mm_cmpeq_epi32(a, gt)), _mm_cmpeq_epi32(a, cr));
+    const __m128i hitsB =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(b, lt), _mm_cmpeq_epi32(b, gt)), _mm_cmpeq_epi32(b, cr));
+    const unsigned lanes = static_cast<unsigned>(_mm_movemask_epi8(hitsA)) |
+                           static_cast<unsigned>(_mm_movemask_epi8(hitsB)) << 16;
+    if (lanes != 0) return k + static_cast<std::size_t>(__builtin_ctz(lanes)) / 4;  // 4 mask bits a character
   }
 #endif
   while (k < n && !isStop(d[k])) ++k;

@@ -52,8 +52,16 @@ void xiaohc(Text& s) {
 }
 
 void xiaohc1(Text& s) {
-  std::size_t w = 0;
-  for (std::size_t r = 0; r < s.size();) {
+  // Nothing moves before the first line break or doubled space.
+  const std::size_t n = s.size();
+  std::size_t start = 0;
+  for (; start < n; ++start) {
+    const char32_t c = s[start];
+    if (c == U'\r' ? start + 1 < n && s[start + 1] == U'\n' : c == U' ' && start > 0 && s[start - 1] == U' ') break;
+  }
+  if (start == n) return;
+  std::size_t w = start;
+  for (std::size_t r = start; r < s.size();) {
     char32_t c = s[r];
     if (lineBreakAt(s, r)) {
       c = U' ';
