@@ -4,6 +4,7 @@
 #include "platform/system.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <condition_variable>
@@ -41,7 +42,7 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
   return static_cast<std::int64_t>(std::floor(static_cast<long double>(saved) * 10000 / before));
 }
 
-// Prepares one page at a time on a second thread, so that the next page is
+// Prepares one page at a time on a thread of its own, so that later pages are
 // read and compressed while the calling thread writes the current one. The
 // thread starts with the first page given and ends with the object.
 class PagePrefetch {
@@ -64,13 +65,15 @@ class PagePrefetch {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job_ = Job{path, options};
-      row_ = row;
     }
+    row_ = row;
+    options_ = options;
     changed_.notify_all();
   }
 
-  // The row being prepared, if any.
+  // The row being prepared, if any, and the options it is prepared with.
   std::optional<std::size_t> row() const { return row_; }
+  const CompressionOptions& options() const { return options_; }
 
   // Waits for the page and hands it over.
   PreparedPage take() {
@@ -107,7 +110,8 @@ class PagePrefetch {
   std::condition_variable changed_;
   std::optional<Job> job_;
   std::optional<PreparedPage> done_;
-  std::optional<std::size_t> row_;  // touched by the calling thread only
+  std::optional<std::size_t> row_;  // these two are touched by the calling thread only
+  CompressionOptions options_;
   bool stop_ = false;
   std::thread thread_;
 };
@@ -118,15 +122,15 @@ TextView fileName(TextView path) {
   return slash == npos ? path : path.substr(slash + 1);
 }
 
-// Whether the page of `next` may be read while the page of `current` is
-// written with `options`: not when the file written (the page, or its
+// Whether the page of `next` may be read while the page of `earlier` is still
+// to be written with `options`: not when the file written (the page, or its
 // mirror) may be the next page itself, nor when the next page is a file of the
 // backup store. Names are compared, not whole paths, so that two spellings of
 // one path cannot slip through.
-bool mayReadAhead(const RunRow& current, const RunRow& next, const CompressionOptions& options) {
+bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionOptions& options) {
   const TextView name = fileName(next.source);
-  if (name == fileName(current.source) || name == U"bak.dat" || name == U"bak.kbq") return false;
-  const Text mapped = destinationColumn(current.source, options);
+  if (name == fileName(earlier.source) || name == U"bak.dat" || name == U"bak.kbq") return false;
+  const Text mapped = destinationColumn(earlier.source, options);
   return mapped.empty() || name != fileName(mapped);
 }
 
@@ -189,11 +193,14 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
   observer.setStatus(Text(kStatusInitialising));
   const auto rowCount = static_cast<std::int64_t>(rows.size());
 
-  // Reading ahead runs the file service on a second thread: only the real
-  // one, since a replacement (a test's) need not be safe for that.
+  // Reading ahead runs the file service on other threads: only the real one,
+  // since a replacement (a test's) need not be safe for that. Row k is
+  // prepared by ahead[k % kAhead]; rows are started in order, each with its
+  // options read in order, and never past a row that cannot be read ahead.
   const bool readAhead = &files() == &realFileService();
-  PagePrefetch prefetch;
-  CompressionOptions aheadOptions;
+  constexpr std::size_t kAhead = 2;
+  std::array<PagePrefetch, kAhead> ahead;
+  std::size_t nextToStart = 0;
 
   for (std::size_t i = 0; i < rows.size(); ++i) {
     RunRow& row = rows[i];
@@ -201,10 +208,12 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
     Text path = row.source;
     std::optional<PreparedPage> prepared;
     CompressionOptions options;
-    if (prefetch.row() == i) {
-      prepared = prefetch.take();
-      options = aheadOptions;
+    PagePrefetch& mine = ahead[i % kAhead];
+    if (mine.row() == i) {
+      options = mine.options();
+      prepared = mine.take();
     }
+    nextToStart = std::max(nextToStart, i + 1);
     if (!isNormalFile(nativePath(path))) {
       row.result = kResultMissing;
       ++totals.missing;
@@ -217,11 +226,15 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
         // Read ahead before the file was complete, perhaps: read it again now.
         prepared = preparePage(path, options, &observer.pageProgress());
       }
-      // The next page is read and compressed while this one is written.
-      if (readAhead && i + 1 < rows.size() && mayReadAhead(row, rows[i + 1], options) &&
-          isNormalFile(nativePath(rows[i + 1].source))) {
-        aheadOptions = observer.options();
-        prefetch.start(i + 1, rows[i + 1].source, aheadOptions);
+      // Later pages are read and compressed while this one is written.
+      while (readAhead && nextToStart < rows.size() && nextToStart <= i + kAhead) {
+        const std::size_t k = nextToStart;
+        bool safe = mayReadBefore(row, rows[k], options);
+        for (std::size_t j = i + 1; safe && j < k; ++j)
+          safe = mayReadBefore(rows[j], rows[k], ahead[j % kAhead].options());
+        if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
+        ahead[k % kAhead].start(k, rows[k].source, observer.options());
+        ++nextToStart;
       }
       int pageResult = 1;
       commitPage(*prepared, path, pageResult, options, observer.pageProgress(), observer.restoreQuestion());
