@@ -1,6 +1,8 @@
 // The three page passes on arbitrary bytes: they finish, raise only page
 // errors, give the same page for the same input, and the page round-trips
-// through the code page.
+// through the code page. (A result need not decode back to the same text:
+// removing a space can put a stray lead byte of a broken page next to a byte
+// it then pairs with, just as in the page's own bytes.)
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
@@ -44,9 +46,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto first = compressInMemory(page, scripts, paragraphs);
   auto second = compressInMemory(page, scripts, paragraphs);
   vantiro::fuzz::require(first == second, "the same page compresses the same way");
-  if (first) {
-    // The result is text of the same code page: it encodes without loss.
-    vantiro::fuzz::require(vantiro::decodeAnsi(vantiro::encodeAnsi(*first)) == *first, "the result encodes");
-  }
   return 0;
 }
