@@ -134,6 +134,9 @@ void rewriteLooseText(Text& text, bool blankGoes) {
 }  // namespace
 
 void shortenTag(Text& tag) {
+  // Both rules work on spaces and quotes; most end tags and many start tags
+  // hold neither.
+  if (tag.find_first_of(U" \"") == npos) return;
   tightenSpacing(tag);
   unquoteValues(tag);
 }
