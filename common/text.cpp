@@ -29,6 +29,21 @@ Text trimSpaces(TextView s) {
   return Text(s.substr(b, e - b));
 }
 
+std::vector<Text> splitCrLfLines(TextView text) {
+  std::vector<Text> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(U"\r\n", start);
+    if (end == npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
 bool isBlank(TextView s) {
   for (char32_t c : s)
     if (c != U' ' && c != U'\t' && c != U'\r' && c != U'\n') return false;

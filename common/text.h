@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantiro {
 
@@ -22,6 +23,11 @@ Text upperAscii(TextView s);
 Text trimSpaces(TextView s);
 Text trimLeadingSpaces(TextView s);
 Text trimTrailingSpaces(TextView s);
+
+// The lines of a text whose lines end with CR LF; a lone CR or LF is an
+// ordinary character. A last line without a line break still counts; nothing
+// follows a final CR LF.
+std::vector<Text> splitCrLfLines(TextView text);
 
 // "Blank" for the rules that treat white space between tags: space, tab, CR, LF.
 bool isBlank(TextView s);

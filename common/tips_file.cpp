@@ -11,27 +11,6 @@
 #include <random>
 
 namespace vantiro {
-namespace {
-
-// Lines end with CR LF; a lone CR or LF is an ordinary character. A last line
-// without a line break still counts; nothing follows a final CR LF.
-std::vector<Text> crLfLines(const Text& text) {
-  std::vector<Text> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(U"\r\n", start);
-    if (end == npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-}  // namespace
-
 std::string tipsFilePath() { return programDirectory() + "rjyl.dat"; }
 
 Text missingTipsFileText() {
@@ -42,7 +21,7 @@ Text missingTipsFileText() {
 std::optional<std::vector<Text>> readTipsFile(const std::string& path) {
   if (path.empty() || !isNormalFile(path)) return std::nullopt;
   try {
-    return crLfLines(decodeAnsi(files().readFile(path)));
+    return splitCrLfLines(decodeAnsi(files().readFile(path)));
   } catch (const FileError&) {
     return std::nullopt;
   }

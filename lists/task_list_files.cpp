@@ -6,24 +6,7 @@
 namespace vantiro {
 namespace {
 
-// Lines end with CR LF; a lone CR or LF is an ordinary character. A last line
-// without a line break still counts; nothing follows a final CR LF.
-std::vector<Text> crLfLines(const Text& text) {
-  std::vector<Text> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(U"\r\n", start);
-    if (end == npos) {
-      lines.emplace_back(text.substr(start));
-      break;
-    }
-    lines.emplace_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
-
-std::vector<Text> readLines(const std::string& path) { return crLfLines(decodeAnsi(files().readFile(path))); }
+std::vector<Text> readLines(const std::string& path) { return splitCrLfLines(decodeAnsi(files().readFile(path))); }
 
 std::string linesBytes(const std::vector<Text>& lines) {
   Text text;
