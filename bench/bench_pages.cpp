@@ -127,11 +127,7 @@ std::vector<PageShape> allShapes(const std::string& corpusDir) {
 }
 
 std::size_t runPasses(const std::string& bytes, bool check2, bool check6) {
-  PageSplit split;
-  {
-    const Text page = decodeAnsi(bytes);
-    split = scanPage(page);
-  }
+  PageSplit split = scanPage(decodeAnsi(bytes));
   NoProgress progress;
   rewritePage(split, check2, progress);
   if (check6) convertParagraphs(split);

@@ -45,15 +45,10 @@ int main(int argc, char** argv) {
     }
   }
   // As the page compressor holds them: the bytes to the end (for the backup),
-  // the page text only for the scan.
+  // the page text in the split.
   const std::size_t size = bytes.size();
-  vantiro::PageSplit split;
-  std::size_t characters = 0;
-  {
-    const vantiro::Text page = vantiro::decodeAnsi(bytes);
-    characters = page.size();
-    split = vantiro::scanPage(page);
-  }
+  vantiro::PageSplit split = vantiro::scanPage(vantiro::decodeAnsi(bytes));
+  const std::size_t characters = split.page->size();
   vantiro::NoProgress progress;
   vantiro::rewritePage(split, true, progress);
   vantiro::convertParagraphs(split);

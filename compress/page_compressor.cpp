@@ -12,8 +12,8 @@
 #include "platform/file_service.h"
 
 #include <exception>
-#include <optional>
 #include <string>
+#include <utility>
 
 namespace vantiro {
 
@@ -49,9 +49,9 @@ std::string assembleEncoded(const PageSplit& split, bool readable, std::size_t s
     if (readable) put(kLineBreak);
   }
   for (int i = 0; i <= split.lastIndex; ++i) {
-    const Text& tag = split.tags[static_cast<std::size_t>(i)];
+    const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     if (tag.empty()) continue;
-    const Text& text = split.texts[static_cast<std::size_t>(i)];
+    const SlotText& text = split.texts[static_cast<std::size_t>(i)];
     out += '<';
     put(tag);
     out += '>';
@@ -126,14 +126,13 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = files().readFile(nativePath(path));
-    std::optional<Text> pageText = decodeAnsi(*page.bytes);
-    if (options.Check4 && !hasHtmlTagExactCase(*pageText)) {
+    Text pageText = decodeAnsi(*page.bytes);
+    if (options.Check4 && !hasHtmlTagExactCase(pageText)) {
       page.check4Failed = true;
       return page;
     }
-    page.notHtml = !hasHtmlTag(*pageText);
-    PageSplit split = scanPage(*pageText);
-    pageText.reset();  // the split holds every character from here on
+    page.notHtml = !hasHtmlTag(pageText);
+    PageSplit split = scanPage(std::move(pageText));
     if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
     sink.setRange(0, split.lastIndex);
     rewritePage(split, options.Check2, sink);

@@ -13,7 +13,7 @@ namespace {
 // already made CR LF and runs of spaces one space, but a lone LF (pages saved
 // with Unix line ends), a lone CR or a tab would become visible line breaks
 // and tabs here, so each run holding one becomes a single space.
-void flattenWhiteSpace(Text& text) {
+void flattenWhiteSpace(SlotText& text) {
   std::size_t w = 0;
   for (std::size_t r = 0; r < text.size();) {
     if (!isHtmlSpace(text[r])) {
@@ -47,7 +47,7 @@ class PagePreTracker {
         ++passed_;
         continue;
       }
-      const Text& tag = split_.tags[next_];
+      const TextView tag = split_.tags[next_];
       if (startsWithUpper(tag, U"PRE")) inside_ = true;
       if (startsWithUpper(tag, U"/PRE")) inside_ = false;
     }
@@ -69,7 +69,7 @@ class PagePreTracker {
 
 // A text that becomes part of a block. Text that already stood inside one of
 // the page's own preformatted blocks was shown as it is and stays so.
-void takeIntoBlock(Text& text, PagePreTracker& pagePre, std::size_t i) {
+void takeIntoBlock(SlotText& text, PagePreTracker& pagePre, std::size_t i) {
   const bool hasLooseBreaks =
       std::any_of(text.begin(), text.end(), [](char32_t c) { return c != U' ' && isHtmlSpace(c); });
   if (hasLooseBreaks && !pagePre.at(i)) flattenWhiteSpace(text);
@@ -83,13 +83,13 @@ void convertParagraphs(PageSplit& split) {
   PagePreTracker pagePre(split);
   std::size_t anchor = 0;
   for (std::size_t i = 0; static_cast<int>(i) <= split.lastIndex; ++i) {
-    Text& tag = split.tags[i];
-    Text& text = split.texts[i];
+    SlotText& tag = split.tags[i];
+    SlotText& text = split.texts[i];
     if (inBlock) {
       if (equalsUpper(tag, U"BR")) {
         takeIntoBlock(text, pagePre, i);
         tag.clear();
-        Text& target = split.texts[anchor];
+        SlotText& target = split.texts[anchor];
         target += U"\r\n";
         target += text;
         text.clear();
@@ -103,8 +103,8 @@ void convertParagraphs(PageSplit& split) {
       }
     }
     if (!inBlock && equalsUpper(tag, U"P")) {
-      const std::size_t p1 = text.find(U"&nbsp;");
-      if (p1 != npos && text.find(U"&nbsp;", p1 + 1) != npos) {
+      const std::size_t p1 = text.view().find(U"&nbsp;");
+      if (p1 != npos && text.view().find(U"&nbsp;", p1 + 1) != npos) {
         takeIntoBlock(text, pagePre, i);
         inBlock = true;
         anchor = i;

@@ -8,7 +8,7 @@ namespace vantiro {
 namespace {
 
 // Exactly /p /P /tr /TR /td /TD: no other letter case, no spaces.
-bool isOptionalEndTag(const Text& tag) {
+bool isOptionalEndTag(TextView tag) {
   if (tag.size() == 2) return tag[0] == U'/' && (tag[1] == U'p' || tag[1] == U'P');
   if (tag.size() != 3 || tag[0] != U'/') return false;
   return (tag[1] == U't' && (tag[2] == U'r' || tag[2] == U'd')) ||
@@ -16,14 +16,14 @@ bool isOptionalEndTag(const Text& tag) {
 }
 
 // Space, tab, CR and LF only (the program's "blank").
-bool blank(const Text& text) {
+bool blank(TextView text) {
   for (char32_t c : text)
     if (c != U' ' && c != U'\t' && c != U'\r' && c != U'\n') return false;
   return true;
 }
 
 // Position of the next `="` at or after `from`, or npos.
-std::size_t findQuoteOpen(const Text& tag, std::size_t from) {
+std::size_t findQuoteOpen(TextView tag, std::size_t from) {
   for (std::size_t k = from; k + 1 < tag.size(); ++k)
     if (tag[k] == U'=' && tag[k + 1] == U'"') return k;
   return npos;
@@ -44,12 +44,11 @@ bool nextTagIsInline(const PageSplit& split, int i) {
 // An end tag whose element starts again right after one or more removed tags:
 // "</b>" + removed + "<b>" is one bold run to a browser.
 bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
-  const Text& tag = split.tags[static_cast<std::size_t>(i)];
-  const TextView name = TextView(tag).substr(1);
+  const TextView name = split.tags[static_cast<std::size_t>(i)].view().substr(1);
   int j = i + 1;
   while (j <= split.capacity - 2 && split.tags[static_cast<std::size_t>(j)].empty()) ++j;
   if (j == split.capacity - 1) return false;
-  const Text& later = split.tags[static_cast<std::size_t>(j)];
+  const TextView later = split.tags[static_cast<std::size_t>(j)];
   if (!split.tags[static_cast<std::size_t>(j - 1)].empty()) return false;
   return later == name;
 }
@@ -63,7 +62,7 @@ bool isSafeUnquoted(TextView value) {
 }
 
 // Spaces after ":", "," and ";" go; every other run of spaces becomes one.
-void tightenSpacing(Text& tag) {
+void tightenSpacing(SlotText& tag) {
   const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
   // Nothing moves before the first space that goes.
   std::size_t r = 1;
@@ -85,18 +84,18 @@ void tightenSpacing(Text& tag) {
 // at most one space, so writing never overtakes reading. Searches run on the
 // unread part of the old tag, which is where they would run in the rebuilt one
 // (a safe value has no quote, so no new ="... can form across it).
-void unquoteValues(Text& tag) {
+void unquoteValues(SlotText& tag) {
   const std::size_t n = tag.size();
   std::size_t w = 0;       // end of the rebuilt part
   std::size_t copied = 0;  // old tag before this is rebuilt
   std::size_t q = findQuoteOpen(tag, 0);
   for (bool first = true; q != npos; first = false) {
-    std::size_t e = tag.find(U'"', q + 2);
+    std::size_t e = tag.view().find(U'"', q + 2);
     if (e == npos) {
       if (!first) throw PageError("属性值缺少结束引号");
       e = n;
     }
-    const TextView value = TextView(tag).substr(q + 2, e - q - 2);
+    const TextView value = tag.view().substr(q + 2, e - q - 2);
     if (!isSafeUnquoted(value)) {
       q = findQuoteOpen(tag, q + 1);
       continue;
@@ -120,23 +119,23 @@ void unquoteValues(Text& tag) {
 
 // ";&nbsp;&nbsp" -> "; &nbsp": three "&nbsp;" in a row show the same as
 // "&nbsp; &nbsp;".
-void shortenSpaceEntities(Text& text) {
+void shortenSpaceEntities(SlotText& text) {
   if (text.size() >= 11) th(text, U";&nbsp;&nbsp", U"; &nbsp");
 }
 
 // Joined and collapsed; `blankGoes` decides whether white space other than
 // spaces alone also vanishes.
-void rewriteLooseText(Text& text, bool blankGoes) {
+void rewriteLooseText(SlotText& text, bool blankGoes) {
   xiaohc1(text);
-  if (text.find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
+  if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
 }  // namespace
 
-void shortenTag(Text& tag) {
+void shortenTag(SlotText& tag) {
   // Both rules work on spaces and quotes; most end tags and many start tags
   // hold neither.
-  if (tag.find_first_of(U" \"") == npos) return;
+  if (tag.view().find_first_of(U" \"") == npos) return;
   tightenSpacing(tag);
   unquoteValues(tag);
 }
@@ -154,8 +153,8 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
       progress.setValue(i);
       untilProgress = step - 1;
     }
-    Text& tag = split.tags[static_cast<std::size_t>(i)];
-    Text& text = split.texts[static_cast<std::size_t>(i)];
+    SlotText& tag = split.tags[static_cast<std::size_t>(i)];
+    SlotText& text = split.texts[static_cast<std::size_t>(i)];
 
     const bool tagStays = split.endsInScript || (tag.size() >= 3 && tag[0] == U'%');
     if (!tagStays) {
@@ -179,7 +178,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
 
     if (!inPreBlock) {
       if (!text.empty() && blank(text) && isInlineTag(tag) && nextTagIsInline(split, i)) {
-        text.assign(1, U' ');
+        text.assign(U" ");
       } else {
         rewriteLooseText(text, i == last);
       }

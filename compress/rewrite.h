@@ -28,6 +28,6 @@ namespace vantiro {
 void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress);
 
 // The tag rules alone (spacing and quotes), as rewritePage applies them to one tag.
-void shortenTag(Text& tag);
+void shortenTag(SlotText& tag);
 
 }  // namespace vantiro

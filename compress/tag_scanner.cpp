@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "common/page_error.h"
 #include "compress/text_routines.h"
@@ -103,19 +104,19 @@ std::size_t findScriptEnd(const Text& page, std::size_t from) {
   return npos;
 }
 
-// tag = page[from, to) without the spaces at both ends.
-void assignTrimmed(Text& tag, const Text& page, std::size_t from, std::size_t to) {
+// A window on page[from, to) without the spaces at both ends.
+SlotText trimmedWindow(Text& page, std::size_t from, std::size_t to) {
   while (from < to && page[from] == U' ') ++from;
   while (to > from && page[to - 1] == U' ') --to;
-  tag.assign(page, from, to - from);
+  return SlotText::window(page.data() + from, to - from);
 }
 
 }  // namespace
 
-PageSplit scanPage(const Text& page, const Text&) { return scanPage(page); }
-
-PageSplit scanPage(const Text& page) {
+PageSplit scanPage(Text pageText) {
   PageSplit split;
+  split.page = std::make_shared<Text>(std::move(pageText));
+  Text& page = *split.page;
   const std::size_t n = page.size();
   // Every tag starts with a "<": room for them all at once spares the moves
   // of growing the lists 500 slots at a time (capacity stays as described).
@@ -123,7 +124,7 @@ PageSplit scanPage(const Text& page) {
   split.tags.reserve(lessThan + PageSplit::kBlock + 1);
   split.texts.reserve(lessThan + PageSplit::kBlock + 1);
   std::size_t next = findTagStart(page, 0);
-  split.leadingText.assign(page, 0, next == npos ? n : next);
+  split.leadingText = SlotText::window(page.data(), next == npos ? n : next);
 
   while (next != npos) {
     const std::size_t start = next;
@@ -133,17 +134,14 @@ PageSplit scanPage(const Text& page) {
     if (gt == npos) gt = n;  // the tag runs to the end of the page
 
     const int i = ++split.lastIndex;
-    Text& tag = split.tags[static_cast<std::size_t>(i)];
-    if (gt - start < 2)
-      tag.clear();
-    else
-      assignTrimmed(tag, page, start + 1, gt);
+    SlotText& tag = split.tags[static_cast<std::size_t>(i)];
+    if (gt - start >= 2) tag = trimmedWindow(page, start + 1, gt);
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = page.find(U"%>", start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      assignTrimmed(tag, page, start + 1, gt);
+      tag = trimmedWindow(page, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
@@ -156,12 +154,12 @@ PageSplit scanPage(const Text& page) {
       split.endsInScript = true;
     }
 
-    Text& text = split.texts[static_cast<std::size_t>(i)];
+    SlotText& text = split.texts[static_cast<std::size_t>(i)];
     if (next == npos) {
-      if (gt + 1 < n) text.assign(page, gt + 1, npos);
+      if (gt + 1 < n) text = SlotText::window(page.data() + gt + 1, n - gt - 1);
       break;
     }
-    text.assign(page, gt + 1, next - gt - 1);
+    text = SlotText::window(page.data() + gt + 1, next - gt - 1);
 
     if (split.lastIndex > split.capacity - 2) {
       split.capacity += PageSplit::kBlock;

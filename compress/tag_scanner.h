@@ -7,7 +7,8 @@
 
 namespace vantiro {
 
-// Cuts `page` into `PageSplit`. Closing script tags are found in any letter
+// Cuts `page` into `PageSplit`, which keeps the page and makes its slots
+// windows on it. Closing script tags are found in any letter
 // case (a-z folded, as everywhere in the program).
 //
 // - A tag starts at a "<" followed by an ASCII letter, "/", "!", "?" or "%";
@@ -28,10 +29,6 @@ namespace vantiro {
 // runs past the start of the next one (a server-script block holding a tag
 // start after its first ">", or a tag start without any ">" after it while
 // another tag start follows).
-PageSplit scanPage(const Text& page);
-
-// The same, for callers that hold the page upper-cased already; `upperText`
-// is not needed and not read.
-PageSplit scanPage(const Text& page, const Text& upperText);
+PageSplit scanPage(Text page);
 
 }  // namespace vantiro

@@ -7,22 +7,24 @@ namespace vantiro {
 namespace {
 
 // True when a CR LF pair starts at `i`.
-bool lineBreakAt(const Text& s, std::size_t i) { return s[i] == U'\r' && i + 1 < s.size() && s[i + 1] == U'\n'; }
+bool lineBreakAt(const SlotText& s, std::size_t i) { return s[i] == U'\r' && i + 1 < s.size() && s[i + 1] == U'\n'; }
 
 // End of the line that starts at `from`: the position of its CR LF, or the size.
-std::size_t lineEnd(const Text& s, std::size_t from) {
+std::size_t lineEnd(const SlotText& s, std::size_t from) {
   for (std::size_t i = from; i < s.size(); ++i)
     if (lineBreakAt(s, i)) return i;
   return s.size();
 }
 
-void trimInPlace(Text& s) {
+void trimInPlace(SlotText& s) {
   std::size_t e = s.size();
   while (e > 0 && s[e - 1] == U' ') --e;
-  s.resize(e);
   std::size_t b = 0;
-  while (b < s.size() && s[b] == U' ') ++b;
-  if (b != 0) s.erase(0, b);
+  while (b < e && s[b] == U' ') ++b;
+  if (b != 0)
+    s.assign(s.view().substr(b, e - b));
+  else
+    s.resize(e);
 }
 
 bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
@@ -35,7 +37,7 @@ Text getfile(const std::string& nativePath) { return decodeAnsi(files().readFile
 // passes the read position, because every step replaces a piece by one that is
 // no longer.
 
-void xiaohc(Text& s) {
+void xiaohc(SlotText& s) {
   std::size_t w = 0, r = 0;
   for (bool first = true;; first = false) {
     const std::size_t e = lineEnd(s, r);
@@ -51,7 +53,7 @@ void xiaohc(Text& s) {
   trimInPlace(s);
 }
 
-void xiaohc1(Text& s) {
+void xiaohc1(SlotText& s) {
   // Nothing moves before the first line break or doubled space.
   const std::size_t n = s.size();
   std::size_t start = 0;
@@ -75,7 +77,7 @@ void xiaohc1(Text& s) {
   s.resize(w);
 }
 
-void xiaohc2(Text& s) {
+void xiaohc2(SlotText& s) {
   std::size_t w = 0, r = 0;
   for (;;) {
     const std::size_t e = lineEnd(s, r);
@@ -91,25 +93,27 @@ void xiaohc2(Text& s) {
   s.resize(w);
 }
 
-void th(Text& s, TextView find, TextView repl) {
+void th(SlotText& s, TextView find, TextView repl) {
   if (find.empty()) return;
-  std::size_t p = s.find(find);
+  const TextView text = s.view();
+  std::size_t p = text.find(find);
   if (p == npos) return;
   if (repl.size() > find.size()) {
     Text out;
     out.reserve(s.size() + s.size() / find.size() * (repl.size() - find.size()));
     std::size_t r = 0;
-    for (; p != npos; p = s.find(find, r)) {
-      out.append(s, r, p - r);
+    for (; p != npos; p = text.find(find, r)) {
+      out.append(text.substr(r, p - r));
       out.append(repl);
       r = p + find.size();
     }
-    out.append(s, r, npos);
-    s = std::move(out);
+    out.append(text.substr(r));
+    s.assign(out);
     return;
   }
+  // The searches read the part not yet rewritten, which writing never reaches.
   std::size_t w = p, r = p;
-  for (; p != npos; p = s.find(find, r)) {
+  for (; p != npos; p = text.find(find, r)) {
     for (; r < p; ++r) s[w++] = s[r];
     for (char32_t c : repl) s[w++] = c;
     r = p + find.size();
@@ -118,14 +122,14 @@ void th(Text& s, TextView find, TextView repl) {
   s.resize(w);
 }
 
-void ysjb(Text& script) {
+void ysjb(SlotText& script) {
   // Trimming every line also trims the script's two ends.
   xiaohc2(script);
-  if (script.find(U'{') == npos || script.find(U'}') == npos) return;
+  if (script.view().find(U'{') == npos || script.view().find(U'}') == npos) return;
   // A run of spaces goes when a brace stands right before or right after it.
   // Removing one run never puts another run next to a brace, so one pass
   // gives what removing them brace by brace would give.
-  Text& s = script;
+  SlotText& s = script;
   std::size_t w = 0;
   char32_t before = 0;
   for (std::size_t r = 0; r < s.size();) {

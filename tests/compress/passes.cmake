@@ -1,6 +1,7 @@
 # Tests of the page passes (text routines, scanner, rewriting, paragraphs).
 vantiro_add_test(passes_tests
   SOURCES
+    slot_text_test.cpp
     text_routines_test.cpp
     tag_scanner_test.cpp
     rewrite_test.cpp

@@ -14,16 +14,20 @@ namespace vantiro {
 namespace {
 
 std::string written(const PageSplit& s) {
-  Text out = s.leadingText;
+  Text out(s.leadingText.view());
   for (int i = 0; i <= s.lastIndex; ++i) {
     const auto k = static_cast<std::size_t>(i);
-    if (!s.tags[k].empty()) out += U"<" + s.tags[k] + U">" + s.texts[k];
+    if (s.tags[k].empty()) continue;
+    out += U"<";
+    out += s.tags[k];
+    out += U">";
+    out += s.texts[k];
   }
   return encodeAnsi(out);
 }
 
 PageSplit runPasses(const Text& page, bool check2, bool check6) {
-  PageSplit s = scanPage(page, upperAscii(page));
+  PageSplit s = scanPage(page);
   NoProgress progress;
   rewritePage(s, check2, progress);
   if (check6) convertParagraphs(s);
@@ -106,8 +110,8 @@ Text randomPage(std::mt19937& rng) {
 }
 
 // The characters a reader sees: texts without white space and "&nbsp;".
-Text visible(const Text& text) {
-  Text t = text;
+Text visible(TextView text) {
+  Text t(text);
   for (std::size_t p; (p = t.find(U"&nbsp;")) != npos;) t.erase(p, 6);
   Text out;
   for (char32_t c : t)
@@ -131,7 +135,7 @@ TEST(Passes, RandomPagesNeverCrashOrLoseText) {
     const Text page = randomPage(rng);
     const bool check2 = round % 2 == 0, check6 = round % 4 < 2;
     try {
-      PageSplit s = scanPage(page, upperAscii(page));
+      PageSplit s = scanPage(page);
       ASSERT_EQ(s.tags.size(), s.texts.size());
       ASSERT_EQ(s.tags.size(), static_cast<std::size_t>(s.capacity) + 1);
       ASSERT_LE(s.lastIndex, s.capacity - 1);

@@ -14,17 +14,20 @@ namespace {
 
 // The page as the compressor writes it.
 std::string joined(const PageSplit& s) {
-  Text out = s.leadingText;
+  Text out(s.leadingText.view());
   for (int i = 0; i <= s.lastIndex; ++i) {
     const auto k = static_cast<std::size_t>(i);
     if (s.tags[k].empty()) continue;
-    out += U"<" + s.tags[k] + U">" + s.texts[k];
+    out += U"<";
+    out += s.tags[k];
+    out += U">";
+    out += s.texts[k];
   }
   return toUtf8(out);
 }
 
 std::string rewritten(const Text& page, bool compressScripts = false) {
-  PageSplit s = scanPage(page, upperAscii(page));
+  PageSplit s = scanPage(page);
   NoProgress progress;
   rewritePage(s, compressScripts, progress);
   return joined(s);
@@ -221,7 +224,7 @@ TEST(Rewrite, ProgressAboutThirtyTimesPerPage) {
   for (int tags : {1, 29, 30, 300, 1000}) {
     Text page;
     for (int k = 0; k < tags; ++k) page += U"<b>x";
-    PageSplit s = scanPage(page, upperAscii(page));
+    PageSplit s = scanPage(page);
     RecordingProgress progress;
     rewritePage(s, false, progress);
     std::vector<int> expected;

@@ -11,7 +11,7 @@
 namespace vantiro {
 namespace {
 
-PageSplit scan(const Text& page) { return scanPage(page, upperAscii(page)); }
+PageSplit scan(const Text& page) { return scanPage(page); }
 
 std::vector<std::string> tagsOf(const PageSplit& s) {
   std::vector<std::string> out;

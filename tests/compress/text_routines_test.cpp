@@ -18,9 +18,9 @@ struct Case {
   const char32_t* expected;
 };
 
-void expectTable(const char* routine, void (*fn)(Text&), std::initializer_list<Case> cases) {
+void expectTable(const char* routine, void (*fn)(SlotText&), std::initializer_list<Case> cases) {
   for (const Case& c : cases) {
-    Text s = c.input;
+    SlotText s{TextView(c.input)};
     fn(s);
     EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << routine << " on \"" << toUtf8(c.input) << "\"";
   }
@@ -85,7 +85,7 @@ TEST(TextRoutines, ThReplacesEveryOccurrence) {
            ThCase{U"aa", U"a", U"aa", U"aaaa"},  // a replacement is never searched again
            ThCase{U"abc", U"", U"x", U"abc"},
        }) {
-    Text s = c.input;
+    SlotText s{TextView(c.input)};
     th(s, c.find, c.repl);
     EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << toUtf8(c.input);
   }

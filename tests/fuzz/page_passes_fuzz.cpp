@@ -19,15 +19,18 @@ using vantiro::Text;
 
 std::optional<Text> compressInMemory(const Text& page, bool scripts, bool paragraphs) {
   try {
-    vantiro::PageSplit split = vantiro::scanPage(page, vantiro::upperAscii(page));
+    vantiro::PageSplit split = vantiro::scanPage(page);
     vantiro::NoProgress progress;
     vantiro::rewritePage(split, scripts, progress);
     if (paragraphs) vantiro::convertParagraphs(split);
-    Text out = split.leadingText;
+    Text out(split.leadingText.view());
     for (int i = 0; i <= split.lastIndex; ++i) {
       const auto k = static_cast<std::size_t>(i);
       if (split.tags[k].empty()) continue;
-      out += U"<" + split.tags[k] + U">" + split.texts[k];
+      out += U"<";
+      out += split.tags[k];
+      out += U">";
+      out += split.texts[k];
     }
     return out;
   } catch (const vantiro::PageError&) {
