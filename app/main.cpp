@@ -1,6 +1,7 @@
 // Vantiro: starts the main window. The program takes no command-line arguments.
 
 #include "mainwin/main_window.h"
+#include "platform/memory.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -9,6 +10,7 @@
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+  vantiro::keepFreedMemoryForReuse();
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("vantiro"));
   QApplication::setApplicationName(QStringLiteral("vantiro"));

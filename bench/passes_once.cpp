@@ -13,9 +13,11 @@
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
 #include "platform/code_page.h"
+#include "platform/memory.h"
 
 int main(int argc, char** argv) {
   using namespace vantiro::bench;
+  vantiro::keepFreedMemoryForReuse();  // as the program runs
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s SHAPE [SIZE] | --file PAGE\n", argv[0]);
     return 2;

@@ -5,6 +5,7 @@
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/memory.h"
 #include "platform/system.h"
 #include "replace/search_replace.h"
 
@@ -106,6 +107,7 @@ SearchParameters params(ReplaceMode mode, int kind = kKindNone, Text tag = {}) {
 
 int main(int argc, char** argv) {
   using vantiro::ReplaceMode;
+  vantiro::keepFreedMemoryForReuse();  // as the program runs
   setPauseScale(0);
   benchmark::RegisterBenchmark("dairu/exact", dairuBench, vantiro::kMatchCase)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("dairu/ignore-case", dairuBench, 0)->Unit(benchmark::kMillisecond);

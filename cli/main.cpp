@@ -1,9 +1,11 @@
 #include "cli/cli_app.h"
+#include "platform/memory.h"
 
 #include <unistd.h>
 
 #include <iostream>
 
 int main(int argc, char** argv) {
+  vantiro::keepFreedMemoryForReuse();
   return vantiro::cli::runVantiroCli(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }
