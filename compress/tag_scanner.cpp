@@ -16,17 +16,65 @@ namespace {
 
 bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
-// True when the "<" at `p` begins a tag: a letter, "/", "!", "?" or "%" follows.
-bool startsTag(const Text& page, std::size_t p) {
-  if (p + 1 >= page.size()) return false;
-  const char32_t c = page[p + 1];
-  return isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%';
+// What may follow the "<" of a tag: a letter, "/", "!", "?" or "%".
+bool followsTagStart(char32_t c) { return isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%'; }
+
+// True when the "<" at `p` begins a tag.
+bool startsTag(const char32_t* d, std::size_t p, std::size_t n) {
+  return d[p] == U'<' && p + 1 < n && followsTagStart(d[p + 1]);
+}
+
+#if defined(__SSE2__)
+__m128i load4(const char32_t* d) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d)); }
+
+// All ones in the lanes holding a character that may follow a tag's "<".
+__m128i followsTagStartLanes(__m128i c) {
+  // (c | 0x20) - 'a' lies in [0, 26) for the ASCII letters of either case and no other value.
+  const __m128i folded = _mm_sub_epi32(_mm_or_si128(c, _mm_set1_epi32(0x20)), _mm_set1_epi32('a'));
+  const __m128i letter =
+      _mm_and_si128(_mm_cmpgt_epi32(folded, _mm_set1_epi32(-1)), _mm_cmplt_epi32(folded, _mm_set1_epi32(26)));
+  const __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32('/')),
+                                                  _mm_cmpeq_epi32(c, _mm_set1_epi32('!'))),
+                                     _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32('?')),
+                                                  _mm_cmpeq_epi32(c, _mm_set1_epi32('%'))));
+  return _mm_or_si128(letter, marks);
+}
+
+unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(lanes))); }
+#endif
+
+// The first position at or after k that holds a tag start (with
+// kTagStarts) or a ">" or CR (with kTagEnds); n when there is none. Most of a
+// page holds none, so whole blocks of characters are tested at once where
+// SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
+// over in the block.
+template <bool kTagStarts, bool kTagEnds>
+std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), cr = _mm_set1_epi32('\r');
+  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi32(c, lt) : _mm_setzero_si128(); };
+  const auto ends = [&](__m128i c) {
+    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi32(c, gt), _mm_cmpeq_epi32(c, cr)) : _mm_setzero_si128();
+  };
+  for (; k + 9 <= n; k += 8) {  // the character after the block is read too
+    const __m128i a = load4(d + k), b = load4(d + k + 4);
+    const __m128i ltA = starts(a), ltB = starts(b);
+    const __m128i endA = ends(a), endB = ends(b);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ltA, ltB), _mm_or_si128(endA, endB))) == 0) continue;
+    const __m128i hitsA = _mm_or_si128(_mm_and_si128(ltA, followsTagStartLanes(load4(d + k + 1))), endA);
+    const __m128i hitsB = _mm_or_si128(_mm_and_si128(ltB, followsTagStartLanes(load4(d + k + 5))), endB);
+    const unsigned bits = laneBits(hitsA) | laneBits(hitsB) << 4;
+    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+#endif
+  for (; k < n; ++k)
+    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && (d[k] == U'>' || d[k] == U'\r'))) return k;
+  return n;
 }
 
 std::size_t findTagStart(const Text& page, std::size_t from) {
-  for (std::size_t p = page.find(U'<', from); p != npos; p = page.find(U'<', p + 1))
-    if (startsTag(page, p)) return p;
-  return npos;
+  const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
+  return p < page.size() ? p : npos;
 }
 
 // Where the tag starting at `start` ends and the next one starts.
@@ -40,59 +88,32 @@ struct TagBounds {
 // previous ">" (or the tag's own "<"); a ">" preceded by a tag start closes
 // that inner tag and the search goes on after it. One forward walk from the
 // tag's "<" to the next tag's "<" finds both.
-// The characters the walk below stops at: "<", ">" and CR.
-constexpr std::uint64_t kStops = (std::uint64_t{1} << U'<') | (std::uint64_t{1} << U'>') | (std::uint64_t{1} << U'\r');
-
-bool isStop(char32_t c) { return c < 64 && ((kStops >> c) & 1) != 0; }
-
-// The first position at or after k that holds a stop, or n. Most of a page
-// holds none, so whole blocks of characters are tested at once where SSE2 is there.
-std::size_t skipToStop(const char32_t* d, std::size_t k, std::size_t n) {
-#if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), cr = _mm_set1_epi32('\r');
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    const __m128i hitsA =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, lt), _mm_cmpeq_epi32(a, gt)), _mm_cmpeq_epi32(a, cr));
-    const __m128i hitsB =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(b, lt), _mm_cmpeq_epi32(b, gt)), _mm_cmpeq_epi32(b, cr));
-    const unsigned lanes = static_cast<unsigned>(_mm_movemask_epi8(hitsA)) |
-                           static_cast<unsigned>(_mm_movemask_epi8(hitsB)) << 16;
-    if (lanes != 0) return k + static_cast<std::size_t>(__builtin_ctz(lanes)) / 4;  // 4 mask bits a character
-  }
-#endif
-  while (k < n && !isStop(d[k])) ++k;
-  return k;
-}
-
 TagBounds findTagBounds(const Text& page, std::size_t start) {
   TagBounds b{npos, npos, false};
-  std::size_t inner = npos;  // first tag start since the last ">" while the end is open
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
-  for (std::size_t k = start + 1;; ++k) {
-    k = skipToStop(d, k, n);
-    if (k >= n) break;
-    const char32_t c = d[k];
-    if (c == U'>') {
-      if (b.gt != npos) continue;
-      if (inner != npos)
-        inner = npos;
-      else
-        b.gt = k;
-    } else if (c == U'<') {
-      if (!startsTag(page, k)) continue;
-      if (b.gt != npos) {
-        b.next = k;
-        return b;
-      }
-      if (inner == npos) inner = k;
-    } else if (b.gt == npos) {
-      b.multiLine = true;  // a CR inside the tag
+  // Up to the end: a tag start matters only when none came since the last ">".
+  std::size_t inner = npos;  // the first tag start since the last ">"
+  std::size_t k = start + 1;
+  for (;; ++k) {
+    k = inner == npos ? skipTo<true, true>(d, k, n) : skipTo<false, true>(d, k, n);
+    if (k >= n) {
+      b.next = inner;
+      return b;
+    }
+    if (d[k] == U'\r') {
+      b.multiLine = true;
+    } else if (d[k] == U'<') {
+      inner = k;
+    } else if (inner != npos) {
+      inner = npos;  // this ">" closes the inner tag
+    } else {
+      b.gt = k;
+      break;
     }
   }
-  if (b.gt == npos) b.next = inner;
+  const std::size_t next = skipTo<true, false>(d, b.gt + 1, n);
+  if (next < n) b.next = next;
   return b;
 }
 
