@@ -5,6 +5,7 @@
 #include "platform/system.h"
 
 #include <limits>
+#include <mutex>
 #include <optional>
 
 namespace vantiro {
@@ -46,6 +47,36 @@ void cutBack(const std::string& path, std::uint64_t size) {
 }
 
 Text decimal(std::uint64_t value) { return fromUtf8(std::to_string(value)); }
+
+// The index as this process left it after its last append: a whole entry
+// ends it. Found again at that size, it needs no reading, which spares a run
+// from reading the whole index once for every page.
+class IndexLeft {
+ public:
+  bool matches(const std::string& indexPath, std::uint64_t size) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return known_ && size == size_ && indexPath == path_;
+  }
+  void record(const std::string& indexPath, std::uint64_t size) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    known_ = true;
+    path_ = indexPath;
+    size_ = size;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool known_ = false;
+  std::string path_;
+  std::uint64_t size_ = 0;
+};
+
+IndexLeft& indexLeft() {
+  static IndexLeft left;
+  return left;
+}
+
+bool lastAppendLeft(const std::string& indexPath, std::uint64_t size) { return indexLeft().matches(indexPath, size); }
 
 // The index as stored, line by line. The code pages in use never put the
 // bytes CR or LF inside a character, so lines split on the bytes are the
@@ -110,7 +141,12 @@ void checkNotWrittenOver(const BackupEntry& entry, std::uint64_t start, std::uin
 // Returns the lines to write first; `size` becomes the index size to cut back
 // to should the append fail.
 std::string alignIndex(const std::string& indexPath, std::uint64_t& size) {
-  if (!isNormalFile(indexPath)) return {};
+  const std::optional<FileInfo> info = files().stat(indexPath);
+  if (!info || info->kind != EntryKind::File) return {};
+  if (lastAppendLeft(indexPath, info->size)) {
+    size = info->size;
+    return {};
+  }
   const std::string index = files().readFile(indexPath);
   const std::vector<IndexLine> lines = indexLines(index);
   std::size_t complete = lines.size();
@@ -172,7 +208,8 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   lines.append(decimal(length)).append(kLineBreak);
   lines.append(nowText()).append(kLineBreak);
   try {
-    files().appendFile(indexPath, padding + encodeAnsi(lines));
+    const std::string entry = padding + encodeAnsi(lines);
+    indexLeft().record(indexPath, files().appendFile(indexPath, entry) + entry.size());
   } catch (const FileError&) {
     cutBack(indexPath, indexBefore);
     cutBack(dataPath, dataLength);

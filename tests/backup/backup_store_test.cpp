@@ -166,6 +166,25 @@ TEST_F(BackupStoreTest, FailedIndexWriteLeavesNoHalfEntry) {
   EXPECT_EQ(entries[1].start, toText(static_cast<long long>(dataBefore.size()) + 100));
 }
 
+TEST_F(BackupStoreTest, AnIndexChangedBehindTheStoresBackIsAlignedAgain) {
+  AppendBackupEntry(pagePath("a.htm"), "first", 5, BackupFiller::Spaces);
+  // Another program's append, cut short in its second line.
+  test::writeBytes(home / "bak.kbq", index() + "x.htm\r\n12");
+  AppendBackupEntry(pagePath("b.htm"), "second", 6, BackupFiller::Spaces);
+  // And one that left a whole line of a new entry.
+  test::writeBytes(home / "bak.kbq", index() + "y.htm\r\n");
+  AppendBackupEntry(pagePath("c.htm"), "third", 5, BackupFiller::Spaces);
+
+  const auto entries = ReadBackupIndex(false);
+  ASSERT_EQ(entries.size(), 5u);
+  EXPECT_EQ(entries[1].path, U"x.htm");
+  EXPECT_EQ(entries[2].path, pagePath("b.htm"));
+  EXPECT_EQ(entries[2].start, U"204");
+  EXPECT_EQ(entries[3].path, U"y.htm");
+  EXPECT_EQ(entries[4].path, pagePath("c.htm"));
+  EXPECT_EQ(entries[4].length, U"5");
+}
+
 TEST_F(BackupStoreTest, PathWithLineBreakIsRefused) {
   EXPECT_THROW(AppendBackupEntry(U"a\r\nb.htm", "x", 1, BackupFiller::Spaces), FileError);
   EXPECT_FALSE(pathExists(home / "bak.dat"));
