@@ -4,10 +4,10 @@
 #include "platform/system.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,78 +42,110 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
   return static_cast<std::int64_t>(std::floor(static_cast<long double>(saved) * 10000 / before));
 }
 
-// Prepares one page at a time on a thread of its own, so that later pages are
-// read and compressed while the calling thread writes the current one. The
-// thread starts with the first page given and ends with the object.
-class PagePrefetch {
+// Prepares pages on worker threads, so that later pages are read and
+// compressed while the calling thread writes the current one. Rows are queued
+// in row order and taken in the same order. Every thread, the calling one
+// included while the row it takes next is not ready, prepares the earliest
+// row no thread has begun: the row to be written next never waits behind
+// later ones, and no thread waits for the writer while a queued row is left.
+// The workers start with the first row queued and end with the object, after
+// finishing the page each has begun.
+class PagePool {
  public:
-  PagePrefetch() = default;
-  PagePrefetch(const PagePrefetch&) = delete;
-  PagePrefetch& operator=(const PagePrefetch&) = delete;
-  ~PagePrefetch() {
+  explicit PagePool(std::size_t threads) : threadCount_(std::max<std::size_t>(threads, 1)) {}
+  PagePool(const PagePool&) = delete;
+  PagePool& operator=(const PagePool&) = delete;
+  ~PagePool() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stop_ = true;
     }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
+    queued_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
   }
 
-  // Starts preparing row `row`; the previous page must have been taken.
+  // Queues row `row`, which must follow the last row queued.
   void start(std::size_t row, const Text& path, const CompressionOptions& options) {
-    if (!thread_.joinable()) thread_ = std::thread([this] { work(); });
+    if (threads_.empty())
+      for (std::size_t t = 0; t < threadCount_; ++t) threads_.emplace_back([this] { work(); });
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      job_ = Job{path, options};
+      slots_.push_back(Slot{row, path, options, State::Queued, {}});
     }
-    row_ = row;
-    options_ = options;
-    changed_.notify_all();
+    queued_.notify_one();
   }
 
-  // The row being prepared, if any, and the options it is prepared with.
-  std::optional<std::size_t> row() const { return row_; }
-  const CompressionOptions& options() const { return options_; }
+  // The options row `row` is prepared with; null when it is not queued.
+  // Calling thread only.
+  const CompressionOptions* options(std::size_t row) const {
+    if (slots_.empty() || row < slots_.front().row || row - slots_.front().row >= slots_.size()) return nullptr;
+    return &slots_[row - slots_.front().row].options;
+  }
 
-  // Waits for the page and hands it over.
+  // Hands over the first row queued once it is ready. Rather than wait, the
+  // calling thread prepares rows no worker has begun, the first row queued
+  // before any other.
   PreparedPage take() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return done_.has_value(); });
-    PreparedPage page = std::move(*done_);
-    done_.reset();
-    row_.reset();
+    Slot& first = slots_.front();
+    while (first.state != State::Done) {
+      if (Slot* slot = firstQueued())
+        prepare(*slot, lock);
+      else
+        ready_.wait(lock);
+    }
+    PreparedPage page = std::move(first.page);
+    slots_.pop_front();
     return page;
   }
 
  private:
-  struct Job {
+  enum class State { Queued, Working, Done };
+  // Elements of a deque stay where they are while others are added at the
+  // back or removed at the front, so a thread may hold on to its slot.
+  struct Slot {
+    std::size_t row;
     Text path;
     CompressionOptions options;
+    State state;
+    PreparedPage page;
   };
+
+  // The first row no thread has begun, if any; with the lock held.
+  Slot* firstQueued() {
+    for (Slot& slot : slots_)
+      if (slot.state == State::Queued) return &slot;
+    return nullptr;
+  }
+
+  // Prepares a queued row, unlocking meanwhile.
+  void prepare(Slot& slot, std::unique_lock<std::mutex>& lock) {
+    slot.state = State::Working;
+    lock.unlock();
+    PreparedPage page = preparePage(slot.path, slot.options, nullptr);
+    lock.lock();
+    slot.page = std::move(page);
+    slot.state = State::Done;
+  }
 
   void work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] { return stop_ || job_.has_value(); });
+      Slot* slot = nullptr;
+      queued_.wait(lock, [this, &slot] { return stop_ || (slot = firstQueued()) != nullptr; });
       if (stop_) return;
-      const Job job = std::move(*job_);
-      job_.reset();
-      lock.unlock();
-      PreparedPage page = preparePage(job.path, job.options, nullptr);
-      lock.lock();
-      done_ = std::move(page);
-      changed_.notify_all();
+      prepare(*slot, lock);
+      ready_.notify_one();
     }
   }
 
+  const std::size_t threadCount_;
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::optional<Job> job_;
-  std::optional<PreparedPage> done_;
-  std::optional<std::size_t> row_;  // these two are touched by the calling thread only
-  CompressionOptions options_;
+  std::condition_variable queued_;  // a row was queued, or the pool ends
+  std::condition_variable ready_;   // a row is ready
+  std::deque<Slot> slots_;          // rows in order; row, path and options are fixed once queued
   bool stop_ = false;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };
 
 // The last component of a path.
@@ -194,12 +226,14 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
   const auto rowCount = static_cast<std::int64_t>(rows.size());
 
   // Reading ahead runs the file service on other threads: only the real one,
-  // since a replacement (a test's) need not be safe for that. Row k is
-  // prepared by ahead[k % kAhead]; rows are started in order, each with its
-  // options read in order, and never past a row that cannot be read ahead.
+  // since a replacement (a test's) need not be safe for that. Rows are queued
+  // in order, each with its options read in order, at most kPagesReadAhead
+  // ahead of the row being written, and never past a row that cannot be read
+  // ahead. The calling thread is a worker too while it has nothing to write,
+  // so the pool has one thread fewer than there are cores: a core more would
+  // only take time from the thread that writes, which every row waits for.
   const bool readAhead = &files() == &realFileService();
-  constexpr std::size_t kAhead = 2;
-  std::array<PagePrefetch, kAhead> ahead;
+  PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1);
   std::size_t nextToStart = 0;
 
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -208,10 +242,9 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
     Text path = row.source;
     std::optional<PreparedPage> prepared;
     CompressionOptions options;
-    PagePrefetch& mine = ahead[i % kAhead];
-    if (mine.row() == i) {
-      options = mine.options();
-      prepared = mine.take();
+    if (const CompressionOptions* queued = ahead.options(i)) {
+      options = *queued;
+      prepared = ahead.take();
     }
     nextToStart = std::max(nextToStart, i + 1);
     if (!isNormalFile(nativePath(path))) {
@@ -227,13 +260,12 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
         prepared = preparePage(path, options, &observer.pageProgress());
       }
       // Later pages are read and compressed while this one is written.
-      while (readAhead && nextToStart < rows.size() && nextToStart <= i + kAhead) {
+      while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead) {
         const std::size_t k = nextToStart;
         bool safe = mayReadBefore(row, rows[k], options);
-        for (std::size_t j = i + 1; safe && j < k; ++j)
-          safe = mayReadBefore(rows[j], rows[k], ahead[j % kAhead].options());
+        for (std::size_t j = i + 1; safe && j < k; ++j) safe = mayReadBefore(rows[j], rows[k], *ahead.options(j));
         if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
-        ahead[k % kAhead].start(k, rows[k].source, observer.options());
+        ahead.start(k, rows[k].source, observer.options());
         ++nextToStart;
       }
       int pageResult = 1;

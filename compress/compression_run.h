@@ -90,9 +90,16 @@ struct RunTotals {
   std::int64_t bytesAfter = 0;   // column 5 of the same pages
 };
 
+// Pages a run reads and compresses ahead of the row it is writing, at most.
+inline constexpr std::size_t kPagesReadAhead = 4;
+
 // `ys`: compresses every row from the first to the last and fills in columns
 // 4 to 6. A row whose file is not a normal file gets "文件不在"; a page that
 // fails gets "压缩失败"; no page ends the run, whatever its sizes (64-bit).
+// Rows are written and reported in order, each with the options read for it
+// in that order; with the real file service later pages are read and
+// compressed on other threads meanwhile, none before an earlier row that may
+// write its file.
 RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer);
 
 }  // namespace vantiro

@@ -239,5 +239,82 @@ TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
   EXPECT_EQ(content(9), tight) << "the second time the page is read as the first time wrote it";
 }
 
+// Many pages of very different sizes, so that later pages are often ready
+// before earlier ones; pages queued twice a few rows apart. Rows must still be
+// written in order, each with the options read for it (the n-th options()
+// call belongs to row n), and never more than kPagesReadAhead rows be read
+// ahead of the one written.
+TEST_F(CompressionRunTest, ManyPagesWrittenInOrderWithBoundedReadAhead) {
+  struct Counting : RecordingRun {
+    std::size_t calls = 0;
+    std::vector<std::size_t> callsAtFinish;
+    CompressionOptions options() override {
+      CompressionOptions o;
+      o.Check7 = calls++ % 3 == 1;
+      return o;
+    }
+    void rowFinished(std::size_t index, const RunRow& row) override {
+      callsAtFinish.push_back(calls);
+      RecordingRun::rowFinished(index, row);
+    }
+  } run;
+
+  const auto pageBytes = [](int n) {
+    std::string bytes = "<html>\r\n  <body>\r\n    <p>page " + std::to_string(n) + "</p>\r\n";
+    const int repeats = n % 7 == 3 ? 6000 : n % 5;  // now and then a page far larger than its neighbours
+    for (int r = 0; r < repeats; ++r) bytes += "    <b>row  " + std::to_string(r) + "</b>   <br>\r\n";
+    return bytes + "  </body>\r\n</html>\r\n";
+  };
+  std::vector<RunRow> rows;
+  std::map<Text, std::string> content;  // each file as the rows so far leave it
+  std::vector<std::string> before, expected;
+  test::TempDir scratch;
+  for (int n = 0; n < 48; ++n) {
+    Text path;
+    if (n % 11 == 10) {
+      path = rows[rows.size() - 1 - n % 4].source;  // the page of a row 1 to 4 rows before, queued again
+    } else {
+      path = page("p" + std::to_string(n) + ".htm", pageBytes(n));
+      content[path] = pageBytes(n);
+    }
+    rows.push_back(makeRunRow(path, {}));
+    // What compressing this row should give, worked out one page at a time.
+    CompressionOptions o;
+    o.Check7 = n % 3 == 1;
+    writeBytes(scratch / "page.htm", content[path]);
+    PreparedPage reference = preparePage(textPath(scratch / "page.htm"), o, nullptr);
+    ASSERT_FALSE(reference.error) << n;
+    before.push_back(content[path]);
+    expected.push_back(reference.result);
+    content[path] = reference.result;
+  }
+
+  RunTotals totals = ys(rows, run);
+
+  EXPECT_EQ(totals.succeeded, rows.size());
+  ASSERT_EQ(run.finished.size(), rows.size());
+  std::size_t furthest = 0;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    EXPECT_EQ(run.finished[k], k);
+    EXPECT_LE(run.callsAtFinish[k], k + 1 + kPagesReadAhead) << k;
+    furthest = std::max(furthest, run.callsAtFinish[k] - (k + 1));
+    EXPECT_EQ(rows[k].newSize, toText(static_cast<long long>(expected[k].size()))) << k;
+  }
+  EXPECT_EQ(furthest, kPagesReadAhead) << "later pages are read while one is written";
+  EXPECT_EQ(run.calls, rows.size());
+  for (const auto& [path, bytes] : content) EXPECT_EQ(readBytes(toUtf8(path)), bytes) << toUtf8(path);
+
+  const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+  ASSERT_EQ(entries.size(), rows.size());
+  const std::string data = readBytes(home / "bak.dat");
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    EXPECT_EQ(entries[k].path, rows[k].source) << k;
+    EXPECT_EQ(data.substr(static_cast<std::size_t>(sizeColumnValue(entries[k].start)) - 1,
+                          static_cast<std::size_t>(sizeColumnValue(entries[k].length))),
+              before[k])
+        << "row " << k << " backs up the page as the rows before it left it";
+  }
+}
+
 }  // namespace
 }  // namespace vantiro
