@@ -103,8 +103,8 @@ void convertParagraphs(PageSplit& split) {
       }
     }
     if (!inBlock && equalsUpper(tag, U"P")) {
-      const std::size_t p1 = text.view().find(U"&nbsp;");
-      if (p1 != npos && text.view().find(U"&nbsp;", p1 + 1) != npos) {
+      const std::size_t p1 = findText(text, U"&nbsp;");
+      if (p1 != npos && findText(text, U"&nbsp;", p1 + 1) != npos) {
         takeIntoBlock(text, pagePre, i);
         inBlock = true;
         anchor = i;

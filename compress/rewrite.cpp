@@ -1,5 +1,7 @@
 #include "compress/rewrite.h"
 
+#include <algorithm>
+
 #include "common/page_error.h"
 #include "compress/inline_tags.h"
 #include "compress/text_routines.h"
@@ -24,8 +26,8 @@ bool blank(TextView text) {
 
 // Position of the next `="` at or after `from`, or npos.
 std::size_t findQuoteOpen(TextView tag, std::size_t from) {
-  for (std::size_t k = from; k + 1 < tag.size(); ++k)
-    if (tag[k] == U'=' && tag[k + 1] == U'"') return k;
+  for (std::size_t k = findChar(tag, U'=', from); k != npos; k = findChar(tag, U'=', k + 1))
+    if (k + 1 < tag.size() && tag[k + 1] == U'"') return k;
   return npos;
 }
 
@@ -64,17 +66,27 @@ bool isSafeUnquoted(TextView value) {
 // Spaces after ":", "," and ";" go; every other run of spaces becomes one.
 void tightenSpacing(SlotText& tag) {
   const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
-  // Nothing moves before the first space that goes.
+  // Nothing moves before the first space that goes; the first character stays.
   std::size_t r = 1;
-  while (r < tag.size() && !(tag[r] == U' ' && spaceGoesAfter(tag[r - 1]))) ++r;
-  if (r >= tag.size()) return;
+  for (;; ++r) {
+    r = findChar(tag, U' ', r);
+    if (r == npos) return;
+    if (spaceGoesAfter(tag[r - 1])) break;
+  }
+  // From here on tag[r] is a space: it goes after what was written last, or
+  // it and the characters up to the next space are moved down.
+  const std::size_t n = tag.size();
   std::size_t w = r;
-  while (r < tag.size()) {
-    if (tag[r] == U' ' && spaceGoesAfter(tag[w - 1])) {
+  while (r < n) {
+    if (spaceGoesAfter(tag[w - 1])) {
       ++r;
-      continue;
+    } else {
+      ++r;
+      tag[w++] = U' ';
     }
-    tag[w++] = tag[r++];
+    const std::size_t next = std::min(findChar(tag, U' ', r), n);
+    w = static_cast<std::size_t>(std::copy(tag.begin() + r, tag.begin() + next, tag.begin() + w) - tag.begin());
+    r = next;
   }
   tag.resize(w);
 }
@@ -90,7 +102,7 @@ void unquoteValues(SlotText& tag) {
   std::size_t copied = 0;  // old tag before this is rebuilt
   std::size_t q = findQuoteOpen(tag, 0);
   for (bool first = true; q != npos; first = false) {
-    std::size_t e = tag.view().find(U'"', q + 2);
+    std::size_t e = findChar(tag, U'"', q + 2);
     if (e == npos) {
       if (!first) throw PageError("属性值缺少结束引号");
       e = n;
@@ -133,9 +145,6 @@ void rewriteLooseText(SlotText& text, bool blankGoes) {
 }  // namespace
 
 void shortenTag(SlotText& tag) {
-  // Both rules work on spaces and quotes; most end tags and many start tags
-  // hold neither.
-  if (tag.view().find_first_of(U" \"") == npos) return;
   tightenSpacing(tag);
   unquoteValues(tag);
 }

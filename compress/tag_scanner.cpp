@@ -120,7 +120,7 @@ TagBounds findTagBounds(const Text& page, std::size_t start) {
 // The next "</script" at or after `from` in any letter case, or npos.
 std::size_t findScriptEnd(const Text& page, std::size_t from) {
   constexpr TextView kEnd = U"</SCRIPT";
-  for (std::size_t p = page.find(U'<', from); p != npos; p = page.find(U'<', p + 1))
+  for (std::size_t p = findChar(page, U'<', from); p != npos; p = findChar(page, U'<', p + 1))
     if (startsWithUpper(TextView(page).substr(p), kEnd)) return p;
   return npos;
 }
@@ -159,7 +159,7 @@ PageSplit scanPage(Text pageText) {
     if (gt - start >= 2) tag = trimmedWindow(page, start + 1, gt);
 
     if (tag.size() >= 2 && tag[0] == U'%') {
-      const std::size_t close = page.find(U"%>", start + 1);
+      const std::size_t close = findText(page, U"%>", start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
       tag = trimmedWindow(page, start + 1, gt);

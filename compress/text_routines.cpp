@@ -3,6 +3,10 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantiro {
 namespace {
 
@@ -30,6 +34,32 @@ void trimInPlace(SlotText& s) {
 bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
 
 }  // namespace
+
+std::size_t findChar(TextView s, char32_t c, std::size_t from) {
+  const char32_t* const d = s.data();
+  const std::size_t n = s.size();
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi32(static_cast<int>(c));
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted)))) |
+                          static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(b, wanted)))) << 4;
+    if (hits != 0) return k + static_cast<std::size_t>(__builtin_ctz(hits));
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] == c) return k;
+  return npos;
+}
+
+std::size_t findText(TextView s, TextView find, std::size_t from) {
+  for (std::size_t p = findChar(s, find[0], from); p != npos && p + find.size() <= s.size();
+       p = findChar(s, find[0], p + 1))
+    if (s.compare(p, find.size(), find) == 0) return p;
+  return npos;
+}
 
 Text getfile(const std::string& nativePath) { return decodeAnsi(files().readFile(nativePath)); }
 
@@ -96,13 +126,13 @@ void xiaohc2(SlotText& s) {
 void th(SlotText& s, TextView find, TextView repl) {
   if (find.empty()) return;
   const TextView text = s.view();
-  std::size_t p = text.find(find);
+  std::size_t p = findText(text, find);
   if (p == npos) return;
   if (repl.size() > find.size()) {
     Text out;
     out.reserve(s.size() + s.size() / find.size() * (repl.size() - find.size()));
     std::size_t r = 0;
-    for (; p != npos; p = text.find(find, r)) {
+    for (; p != npos; p = findText(text, find, r)) {
       out.append(text.substr(r, p - r));
       out.append(repl);
       r = p + find.size();
@@ -113,7 +143,7 @@ void th(SlotText& s, TextView find, TextView repl) {
   }
   // The searches read the part not yet rewritten, which writing never reaches.
   std::size_t w = p, r = p;
-  for (; p != npos; p = text.find(find, r)) {
+  for (; p != npos; p = findText(text, find, r)) {
     for (; r < p; ++r) s[w++] = s[r];
     for (char32_t c : repl) s[w++] = c;
     r = p + find.size();
@@ -125,7 +155,7 @@ void th(SlotText& s, TextView find, TextView repl) {
 void ysjb(SlotText& script) {
   // Trimming every line also trims the script's two ends.
   xiaohc2(script);
-  if (script.view().find(U'{') == npos || script.view().find(U'}') == npos) return;
+  if (findChar(script, U'{') == npos || findChar(script, U'}') == npos) return;
   // A run of spaces goes when a brace stands right before or right after it.
   // Removing one run never puts another run next to a brace, so one pass
   // gives what removing them brace by brace would give.

@@ -39,6 +39,13 @@ void th(SlotText& s, TextView find, TextView repl);
 // never removed, so a script keeps one statement per line.
 void ysjb(SlotText& script);
 
+// The first position at or after `from` that holds `c`, or npos. Pages are
+// searched often and mostly in vain, so blocks of characters are compared at once.
+std::size_t findChar(TextView s, char32_t c, std::size_t from = 0);
+
+// The first occurrence of `find` (not empty) at or after `from`, or npos.
+std::size_t findText(TextView s, TextView find, std::size_t from = 0);
+
 // Letter-case-insensitive tests of tag texts against upper-case ASCII words
 // ("SCRIPT", "/PRE", "BR"); only a-z are folded, as everywhere in the program.
 // Inline because the passes call them for every tag.

@@ -131,3 +131,32 @@ TEST_F(GetfileTest, MissingFileThrows) { EXPECT_THROW(getfile(dir_ / "absent.htm
 
 }  // namespace
 }  // namespace vantiro
+
+namespace vantiro {
+namespace {
+
+// The searches work on blocks of eight characters and a tail: an occurrence
+// in every position of a block, across a block's edge and in the tail is found.
+TEST(TextRoutines, FindCharAndFindTextFindEveryOccurrence) {
+  for (std::size_t size = 0; size < 40; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      Text s(size, U'a');
+      s[at] = U'<';
+      EXPECT_EQ(findChar(s, U'<'), at) << size << " " << at;
+      EXPECT_EQ(findChar(s, U'<', at + 1), npos) << size << " " << at;
+      if (at + 2 <= size) {
+        s[at + 1] = U'%';
+        EXPECT_EQ(findText(s, U"<%"), at);
+        EXPECT_EQ(findText(s, U"<%a"), at + 3 <= size ? at : npos);
+      }
+    }
+    EXPECT_EQ(findChar(Text(size, U'a'), U'<'), npos);
+  }
+  EXPECT_EQ(findChar(U"abc", U'c', 5), npos);
+  EXPECT_EQ(findText(U"x;&nbsp;&nbsp;&nbsp", U";&nbsp;&nbsp", 2), 7u);
+  EXPECT_EQ(findText(U"&nbs", U"&nbsp;"), npos);
+  EXPECT_EQ(findChar(U"\U0010FFFF<", U'<'), 1u);
+}
+
+}  // namespace
+}  // namespace vantiro
