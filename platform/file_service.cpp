@@ -102,15 +102,23 @@ class RealFileService final : public FileService {
     std::string out;
     out.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
-    for (;;) {
-      if (got == out.size()) out.resize(out.size() + 65536);  // the file may have grown
-      ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        fail("无法读取文件", path, errno);
+    const auto readSome = [&](char* into, std::size_t room) {
+      for (;;) {
+        const ssize_t n = ::read(fd.get(), into, room);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) fail("无法读取文件", path, errno);
       }
-      if (n == 0) break;
-      got += static_cast<std::size_t>(n);
+    };
+    while (got < out.size()) {
+      const std::size_t n = readSome(out.data() + got, out.size() - got);
+      if (n == 0) break;  // the file shrank
+      got += n;
+    }
+    // The file may have grown since its size was taken: read on to its end,
+    // through a small buffer so that a file that did not grow costs nothing more.
+    if (got == out.size()) {
+      char more[4096];
+      for (std::size_t n; (n = readSome(more, sizeof more)) != 0; got += n) out.append(more, n);
     }
     out.resize(got);
     return out;

@@ -61,6 +61,20 @@ TEST(FileService, ListingIsSortedCaseInsensitivelyWithKinds) {
   EXPECT_FALSE(isNormalFile(dir / "Sub"));
 }
 
+TEST(FileService, ReadFileGivesEveryByte) {
+  TempDir dir;
+  for (std::size_t size : {0u, 1u, 4095u, 4096u, 4097u, 70000u}) {
+    std::string bytes(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) bytes[k] = static_cast<char>(k * 7 + 3);
+    writeBytes(dir / "p.htm", bytes);
+    EXPECT_EQ(files().readFile(dir / "p.htm"), bytes) << size;
+  }
+  // A file whose size says 0 but that holds bytes, as one growing while it is read.
+  const std::string status = files().readFile("/proc/self/status");
+  EXPECT_EQ(status.substr(0, 5), "Name:");
+  EXPECT_NE(status.find("\nPid:"), std::string::npos);
+}
+
 TEST(FileService, ReadRangeRefusesShortFiles) {
   TempDir dir;
   writeBytes(dir / "d", "0123456789");
