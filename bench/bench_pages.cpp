@@ -8,7 +8,6 @@
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
-#include "platform/code_page.h"
 
 namespace vantiro::bench {
 namespace {
@@ -127,7 +126,7 @@ std::vector<PageShape> allShapes(const std::string& corpusDir) {
 }
 
 std::size_t runPasses(const std::string& bytes, bool check2, bool check6) {
-  PageSplit split = scanPage(decodeAnsi(bytes));
+  PageSplit split = scanPage(PageChars::decode(bytes));
   NoProgress progress;
   rewritePage(split, check2, progress);
   if (check6) convertParagraphs(split);

@@ -12,7 +12,6 @@
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
-#include "platform/code_page.h"
 #include "platform/memory.h"
 
 int main(int argc, char** argv) {
@@ -49,8 +48,8 @@ int main(int argc, char** argv) {
   // As the page compressor holds them: the bytes to the end (for the backup),
   // the page text in the split.
   const std::size_t size = bytes.size();
-  vantiro::PageSplit split = vantiro::scanPage(vantiro::decodeAnsi(bytes));
-  const std::size_t characters = split.page->size();
+  vantiro::PageSplit split = vantiro::scanPage(vantiro::PageChars::decode(bytes));
+  const std::size_t characters = split.page.size();
   vantiro::NoProgress progress;
   vantiro::rewritePage(split, true, progress);
   vantiro::convertParagraphs(split);

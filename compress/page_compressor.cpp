@@ -126,13 +126,13 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = files().readFile(nativePath(path));
-    Text pageText = decodeAnsi(*page.bytes);
-    if (options.Check4 && !hasHtmlTagExactCase(pageText)) {
+    PageChars pageChars = PageChars::decode(*page.bytes);
+    if (options.Check4 && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
       return page;
     }
-    page.notHtml = !hasHtmlTag(pageText);
-    PageSplit split = scanPage(std::move(pageText));
+    page.notHtml = !hasHtmlTag(pageChars.view());
+    PageSplit split = scanPage(std::move(pageChars));
     if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
     sink.setRange(0, split.lastIndex);
     rewritePage(split, options.Check2, sink);

@@ -1,10 +1,10 @@
 #pragma once
 // A page cut into its tags and the texts that follow them.
 
-#include <memory>
 #include <vector>
 
 #include "common/text.h"
+#include "compress/page_chars.h"
 #include "compress/slot_text.h"
 
 namespace vantiro {
@@ -26,7 +26,7 @@ struct PageSplit {
   bool endsInScript = false;
   // The decoded page the slots are windows on. Shared by copies of the split,
   // whose own slots hold copies of their texts and never look into it.
-  std::shared_ptr<Text> page;
+  PageChars page;
 };
 
 }  // namespace vantiro

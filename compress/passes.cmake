@@ -1,5 +1,6 @@
 # The page passes: text routines, tag scanner, rewriting, paragraph conversion.
 add_library(vantiro_passes STATIC
+  page_chars.cpp
   slot_text.cpp
   text_routines.cpp
   inline_tags.cpp

@@ -72,7 +72,7 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
   return n;
 }
 
-std::size_t findTagStart(const Text& page, std::size_t from) {
+std::size_t findTagStart(TextView page, std::size_t from) {
   const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
   return p < page.size() ? p : npos;
 }
@@ -88,7 +88,7 @@ struct TagBounds {
 // previous ">" (or the tag's own "<"); a ">" preceded by a tag start closes
 // that inner tag and the search goes on after it. One forward walk from the
 // tag's "<" to the next tag's "<" finds both.
-TagBounds findTagBounds(const Text& page, std::size_t start) {
+TagBounds findTagBounds(TextView page, std::size_t start) {
   TagBounds b{npos, npos, false};
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
@@ -118,26 +118,29 @@ TagBounds findTagBounds(const Text& page, std::size_t start) {
 }
 
 // The next "</script" at or after `from` in any letter case, or npos.
-std::size_t findScriptEnd(const Text& page, std::size_t from) {
+std::size_t findScriptEnd(TextView page, std::size_t from) {
   constexpr TextView kEnd = U"</SCRIPT";
   for (std::size_t p = findChar(page, U'<', from); p != npos; p = findChar(page, U'<', p + 1))
-    if (startsWithUpper(TextView(page).substr(p), kEnd)) return p;
+    if (startsWithUpper(page.substr(p), kEnd)) return p;
   return npos;
 }
 
 // A window on page[from, to) without the spaces at both ends.
-SlotText trimmedWindow(Text& page, std::size_t from, std::size_t to) {
+SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to) {
   while (from < to && page[from] == U' ') ++from;
   while (to > from && page[to - 1] == U' ') --to;
-  return SlotText::window(page.data() + from, to - from);
+  return SlotText::window(page + from, to - from);
 }
 
 }  // namespace
 
-PageSplit scanPage(Text pageText) {
+PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
+
+PageSplit scanPage(PageChars chars) {
   PageSplit split;
-  split.page = std::make_shared<Text>(std::move(pageText));
-  Text& page = *split.page;
+  split.page = std::move(chars);
+  char32_t* const d = split.page.data();
+  const TextView page = split.page.view();
   const std::size_t n = page.size();
   // Room for a tag every 16 characters at once (real pages hold one every 25
   // to 50) spares most moves of growing the lists 500 slots at a time, without
@@ -147,7 +150,7 @@ PageSplit scanPage(Text pageText) {
   split.tags.reserve(expectedTags);
   split.texts.reserve(expectedTags);
   std::size_t next = findTagStart(page, 0);
-  split.leadingText = SlotText::window(page.data(), next == npos ? n : next);
+  split.leadingText = SlotText::window(d, next == npos ? n : next);
 
   while (next != npos) {
     const std::size_t start = next;
@@ -158,13 +161,13 @@ PageSplit scanPage(Text pageText) {
 
     const int i = ++split.lastIndex;
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
-    if (gt - start >= 2) tag = trimmedWindow(page, start + 1, gt);
+    if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt);
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = findText(page, U"%>", start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      tag = trimmedWindow(page, start + 1, gt);
+      tag = trimmedWindow(d, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
@@ -179,10 +182,10 @@ PageSplit scanPage(Text pageText) {
 
     SlotText& text = split.texts[static_cast<std::size_t>(i)];
     if (next == npos) {
-      if (gt + 1 < n) text = SlotText::window(page.data() + gt + 1, n - gt - 1);
+      if (gt + 1 < n) text = SlotText::window(d + gt + 1, n - gt - 1);
       break;
     }
-    text = SlotText::window(page.data() + gt + 1, next - gt - 1);
+    text = SlotText::window(d + gt + 1, next - gt - 1);
 
     if (split.lastIndex > split.capacity - 2) {
       split.capacity += PageSplit::kBlock;

@@ -29,6 +29,9 @@ namespace vantiro {
 // runs past the start of the next one (a server-script block holding a tag
 // start after its first ">", or a tag start without any ">" after it while
 // another tag start follows).
-PageSplit scanPage(Text page);
+PageSplit scanPage(PageChars page);
+
+// The same for a page held as text: the split keeps a copy of it.
+PageSplit scanPage(TextView page);
 
 }  // namespace vantiro

@@ -215,15 +215,14 @@ void CodePage::buildTable() {
 
 Text CodePage::decode(std::string_view bytes) const {
   Text out;
+  out.resize(bytes.size());
+  out.resize(decodeInto(bytes, out.data()));
+  return out;
+}
+
+std::size_t CodePage::decodeInto(std::string_view bytes, char32_t* const o) const {
   const std::size_t n = bytes.size();
-  if (kind_ == Kind::Generic) {
-    out.reserve(n);
-    decodeGeneric(bytes, out);
-    return out;
-  }
-  // Never more characters than bytes: written through a pointer, cut at the end.
-  out.resize(n);
-  char32_t* const o = out.data();
+  if (kind_ == Kind::Generic) return decodeGeneric(bytes, o);
   const char* const in = bytes.data();
   std::size_t w = 0;
   for (std::size_t i = 0; i < n;) {
@@ -262,12 +261,12 @@ Text CodePage::decode(std::string_view bytes) const {
       }
     }
   }
-  out.resize(w);
-  return out;
+  return w;
 }
 
-void CodePage::decodeGeneric(std::string_view bytes, Text& out) const {
+std::size_t CodePage::decodeGeneric(std::string_view bytes, char32_t* const out) const {
   IconvDecoder dec(name_);
+  std::size_t w = 0;
   for (std::size_t i = 0; i < bytes.size();) {
     std::size_t len = 0;
     char32_t cp = 0;
@@ -281,17 +280,18 @@ void CodePage::decodeGeneric(std::string_view bytes, Text& out) const {
     std::string back;
     if (len) encodeGeneric(cp, back);
     if (len && back == bytes.substr(i, len) && !isEscapedByte(cp)) {
-      out.push_back(cp);
+      out[w++] = cp;
       i += len;
     } else if (len > 1) {
-      out.push_back(kUnmappedBase + packBytes(bytes.substr(i, len)));
+      out[w++] = kUnmappedBase + packBytes(bytes.substr(i, len));
       i += len;
     } else {
       auto b = static_cast<unsigned char>(bytes[i]);
-      out.push_back(b < 0x80 ? b : kEscapeBase + b);
+      out[w++] = b < 0x80 ? b : kEscapeBase + b;
       ++i;
     }
   }
+  return w;
 }
 
 void CodePage::encodeGeneric(char32_t c, std::string& out) const {

@@ -33,6 +33,9 @@ class CodePage {
 
   const std::string& name() const { return name_; }
   Text decode(std::string_view bytes) const;
+  // Decodes into `out`, which has room for bytes.size() characters (no
+  // character takes less than a byte); returns the number of characters.
+  std::size_t decodeInto(std::string_view bytes, char32_t* out) const;
   std::string encode(TextView text) const;
   // Appends the bytes of `text` to `out` (what encode returns, without a copy).
   void encodeAppend(TextView text, std::string& out) const;
@@ -41,7 +44,7 @@ class CodePage {
   enum class Kind { Table, Utf8, Generic };
 
   void buildTable();
-  void decodeGeneric(std::string_view bytes, Text& out) const;
+  std::size_t decodeGeneric(std::string_view bytes, char32_t* out) const;
   void encodeGeneric(char32_t c, std::string& out) const;
 
   std::string name_;
