@@ -12,6 +12,7 @@
 #include "platform/file_service.h"
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -36,30 +37,44 @@ bool hasStartTag(TextView text, TextView tag, bool anyCase) {
   return false;
 }
 
-// The result as written, in the code page: "<tag>text" for every tag slot
-// that is not empty, with a line break after each tag and each non-empty text
-// under Check7. Each piece is encoded straight into the output.
-std::string assembleEncoded(const PageSplit& split, bool readable, std::size_t sizeHint) {
-  const CodePage& codePage = CodePage::ansi();
-  std::string out;
-  out.reserve(sizeHint + sizeHint / 8 + 64);
-  const auto put = [&](TextView piece) { codePage.encodeAppend(piece, out); };
+// Calls `put` with the pieces of the result in order: "<tag>text" for every
+// tag slot that is not empty, with a line break after each tag and each
+// non-empty text under Check7.
+template <typename Put>
+void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
   if (!split.leadingText.empty()) {
-    put(split.leadingText);
+    put(split.leadingText.view());
     if (readable) put(kLineBreak);
   }
   for (int i = 0; i <= split.lastIndex; ++i) {
     const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     if (tag.empty()) continue;
     const SlotText& text = split.texts[static_cast<std::size_t>(i)];
-    out += '<';
-    put(tag);
-    out += '>';
-    if (readable) out += "\r\n";
-    put(text);
-    if (readable && !text.empty()) out += "\r\n";
+    put(TextView(U"<"));
+    put(tag.view());
+    put(TextView(U">"));
+    if (readable) put(kLineBreak);
+    put(text.view());
+    if (readable && !text.empty()) put(kLineBreak);
   }
-  return out;
+}
+
+// The result as written, in the code page. Pieces are encoded straight into
+// one buffer with room for the longest possible result, so a page's many
+// small pieces cost no growing or clearing of the output each.
+std::string assembleEncoded(const PageSplit& split, bool readable) {
+  const CodePage& codePage = CodePage::ansi();
+  if (!codePage.boundsCharBytes()) {
+    std::string out;
+    forEachPiece(split, readable, [&](TextView piece) { codePage.encodeAppend(piece, out); });
+    return out;
+  }
+  std::size_t characters = 0;
+  forEachPiece(split, readable, [&](TextView piece) { characters += piece.size(); });
+  const auto buffer = std::make_unique_for_overwrite<char[]>(characters * CodePage::kMaxCharBytes);
+  char* end = buffer.get();
+  forEachPiece(split, readable, [&](TextView piece) { end = codePage.encodeTo(piece, end); });
+  return std::string(buffer.get(), end);
 }
 
 // The part of jf3 that has effects, in order: the markers, the mirror mapping
@@ -137,7 +152,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     sink.setRange(0, split.lastIndex);
     rewritePage(split, options.Check2, sink);
     if (options.Check6) convertParagraphs(split);
-    page.result = assembleEncoded(split, options.Check7, page.bytes->size());
+    page.result = assembleEncoded(split, options.Check7);
   } catch (...) {
     page.error = std::current_exception();
   }

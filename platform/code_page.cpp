@@ -313,6 +313,57 @@ std::string CodePage::encode(TextView text) const {
   return out;
 }
 
+char* CodePage::encodeWide(char32_t c, char* o) const {
+  if (isEscapedByte(c)) {
+    *o++ = static_cast<char>(c - kEscapeBase);
+  } else if (c >= kUnmappedBase) {
+    char32_t v = c - kUnmappedBase;
+    char bytes[4];
+    std::size_t k = 0;
+    for (; v != 0 && k < 4; v >>= 8) bytes[k++] = static_cast<char>(v & 0xFF);
+    while (k > 0) *o++ = bytes[--k];
+  } else if (kind_ == Kind::Utf8) {
+    if (c < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *o++ = static_cast<char>(0xE0 | (c >> 12));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xF0 | (c >> 18));
+      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    const std::uint16_t packed = c < encodeBmp_.size() ? encodeBmp_[c] : 0;
+    if (packed != 0) {
+      if (packed > 0xFF) *o++ = static_cast<char>(packed >> 8);
+      *o++ = static_cast<char>(packed & 0xFF);
+    } else {
+      auto it = encodeMap_.find(c);
+      const std::string& bytes = it != encodeMap_.end() ? it->second : kQuestionMark;
+      o = std::copy(bytes.begin(), bytes.end(), o);  // one or two bytes
+    }
+  }
+  return o;
+}
+
+char* CodePage::encodeTo(TextView text, char* o) const {
+  const std::size_t n = text.size();
+  const char32_t* const d = text.data();
+  for (std::size_t i = 0; i < n;) {
+    if (d[i] < 0x80) {
+      const std::size_t moved = narrowAscii(d, i, n, o);
+      o += moved;
+      i += moved;
+      for (; i < n && d[i] < 0x80; ++i) *o++ = static_cast<char>(d[i]);
+      continue;
+    }
+    o = encodeWide(d[i++], o);
+  }
+  return o;
+}
+
 void CodePage::encodeAppend(TextView text, std::string& out) const {
   const std::size_t n = text.size();
   if (n == 0) return;
@@ -338,48 +389,22 @@ void CodePage::encodeAppend(TextView text, std::string& out) const {
       continue;
     }
     ++i;
-    room(4);
+    if (kind_ != Kind::Generic) {
+      room(kMaxCharBytes);
+      w = static_cast<std::size_t>(encodeWide(c, out.data() + w) - out.data());
+      continue;
+    }
+    std::string bytes;
     if (isEscapedByte(c)) {
-      out[w++] = static_cast<char>(c - kEscapeBase);
+      bytes = static_cast<char>(c - kEscapeBase);
     } else if (c >= kUnmappedBase) {
-      char32_t v = c - kUnmappedBase;
-      char bytes[4];
-      std::size_t k = 0;
-      for (; v != 0 && k < 4; v >>= 8) bytes[k++] = static_cast<char>(v & 0xFF);
-      while (k > 0) out[w++] = bytes[--k];
-    } else if (kind_ == Kind::Utf8) {
-      char bytes[4];
-      std::size_t k = 0;
-      if (c < 0x800) {
-        bytes[k++] = static_cast<char>(0xC0 | (c >> 6));
-      } else if (c < 0x10000) {
-        bytes[k++] = static_cast<char>(0xE0 | (c >> 12));
-        bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      } else {
-        bytes[k++] = static_cast<char>(0xF0 | (c >> 18));
-        bytes[k++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      }
-      bytes[k++] = static_cast<char>(0x80 | (c & 0x3F));
-      for (std::size_t j = 0; j < k; ++j) out[w++] = bytes[j];
-    } else if (kind_ == Kind::Table) {
-      const std::uint16_t packed = c < encodeBmp_.size() ? encodeBmp_[c] : 0;
-      if (packed != 0) {
-        if (packed > 0xFF) out[w++] = static_cast<char>(packed >> 8);
-        out[w++] = static_cast<char>(packed & 0xFF);
-      } else {
-        auto it = encodeMap_.find(c);
-        const std::string& bytes = it != encodeMap_.end() ? it->second : kQuestionMark;
-        room(bytes.size());
-        for (char b : bytes) out[w++] = b;
-      }
+      for (char32_t v = c - kUnmappedBase; v != 0; v >>= 8) bytes.insert(bytes.begin(), static_cast<char>(v & 0xFF));
     } else {
-      std::string bytes;
       encodeGeneric(c, bytes);
       if (bytes.empty()) bytes = kQuestionMark;
-      room(bytes.size());
-      for (char b : bytes) out[w++] = b;
     }
+    room(bytes.size());
+    for (char b : bytes) out[w++] = b;
   }
   out.resize(w);
 }

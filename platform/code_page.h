@@ -40,11 +40,22 @@ class CodePage {
   // Appends the bytes of `text` to `out` (what encode returns, without a copy).
   void encodeAppend(TextView text, std::string& out) const;
 
+  // The code pages decoded by table or as UTF-8 take at most four bytes a
+  // character; those iconv handles character by character have no bound.
+  static constexpr std::size_t kMaxCharBytes = 4;
+  bool boundsCharBytes() const { return kind_ != Kind::Generic; }
+  // For a code page that bounds its characters' bytes: writes the bytes of
+  // `text` at `out`, which has room for kMaxCharBytes a character, and
+  // returns the end of what it wrote.
+  char* encodeTo(TextView text, char* out) const;
+
  private:
   enum class Kind { Table, Utf8, Generic };
 
   void buildTable();
   std::size_t decodeGeneric(std::string_view bytes, char32_t* out) const;
+  // One character above ASCII in a code page that bounds its characters' bytes.
+  char* encodeWide(char32_t c, char* out) const;
   void encodeGeneric(char32_t c, std::string& out) const;
 
   std::string name_;
