@@ -3,10 +3,6 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vantiro {
 namespace {
 
@@ -34,25 +30,6 @@ void trimInPlace(SlotText& s) {
 bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
 
 }  // namespace
-
-std::size_t findChar(TextView s, char32_t c, std::size_t from) {
-  const char32_t* const d = s.data();
-  const std::size_t n = s.size();
-  std::size_t k = from;
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi32(static_cast<int>(c));
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted)))) |
-                          static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(b, wanted)))) << 4;
-    if (hits != 0) return k + static_cast<std::size_t>(__builtin_ctz(hits));
-  }
-#endif
-  for (; k < n; ++k)
-    if (d[k] == c) return k;
-  return npos;
-}
 
 std::size_t findText(TextView s, TextView find, std::size_t from) {
   for (std::size_t p = findChar(s, find[0], from); p != npos && p + find.size() <= s.size();

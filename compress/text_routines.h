@@ -11,6 +11,10 @@
 #include "common/text.h"
 #include "compress/slot_text.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantiro {
 
 // The whole file decoded from the ANSI code page (read in one go). Throws
@@ -40,8 +44,26 @@ void th(SlotText& s, TextView find, TextView repl);
 void ysjb(SlotText& script);
 
 // The first position at or after `from` that holds `c`, or npos. Pages are
-// searched often and mostly in vain, so blocks of characters are compared at once.
-std::size_t findChar(TextView s, char32_t c, std::size_t from = 0);
+// searched often and mostly in vain, so blocks of characters are compared at
+// once; inline, because most searches are in short tags.
+inline std::size_t findChar(TextView s, char32_t c, std::size_t from = 0) {
+  const char32_t* const d = s.data();
+  const std::size_t n = s.size();
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi32(static_cast<int>(c));
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted)))) |
+                          static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(b, wanted)))) << 4;
+    if (hits != 0) return k + static_cast<std::size_t>(__builtin_ctz(hits));
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] == c) return k;
+  return npos;
+}
 
 // The first occurrence of `find` (not empty) at or after `from`, or npos.
 std::size_t findText(TextView s, TextView find, std::size_t from = 0);
