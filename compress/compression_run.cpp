@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace vantiro {
@@ -66,8 +67,14 @@ class PagePool {
 
   // Queues row `row`, which must follow the last row queued.
   void start(std::size_t row, const Text& path, const CompressionOptions& options) {
-    if (threads_.empty())
-      for (std::size_t t = 0; t < threadCount_; ++t) threads_.emplace_back([this] { work(); });
+    if (!started_) {
+      started_ = true;
+      try {
+        for (std::size_t t = 0; t < threadCount_; ++t) threads_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        // Fewer workers, or none: the calling thread prepares what is left.
+      }
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       slots_.push_back(Slot{row, path, options, State::Queued, {}});
@@ -145,6 +152,7 @@ class PagePool {
   std::condition_variable ready_;   // a row is ready
   std::deque<Slot> slots_;          // rows in order; row, path and options are fixed once queued
   bool stop_ = false;
+  bool started_ = false;
   std::vector<std::thread> threads_;
 };
 
