@@ -180,10 +180,7 @@ void RunObserver::betweenPages() { pauseMilliseconds(1); }
 
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.Check1 || options.text1.empty() || options.text2.empty()) return {};
-  const std::size_t n = options.text1.size();
-  if (upperAscii(TextView(path).substr(0, n)) == upperAscii(options.text1))
-    return options.text2 + path.substr(std::min(n, path.size()));
-  return path;
+  return mirrorPath(path, options).value_or(path);
 }
 
 RunRow makeRunRow(const Text& path, const CompressionOptions& options) {

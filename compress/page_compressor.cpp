@@ -11,8 +11,10 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -90,13 +92,10 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
     return;
   }
 
-  if (options.Check1 && !options.text1.empty() && !options.text2.empty()) {
-    const std::size_t n = options.text1.size();
-    if (upperAscii(TextView(path).substr(0, n)) == upperAscii(options.text1)) {
-      path = options.text2 + path.substr(std::min(n, path.size()));
-      outputPath = path;
-      CreatePathDirectories(path);
-    }
+  if (std::optional<Text> mirror = mirrorPath(path, options)) {
+    path = std::move(*mirror);
+    outputPath = path;
+    CreatePathDirectories(path);
   }
 
   if (page.notHtml) {
@@ -108,10 +107,35 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
 
   const std::string& bytes = *page.bytes;
   AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
-  if (!page.notHtml) files().writeFileAtomic(nativePath(path), page.result);
+  if (page.notHtml) return;
+  const std::string output = nativePath(path);
+  if (page.staged && page.stagedFor == output)
+    page.staged->place();
+  else
+    files().writeFileAtomic(output, page.result);
+}
+
+// Writes the result beside the page's output ahead of the commit, which then
+// only renames it into place: on a busy file system creating the file is the
+// slow part. Where that cannot be done yet (a mirror directory still to be
+// created), the commit writes the usual way and meets any error in its place.
+void stageResult(PreparedPage& page, const Text& path, const CompressionOptions& options) {
+  try {
+    std::string output = nativePath(mirrorPath(path, options).value_or(path));
+    page.staged = files().stageFile(output, page.result);
+    page.stagedFor = std::move(output);
+  } catch (const FileError&) {
+  }
 }
 
 }  // namespace
+
+std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& options) {
+  if (!options.Check1 || options.text1.empty() || options.text2.empty()) return std::nullopt;
+  const std::size_t n = options.text1.size();
+  if (upperAscii(TextView(path).substr(0, n)) != upperAscii(options.text1)) return std::nullopt;
+  return options.text2 + path.substr(std::min(n, path.size()));
+}
 
 bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML", false); }
 
@@ -155,7 +179,9 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     page.result = assembleEncoded(split, options.Check7);
   } catch (...) {
     page.error = std::current_exception();
+    return page;
   }
+  if (!page.notHtml) stageResult(page, path, options);
   return page;
 }
 

@@ -6,8 +6,10 @@
 #include "common/compression_options.h"
 #include "common/text.h"
 #include "compress/progress.h"
+#include "platform/file_service.h"
 
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,12 +88,22 @@ struct PreparedPage {
   std::string result;                // the compressed page in the code page
   std::exception_ptr error;          // what reading or the passes threw
   RecordedProgress progress;         // the passes' progress, when no indicator was given
+  // The result already written beside the file it replaces (native path), when
+  // that could be done early; commitPage then only puts it in place.
+  std::unique_ptr<StagedFile> staged;
+  std::string stagedFor;
 };
 
+// The file a page is written to under Check1: its mirror under text2 when its
+// path begins with text1 (ASCII letters in either case); nothing otherwise.
+std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& options);
+
 // Reads `path` and compresses it in memory with `options`. Progress goes to
-// `progress`, or is kept in the result when it is null. Never throws; touches
-// nothing but the read, so it may run on another thread (with the real file
-// service).
+// `progress`, or is kept in the result when it is null. Never throws. Besides
+// the read it only writes the result to a hidden temporary file beside the
+// output, when the output's directory is there already (the file is removed
+// again unless commitPage places it), so it may run on another thread (with
+// the real file service).
 PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress);
 
 // The rest of jf3 for a page prepared with the same `path` and `options`.

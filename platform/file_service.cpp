@@ -81,6 +81,27 @@ std::string lowerAscii(const std::string& s) {
   return out;
 }
 
+// A written and closed temporary file beside its destination.
+class RealStagedFile final : public StagedFile {
+ public:
+  RealStagedFile(std::string temp, std::string path) : temp_(std::move(temp)), path_(std::move(path)) {}
+  ~RealStagedFile() override {
+    if (!placed_) ::unlink(temp_.c_str());
+  }
+  RealStagedFile(const RealStagedFile&) = delete;
+  RealStagedFile& operator=(const RealStagedFile&) = delete;
+
+  void place() override {
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("无法写入文件", path_, errno);
+    placed_ = true;
+  }
+
+ private:
+  std::string temp_;
+  std::string path_;
+  bool placed_ = false;
+};
+
 class RealFileService final : public FileService {
  public:
   std::optional<FileInfo> stat(const std::string& path) override {
@@ -141,14 +162,16 @@ class RealFileService final : public FileService {
     return out;
   }
 
-  void writeFileAtomic(const std::string& path, std::string_view bytes) override {
+  void writeFileAtomic(const std::string& path, std::string_view bytes) override { stageFile(path, bytes)->place(); }
+
+  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) override {
     mode_t mode = 0644;
     struct ::stat st{};
     bool existed = ::stat(path.c_str(), &st) == 0;
     if (existed) mode = st.st_mode & 07777;
     std::string dir = directoryOf(path);
     std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-    static std::mt19937_64 rng{std::random_device{}()};
+    thread_local std::mt19937_64 rng{std::random_device{}()};  // pages are staged on several threads
     std::string temp;
     int raw = -1;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
@@ -157,16 +180,12 @@ class RealFileService final : public FileService {
       if (raw < 0 && errno != EEXIST) fail("无法创建文件", path, errno);
     }
     if (raw < 0) fail("无法创建文件", path, EEXIST);
+    auto staged = std::make_unique<RealStagedFile>(temp, path);  // removes the file on failure
     FileDescriptor fd(raw);
-    try {
-      writeAll(fd.get(), bytes, path);
-      if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
-      if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
-      if (::rename(temp.c_str(), path.c_str()) != 0) fail("无法写入文件", path, errno);
-    } catch (...) {
-      ::unlink(temp.c_str());
-      throw;
-    }
+    writeAll(fd.get(), bytes, path);
+    if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
+    if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
+    return staged;
   }
 
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
@@ -255,6 +274,28 @@ bool wildcard(const char* p, const char* s) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a service without a staging step of its own stages: the bytes, written
+// by writeFileAtomic when placed.
+class DeferredWrite final : public StagedFile {
+ public:
+  DeferredWrite(FileService& service, std::string path, std::string_view bytes)
+      : service_(service), path_(std::move(path)), bytes_(bytes) {}
+  void place() override { service_.writeFileAtomic(path_, bytes_); }
+
+ private:
+  FileService& service_;
+  std::string path_;
+  std::string bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<StagedFile> FileService::stageFile(const std::string& path, std::string_view bytes) {
+  return std::make_unique<DeferredWrite>(*this, path, bytes);
+}
 
 FileService& realFileService() {
   static RealFileService service;

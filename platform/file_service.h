@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,16 @@ struct DirEntry {
   bool hidden = false;  // the name begins with "."
 };
 
+// A file written beside its destination and not yet put in its place.
+// Removed when it is dropped without being placed.
+class StagedFile {
+ public:
+  virtual ~StagedFile() = default;
+  // Renames the file over its destination. Throws FileError, and the
+  // destination is then left as it was.
+  virtual void place() = 0;
+};
+
 class FileService {
  public:
   virtual ~FileService() = default;
@@ -50,6 +61,11 @@ class FileService {
   // `path` only when complete, keeping an existing file's permissions. On any
   // failure the old file is left as it was.
   virtual void writeFileAtomic(const std::string& path, std::string_view bytes) = 0;
+  // writeFileAtomic in two steps: the temporary file, with the permissions
+  // `path` has now, is written here and renamed over `path` by place(). Lets
+  // a caller write while the order of replacements is still to come. The
+  // default keeps the bytes and does all of writeFileAtomic in place().
+  virtual std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes);
   // Appends to `path`, creating it. Returns the file's size before the append.
   virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
   // Truncates the file back to `size` bytes (undoes a partial append).

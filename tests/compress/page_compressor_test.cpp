@@ -291,6 +291,59 @@ TEST_F(PageCompressorTest, RestoreAfterCompressionGivesBackTheGbkBytes) {
   EXPECT_EQ(readBytes(site / "gbk.htm"), page);
 }
 
+// A prepared page already waits beside its output; only the commit puts it
+// there, and a page dropped before its commit leaves nothing behind.
+TEST_F(PageCompressorTest, APreparedPageReplacesItsOutputOnlyWhenCommitted) {
+  writeBytes(site / "a.htm", kSimple + "  ");
+  writeBytes(site / "b.htm", kSimple + "  ");
+  const CompressionOptions options;
+  {
+    PreparedPage dropped = preparePage(textPath(site / "b.htm"), options, nullptr);
+    ASSERT_TRUE(dropped.staged);
+  }
+  PreparedPage page = preparePage(textPath(site / "a.htm"), options, nullptr);
+  ASSERT_TRUE(page.staged);
+  EXPECT_EQ(page.stagedFor, site / "a.htm");
+  EXPECT_EQ(readBytes(site / "a.htm"), kSimple + "  ");
+  EXPECT_EQ(files().listDirectory(site.path()).size(), 3u) << "the result waits in a file of its own";
+  EXPECT_TRUE(backups().empty());
+
+  path = textPath(site / "a.htm");
+  int result = 1;
+  commitPage(page, path, result, options, progress, question);
+  ASSERT_EQ(result, 1);
+  EXPECT_EQ(readBytes(site / "a.htm"), kSimple);
+  EXPECT_EQ(readBytes(site / "b.htm"), kSimple + "  ");
+  EXPECT_EQ(files().listDirectory(site.path()).size(), 2u) << "no temporary file is left";
+  EXPECT_EQ(backups().size(), 1u);
+}
+
+// The result is written ahead into an existing mirror directory; a mirror
+// directory still to be created gets the page at the commit.
+TEST_F(PageCompressorTest, AMirrorPageIsWrittenAheadOnlyWhereItsDirectoryIsThere) {
+  std::filesystem::create_directories(site / "web/new");
+  std::filesystem::create_directories(site / "out/old");
+  std::filesystem::create_directories(site / "web/old");
+  writeBytes(site / "web/old/a.htm", kSimple + "  ");
+  writeBytes(site / "web/new/a.htm", kSimple + "  ");
+  CompressionOptions options;
+  options.Check1 = true;
+  options.text1 = textPath(site / "web");
+  options.text2 = textPath(site / "out");
+  for (const char* dir : {"old", "new"}) {
+    const std::string name = std::string(dir) + "/a.htm";
+    PreparedPage page = preparePage(textPath(site / ("web/" + name)), options, nullptr);
+    EXPECT_EQ(page.staged != nullptr, std::string(dir) == "old") << dir;
+    path = textPath(site / ("web/" + name));
+    int result = 1;
+    commitPage(page, path, result, options, progress, question);
+    ASSERT_EQ(result, 1) << toUtf8(path);
+    EXPECT_EQ(readBytes(site / ("out/" + name)), kSimple);
+    EXPECT_EQ(readBytes(site / ("web/" + name)), kSimple + "  ");
+    EXPECT_EQ(files().listDirectory(site / (std::string("out/") + dir)).size(), 1u);
+  }
+}
+
 TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
   writeBytes(site / "a.htm", kSimple + " ");
   ASSERT_EQ(::chmod((site / "a.htm").c_str(), 0604), 0);

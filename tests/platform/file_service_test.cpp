@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vantiro {
 namespace {
 
@@ -24,6 +26,39 @@ TEST(FileService, AtomicWriteReplacesWholeAndKeepsPermissions) {
   ::stat(page.c_str(), &st);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(files().listDirectory(dir.path()).size(), 1u);  // no temporary left behind
+}
+
+TEST(FileService, AStagedFileReplacesItsDestinationOnlyWhenPlaced) {
+  TempDir dir;
+  const std::string page = dir / "a.htm";
+  writeBytes(page, "old");
+  ::chmod(page.c_str(), 0640);
+  {
+    auto dropped = files().stageFile(page, "dropped");
+    EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
+  }
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 1u) << "a dropped file is removed";
+  auto staged = files().stageFile(page, "new contents");
+  EXPECT_EQ(readBytes(page), "old");
+  staged->place();
+  EXPECT_EQ(readBytes(page), "new contents");
+  struct ::stat st{};
+  ::stat(page.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  staged.reset();
+  EXPECT_EQ(readBytes(page), "new contents") << "a placed file stays";
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 1u);
+
+  // Staging into a directory that is not there fails at once.
+  EXPECT_THROW(files().stageFile(dir / "missing/a.htm", "x"), FileError);
+  // A destination that became a directory fails the placing and loses nothing.
+  auto late = files().stageFile(dir / "b.htm", "x");
+  std::filesystem::create_directory(dir / "b.htm");
+  writeBytes(dir / "b.htm/inside", "kept");
+  EXPECT_THROW(late->place(), FileError);
+  late.reset();
+  EXPECT_EQ(readBytes(dir / "b.htm/inside"), "kept");
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
 }
 
 TEST(FileService, AtomicWriteIntoMissingDirectoryFailsAndLeavesNothing) {
