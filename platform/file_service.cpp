@@ -1,5 +1,6 @@
 #include "platform/file_service.h"
 
+#include "platform/background_close.h"
 #include "platform/code_page.h"
 
 #include <dirent.h>
@@ -92,8 +93,16 @@ class RealStagedFile final : public StagedFile {
   RealStagedFile& operator=(const RealStagedFile&) = delete;
 
   void place() override {
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) fail("无法写入文件", path_, errno);
+    // Held open across the rename, the file being replaced is freed when it
+    // is closed, off this thread.
+    const int replaced = ::open(path_.c_str(), O_PATH | O_CLOEXEC);
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+      const int error = errno;
+      if (replaced >= 0) ::close(replaced);
+      fail("无法写入文件", path_, error);
+    }
     placed_ = true;
+    if (replaced >= 0) closeInBackground(replaced);
   }
 
  private:
@@ -183,6 +192,9 @@ class RealFileService final : public FileService {
     auto staged = std::make_unique<RealStagedFile>(temp, path);  // removes the file on failure
     FileDescriptor fd(raw);
     writeAll(fd.get(), bytes, path);
+    // Renaming over an existing file makes some file systems write the new
+    // one out first; starting that here spares the thread that renames.
+    if (existed) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
     return staged;
