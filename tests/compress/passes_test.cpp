@@ -9,22 +9,12 @@
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
 #include "platform/code_page.h"
+#include "tests/compress/written_text.h"
 
 namespace vantiro {
 namespace {
 
-std::string written(const PageSplit& s) {
-  Text out(s.leadingText.view());
-  for (int i = 0; i <= s.lastIndex; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    if (s.tags[k].empty()) continue;
-    out += U"<";
-    out += s.tags[k];
-    out += U">";
-    out += s.texts[k];
-  }
-  return encodeAnsi(out);
-}
+std::string written(const PageSplit& s) { return encodeAnsi(test::writtenText(s)); }
 
 PageSplit runPasses(const Text& page, bool check2, bool check6) {
   PageSplit s = scanPage(page);

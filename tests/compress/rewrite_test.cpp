@@ -8,23 +8,13 @@
 #include "common/page_error.h"
 #include "compress/inline_tags.h"
 #include "compress/tag_scanner.h"
+#include "tests/compress/written_text.h"
 
 namespace vantiro {
 namespace {
 
 // The page as the compressor writes it.
-std::string joined(const PageSplit& s) {
-  Text out(s.leadingText.view());
-  for (int i = 0; i <= s.lastIndex; ++i) {
-    const auto k = static_cast<std::size_t>(i);
-    if (s.tags[k].empty()) continue;
-    out += U"<";
-    out += s.tags[k];
-    out += U">";
-    out += s.texts[k];
-  }
-  return toUtf8(out);
-}
+std::string joined(const PageSplit& s) { return toUtf8(test::writtenText(s)); }
 
 std::string rewritten(const Text& page, bool compressScripts = false) {
   PageSplit s = scanPage(page);

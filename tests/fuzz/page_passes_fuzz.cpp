@@ -8,6 +8,7 @@
 #include "compress/tag_scanner.h"
 #include "common/page_error.h"
 #include "platform/code_page.h"
+#include "tests/compress/written_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <cstdint>
@@ -23,16 +24,7 @@ std::optional<Text> compressInMemory(const Text& page, bool scripts, bool paragr
     vantiro::NoProgress progress;
     vantiro::rewritePage(split, scripts, progress);
     if (paragraphs) vantiro::convertParagraphs(split);
-    Text out(split.leadingText.view());
-    for (int i = 0; i <= split.lastIndex; ++i) {
-      const auto k = static_cast<std::size_t>(i);
-      if (split.tags[k].empty()) continue;
-      out += U"<";
-      out += split.tags[k];
-      out += U">";
-      out += split.texts[k];
-    }
-    return out;
+    return vantiro::test::writtenText(split);
   } catch (const vantiro::PageError&) {
     return std::nullopt;
   }
