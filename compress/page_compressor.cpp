@@ -124,7 +124,8 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
     std::string output = nativePath(mirrorPath(path, options).value_or(path));
     page.staged = files().stageFile(output, page.result);
     page.stagedFor = std::move(output);
-  } catch (const FileError&) {
+  } catch (const std::exception&) {
+    // Nothing is lost: without a staged file the commit writes the result itself.
   }
 }
 
