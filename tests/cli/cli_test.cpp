@@ -3,12 +3,12 @@
 #include "backup/backup_store.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
+#include "tests/cli/run_cli.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 namespace vantiro {
 namespace {
@@ -16,11 +16,7 @@ namespace {
 using test::readBytes;
 using test::writeBytes;
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliResult;
 
 std::vector<std::string> splitBy(const std::string& s, char separator) {
   std::vector<std::string> parts;
@@ -41,12 +37,7 @@ class CliTest : public ::testing::Test {
   // Runs vantiro-cli --home <home> ARGS...
   CliResult run(std::vector<std::string> args, bool withHome = true) {
     if (withHome) args.insert(args.begin(), {"--home", home.path()});
-    args.insert(args.begin(), "vantiro-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
-    return {status, out.str(), err.str()};
+    return test::runCli(std::move(args));
   }
   std::vector<std::string> lines(const std::string& out) {
     auto all = splitBy(out, '\n');

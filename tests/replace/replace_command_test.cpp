@@ -4,6 +4,7 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
+#include "tests/cli/run_cli.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,7 @@ namespace {
 using test::readBytes;
 using test::writeBytes;
 
-struct CliResult {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliResult;
 
 class ReplaceCommand : public ::testing::Test {
  protected:
@@ -31,12 +28,8 @@ class ReplaceCommand : public ::testing::Test {
   }
 
   CliResult run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"vantiro-cli", "--home", home.path(), "replace"});
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
-    return {status, out.str(), err.str()};
+    args.insert(args.begin(), {"--home", home.path(), "replace"});
+    return test::runCli(std::move(args));
   }
   // A page holding `content` in the code page (GBK).
   std::string page(const std::string& name, TextView content) {
