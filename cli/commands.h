@@ -2,6 +2,8 @@
 // The commands of vantiro-cli; each registers its options on its own
 // subcommand and runs once the arguments are parsed.
 
+#include "common/compression_options.h"
+
 #include <CLI/CLI.hpp>
 
 #include <iosfwd>
@@ -24,12 +26,22 @@ struct CompressArguments {
   bool readable = false;
   bool overwriteBackup = false;
   bool allFiles = false;
+  bool dryRun = false;
+  bool byOption = false;
+  bool json = false;
+  bool quiet = false;
 };
 CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
-int runCompress(const CompressArguments& args, std::ostream& out, std::ostream& err, bool terminalProgress);
+CompressionOptions compressionOptions(const CompressArguments& args);
+int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
+                bool terminalProgress);
+
+// `compress -`: the page on `in` compressed to `out`.
+int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 struct BackupsArguments {
   bool newestFirst = false;
+  bool json = false;
 };
 CLI::App* addBackupsCommand(CLI::App& app, BackupsArguments& args);
 int runBackups(const BackupsArguments& args, std::ostream& out, std::ostream& err);
@@ -38,6 +50,8 @@ struct RestoreArguments {
   bool newestFirst = false;
   bool all = false;
   std::vector<long long> rows;  // numbered from 1, as `backups` lists them
+  bool json = false;
+  bool quiet = false;
 };
 CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args);
 int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& err);

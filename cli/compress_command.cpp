@@ -1,49 +1,16 @@
 #include "backup/backup_store.h"
 #include "cli/commands.h"
+#include "cli/run_report.h"
 #include "compress/compression_run.h"
 #include "mainwin/directory_scan.h"
 #include "platform/file_service.h"
 
+#include <optional>
 #include <ostream>
 #include <unordered_set>
 
 namespace vantiro::cli {
 namespace {
-
-// Reports a run as tab-separated lines, one per page as it finishes.
-class LineObserver final : public RunObserver {
- public:
-  LineObserver(CompressionOptions options, std::ostream& out, std::ostream& err, bool terminalProgress)
-      : options_(std::move(options)), answer_(options_.Check3), out_(out), err_(err), terminal_(terminalProgress) {}
-
-  CompressionOptions options() override { return options_; }
-  void notice(const Text&) override {}
-  void setStatus(const Text& status) override {
-    if (terminal_) err_ << "\r\033[K" << toUtf8(status) << std::flush;
-  }
-  void setBar(RunBar, int, int) override {}
-  void rowFinished(std::size_t, const RunRow& row) override {
-    if (terminal_) err_ << "\r\033[K" << std::flush;
-    if (row.result == kResultFailed) err_ << toUtf8(kResultFailed) << ": " << toUtf8(row.outcome) << '\n';
-    for (const Text* column : {&row.source, &row.destination, &row.size, &row.date, &row.result, &row.newSize})
-      out_ << toUtf8(*column) << '\t';
-    out_ << toUtf8(row.ratio) << '\n' << std::flush;
-  }
-  ProgressIndicator& pageProgress() override { return progress_; }
-  RestoreQuestion& restoreQuestion() override { return answer_; }
-  void betweenPages() override {}
-  void finish() {
-    if (terminal_) err_ << "\r\033[K" << std::flush;
-  }
-
- private:
-  CompressionOptions options_;
-  NoProgress progress_;
-  FixedAnswer answer_;
-  std::ostream& out_;
-  std::ostream& err_;
-  bool terminal_;
-};
 
 // The task list of the run: a page as given, a directory as the directory
 // scan queues it. Like the task list, it holds no entry twice.
@@ -62,31 +29,26 @@ std::vector<Text> queuePages(const CompressArguments& args) {
   return tasks;
 }
 
-}  // namespace
-
-CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
-  CLI::App* cmd = app.add_subcommand("compress", "Compress pages in place (or into another directory), "
-                                                 "backing up each page first. Prints one tab-separated line per "
-                                                 "page: source, destination, size, date, result, new size, saving; "
-                                                 "then a summary line. Exit status 0 when every page succeeded, 1 "
-                                                 "otherwise.");
-  cmd->add_option("PATH", args.paths, "A page, or a directory whose tree is queued")->required();
-  cmd->add_option("--into", args.into, "Write pages found under SRC to the same place under DEST")
-      ->expected(2)
-      ->type_name("SRC DEST");
-  cmd->add_flag("--scripts", args.scripts, "Compress script bodies too");
-  cmd->add_flag("--restore-on-error", args.restoreOnError,
-                "After a page fails, write the page as read back to its output file");
-  cmd->add_flag("--require-html", args.requireHtml, "Refuse pages without an exact-case <html> or <HTML> tag");
-  cmd->add_flag("--paragraphs", args.paragraphs, "Turn paragraphs laid out with &nbsp; into preformatted blocks");
-  cmd->add_flag("--readable", args.readable, "Line break after every tag and every text");
-  cmd->add_flag("--overwrite-backup", args.overwriteBackup,
-                "Clear the backup store before the run (by default the run appends to it)");
-  cmd->add_flag("--all-files", args.allFiles, "Queue every file of a directory, not only HTML pages");
-  return cmd;
+bool readsStandardInput(const CompressArguments& args) {
+  for (const std::string& path : args.paths)
+    if (path == "-") return true;
+  return false;
 }
 
-int runCompress(const CompressArguments& args, std::ostream& out, std::ostream& err, bool terminalProgress) {
+// What `-` cannot be combined with: it is one page without a row, a backup or
+// a destination.
+std::optional<std::string> refusePipeUsage(const CompressArguments& args) {
+  if (args.paths.size() > 1) return "- reads the only page from standard input; give no other PATH";
+  if (!args.into.empty()) return "- writes to standard output; --into does not apply";
+  if (args.dryRun) return "- prints the page itself; --dry-run does not apply";
+  if (args.json) return "- prints the page itself, not rows; --json does not apply";
+  if (args.overwriteBackup) return "- keeps no backup; --overwrite-backup does not apply";
+  return std::nullopt;
+}
+
+}  // namespace
+
+CompressionOptions compressionOptions(const CompressArguments& args) {
   CompressionOptions options;
   options.Check1 = args.into.size() == 2;
   if (options.Check1) {
@@ -99,11 +61,67 @@ int runCompress(const CompressArguments& args, std::ostream& out, std::ostream& 
   options.Check6 = args.paragraphs;
   options.Check7 = args.readable;
   options.Check8 = !args.overwriteBackup;
+  return options;
+}
+
+CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
+  CLI::App* cmd = app.add_subcommand("compress", "Compress pages in place (or into another directory), "
+                                                 "backing up each page first. Prints one tab-separated line per "
+                                                 "page: source, destination, size, date, result, new size, saving; "
+                                                 "then a summary line. Backslash, tab and line breaks in a field "
+                                                 "are written \\\\, \\t, \\n, \\r. Exit status 0 when every page "
+                                                 "succeeded, 1 otherwise, 2 for bad usage.");
+  cmd->add_option("PATH", args.paths,
+                  "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
+                  "writes the result to standard output (no backup, no row; with --restore-on-error a page "
+                  "that fails is written unchanged)")
+      ->required();
+  cmd->add_option("--into", args.into, "Write pages found under SRC to the same place under DEST")
+      ->expected(2)
+      ->type_name("SRC DEST");
+  CLI::Option* scripts = cmd->add_flag("--scripts", args.scripts, "Compress script bodies too");
+  cmd->add_flag("--restore-on-error", args.restoreOnError,
+                "After a page fails, write the page as read back to its output file");
+  cmd->add_flag("--require-html", args.requireHtml, "Refuse pages without an exact-case <html> or <HTML> tag");
+  CLI::Option* paragraphs = cmd->add_flag("--paragraphs", args.paragraphs,
+                                          "Turn paragraphs laid out with &nbsp; into preformatted blocks");
+  cmd->add_flag("--readable", args.readable, "Line break after every tag and every text");
+  cmd->add_flag("--overwrite-backup", args.overwriteBackup,
+                "Clear the backup store before the run (by default the run appends to it)");
+  cmd->add_flag("--all-files", args.allFiles, "Queue every file of a directory, not only HTML pages");
+  CLI::Option* dryRun = cmd->add_flag("--dry-run", args.dryRun,
+                                      "Compress every page in memory and print the same rows and summary, "
+                                      "writing no page, mirror file or backup entry");
+  cmd->add_flag("--by-option", args.byOption,
+                "With --dry-run: also compress the pages with --scripts and with --paragraphs, and print "
+                "after the summary what each of them saves over the run without them")
+      ->needs(dryRun)
+      ->excludes(scripts)
+      ->excludes(paragraphs);
+  CLI::Option* json = cmd->add_flag("--json", args.json,
+                                    "Print one JSON object per line: one per page (type, source, destination, "
+                                    "size, date, result, new_size, saving, reason), then the summary");
+  cmd->add_flag("--quiet", args.quiet, "Print only the rows of pages that failed and the summary; no progress")
+      ->excludes(json);
+  return cmd;
+}
+
+int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
+                bool terminalProgress) {
+  if (readsStandardInput(args)) {
+    if (auto refusal = refusePipeUsage(args)) {
+      err << *refusal << '\n';
+      return kExitUsage;
+    }
+    return compressPipe(args, in, out, err);
+  }
+  const CompressionOptions options = compressionOptions(args);
+  const WriteMode mode = args.dryRun ? WriteMode::DryRun : WriteMode::Write;
 
   std::vector<RunRow> rows;
   for (const Text& page : queuePages(args)) rows.push_back(makeRunRow(page, options));
 
-  if (!rows.empty() && !options.Check8) {
+  if (!rows.empty() && !options.Check8 && mode == WriteMode::Write) {
     try {
       ClearBackupStore();
     } catch (const FileError& e) {
@@ -112,12 +130,33 @@ int runCompress(const CompressArguments& args, std::ostream& out, std::ostream& 
     }
   }
 
-  LineObserver observer(options, out, err, terminalProgress);
-  RunTotals totals = ys(rows, observer);
-  observer.finish();
-  out << "总计 " << totals.pages << " 个文件\t成功 " << totals.succeeded << " 个\t压缩前 " << totals.bytesBefore
-      << " 字节\t压缩后 " << totals.bytesAfter << " 字节\t压缩率 "
-      << toUtf8(savingText(totals.bytesBefore, totals.bytesAfter)) << '\n';
+  // --by-option runs the pages again with each option the run leaves off.
+  std::vector<std::pair<std::string, CompressionOptions>> measured;
+  if (args.byOption) {
+    measured.emplace_back("--scripts", options);
+    measured.back().second.Check2 = true;
+    measured.emplace_back("--paragraphs", options);
+    measured.back().second.Check6 = true;
+  }
+
+  const OutputStyle style = outputStyle(args.json, args.quiet);
+  ProgressLine line(err);
+  ProgressCount progress;
+  if (terminalProgress && style != OutputStyle::Quiet) progress.line = &line;
+  progress.total = rows.size() * (1 + measured.size());
+
+  const std::vector<RunRow> queued = rows;
+  RunReport report(options, style, true, out, err, progress);
+  const RunTotals totals = ys(rows, report, mode);
+  std::vector<OptionSaving> savings;
+  for (const auto& [option, optionOptions] : measured) {
+    std::vector<RunRow> again = queued;
+    RunReport silent(optionOptions, style, false, out, err, progress);
+    ys(again, silent, mode);
+    savings.push_back(optionSaving(option, totals, report.newSizes(), silent.newSizes()));
+  }
+  line.clear();
+  printSummary(totals, savings, style, args.dryRun, out);
   return totals.succeeded == totals.pages ? kExitSuccess : kExitFailure;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/replace_command.h"
 
 #include "cli/commands.h"
+#include "cli/output_format.h"
+#include "compress/compression_run.h"
 #include "common/compression_options.h"
 #include "platform/file_service.h"
 #include "replace/search_replace.h"
@@ -40,7 +42,8 @@ CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
   CLI::App* cmd = app.add_subcommand(
       "replace",
       "Replace a text in pages, backing up each page first. Prints one tab-separated line per page: path, "
-      "replacement count, result. Exit status 0 when every page succeeded, 1 otherwise.");
+      "replacement count, result (backslash, tab and line breaks in a path written \\\\, \\t, \\n, \\r). "
+      "Exit status 0 when every page succeeded, 1 otherwise.");
   cmd->add_option("--find", args.find, "The text to find (not empty)")->required()->type_name("TEXT");
   cmd->add_option("--with", args.with, "The replacement, inserted as given")->required()->type_name("TEXT");
   cmd->add_flag("--whole-word", args.wholeWord, "Only whole words match");
@@ -61,6 +64,10 @@ CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
       ->expected(2)
       ->type_name("SRC DEST");
   cmd->add_option("PATH", args.paths, "The pages")->required();
+  CLI::Option* json = cmd->add_flag("--json", args.json,
+                                    "Print one JSON object per line: one per page (type, path, count, result, "
+                                    "reason), then the summary (type, pages, succeeded, failed, replacements)");
+  cmd->add_flag("--quiet", args.quiet, "Print only the lines of pages that failed")->excludes(json);
   return cmd;
 }
 
@@ -90,13 +97,38 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
     options.text2 = textPath(args.into[1]);
   }
 
-  bool allSucceeded = true;
+  const OutputStyle style = outputStyle(args.json, args.quiet);
+  std::int64_t succeeded = 0, replacements = 0;
   for (const std::string& path : args.paths) {
     ReplaceRow row{textPath(path)};
-    if (!replaceRow(row, params, options)) allSucceeded = false;
-    out << toUtf8(row.path) << '\t' << toUtf8(row.countText) << '\t' << toUtf8(row.resultText) << '\n' << std::flush;
+    const bool replaced = replaceRow(row, params, options);
+    if (replaced) {
+      ++succeeded;
+      replacements += sizeColumnValue(row.countText);
+    }
+    if (style == OutputStyle::Json) {
+      JsonLine line;
+      line.text("type", U"page").text("path", row.path);
+      if (replaced)
+        line.number("count", sizeColumnValue(row.countText)).text("result", row.resultText).nullValue("reason");
+      else
+        line.nullValue("count").text("result", row.countText).text("reason", row.resultText);
+      out << line.line() << std::flush;
+    } else if (style == OutputStyle::Lines || !replaced) {
+      out << lineField(row.path) << '\t' << lineField(row.countText) << '\t' << lineField(row.resultText) << '\n'
+          << std::flush;
+    }
   }
-  return allSucceeded ? kExitSuccess : kExitFailure;
+  const auto pages = static_cast<std::int64_t>(args.paths.size());
+  if (style == OutputStyle::Json)
+    out << JsonLine()
+               .text("type", U"summary")
+               .number("pages", pages)
+               .number("succeeded", succeeded)
+               .number("failed", pages - succeeded)
+               .number("replacements", replacements)
+               .line();
+  return succeeded == pages ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace vantiro::cli

@@ -21,12 +21,15 @@ struct ReplaceArguments {
   bool requireHtml = false;
   std::vector<std::string> into;  // SRC DEST
   std::vector<std::string> paths;
+  bool json = false;
+  bool quiet = false;
 };
 
 CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args);
 
 // Prints one line per page: path, count text and result text, tab-separated,
-// in UTF-8, as the window's result list shows them. Returns 0 when every page
+// in UTF-8, as the window's result list shows them (only the pages that failed
+// with --quiet; with --json an object per page and a summary). Returns 0 when every page
 // succeeded, 1 when any failed, 2 when the search text is empty.
 int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& err);
 

@@ -1,5 +1,7 @@
 #include "backup/backup_store.h"
 #include "cli/commands.h"
+#include "cli/output_format.h"
+#include "compress/compression_run.h"
 #include "platform/file_service.h"
 
 #include <ostream>
@@ -7,13 +9,23 @@
 namespace vantiro::cli {
 namespace {
 
+// The statuses of a restore as lines; quietly, only those of entries that
+// failed; as JSON, none (the entry's object tells the outcome).
 class StatusLines final : public RestoreObserver {
  public:
-  explicit StatusLines(std::ostream& out) : out_(out) {}
-  void showStatus(const Text& status) override { out_ << toUtf8(status) << '\n' << std::flush; }
+  StatusLines(std::ostream& out, OutputStyle style) : out_(out), style_(style) {}
+  void showStatus(const Text& status) override {
+    if (style_ == OutputStyle::Lines) out_ << lineField(status) << '\n' << std::flush;
+    last_ = status;
+  }
+  void entryDone(bool restored) {
+    if (style_ == OutputStyle::Quiet && !restored) out_ << lineField(last_) << '\n' << std::flush;
+  }
 
  private:
   std::ostream& out_;
+  OutputStyle style_;
+  Text last_;
 };
 
 }  // namespace
@@ -27,6 +39,11 @@ CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args) {
   CLI::Option* rows = cmd->add_option("N", args.rows, "Entry numbers as `backups` lists them (from 1)");
   all->excludes(rows);
   rows->excludes(all);
+  CLI::Option* json = cmd->add_flag("--json", args.json,
+                                    "Print one JSON object per line: one per entry restored or not (type, "
+                                    "number, path, length, time, restored), then the summary (type, entries, "
+                                    "restored, failed)");
+  cmd->add_flag("--quiet", args.quiet, "Print only the entries that could not be restored")->excludes(json);
   return cmd;
 }
 
@@ -50,11 +67,33 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
     }
     chosen[static_cast<std::size_t>(n - 1)] = true;
   }
-  StatusLines observer(out);
-  bool allRestored = true;
-  for (std::size_t k = 0; k < entries.size(); ++k)
-    if (chosen[k] && !re(entries[k], observer)) allRestored = false;
-  return allRestored ? kExitSuccess : kExitFailure;
+  const OutputStyle style = outputStyle(args.json, args.quiet);
+  StatusLines observer(out, style);
+  std::int64_t restored = 0, failed = 0;
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (!chosen[k]) continue;
+    const bool done = re(entries[k], observer);
+    ++(done ? restored : failed);
+    observer.entryDone(done);
+    if (style == OutputStyle::Json)
+      out << JsonLine()
+                 .text("type", U"entry")
+                 .number("number", static_cast<std::int64_t>(k + 1))
+                 .text("path", entries[k].path)
+                 .number("length", sizeColumnValue(entries[k].length))
+                 .text("time", entries[k].time)
+                 .flag("restored", done)
+                 .line()
+          << std::flush;
+  }
+  if (style == OutputStyle::Json)
+    out << JsonLine()
+               .text("type", U"summary")
+               .number("entries", restored + failed)
+               .number("restored", restored)
+               .number("failed", failed)
+               .line();
+  return failed == 0 ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace vantiro::cli

@@ -53,7 +53,7 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
 // finishing the page each has begun.
 class PagePool {
  public:
-  explicit PagePool(std::size_t threads) : threadCount_(std::max<std::size_t>(threads, 1)) {}
+  PagePool(std::size_t threads, WriteMode mode) : threadCount_(std::max<std::size_t>(threads, 1)), mode_(mode) {}
   PagePool(const PagePool&) = delete;
   PagePool& operator=(const PagePool&) = delete;
   ~PagePool() {
@@ -129,7 +129,7 @@ class PagePool {
   void prepare(Slot& slot, std::unique_lock<std::mutex>& lock) {
     slot.state = State::Working;
     lock.unlock();
-    PreparedPage page = preparePage(slot.path, slot.options, nullptr);
+    PreparedPage page = preparePage(slot.path, slot.options, nullptr, mode_);
     lock.lock();
     slot.page = std::move(page);
     slot.state = State::Done;
@@ -147,6 +147,7 @@ class PagePool {
   }
 
   const std::size_t threadCount_;
+  const WriteMode mode_;
   std::mutex mutex_;
   std::condition_variable queued_;  // a row was queued, or the pool ends
   std::condition_variable ready_;   // a row is ready
@@ -166,8 +167,9 @@ TextView fileName(TextView path) {
 // to be written with `options`: not when the file written (the page, or its
 // mirror) may be the next page itself, nor when the next page is a file of the
 // backup store. Names are compared, not whole paths, so that two spellings of
-// one path cannot slip through.
-bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionOptions& options) {
+// one path cannot slip through. A dry run writes nothing, so it may read any page.
+bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionOptions& options, WriteMode mode) {
+  if (mode == WriteMode::DryRun) return true;
   const TextView name = fileName(next.source);
   if (name == fileName(earlier.source) || name == U"bak.dat" || name == U"bak.kbq") return false;
   const Text mapped = destinationColumn(earlier.source, options);
@@ -220,7 +222,7 @@ std::int64_t sizeColumnValue(TextView text) {
   return value;
 }
 
-RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
+RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
   RunTotals totals;
   totals.pages = rows.size();
   observer.notice(Text(kRunNotice));
@@ -238,7 +240,7 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
   // so the pool has one thread fewer than there are cores: a core more would
   // only take time from the thread that writes, which every row waits for.
   const bool readAhead = &files() == &realFileService();
-  PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1);
+  PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1, mode);
   std::size_t nextToStart = 0;
 
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -259,29 +261,35 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer) {
       reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
       if (!prepared) {
         options = observer.options();
-        prepared = preparePage(path, options, &observer.pageProgress());
+        prepared = preparePage(path, options, &observer.pageProgress(), mode);
       } else if (!prepared->bytes) {
         // Read ahead before the file was complete, perhaps: read it again now.
-        prepared = preparePage(path, options, &observer.pageProgress());
+        prepared = preparePage(path, options, &observer.pageProgress(), mode);
       }
       // Later pages are read and compressed while this one is written.
       while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead) {
         const std::size_t k = nextToStart;
-        bool safe = mayReadBefore(row, rows[k], options);
-        for (std::size_t j = i + 1; safe && j < k; ++j) safe = mayReadBefore(rows[j], rows[k], *ahead.options(j));
+        bool safe = mayReadBefore(row, rows[k], options, mode);
+        for (std::size_t j = i + 1; safe && j < k; ++j)
+          safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);
         if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
         ahead.start(k, rows[k].source, observer.options());
         ++nextToStart;
       }
       int pageResult = 1;
-      commitPage(*prepared, path, pageResult, options, observer.pageProgress(), observer.restoreQuestion());
-      prepared.reset();
+      commitPage(*prepared, path, pageResult, options, observer.pageProgress(), observer.restoreQuestion(), mode);
       row.outcome = path;
-      std::optional<FileInfo> written;
-      if (pageResult == 1) written = files().stat(nativePath(path));
+      std::optional<std::int64_t> written;
+      if (pageResult == 1 && mode == WriteMode::DryRun) {
+        written = static_cast<std::int64_t>(prepared->result.size());
+      } else if (pageResult == 1) {
+        if (std::optional<FileInfo> info = files().stat(nativePath(path)))
+          written = static_cast<std::int64_t>(info->size);
+      }
+      prepared.reset();
       if (written) {
         const std::int64_t a = sizeColumnValue(row.size);
-        const auto b = static_cast<std::int64_t>(written->size);
+        const std::int64_t b = *written;
         row.result = kResultSucceeded;
         row.newSize = fromUtf8(std::to_string(b));
         row.ratio = savingText(a, b);

@@ -99,7 +99,9 @@ inline constexpr std::size_t kPagesReadAhead = 4;
 // Rows are written and reported in order, each with the options read for it
 // in that order; with the real file service later pages are read and
 // compressed on other threads meanwhile, none before an earlier row that may
-// write its file.
-RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer);
+// write its file. In a dry run (`mode`) every row is compressed and reported
+// as it would have been, its new size the size of the result, and nothing is
+// written.
+RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode = WriteMode::Write);
 
 }  // namespace vantiro

@@ -83,7 +83,7 @@ std::string assembleEncoded(const PageSplit& split, bool readable) {
 // and its directories, the backup entry and the write. Throws what the
 // preparation met, at the point where the page would have met it.
 void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-            ProgressIndicator& progress, Text& outputPath) {
+            ProgressIndicator& progress, Text& outputPath, WriteMode mode) {
   outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
@@ -95,7 +95,7 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   if (std::optional<Text> mirror = mirrorPath(path, options)) {
     path = std::move(*mirror);
     outputPath = path;
-    CreatePathDirectories(path);
+    if (mode == WriteMode::Write) CreatePathDirectories(path);
   }
 
   if (page.notHtml) {
@@ -104,6 +104,7 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   }
   page.progress.replay(&progress);
   if (page.error) std::rethrow_exception(page.error);
+  if (mode == WriteMode::DryRun) return;
 
   const std::string& bytes = *page.bytes;
   AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
@@ -161,11 +162,26 @@ void RecordedProgress::replay(ProgressIndicator* target) {
   events_.clear();
 }
 
-PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress) {
+PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
+                         WriteMode mode) {
+  std::string bytes;
+  try {
+    bytes = files().readFile(nativePath(path));
+  } catch (...) {
+    PreparedPage unread;
+    unread.error = std::current_exception();
+    return unread;
+  }
+  PreparedPage page = preparePageBytes(std::move(bytes), options, progress);
+  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml) stageResult(page, path, options);
+  return page;
+}
+
+PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress) {
   PreparedPage page;
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
-    page.bytes = files().readFile(nativePath(path));
+    page.bytes = std::move(bytes);
     PageChars pageChars = PageChars::decode(*page.bytes);
     if (options.Check4 && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
@@ -180,18 +196,16 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     page.result = assembleEncoded(split, options.Check7);
   } catch (...) {
     page.error = std::current_exception();
-    return page;
   }
-  if (!page.notHtml) stageResult(page, path, options);
   return page;
 }
 
 void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                ProgressIndicator& progress, RestoreQuestion& question) {
+                ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode) {
   Text outputPath;
   std::string reason;
   try {
-    finish(page, path, pageResult, options, progress, outputPath);
+    finish(page, path, pageResult, options, progress, outputPath, mode);
     return;
   } catch (const std::exception& e) {
     reason = e.what();
@@ -201,7 +215,7 @@ void commitPage(PreparedPage& page, Text& path, int& pageResult, const Compressi
   pageResult = -1;
   path += U'|';
   path += fromUtf8(reason);
-  if (!options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
+  if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
   // A page that was never read has nothing to write back (writing the empty
   // text would wipe it), and a page that failed the HTML test has no output.
   if (!page.bytes || page.notHtml) return;

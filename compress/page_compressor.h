@@ -57,6 +57,11 @@ inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
          RestoreQuestion& question);
 
+// Whether compressing a page changes anything on disk. A dry run reads and
+// compresses pages exactly as a run would and reports the same outcome, but
+// creates no directory, appends no backup entry and writes no file.
+enum class WriteMode { Write, DryRun };
+
 // jf3 in two halves, so that a run can compress the next page while the
 // current one is written. preparePage reads the page and does everything
 // that changes nothing outside memory (tests, passes, the encoded result);
@@ -102,13 +107,19 @@ std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& optio
 // `progress`, or is kept in the result when it is null. Never throws. Besides
 // the read it only writes the result to a hidden temporary file beside the
 // output, when the output's directory is there already (the file is removed
-// again unless commitPage places it), so it may run on another thread (with
-// the real file service).
-PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress);
+// again unless commitPage places it; nothing in a dry run), so it may run on
+// another thread (with the real file service).
+PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
+                         WriteMode mode = WriteMode::Write);
 
-// The rest of jf3 for a page prepared with the same `path` and `options`.
+// preparePage for a page already read (`bytes`), writing nothing at all.
+PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress);
+
+// The rest of jf3 for a page prepared with the same `path`, `options` and
+// `mode`. In a dry run `path` and `pageResult` end as they would have, and
+// nothing is asked.
 void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                ProgressIndicator& progress, RestoreQuestion& question);
+                ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode = WriteMode::Write);
 
 // The HTML tests, which also accept the html start tag with attributes
 // (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"

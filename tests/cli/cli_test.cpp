@@ -17,15 +17,7 @@ using test::readBytes;
 using test::writeBytes;
 
 using test::CliResult;
-
-std::vector<std::string> splitBy(const std::string& s, char separator) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t p; (p = s.find(separator, start)) != std::string::npos; start = p + 1)
-    parts.push_back(s.substr(start, p - start));
-  parts.push_back(s.substr(start));
-  return parts;
-}
+using test::splitBy;
 
 class CliTest : public ::testing::Test {
  protected:

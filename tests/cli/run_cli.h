@@ -15,14 +15,26 @@ struct CliResult {
   std::string err;
 };
 
-// vantiro-cli ARGS... with standard error not a terminal.
-inline CliResult runCli(std::vector<std::string> args) {
+// vantiro-cli ARGS... with standard error not a terminal and `input` on
+// standard input.
+inline CliResult runCli(std::vector<std::string> args, const std::string& input = {}) {
   args.insert(args.begin(), "vantiro-cli");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
+  std::istringstream in(input);
   std::ostringstream out, err;
-  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), out, err, false);
+  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), in, out, err, false);
   return {status, out.str(), err.str()};
+}
+
+// `s` cut at every `separator`; a trailing separator leaves an empty last part.
+inline std::vector<std::string> splitBy(const std::string& s, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (std::size_t p; (p = s.find(separator, start)) != std::string::npos; start = p + 1)
+    parts.push_back(s.substr(start, p - start));
+  parts.push_back(s.substr(start));
+  return parts;
 }
 
 }  // namespace vantiro::test

@@ -1,0 +1,39 @@
+#include "cli/commands.h"
+#include "cli/output_format.h"
+#include "compress/compression_run.h"
+
+#include <iterator>
+#include <ostream>
+#include <istream>
+
+namespace vantiro::cli {
+
+int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  const CompressionOptions options = compressionOptions(args);
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    err << toUtf8(kResultFailed) << ": 无法读取标准输入\n";
+    return kExitFailure;
+  }
+  NoProgress noProgress;
+  PreparedPage page = preparePageBytes(std::move(bytes), options, &noProgress);
+  // The outcome as a run would report it, of a page named "-" that is not written.
+  const Text name = U"-";
+  Text outcome = name;
+  int pageResult = 1;
+  FixedAnswer nothingAsked(false);
+  commitPage(page, outcome, pageResult, options, noProgress, nothingAsked, WriteMode::DryRun);
+  if (pageResult == 1) {
+    out.write(page.result.data(), static_cast<std::streamsize>(page.result.size()));
+    out.flush();
+    return kExitSuccess;
+  }
+  err << toUtf8(kResultFailed) << ": " << lineField(TextView(outcome).substr(name.size() + 1)) << '\n';
+  if (options.Check3 && page.bytes) {
+    out.write(page.bytes->data(), static_cast<std::streamsize>(page.bytes->size()));
+    out.flush();
+  }
+  return kExitFailure;
+}
+
+}  // namespace vantiro::cli

@@ -1,0 +1,118 @@
+#include "cli/run_report.h"
+
+#include <ostream>
+
+namespace vantiro::cli {
+
+Text failureReason(const RunRow& row) {
+  if (row.result != kResultFailed) return {};
+  // The compressor appends to the page's path, or to its mirror's once mapped.
+  for (const Text* path : {&row.destination, &row.source})
+    if (!path->empty() && row.outcome.size() > path->size() && row.outcome.starts_with(*path) &&
+        row.outcome[path->size()] == U'|')
+      return row.outcome.substr(path->size() + 1);
+  return row.outcome;
+}
+
+RunReport::RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out,
+                     std::ostream& err, ProgressCount& progress)
+    : options_(std::move(options)),
+      style_(style),
+      printRows_(printRows),
+      out_(out),
+      err_(err),
+      progress_(progress),
+      answer_(options_.Check3) {}
+
+void RunReport::setStatus(const Text& status) {
+  if (progress_.line == nullptr || !status.starts_with(kStatusCompressing)) return;
+  progress_.line->show(progress_.done + 1, progress_.total, progress_.bytes,
+                       TextView(status).substr(kStatusCompressing.size()));
+}
+
+void RunReport::rowFinished(std::size_t index, const RunRow& row) {
+  if (newSizes_.size() <= index) newSizes_.resize(index + 1);
+  if (row.result == kResultSucceeded) newSizes_[index] = sizeColumnValue(row.newSize);
+  ++progress_.done;
+  progress_.bytes += sizeColumnValue(row.size);
+  if (!printRows_) return;
+  const bool failed = row.result != kResultSucceeded;
+  if (style_ == OutputStyle::Quiet && !failed) return;
+  if (progress_.line != nullptr) progress_.line->clear();
+
+  const Text reason = failureReason(row);
+  if (style_ == OutputStyle::Json) {
+    auto number = [](const Text& column) -> std::optional<std::int64_t> {
+      if (column.empty()) return std::nullopt;
+      return sizeColumnValue(column);
+    };
+    JsonLine line;
+    line.text("type", U"page")
+        .text("source", row.source)
+        .text("destination", row.destination)
+        .number("size", number(row.size))
+        .text("date", row.date)
+        .text("result", row.result)
+        .number("new_size", number(row.newSize))
+        .text("saving", row.ratio);
+    if (row.result == kResultFailed)
+      line.text("reason", reason);
+    else
+      line.nullValue("reason");
+    out_ << line.line() << std::flush;
+    return;
+  }
+  if (row.result == kResultFailed) err_ << toUtf8(kResultFailed) << ": " << lineField(row.outcome) << '\n';
+  out_ << lineField(row.source) << '\t' << lineField(row.destination) << '\t' << lineField(row.size) << '\t'
+       << lineField(row.date) << '\t' << lineField(row.result) << '\t' << lineField(row.newSize) << '\t'
+       << lineField(row.ratio) << '\n'
+       << std::flush;
+}
+
+OptionSaving optionSaving(std::string option, const RunTotals& without,
+                          const std::vector<std::optional<std::int64_t>>& sizesWithout,
+                          const std::vector<std::optional<std::int64_t>>& sizesWith) {
+  OptionSaving saving{std::move(option), without.bytesAfter, 0};
+  for (std::size_t i = 0; i < sizesWithout.size() && i < sizesWith.size(); ++i)
+    if (sizesWithout[i] && sizesWith[i]) saving.extraSaved += *sizesWithout[i] - *sizesWith[i];
+  saving.bytesAfter -= saving.extraSaved;
+  return saving;
+}
+
+void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savings, OutputStyle style,
+                  bool dryRun, std::ostream& out) {
+  if (style == OutputStyle::Json) {
+    JsonLine line;
+    line.text("type", U"summary")
+        .flag("dry_run", dryRun)
+        .number("pages", static_cast<std::int64_t>(totals.pages))
+        .number("succeeded", static_cast<std::int64_t>(totals.succeeded))
+        .number("failed", static_cast<std::int64_t>(totals.failed))
+        .number("missing", static_cast<std::int64_t>(totals.missing))
+        .number("bytes_before", totals.bytesBefore)
+        .number("bytes_after", totals.bytesAfter)
+        .text("saving", savingText(totals.bytesBefore, totals.bytesAfter));
+    if (!savings.empty()) {
+      std::string list = "[";
+      for (const OptionSaving& s : savings) {
+        JsonLine item;
+        item.text("option", fromUtf8(s.option))
+            .number("bytes_after", s.bytesAfter)
+            .text("saving", savingText(totals.bytesBefore, s.bytesAfter))
+            .number("extra_saved", s.extraSaved);
+        list += (list.size() > 1 ? "," : "") + item.object();
+      }
+      line.raw("by_option", list + "]");
+    }
+    out << line.line();
+    return;
+  }
+  out << "总计 " << totals.pages << " 个文件\t成功 " << totals.succeeded << " 个\t压缩前 " << totals.bytesBefore
+      << " 字节\t压缩后 " << totals.bytesAfter << " 字节\t压缩率 "
+      << toUtf8(savingText(totals.bytesBefore, totals.bytesAfter)) << '\n';
+  for (const OptionSaving& s : savings)
+    out << s.option << "\t压缩后 " << s.bytesAfter << " 字节\t压缩率 "
+        << toUtf8(savingText(totals.bytesBefore, s.bytesAfter)) << "\t多省 " << s.extraSaved << " 字节\n";
+}
+
+}  // namespace vantiro::cli
