@@ -25,8 +25,6 @@ const Text kRestoreAfterErrorQuestion =
 
 namespace {
 
-constexpr TextView kLineBreak = U"\r\n";
-
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
 bool hasStartTag(TextView text, TextView tag, bool anyCase) {
@@ -40,13 +38,14 @@ bool hasStartTag(TextView text, TextView tag, bool anyCase) {
 }
 
 // Calls `put` with the pieces of the result in order: "<tag>text" for every
-// tag slot that is not empty, with a line break after each tag and each
-// non-empty text under Check7.
+// tag slot that is not empty, with the page's line break after each tag and
+// each non-empty text under Check7.
 template <typename Put>
 void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
+  const TextView lineBreak = lineBreakText(split.lineBreak);
   if (!split.leadingText.empty()) {
     put(split.leadingText.view());
-    if (readable) put(kLineBreak);
+    if (readable) put(lineBreak);
   }
   for (int i = 0; i <= split.lastIndex; ++i) {
     const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
@@ -55,9 +54,9 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
     put(TextView(U"<"));
     put(tag.view());
     put(TextView(U">"));
-    if (readable) put(kLineBreak);
+    if (readable) put(lineBreak);
     put(text.view());
-    if (readable && !text.empty()) put(kLineBreak);
+    if (readable && !text.empty()) put(lineBreak);
   }
 }
 

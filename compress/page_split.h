@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "compress/line_break.h"
 #include "compress/page_chars.h"
 #include "compress/slot_text.h"
 
@@ -24,6 +25,8 @@ struct PageSplit {
   int lastIndex = -1;
   int capacity = kBlock;
   bool endsInScript = false;
+  // The page's own line break, which the passes cut, join and add lines by.
+  LineBreak lineBreak = LineBreak::CrLf;
   // The decoded page the slots are windows on. Shared by copies of the split,
   // whose own slots hold copies of their texts and never look into it.
   PageChars page;

@@ -10,9 +10,9 @@ namespace {
 
 // Outside a preformatted block a browser shows any run of white space as one
 // space; inside it shows tabs and line breaks as they are. The rewriting pass
-// already made CR LF and runs of spaces one space, but a lone LF (pages saved
-// with Unix line ends), a lone CR or a tab would become visible line breaks
-// and tabs here, so each run holding one becomes a single space.
+// already made the page's line breaks and runs of spaces one space, but a lone
+// CR or LF or a tab would become a visible line break or tab here, so each run
+// holding one becomes a single space.
 void flattenWhiteSpace(SlotText& text) {
   std::size_t w = 0;
   for (std::size_t r = 0; r < text.size();) {
@@ -90,7 +90,7 @@ void convertParagraphs(PageSplit& split) {
         takeIntoBlock(text, pagePre, i);
         tag.clear();
         SlotText& target = split.texts[anchor];
-        target += U"\r\n";
+        target += lineBreakText(split.lineBreak);
         target += text;
         text.clear();
       } else if (equalsUpper(tag, U"/A") || equalsUpper(tag, U"/FONT") ||

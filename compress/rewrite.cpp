@@ -137,8 +137,8 @@ void shortenSpaceEntities(SlotText& text) {
 
 // Joined and collapsed; `blankGoes` decides whether white space other than
 // spaces alone also vanishes.
-void rewriteLooseText(SlotText& text, bool blankGoes) {
-  xiaohc1(text);
+void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
+  xiaohc1(text, lineBreak);
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
@@ -150,7 +150,7 @@ void shortenTag(SlotText& tag) {
 }
 
 void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress) {
-  rewriteLooseText(split.leadingText, true);
+  rewriteLooseText(split.leadingText, split.lineBreak, true);
   shortenSpaceEntities(split.leadingText);
 
   bool inPreBlock = false;
@@ -178,7 +178,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
     }
 
     if (startsWithUpper(tag, U"SCRIPT")) {
-      if (compressScripts) ysjb(text);
+      if (compressScripts) ysjb(text, split.lineBreak);
       continue;
     }
 
@@ -189,7 +189,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
       if (!text.empty() && blank(text) && isInlineTag(tag) && nextTagIsInline(split, i)) {
         text.assign(U" ");
       } else {
-        rewriteLooseText(text, i == last);
+        rewriteLooseText(text, split.lineBreak, i == last);
       }
     }
     shortenSpaceEntities(text);

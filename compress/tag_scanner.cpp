@@ -44,17 +44,17 @@ unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(
 #endif
 
 // The first position at or after k that holds a tag start (with
-// kTagStarts) or a ">" or CR (with kTagEnds); n when there is none. Most of a
+// kTagStarts) or a ">" or LF (with kTagEnds); n when there is none. Most of a
 // page holds none, so whole blocks of characters are tested at once where
 // SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
 // over in the block.
 template <bool kTagStarts, bool kTagEnds>
 std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), cr = _mm_set1_epi32('\r');
+  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), lf = _mm_set1_epi32('\n');
   const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi32(c, lt) : _mm_setzero_si128(); };
   const auto ends = [&](__m128i c) {
-    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi32(c, gt), _mm_cmpeq_epi32(c, cr)) : _mm_setzero_si128();
+    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi32(c, gt), _mm_cmpeq_epi32(c, lf)) : _mm_setzero_si128();
   };
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
     const __m128i a = load4(d + k), b = load4(d + k + 4);
@@ -68,7 +68,7 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
   }
 #endif
   for (; k < n; ++k)
-    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && (d[k] == U'>' || d[k] == U'\r'))) return k;
+    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && (d[k] == U'>' || d[k] == U'\n'))) return k;
   return n;
 }
 
@@ -81,7 +81,7 @@ std::size_t findTagStart(TextView page, std::size_t from) {
 struct TagBounds {
   std::size_t gt;    // the tag's ">", npos when it runs to the end of the page
   std::size_t next;  // the next tag start, npos when none
-  bool multiLine;    // a CR lies inside the tag
+  bool multiLine;    // an LF lies inside the tag: it may hold a line break
 };
 
 // The end of the tag is the first ">" with no tag start between it and the
@@ -101,7 +101,7 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
       b.next = inner;
       return b;
     }
-    if (d[k] == U'\r') {
+    if (d[k] == U'\n') {
       b.multiLine = true;
     } else if (d[k] == U'<') {
       inner = k;
@@ -142,6 +142,7 @@ PageSplit scanPage(PageChars chars) {
   char32_t* const d = split.page.data();
   const TextView page = split.page.view();
   const std::size_t n = page.size();
+  split.lineBreak = lineBreakOf(page);
   // Room for a tag every 16 characters at once (real pages hold one every 25
   // to 50) spares most moves of growing the lists 500 slots at a time, without
   // reading the page an extra time to count them; memory reserved and never
@@ -172,7 +173,7 @@ PageSplit scanPage(PageChars chars) {
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
     // A tag within one line is already what xiaohc would make of it.
-    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) xiaohc(tag);
+    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) xiaohc(tag, split.lineBreak);
 
     split.endsInScript = false;
     if (startsWithUpper(tag, U"SCRIPT")) {

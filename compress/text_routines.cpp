@@ -1,18 +1,25 @@
 #include "compress/text_routines.h"
 
+#include <algorithm>
+
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
 namespace vantiro {
 namespace {
 
-// True when a CR LF pair starts at `i`.
-bool lineBreakAt(const SlotText& s, std::size_t i) { return s[i] == U'\r' && i + 1 < s.size() && s[i + 1] == U'\n'; }
+// True when a line break starts at `i`.
+bool lineBreakAt(const SlotText& s, std::size_t i, LineBreak lineBreak) {
+  if (lineBreak == LineBreak::Lf) return s[i] == U'\n';
+  return s[i] == U'\r' && i + 1 < s.size() && s[i + 1] == U'\n';
+}
 
-// End of the line that starts at `from`: the position of its CR LF, or the size.
-std::size_t lineEnd(const SlotText& s, std::size_t from) {
-  for (std::size_t i = from; i < s.size(); ++i)
-    if (lineBreakAt(s, i)) return i;
+// End of the line that starts at `from`: the position of its line break, or
+// the size. Both breaks end in LF, so the search is for that.
+std::size_t lineEnd(const SlotText& s, std::size_t from, LineBreak lineBreak) {
+  if (lineBreak == LineBreak::Lf) return std::min(findChar(s, U'\n', from), s.size());
+  for (std::size_t k = findChar(s, U'\n', from + 1); k != npos; k = findChar(s, U'\n', k + 1))
+    if (s[k - 1] == U'\r') return k - 1;
   return s.size();
 }
 
@@ -40,41 +47,43 @@ std::size_t findText(TextView s, TextView find, std::size_t from) {
 
 Text getfile(const std::string& nativePath) { return decodeAnsi(files().readFile(nativePath)); }
 
+LineBreak lineBreakOf(TextView page) { return findText(page, U"\r\n") != npos ? LineBreak::CrLf : LineBreak::Lf; }
+
 // The routines below compact the string in place: the write position never
 // passes the read position, because every step replaces a piece by one that is
 // no longer.
 
-void xiaohc(SlotText& s) {
+void xiaohc(SlotText& s, LineBreak lineBreak) {
+  const TextView breakText = lineBreakText(lineBreak);
   std::size_t w = 0, r = 0;
   for (bool first = true;; first = false) {
-    const std::size_t e = lineEnd(s, r);
+    const std::size_t e = lineEnd(s, r, lineBreak);
     std::size_t b = r, t = e;
     while (b < t && s[b] == U' ') ++b;
     while (t > b && s[t - 1] == U' ') --t;
     if (!first) s[w++] = U' ';
     for (std::size_t k = b; k < t; ++k) s[w++] = s[k];
     if (e == s.size()) break;
-    r = e + 2;
+    r = e + breakText.size();
   }
   s.resize(w);
   trimInPlace(s);
 }
 
-void xiaohc1(SlotText& s) {
+void xiaohc1(SlotText& s, LineBreak lineBreak) {
   // Nothing moves before the first line break or doubled space.
   const std::size_t n = s.size();
   std::size_t start = 0;
-  for (; start < n; ++start) {
-    const char32_t c = s[start];
-    if (c == U'\r' ? start + 1 < n && s[start + 1] == U'\n' : c == U' ' && start > 0 && s[start - 1] == U' ') break;
-  }
+  for (; start < n; ++start)
+    if (lineBreakAt(s, start, lineBreak) || (s[start] == U' ' && start > 0 && s[start - 1] == U' ')) break;
   if (start == n) return;
+  const std::size_t breakSize = lineBreakText(lineBreak).size();
   std::size_t w = start;
   for (std::size_t r = start; r < s.size();) {
     char32_t c = s[r];
-    if (lineBreakAt(s, r)) {
+    if (lineBreakAt(s, r, lineBreak)) {
       c = U' ';
-      r += 2;
+      r += breakSize;
     } else {
       ++r;
     }
@@ -84,18 +93,18 @@ void xiaohc1(SlotText& s) {
   s.resize(w);
 }
 
-void xiaohc2(SlotText& s) {
+void xiaohc2(SlotText& s, LineBreak lineBreak) {
+  const TextView breakText = lineBreakText(lineBreak);
   std::size_t w = 0, r = 0;
   for (;;) {
-    const std::size_t e = lineEnd(s, r);
+    const std::size_t e = lineEnd(s, r, lineBreak);
     std::size_t b = r, t = e;
     while (b < t && s[b] == U' ') ++b;
     while (t > b && s[t - 1] == U' ') --t;
     for (std::size_t k = b; k < t; ++k) s[w++] = s[k];
     if (e == s.size()) break;
-    s[w++] = U'\r';
-    s[w++] = U'\n';
-    r = e + 2;
+    for (char32_t c : breakText) s[w++] = c;
+    r = e + breakText.size();
   }
   s.resize(w);
 }
@@ -129,9 +138,9 @@ void th(SlotText& s, TextView find, TextView repl) {
   s.resize(w);
 }
 
-void ysjb(SlotText& script) {
+void ysjb(SlotText& script, LineBreak lineBreak) {
   // Trimming every line also trims the script's two ends.
-  xiaohc2(script);
+  xiaohc2(script, lineBreak);
   if (findChar(script, U'{') == npos || findChar(script, U'}') == npos) return;
   // A run of spaces goes when a brace stands right before or right after it.
   // Removing one run never puts another run next to a brace, so one pass

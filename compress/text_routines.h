@@ -3,12 +3,14 @@
 // and space handling, replacement and script compression. Each works on one
 // slot in place, keeps no state and runs in time linear in its input.
 //
-// A line break is the pair CR LF; a lone CR or LF is an ordinary character.
-// "Spaces" means the space character only: tabs are never trimmed or collapsed.
+// A line break is the page's own (compress/line_break.h): CR LF, where a lone
+// CR or LF is an ordinary character, or LF. "Spaces" means the space character
+// only: tabs are never trimmed or collapsed.
 
 #include <string>
 
 #include "common/text.h"
+#include "compress/line_break.h"
 #include "compress/slot_text.h"
 
 #if defined(__SSE2__)
@@ -21,17 +23,20 @@ namespace vantiro {
 // FileError when the file cannot be read.
 Text getfile(const std::string& nativePath);
 
+// CR LF when `page` holds a CR LF anywhere, LF otherwise.
+LineBreak lineBreakOf(TextView page);
+
 // Makes a multi-line tag one line: every line trimmed of spaces, the lines
 // joined by one space each, the result trimmed. An empty line still gives its
 // space: "a\r\n\r\nb" becomes "a  b".
-void xiaohc(SlotText& s);
+void xiaohc(SlotText& s, LineBreak lineBreak);
 
 // Joins the lines with one space each (lines are not trimmed), then makes every
 // run of spaces one space. A single leading or trailing space stays.
-void xiaohc1(SlotText& s);
+void xiaohc1(SlotText& s, LineBreak lineBreak);
 
 // Trims the spaces at both ends of every line; line breaks (and empty lines) stay.
-void xiaohc2(SlotText& s);
+void xiaohc2(SlotText& s, LineBreak lineBreak);
 
 // Replaces every occurrence of `find`, left to right; the search goes on after
 // the replaced occurrence, so a replacement is never searched again. An empty
@@ -41,7 +46,7 @@ void th(SlotText& s, TextView find, TextView repl);
 // Script compression: every line trimmed of spaces, and when the script holds
 // both "{" and "}", the spaces next to every brace removed. Line breaks are
 // never removed, so a script keeps one statement per line.
-void ysjb(SlotText& script);
+void ysjb(SlotText& script, LineBreak lineBreak);
 
 // The first position at or after `from` that holds `c`, or npos. Pages are
 // searched often and mostly in vain, so blocks of characters are compared at

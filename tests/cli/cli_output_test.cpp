@@ -109,7 +109,7 @@ TEST_F(CliOutputTest, PipeCompressesStandardInputToStandardOutput) {
     int status;
   } cases[] = {
       {{}, kLoose, kTight, 0},
-      {{"--readable"}, kTight, "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n", 0},
+      {{"--readable"}, kTight, "<html>\n<body>\nx\n</body>\n</html>\n", 0},  // an LF page
       {{}, "no tags here", "", 1},
       {{"--restore-on-error"}, "no tags here", "no tags here", 1},
       {{"--require-html", "--restore-on-error"}, "<HTML><Body>x</Body></HTML>", "<HTML><Body>x</Body></HTML>", 0},

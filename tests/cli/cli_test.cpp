@@ -124,7 +124,7 @@ TEST_F(CliTest, OptionsReachTheCompressor) {
   EXPECT_EQ(run({"compress", a}).status, 0);
   page("b.htm", kTight);
   EXPECT_EQ(run({"compress", "--readable", site / "b.htm"}).status, 0);
-  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\n<body>\nx\n</body>\n</html>\n");  // an LF page
   page("c.htm", "<html>x");
   EXPECT_EQ(run({"compress", "--into", site.path(), site / "out/", "--restore-on-error", site / "c.htm"}).status, 1);
   EXPECT_EQ(readBytes(site / "out/c.htm"), "<html>x") << "answered Yes: the page as read goes to its output";

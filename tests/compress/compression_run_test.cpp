@@ -196,7 +196,7 @@ TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
   ys(rows, run);
   EXPECT_EQ(run.calls, 2);
   EXPECT_EQ(readBytes(site / "a.htm"), "<html><body>x</body></html>");
-  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+  EXPECT_EQ(readBytes(site / "b.htm"), "<html>\n<body>\nx\n</body>\n</html>\n");  // an LF page
 }
 
 // The run reads and compresses the next page while it writes the current one.

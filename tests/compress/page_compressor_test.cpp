@@ -1,17 +1,17 @@
 #include "compress/page_compressor.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
+#include "tests/compress/line_break_twins.h"
 #include "tests/support/faulty_file_service.h"
 #include "tests/support/temp_dir.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <filesystem>
 
 namespace vantiro {
 namespace {
@@ -153,11 +153,49 @@ TEST_F(PageCompressorTest, TextAroundTheTags) {
   }
 }
 
-TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTexts) {
+TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTextsWithThePagesLineBreak) {
   CompressionOptions options;
   options.Check7 = true;
-  ASSERT_EQ(compress("a.htm", "<html><body>x</body></html>", options), 1);
-  EXPECT_EQ(readBytes(site / "a.htm"), "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n");
+  struct Case {
+    std::string page, written;
+  };
+  for (const Case& c : {
+           Case{"<html><body>x</body></html>\r\n", "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n"},
+           Case{"<html>\n<body>x</body></html>\n", "<html>\n<body>\nx\n</body>\n</html>\n"},
+           Case{"<html><body>x</body></html>", "<html>\n<body>\nx\n</body>\n</html>\n"},
+       }) {
+    ASSERT_EQ(compress("a.htm", c.page, options), 1);
+    EXPECT_EQ(readBytes(site / "a.htm"), c.written) << c.page;
+  }
+}
+
+// An LF page compresses to what its CR LF twin compresses to, with LF for
+// every CR LF, under every option that touches line breaks.
+TEST_F(PageCompressorTest, LfPagesCompressLikeTheirCrLfTwins) {
+  const std::string pages[] = {
+      "  <html>\n<body>\n  <p>Hello,\n  world</p>\n</body>\n</html>\n",
+      "<html>\n<head>\n<script>\n  function f() {\n    go();\n  }\n</script>\n</head>\n<body>\n"
+      "<p>&nbsp;&nbsp;&nbsp;\xC4\xE3\xBA\xC3,\n  \xCA\xC0<br>\n&nbsp;\xD4\xD9<br>x\ty\n</p>\n"
+      "<table\n   width=\"100%\"\n  border=0>\n  <tr>\n    <td>a</td>\n  </tr>\n</table>\n</body>\n</html>\n",
+      "<html><pre>\n  line one\n\n    line two  \n</pre>\n<p>a\n\n  b</p><b>x</b>\n<i>y</i></html>",
+      "<html>\n<%\n  server  code\n%>\n<!-- a\n  comment -->\n<p>lone\rCR \r \n</p></html>",
+      "<html>\n<p>&nbsp;&nbsp;a\n<a href=x>b\n</a>\n<br>\n<font color=red>c</font>\n<table></html>\n",
+      "<html>\n<script>\n  var s = 1;  \n  if (s) {  s = 2; }\n",
+  };
+  for (const std::string& lfPage : pages) {
+    ASSERT_EQ(lfPage.find("\r\n"), std::string::npos);
+    const std::string twin = encodeAnsi(test::asCrLf(decodeAnsi(lfPage)));
+    for (int k = 0; k < 8; ++k) {
+      CompressionOptions options;
+      options.Check2 = (k & 1) != 0;
+      options.Check6 = (k & 2) != 0;
+      options.Check7 = (k & 4) != 0;
+      ASSERT_EQ(compress("twin.htm", twin, options), 1) << twin;
+      const std::string twinWritten = encodeAnsi(test::asLf(decodeAnsi(readBytes(site / "twin.htm"))));
+      ASSERT_EQ(compress("lf.htm", lfPage, options), 1) << lfPage;
+      EXPECT_EQ(readBytes(site / "lf.htm"), twinWritten) << "options " << k << " on " << lfPage;
+    }
+  }
 }
 
 TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {

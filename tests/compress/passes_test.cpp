@@ -9,6 +9,7 @@
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
 #include "platform/code_page.h"
+#include "tests/compress/line_break_twins.h"
 #include "tests/compress/written_text.h"
 
 namespace vantiro {
@@ -144,6 +145,29 @@ TEST(Passes, RandomPagesNeverCrashOrLoseText) {
   }
   // Most random pages are accepted; refusals are the described overruns.
   EXPECT_LT(failed, 4000 / 2);
+}
+
+// What the passes make of a page, or "refused" when they refuse it.
+Text passesResult(const Text& page, bool check2, bool check6) {
+  try {
+    return test::writtenText(runPasses(page, check2, check6));
+  } catch (const PageError&) {
+    return U"refused";
+  }
+}
+
+TEST(Passes, RandomLfPagesCompressLikeTheirCrLfTwins) {
+  std::mt19937 rng(20261208);
+  int compared = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const Text lfPage = test::asLf(randomPage(rng));
+    if (lfPage.find(U"\r\n") != npos) continue;  // a CR before a line break: not an LF page
+    const bool check2 = round % 2 == 0, check6 = round % 4 < 2;
+    const Text twin = passesResult(test::asCrLf(lfPage), check2, check6);
+    ASSERT_EQ(toUtf8(passesResult(lfPage, check2, check6)), toUtf8(test::asLf(twin))) << toUtf8(lfPage);
+    ++compared;
+  }
+  EXPECT_GT(compared, 1500 / 2);
 }
 
 }  // namespace

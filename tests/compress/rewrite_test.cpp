@@ -142,7 +142,8 @@ TEST(Rewrite, TagSpacingAndQuotes) {
       {U"<a title=\"<b>\">t", U"<a title=\"<b>\">t"},
       // Any white space keeps the quotes, not just the space.
       {U"<a title=\"a\tb\">", U"<a title=\"a\tb\">"},
-      {U"<a title=\"a\nb\">", U"<a title=\"a\nb\">"},
+      {U"<a title=\"a\nb\">\r\n", U"<a title=\"a\nb\">"},  // a lone LF in a CR LF page
+      {U"<a title=\"a\nb\">", U"<a title=\"a b\">"},       // a line break in an LF page
       {U"<a title=\"a\fb\">", U"<a title=\"a\fb\">"},
       // Spaces after ":", "," and ";" go, other runs become one, inside values too.
       {U"<a   title=\"a ,  b ;  c\"  x=1>", U"<a title=\"a ,b ;c\" x=1>"},

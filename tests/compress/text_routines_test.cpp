@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
+#include "tests/compress/line_break_twins.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantiro {
@@ -18,11 +20,18 @@ struct Case {
   const char32_t* expected;
 };
 
-void expectTable(const char* routine, void (*fn)(SlotText&), std::initializer_list<Case> cases) {
+// Every case runs on a CR LF page and, where an LF page has it as its twin,
+// on that LF page, where it must give the result with LF for CR LF.
+void expectTable(const char* routine, void (*fn)(SlotText&, LineBreak), std::initializer_list<Case> cases) {
   for (const Case& c : cases) {
     SlotText s{TextView(c.input)};
-    fn(s);
+    fn(s, LineBreak::CrLf);
     EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << routine << " on \"" << toUtf8(c.input) << "\"";
+    const std::optional<Text> lfPage = test::lfPageOf(c.input);
+    if (!lfPage) continue;
+    SlotText lf{TextView(*lfPage)};
+    fn(lf, LineBreak::Lf);
+    EXPECT_EQ(toUtf8(lf), toUtf8(test::asLf(c.expected))) << routine << " on LF page \"" << toUtf8(*lfPage) << "\"";
   }
 }
 
@@ -39,6 +48,7 @@ TEST(TextRoutines, XiaohcMakesATagOneLine) {
                   {U"a\r\r\nb", U"a\r b"},   // the CR LF pair is the later two
                   {U"\t a \t", U"\t a \t"},  // tabs are never trimmed
                   {U"a\r\n\tb", U"a \tb"},
+                  {U"a\r \r\n b", U"a\r b"},  // a lone CR stays on an LF page too
               });
 }
 
@@ -54,6 +64,7 @@ TEST(TextRoutines, Xiaohc1JoinsLinesAndCollapsesSpaces) {
                   {U"", U""},
                   {U"a\t  \tb", U"a\t \tb"},
                   {U"a\r\r\n", U"a\r "},
+                  {U"a \r \r\n\r\n b", U"a \r b"},
               });
 }
 
@@ -65,7 +76,25 @@ TEST(TextRoutines, Xiaohc2TrimsEveryLineAndKeepsBreaks) {
                   {U"\r\n", U"\r\n"},
                   {U"\t x ", U"\t x"},
                   {U"", U""},
+                  {U" \r \r\n\r\n", U"\r\r\n\r\n"},
               });
+}
+
+TEST(TextRoutines, APageHoldingACrLfAnywhereBreaksLinesWithIt) {
+  struct BreakCase {
+    const char32_t* page;
+    LineBreak expected;
+  };
+  for (const BreakCase& c : {
+           BreakCase{U"", LineBreak::Lf},
+           BreakCase{U"<p>a\nb\n", LineBreak::Lf},
+           BreakCase{U"a\rb\n\rc", LineBreak::Lf},
+           BreakCase{U"a\nb\nc\r\n", LineBreak::CrLf},
+           BreakCase{U"\r\n", LineBreak::CrLf},
+           BreakCase{U"\r\r\n\n", LineBreak::CrLf},
+       }) {
+    EXPECT_EQ(lineBreakOf(c.page), c.expected) << toUtf8(c.page);
+  }
 }
 
 TEST(TextRoutines, ThReplacesEveryOccurrence) {

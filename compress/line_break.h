@@ -1,0 +1,17 @@
+#pragma once
+// A page's own line break. A page that holds a CR LF anywhere breaks its lines
+// with CR LF, and a lone CR or LF in it is an ordinary character; a page that
+// holds none (as pages made on Linux) breaks them with LF. Every pass that
+// cuts, joins, trims or adds line breaks uses the page's line break, so an LF
+// page compresses to what its CR LF twin does, with LF for CR LF, and never
+// gains a CR.
+
+#include "common/text.h"
+
+namespace vantiro {
+
+enum class LineBreak { CrLf, Lf };
+
+constexpr TextView lineBreakText(LineBreak b) { return b == LineBreak::CrLf ? TextView(U"\r\n") : TextView(U"\n"); }
+
+}  // namespace vantiro
