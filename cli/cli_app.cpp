@@ -9,7 +9,7 @@
 namespace vantiro::cli {
 
 int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err,
-                  bool terminalProgress) {
+                  Terminals terminals) {
   CLI::App app{"Vantiro v3.00: makes HTML pages smaller, keeps byte-exact backups, restores them.", "vantiro-cli"};
   std::string home;
   app.add_option("--home", home, "Program directory (where bak.kbq and bak.dat live); overrides VANTIRO_HOME")
@@ -38,7 +38,7 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
   // Pauses exist to let a window show each status; a terminal needs none.
   setPauseScale(0);
 
-  if (compress->parsed()) return runCompress(compressArgs, in, out, err, terminalProgress);
+  if (compress->parsed()) return runCompress(compressArgs, in, out, err, terminals);
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return runRestore(restoreArgs, out, err);
   if (replace->parsed()) return runReplace(replaceArgs, out, err);

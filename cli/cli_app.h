@@ -5,11 +5,17 @@
 
 namespace vantiro::cli {
 
+// Which of the program's output streams are terminals.
+struct Terminals {
+  bool err = false;  // the progress of a run is shown there
+  bool out = false;  // rows are then printed above the progress
+};
+
 // Parses the arguments and runs the command. A page given as "-" is read
 // from `in`. Output goes to `out` in UTF-8, messages and reasons to `err`;
-// `terminalProgress` shows the status line of a run on `err`. Returns the
+// `terminals` says where a run shows its progress. Returns the
 // exit status: 0 success, 1 a page or entry failed, 2 bad usage.
 int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err,
-                  bool terminalProgress);
+                  Terminals terminals);
 
 }  // namespace vantiro::cli

@@ -2,6 +2,7 @@
 // The commands of vantiro-cli; each registers its options on its own
 // subcommand and runs once the arguments are parsed.
 
+#include "cli/cli_app.h"
 #include "common/compression_options.h"
 
 #include <CLI/CLI.hpp>
@@ -34,7 +35,7 @@ struct CompressArguments {
 CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
 CompressionOptions compressionOptions(const CompressArguments& args);
 int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
-                bool terminalProgress);
+                Terminals terminals);
 
 // `compress -`: the page on `in` compressed to `out`.
 int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err);

@@ -107,7 +107,7 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
 }
 
 int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
-                bool terminalProgress) {
+                Terminals terminals) {
   if (readsStandardInput(args)) {
     if (auto refusal = refusePipeUsage(args)) {
       err << *refusal << '\n';
@@ -142,7 +142,8 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   const OutputStyle style = outputStyle(args.json, args.quiet);
   ProgressLine line(err);
   ProgressCount progress;
-  if (terminalProgress && style != OutputStyle::Quiet) progress.line = &line;
+  if (terminals.err && style != OutputStyle::Quiet) progress.line = &line;
+  progress.rowsOnTerminal = terminals.out;
   progress.total = rows.size() * (1 + measured.size());
 
   const std::vector<RunRow> queued = rows;

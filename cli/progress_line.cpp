@@ -41,7 +41,18 @@ void ProgressLine::show(std::size_t n, std::size_t total, std::int64_t bytes, Te
   lastDrawn_ = now;
   Text shown(page.size() > kShownPathCharacters ? U"…" + Text(page.substr(page.size() - kShownPathCharacters))
                                                  : Text(page));
-  err_ << "\r\033[K[" << n << '/' << total << "] " << byteCountText(bytes) << ' ' << lineField(shown) << std::flush;
+  shown_ = "\r\033[K[" + std::to_string(n) + '/' + std::to_string(total) + "] " + byteCountText(bytes) + ' ' +
+           lineField(shown);
+  err_ << shown_ << std::flush;
+}
+
+void ProgressLine::printAbove(std::ostream& stream, const std::string& text) {
+  const bool wasVisible = visible_;
+  clear();
+  stream << text << std::flush;
+  if (!wasVisible) return;
+  err_ << shown_ << std::flush;
+  visible_ = true;
 }
 
 void ProgressLine::clear() {

@@ -23,6 +23,9 @@ class ProgressLine {
   // Draws "[n/total] bytes page" over the line drawn before, unless the line
   // was drawn less than 100 ms ago.
   void show(std::size_t n, std::size_t total, std::int64_t bytes, TextView page);
+  // Prints `text` (whole lines) to `stream` above the line: wipes the line,
+  // prints, and draws the line again as it was.
+  void printAbove(std::ostream& stream, const std::string& text);
   // Wipes the line, so that what is printed next starts on a clean line.
   void clear();
 
@@ -30,6 +33,7 @@ class ProgressLine {
   std::ostream& err_;
   std::function<std::int64_t()> clock_;
   std::int64_t lastDrawn_ = 0;
+  std::string shown_;  // the line as last drawn
   bool drawn_ = false;    // ever: the next line waits for the pause since
   bool visible_ = false;  // on the terminal now
 };

@@ -38,7 +38,6 @@ void RunReport::rowFinished(std::size_t index, const RunRow& row) {
   if (!printRows_) return;
   const bool failed = row.result != kResultSucceeded;
   if (style_ == OutputStyle::Quiet && !failed) return;
-  if (progress_.line != nullptr) progress_.line->clear();
 
   const Text reason = failureReason(row);
   if (style_ == OutputStyle::Json) {
@@ -59,14 +58,23 @@ void RunReport::rowFinished(std::size_t index, const RunRow& row) {
       line.text("reason", reason);
     else
       line.nullValue("reason");
-    out_ << line.line() << std::flush;
+    print(out_, line.line(), progress_.rowsOnTerminal);
     return;
   }
-  if (row.result == kResultFailed) err_ << toUtf8(kResultFailed) << ": " << lineField(row.outcome) << '\n';
-  out_ << lineField(row.source) << '\t' << lineField(row.destination) << '\t' << lineField(row.size) << '\t'
-       << lineField(row.date) << '\t' << lineField(row.result) << '\t' << lineField(row.newSize) << '\t'
-       << lineField(row.ratio) << '\n'
-       << std::flush;
+  if (row.result == kResultFailed)
+    print(err_, toUtf8(kResultFailed) + ": " + lineField(row.outcome) + '\n', true);
+  print(out_,
+        lineField(row.source) + '\t' + lineField(row.destination) + '\t' + lineField(row.size) + '\t' +
+            lineField(row.date) + '\t' + lineField(row.result) + '\t' + lineField(row.newSize) + '\t' +
+            lineField(row.ratio) + '\n',
+        progress_.rowsOnTerminal);
+}
+
+void RunReport::print(std::ostream& stream, const std::string& text, bool onTerminal) {
+  if (progress_.line != nullptr && onTerminal)
+    progress_.line->printAbove(stream, text);
+  else
+    stream << text << std::flush;
 }
 
 OptionSaving optionSaving(std::string option, const RunTotals& without,

@@ -23,6 +23,7 @@ Text failureReason(const RunRow& row);
 // command got: a command may run the same pages more than once.
 struct ProgressCount {
   ProgressLine* line = nullptr;  // none: no progress shown
+  bool rowsOnTerminal = false;   // the rows go to the terminal that shows the line
   std::size_t done = 0;          // pages finished by earlier runs
   std::size_t total = 0;         // pages of all runs together
   std::int64_t bytes = 0;        // bytes of pages finished by earlier runs
@@ -47,6 +48,9 @@ class RunReport final : public RunObserver {
   const std::vector<std::optional<std::int64_t>>& newSizes() const { return newSizes_; }
 
  private:
+  // Prints whole lines, above the progress line when they go to its terminal.
+  void print(std::ostream& stream, const std::string& text, bool onTerminal);
+
   CompressionOptions options_;
   OutputStyle style_;
   bool printRows_;

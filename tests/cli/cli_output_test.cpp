@@ -272,12 +272,50 @@ TEST_F(CliOutputTest, ProgressIsRedrawnAtMostTenTimesASecond) {
     line.show(s.n, 3, s.bytes, U"a.htm");
     EXPECT_EQ(err.str(), s.shown) << s.at;
   }
+  std::ostringstream rows;
+  err.str("");
+  line.printAbove(err, "row\n");
+  EXPECT_EQ(err.str(), "\r\033[Krow\n\r\033[K[3/3] 5.0 MiB a.htm") << "drawn again below the row";
+  err.str("");
+  line.printAbove(rows, "row\n");
+  EXPECT_EQ(err.str(), "\r\033[K\r\033[K[3/3] 5.0 MiB a.htm");
+  EXPECT_EQ(rows.str(), "row\n");
   err.str("");
   line.clear();
   line.clear();
   EXPECT_EQ(err.str(), "\r\033[K") << "wiped once";
+  line.printAbove(err, "row\n");
+  EXPECT_EQ(err.str(), "\r\033[Krow\n") << "nothing to draw again";
   EXPECT_EQ(cli::byteCountText(1023), "1023 B");
   EXPECT_EQ(cli::byteCountText(3LL << 30), "3.0 GiB");
+}
+
+TEST_F(CliOutputTest, ARunOnATerminalShowsItsProgressUnlessQuiet) {
+  page("a.htm", kLoose);
+  page("b.htm", kLoose);
+  const struct {
+    bool quiet;
+    cli::Terminals terminals;
+    bool progress;
+  } cases[] = {
+      {false, {true, false}, true},
+      {false, {true, true}, true},
+      {true, {true, true}, false},
+      {false, {false, true}, false},
+  };
+  const std::string plain = run({"compress", "--dry-run", site.path()}).out;
+  for (const auto& c : cases) {
+    const std::string homeDir = home.path();
+    const std::string dir = site.path();
+    const char* argv[] = {"vantiro-cli", "--home", homeDir.c_str(), "compress", "--dry-run",
+                          c.quiet ? "--quiet" : "--all-files", dir.c_str()};
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::runVantiroCli(7, argv, in, out, err, c.terminals), 0);
+    EXPECT_EQ(err.str().starts_with("\r\033[K[1/2] 0 B "), c.progress) << err.str();
+    EXPECT_EQ(err.str().ends_with("\r\033[K"), c.progress) << "the line is wiped at the end";
+    EXPECT_EQ(out.str(), c.quiet ? plain.substr(plain.rfind("总计")) : plain);
+  }
 }
 
 }  // namespace

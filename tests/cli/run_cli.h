@@ -23,7 +23,7 @@ inline CliResult runCli(std::vector<std::string> args, const std::string& input 
   for (const std::string& a : args) argv.push_back(a.c_str());
   std::istringstream in(input);
   std::ostringstream out, err;
-  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), in, out, err, false);
+  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), in, out, err, {});
   return {status, out.str(), err.str()};
 }
 
