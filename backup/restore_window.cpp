@@ -2,6 +2,7 @@
 
 #include "common/settings_store.h"
 #include "common/ui/message_box.h"
+#include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
 
 #include <QApplication>
@@ -45,16 +46,18 @@ int storedCheckValue() {
   return lastDigit % 2;
 }
 
+// Every status is followed by a pause: it is shown at once.
 class StatusBarObserver final : public RestoreObserver {
  public:
-  explicit StatusBarObserver(QStatusBar* bar) : bar_(bar) {}
+  StatusBarObserver(QStatusBar* bar, ScreenPacer& pacer) : bar_(bar), pacer_(pacer) {}
   void showStatus(const Text& status) override {
     bar_->showMessage(toQString(status));
-    keepScreenCurrent();
+    pacer_.flush();
   }
 
  private:
   QStatusBar* bar_;
+  ScreenPacer& pacer_;
 };
 
 }  // namespace
@@ -140,7 +143,8 @@ void Form6::load() {
 void Form6::restoreRows(bool selectedOnly) {
   StatusBar1->showMessage(QStringLiteral("就绪"));
   QApplication::setOverrideCursor(Qt::BusyCursor);
-  StatusBarObserver observer(StatusBar1);
+  ScreenPacer pacer(this);
+  StatusBarObserver observer(StatusBar1, pacer);
   for (std::size_t k = 0; k < entries_.size(); ++k) {
     QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(k));
     if (selectedOnly && !(item && item->isSelected())) continue;

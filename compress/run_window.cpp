@@ -1,7 +1,9 @@
 #include "compress/run_window.h"
 
 #include "common/ui/message_box.h"
+#include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
+#include "common/ui/window_keys.h"
 #include "pageinfo/info_window.h"
 #include "platform/system.h"
 
@@ -12,20 +14,24 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
 namespace vantiro::ui {
 namespace {
 
-// The result list's design widths: 3528 and 1764 twips at 15 twips a pixel.
-constexpr int kWideColumn = 236;
-constexpr int kNarrowColumn = 118;
+constexpr int kPathColumns = 2;
+constexpr int kResultColumn = 4;
+// Texts the result columns take during the run, so that their width is right
+// before the first row is done.
+const char* const kWidestResults[] = {"压缩成功", "压缩失败", "文件不在", "9999999999", "-100.00%"};
 
 QProgressBar* makeBar(const char* name, QWidget* parent) {
   auto* bar = new QProgressBar(parent);
@@ -70,27 +76,40 @@ class BarProgress final : public ProgressIndicator {
 // The Check3 question after a page failed, as a Yes/No box.
 class BoxQuestion final : public RestoreQuestion {
  public:
-  explicit BoxQuestion(QWidget* parent) : parent_(parent) {}
-  bool askRestoreAfterError(const Text& message) override { return MessageBox::question(parent_, toQString(message)); }
+  BoxQuestion(QWidget* parent, ScreenPacer& pacer) : parent_(parent), pacer_(pacer) {}
+  bool askRestoreAfterError(const Text& message) override {
+    return pacer_.whileReleased([&] { return MessageBox::question(parent_, toQString(message)); });
+  }
 
  private:
   QWidget* parent_;
+  ScreenPacer& pacer_;
 };
+
+// Why a page failed: what the compressor wrote after the page and "|".
+QString failureReason(const RunRow& row) {
+  if (row.result != kResultFailed) return QString();
+  const std::size_t from = row.outcome.compare(0, row.source.size(), row.source) == 0 ? row.source.size() : 0;
+  const std::size_t bar = row.outcome.find(U'|', from);
+  return bar == npos ? QString() : toQString(row.outcome.substr(bar + 1));
+}
 
 }  // namespace
 
-// What the run reports lands in the window's controls; the screen is brought
-// up to date after every change, while user input waits until the run ends.
+// What the run reports lands in the window's controls at once; the screen
+// follows at the pacer's frame rate, while user input waits until the run ends.
 class RunWindowObserver final : public RunObserver {
  public:
-  explicit RunWindowObserver(Form2& window)
-      : window_(window), progress_(window.ProgressBar5), question_(&window) {}
+  RunWindowObserver(Form2& window, ScreenPacer& pacer)
+      : window_(window), pacer_(pacer), progress_(window.ProgressBar5), question_(&window, pacer) {}
 
   CompressionOptions options() override { return window_.options_ ? window_.options_() : CompressionOptions{}; }
-  void notice(const Text& message) override { MessageBox::information(&window_, toQString(message)); }
+  void notice(const Text& message) override {
+    pacer_.whileReleased([&] { MessageBox::information(&window_, toQString(message)); });
+  }
   void setStatus(const Text& status) override {
     window_.StatusBar1->showMessage(toQString(status));
-    keepScreenCurrent();
+    pacer_.step();
   }
   void setBar(RunBar bar, int maximum, int value) override {
     QProgressBar* target = bar == RunBar::Overall       ? window_.ProgressBar1
@@ -104,13 +123,18 @@ class RunWindowObserver final : public RunObserver {
     item->setText(4, toQString(row.result));
     item->setText(5, toQString(row.newSize));
     item->setText(6, toQString(row.ratio));
-    keepScreenCurrent();
+    item->setToolTip(kResultColumn, failureReason(row));
+    // The row worked on next stays in view.
+    QTreeWidgetItem* next = window_.ListView1->topLevelItem(static_cast<int>(index) + 1);
+    window_.ListView1->scrollToItem(next ? next : item);
+    pacer_.step();
   }
   ProgressIndicator& pageProgress() override { return progress_; }
   RestoreQuestion& restoreQuestion() override { return question_; }
 
  private:
   Form2& window_;
+  ScreenPacer& pacer_;
   BarProgress progress_;
   BoxQuestion question_;
 };
@@ -140,9 +164,9 @@ void Form2::buildControls() {
   ListView1->setUniformRowHeights(true);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setAllColumnsShowFocus(true);
-  ListView1->setTextElideMode(Qt::ElideMiddle);
+  // Paths lose their beginning, so that the file name stays readable.
+  ListView1->setTextElideMode(Qt::ElideLeft);
   ListView1->header()->setStretchLastSection(false);
-  for (int c = 0; c < 7; ++c) ListView1->setColumnWidth(c, c < 2 ? kWideColumn : kNarrowColumn);
 
   Frame2 = new QGroupBox(QStringLiteral("[压缩结果栏]"), this);
   Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -197,6 +221,8 @@ void Form2::buildControls() {
   });
   connect(Command3, &QPushButton::clicked, this, &QWidget::close);
   connect(Command2, &QPushButton::clicked, this, &Form2::viewSelectedRows);
+  // Esc closes as "停止" does; during a run it waits with every other key.
+  closeOnEscape(this);
 }
 
 // The window offers neither close box nor maximise nor resizing: it ends
@@ -237,6 +263,46 @@ void Form2::addRow(const Text& source, const Text& destination, const Text& size
 
 int Form2::rowCount() const { return ListView1->topLevelItemCount(); }
 
+// Every column but the paths gets the width of its widest text; the two path
+// columns share what is left of the list's width, each up to its own widest
+// path, so that no column needs the list to scroll sideways.
+void Form2::fitColumns() {
+  const QFontMetrics metrics = ListView1->fontMetrics();
+  const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView1) + 12;
+  int wanted[7] = {};
+  for (int c = 0; c < ListView1->columnCount(); ++c) {
+    ListView1->resizeColumnToContents(c);
+    wanted[c] = ListView1->columnWidth(c);
+    if (c >= kResultColumn)
+      for (const char* text : kWidestResults)
+        wanted[c] = std::max(wanted[c], metrics.horizontalAdvance(QString::fromUtf8(text)) + padding);
+  }
+  int fixedWidth = 0;
+  for (int c = kPathColumns; c < ListView1->columnCount(); ++c) {
+    ListView1->setColumnWidth(c, wanted[c]);
+    fixedWidth += wanted[c];
+  }
+  // The vertical scroll bar may not be laid out yet: its room is kept free.
+  const int scrollBar = ListView1->verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int room = std::max(0, ListView1->viewport()->width() - scrollBar - fixedWidth);
+  // Each path column keeps at least its caption; the rest of the room goes to
+  // what the paths want beyond that, in proportion.
+  QHeaderView* header = ListView1->header();
+  int least[kPathColumns];
+  int more[kPathColumns];
+  for (int c = 0; c < kPathColumns; ++c) {
+    least[c] = std::min(wanted[c], header->sectionSizeHint(c));
+    more[c] = wanted[c] - least[c];
+  }
+  const int spare = std::max(0, room - least[0] - least[1]);
+  const int moreWanted = std::max(1, more[0] + more[1]);
+  for (int c = 0; c < kPathColumns; ++c) {
+    const int extra = more[0] + more[1] <= spare ? more[c] + (spare - more[0] - more[1]) / kPathColumns
+                                                 : static_cast<int>(static_cast<long long>(spare) * more[c] / moreWanted);
+    ListView1->setColumnWidth(c, least[c] + extra);
+  }
+}
+
 void Form2::viewSelectedRows() {
   const int rows = ListView1->topLevelItemCount();
   for (int i = 0; i < rows; ++i) {
@@ -247,13 +313,20 @@ void Form2::viewSelectedRows() {
 
 void Form2::ys() {
   setBar(ProgressBar1, 0, rowCount(), 0);
-  RunWindowObserver observer(*this);
-  try {
-    vantiro::ys(rows_, observer);
-  } catch (const std::exception& e) {
-    // Rows already done keep their results; the rest stay empty.
-    MessageBox::information(this, QStringLiteral("发生错误") + QString::fromUtf8(e.what()) + QStringLiteral("将停止压缩"));
+  fitColumns();
+  {
+    ScreenPacer pacer(this);
+    RunWindowObserver observer(*this, pacer);
+    try {
+      vantiro::ys(rows_, observer);
+    } catch (const std::exception& e) {
+      // Rows already done keep their results; the rest stay empty.
+      pacer.whileReleased([&] {
+        MessageBox::information(this, QStringLiteral("发生错误") + QString::fromUtf8(e.what()) + QStringLiteral("将停止压缩"));
+      });
+    }
   }
+  fitColumns();
 }
 
 }  // namespace vantiro::ui

@@ -52,6 +52,7 @@ class Form2 : public QWidget {
   void buildControls();
   void trimSystemMenu();
   void viewSelectedRows();
+  void fitColumns();
 
   std::function<CompressionOptions()> options_;
   bool alwaysOnTop_ = false;

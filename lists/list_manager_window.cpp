@@ -2,6 +2,7 @@
 
 #include "common/ui/flat_toolbar.h"
 #include "common/ui/text_convert.h"
+#include "common/ui/window_keys.h"
 #include "lists/task_list_files.h"
 #include "platform/file_service.h"
 
@@ -78,7 +79,12 @@ void ListManagerWindow::buildControls() {
     QAction* action = Toolbar1->addAction(b.caption);
     action->setObjectName(QString::fromLatin1(b.objectName));
     action->setToolTip(b.toolTip);
-    if (QWidget* button = Toolbar1->widgetForAction(action)) button->setObjectName(QString::fromLatin1(b.objectName));
+    if (QWidget* button = Toolbar1->widgetForAction(action)) {
+      button->setObjectName(QString::fromLatin1(b.objectName));
+      // Toolbars keep their buttons out of the Tab chain; here they are the
+      // window's only buttons, so the keyboard must reach them.
+      button->setFocusPolicy(Qt::TabFocus);
+    }
     if (b.action) {
       connect(action, &QAction::triggered, this, b.action);
     } else {
@@ -102,6 +108,7 @@ void ListManagerWindow::buildControls() {
   layout->addLayout(lists, 1);
 
   connect(List1, &QListWidget::currentRowChanged, this, &ListManagerWindow::showEntries);
+  ui::closeOnEscape(this);
 }
 
 void ListManagerWindow::listTheLists() {

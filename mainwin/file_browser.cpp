@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -23,6 +24,29 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kNameRole = Qt::UserRole + 1;
+constexpr int kDepthRole = Qt::UserRole + 2;
+
+// The directory list shows its levels indented by the view, so that item
+// texts are the bare names: type-to-find and screen readers see just those.
+class IndentingDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(option, index), 0);
+  }
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->rect.adjust(indent(*option, index), 0, 0, 0);
+  }
+
+ private:
+  static int indent(const QStyleOptionViewItem& option, const QModelIndex& index) {
+    return index.data(kDepthRole).toInt() * option.fontMetrics.horizontalAdvance(QStringLiteral("  "));
+  }
+};
 
 // /proc/mounts writes blanks and a few other bytes of mount points as "\ooo".
 std::string unescapeMountPoint(const std::string& s) {
@@ -103,6 +127,7 @@ bool matchesFileFilter(const std::string& name, const std::string& pattern) {
 
 DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
+  setItemDelegate(new IndentingDelegate(this));
   connect(this, &QListWidget::itemActivated, this, &DirectoryList::openItem);
 }
 
@@ -126,16 +151,18 @@ void DirectoryList::setPath(const Text& directory) {
   QListWidgetItem* current = nullptr;
   for (const Text& level : levels) {
     Text name = level == U"/" ? level : level.substr(level.rfind(U'/') + 1);
-    auto* item = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + toQString(name), this);
+    auto* item = new QListWidgetItem(openIcon, toQString(name), this);
     item->setData(kPathRole, toQString(level));
+    item->setData(kDepthRole, depth);
     current = item;
     ++depth;
   }
   for (const auto& entry : entries) {
     if (entry.kind != EntryKind::Directory || entry.hidden) continue;
     Text name = textPath(entry.name);
-    auto* item = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + toQString(name), this);
+    auto* item = new QListWidgetItem(closedIcon, toQString(name), this);
     item->setData(kPathRole, toQString(withSlash(dir) + name));
+    item->setData(kDepthRole, depth);
   }
   setCurrentItem(current);
   path_ = dir;

@@ -3,12 +3,14 @@
 #include "common/ui/message_box.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/tip_window.h"
+#include "common/ui/window_keys.h"
 #include "mainwin/file_browser.h"
 #include "mainwin/main_window.h"
 #include "mainwin/task_list.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QDesktopServices>
 #include <QEvent>
@@ -163,6 +165,8 @@ void MainMenus::buildListMenus() {
     auto* view = static_cast<QAbstractScrollArea*>(list)->viewport();
     view->setMouseTracking(true);
     view->installEventFilter(this);
+    // The list itself has the keyboard focus: its menu key opens the same menu.
+    list->installEventFilter(this);
   }
 }
 
@@ -172,6 +176,15 @@ bool MainMenus::eventFilter(QObject* watched, QEvent* event) {
   QWidget* fileView = browser->File1->viewport();
   QWidget* listView = window_.taskList()->List1->viewport();
 
+  if (isKeyboardMenuRequest(event)) {
+    QMenu* popup = watched == browser->Dir1 ? dir1111 : watched == browser->File1 ? filek
+                   : watched == window_.taskList()->List1                        ? ysk
+                                                                                 : nullptr;
+    if (popup) {
+      popupAtCurrentItem(popup, static_cast<QAbstractItemView*>(watched));
+      return true;
+    }
+  }
   if (event->type() == QEvent::MouseMove) {
     if (watched == dirView) window_.xiansi(QString::fromUtf8(kDirHint));
     if (watched == fileView) window_.xiansi(QString::fromUtf8(kFileHint));

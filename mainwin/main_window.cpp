@@ -266,7 +266,9 @@ void Form1::showReplaceWindow() {
 
 void Form1::showTipWindow() {
   if (tipWindow_) tipWindow_->close();
-  tipWindow_ = TipWindow::open();
+  // A transient of the main window: it stays above it, also after a box of
+  // the main window has been answered.
+  tipWindow_ = TipWindow::open(this);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

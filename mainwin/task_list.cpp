@@ -32,28 +32,25 @@ TaskListView::TaskListView(QWidget* parent) : QListWidget(parent) {
   setDragDropMode(QAbstractItemView::DropOnly);
 }
 
-void TaskListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls())
-    event->acceptProposedAction();
-  else
+bool acceptFileDrop(QDropEvent* event) {
+  const Qt::DropActions offered = event->possibleActions();
+  if (!event->mimeData()->hasUrls() || !(offered & (Qt::CopyAction | Qt::LinkAction))) {
     event->ignore();
+    return false;
+  }
+  // The list only notes the paths: the files stay where they are, so a
+  // source that offers a move is never told to delete its originals.
+  event->setDropAction(offered & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+  event->accept();
+  return true;
 }
 
-void TaskListView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls())
-    event->acceptProposedAction();
-  else
-    event->ignore();
-}
+void TaskListView::dragEnterEvent(QDragEnterEvent* event) { acceptFileDrop(event); }
+
+void TaskListView::dragMoveEvent(QDragMoveEvent* event) { acceptFileDrop(event); }
 
 void TaskListView::dropEvent(QDropEvent* event) {
-  if (!event->mimeData()->hasUrls()) {
-    event->ignore();
-    return;
-  }
-  std::vector<Text> paths = droppedPaths(*event->mimeData());
-  event->acceptProposedAction();
-  emit pathsDropped(paths);
+  if (acceptFileDrop(event)) emit pathsDropped(droppedPaths(*event->mimeData()));
 }
 
 // ---------------------------------------------------------------- TaskListPanel
@@ -71,6 +68,7 @@ TaskListPanel::TaskListPanel(QWidget* parent) : QStackedWidget(parent) {
   Image1->setMouseTracking(true);
   Image1->setAutoFillBackground(true);
   Image1->setStyleSheet(QStringLiteral("QLabel#Image1 { background: white; border: 1px solid #a0a0a0; }"));
+  Image1->setAcceptDrops(true);
   Image1->installEventFilter(this);
 
   addWidget(List1);
@@ -84,6 +82,8 @@ TaskListPanel::TaskListPanel(QWidget* parent) : QStackedWidget(parent) {
   Timer1->start();
 
   connect(List1, &TaskListView::pathsDropped, this, &TaskListPanel::dropPaths);
+  // Entries show as soon as they arrive, however they came.
+  connect(List1->model(), &QAbstractItemModel::rowsInserted, this, &TaskListPanel::showList);
 }
 
 std::vector<Text> TaskListPanel::entries() const {
@@ -156,13 +156,27 @@ void TaskListPanel::dropPaths(const std::vector<Text>& paths) {
 }
 
 bool TaskListPanel::eventFilter(QObject* watched, QEvent* event) {
-  // Only a real movement counts: a list hidden under a resting mouse stays hidden.
-  if (watched == Image1 && event->type() == QEvent::MouseMove) showList();
+  if (watched != Image1) return QStackedWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    // Only a real movement counts: a list hidden under a resting mouse stays hidden.
+    case QEvent::MouseMove:
+      showList();
+      break;
+    // The picture invites drops: it takes them as the list does.
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+      acceptFileDrop(static_cast<QDropEvent*>(event));
+      return true;
+    case QEvent::Drop:
+      if (acceptFileDrop(static_cast<QDropEvent*>(event))) dropPaths(droppedPaths(*static_cast<QDropEvent*>(event)->mimeData()));
+      return true;
+    default:
+      break;
+  }
   return QStackedWidget::eventFilter(watched, event);
 }
 
-void TaskListPanel::tick() {
-  if (List1->count() == 0) setCurrentWidget(Image1);
-}
+// The picture stands in only for an empty list.
+void TaskListPanel::tick() { setCurrentWidget(List1->count() == 0 ? static_cast<QWidget*>(Image1) : List1); }
 
 }  // namespace vantiro::ui

@@ -1,7 +1,8 @@
 #pragma once
 // The task list on the right of the main window: the pages the next
 // compression run works on. While it is empty a timer hides it and a picture
-// stands in its place; moving the mouse over the picture brings it back.
+// stands in its place; moving the mouse over the picture brings it back, and
+// the list shows again as soon as it holds an entry.
 
 #include "common/task_list_access.h"
 #include "common/text.h"
@@ -13,6 +14,7 @@
 #include <vector>
 
 class QLabel;
+class QDropEvent;
 class QMimeData;
 class QTimer;
 
@@ -21,6 +23,10 @@ namespace vantiro::ui {
 // The local files and directories of a dropped URI list, in the order given,
 // as paths of the program's text (other addresses are left out).
 std::vector<Text> droppedPaths(const QMimeData& data);
+
+// Answers a drag or drop of files: accepted as a copy (a link when the source
+// offers no copy), never as a move; anything else is refused. True when accepted.
+bool acceptFileDrop(QDropEvent* event);
 
 // List1 itself: a list of full paths that accepts dropped files and directories.
 class TaskListView : public QListWidget {

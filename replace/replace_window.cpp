@@ -2,6 +2,8 @@
 
 #include "common/settings_store.h"
 #include "common/ui/message_box.h"
+#include "common/ui/screen_pacer.h"
+#include "common/ui/window_keys.h"
 #include "common/ui/text_convert.h"
 #include "platform/system.h"
 #include "replace/search_replace.h"
@@ -63,6 +65,7 @@ Form5::Form5(TaskListAccess& taskList, std::function<CompressionOptions()> optio
   setObjectName(QStringLiteral("Form5"));
   setWindowTitle(QStringLiteral("查找替换"));
   buildControls();
+  ui::closeOnEscape(this);
   loadSettings();
   fillRows(taskList);
 }
@@ -308,10 +311,11 @@ void Form5::startReplace() {
     }
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  ui::ScreenPacer pacer(this);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     ReplaceRow& row = rows_[i];
     StatusBar1->showMessage(toQString(statusText(row.path)));
-    ui::keepScreenCurrent();
+    pacer.step();
     pauseMilliseconds(1);
     // Without a chosen mode there is nothing to replace: the page is not
     // touched and shows no replacements.
@@ -322,7 +326,9 @@ void Form5::startReplace() {
       row.resultText = Text(kResultReplaced);
     }
     showRow(i);
-    ui::keepScreenCurrent();
+    ListView1->scrollToItem(ListView1->topLevelItem(static_cast<int>(i)));
+    // The row's result stays in sight during the pause.
+    pacer.flush();
     pauseMilliseconds(100);
   }
   StatusBar1->clearMessage();

@@ -1,11 +1,14 @@
 #include "common/ui/message_box.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace vantiro::ui {
 namespace {
@@ -21,6 +24,20 @@ std::deque<QString>& presetInputs() {
 }
 
 QString titleOr(const QString& title) { return title.isEmpty() ? QStringLiteral("Vantiro") : title; }
+
+// A box is as wide as its text needs, and a short text leaves the window
+// manager too little room for the title next to its buttons: the text label
+// is widened until the whole title fits. What a title bar holds besides the
+// title (icon, three buttons, margins) is taken generously, as its font may be
+// bolder than the one measured.
+void fitTitle(QDialog& box, QWidget* label) {
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  constexpr int kTitleBarDecorations = 160;
+  const int needed = metrics.horizontalAdvance(box.windowTitle()) * 5 / 4 + kTitleBarDecorations;
+  if (label) label->setMinimumWidth(std::max(label->minimumWidth(), needed));
+}
+
+void fitTitle(QMessageBox& box) { fitTitle(box, box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))); }
 
 }  // namespace
 
@@ -46,6 +63,7 @@ void MessageBox::information(QWidget* parent, const QString& text, const QString
   }
   QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  fitTitle(box);
   box.exec();
 }
 
@@ -60,6 +78,7 @@ bool MessageBox::question(QWidget* parent, const QString& text, const QString& t
   box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
   box.button(QMessageBox::No)->setText(QStringLiteral("否"));
   box.setDefaultButton(QMessageBox::Yes);
+  fitTitle(box);
   return box.exec() == QMessageBox::Yes;
 }
 
@@ -76,6 +95,7 @@ MessageBox::Answer MessageBox::questionWithCancel(QWidget* parent, const QString
   box.button(QMessageBox::No)->setText(QStringLiteral("否"));
   box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
   box.setDefaultButton(QMessageBox::Yes);
+  fitTitle(box);
   switch (box.exec()) {
     case QMessageBox::Yes:
       return Answer::Yes;
@@ -104,6 +124,7 @@ bool MessageBox::input(QWidget* parent, const QString& prompt, QString& value, c
   dialog.setTextValue(value);
   dialog.setOkButtonText(QStringLiteral("确定"));
   dialog.setCancelButtonText(QStringLiteral("取消"));
+  fitTitle(dialog, &dialog);
   if (dialog.exec() != QDialog::Accepted) return false;
   value = dialog.textValue();
   return true;

@@ -2,6 +2,7 @@
 
 #include "backup/backup_store.h"
 #include "common/ui/message_box.h"
+#include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
 #include "compress/compression_run.h"
 #include "compress/page_compressor.h"
@@ -9,9 +10,13 @@
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
+#include "tests/windows_small/paint_counter.h"
 #include "tests/windows_small/qt_test_app.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QTest>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -120,7 +125,7 @@ TEST_F(RunWindowTest, LoadsWithItsControlsAndWithoutCloseBox) {
   ASSERT_EQ(list->columnCount(), 7);
   const char* headers[] = {"源文件地址", "目的文件地址", "文件大小", "日期", "压缩结果", "压缩后大小", "压缩率"};
   for (int c = 0; c < 7; ++c) EXPECT_EQ(list->headerItem()->text(c), QString::fromUtf8(headers[c]));
-  EXPECT_EQ(list->columnWidth(0), 2 * list->columnWidth(2));
+  EXPECT_EQ(list->textElideMode(), Qt::ElideLeft) << "the file name stays readable";
 
   const std::pair<const char*, const char*> captions[] = {
       {"Label1", "总体进度"}, {"Label15", "综合压缩率"}, {"Label11", "总共压缩率"}, {"Label21", "压缩进度"}};
@@ -273,6 +278,57 @@ TEST_F(RunWindowTest, ViewShowsEverySelectedRowInTurn) {
   EXPECT_EQ(ui::infoWindow()->findChild<QLabel*>(QStringLiteral("pathLabel"))->text(),
             QString::fromStdString(pages_ / "b.htm"));
   EXPECT_EQ(w.rowCount(), 3);
+}
+
+TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
+  // Deep paths, a failing page, and more rows than the list shows at once.
+  const std::string deep = pages_ / std::string(120, 'd');
+  files().createDirectory(deep);
+  std::string body;
+  for (int i = 0; i < 400; ++i) body += "<p>word   word</p>\r\n";
+  for (int i = 0; i < 60; ++i) writeBytes(deep + "/page" + std::to_string(i) + ".htm", "<html>" + body + "</html>");
+  writeBytes(pages_ / "notes.txt", "<p>no html</p><b>here</b>");
+  Form2& w = open();
+  for (int i = 0; i < 60; ++i) queue(deep + "/page" + std::to_string(i) + ".htm");
+  queue(pages_ / "notes.txt");
+
+  QProgressBar* pageBar = bar("ProgressBar5");
+  test::PaintCounter paints(pageBar);
+  int values = 0;
+  QObject::connect(pageBar, &QProgressBar::valueChanged, &w, [&] { ++values; });
+  QElapsedTimer clock;
+  clock.start();
+  ui::MessageBox::setNextAnswers({Answer::Ok});
+  w.ys();
+  const qint64 elapsed = clock.elapsed();
+
+  EXPECT_GT(values, 60 * 20) << "the bar takes every value";
+  EXPECT_LE(paints.paints, elapsed / (1000 / ui::ScreenPacer::kFramesPerSecond) + 3) << values << " values";
+
+  QTreeWidget* list = child<QTreeWidget>("ListView1");
+  const QFontMetrics metrics = list->fontMetrics();
+  int total = 0;
+  for (int c = 0; c < 7; ++c) total += list->columnWidth(c);
+  EXPECT_LE(total, list->viewport()->width()) << "no column hides behind a sideways scroll";
+  for (int c = 2; c < 7; ++c) EXPECT_GT(list->columnWidth(c), metrics.horizontalAdvance(cell(0, c))) << c;
+  EXPECT_GT(list->columnWidth(0), list->columnWidth(2));
+
+  // The last row is the one in view; only the failed row explains itself.
+  const QRect last = list->visualItemRect(list->topLevelItem(60));
+  EXPECT_TRUE(list->viewport()->rect().contains(last)) << last.y();
+  EXPECT_EQ(cell(60, 4), QStringLiteral("压缩失败"));
+  const QString reason = list->topLevelItem(60)->toolTip(4);
+  EXPECT_FALSE(reason.isEmpty());
+  EXPECT_FALSE(reason.contains(QStringLiteral("notes.txt"))) << reason.toStdString();
+  EXPECT_EQ(list->topLevelItem(0)->toolTip(4), QString());
+}
+
+TEST_F(RunWindowTest, EscClosesTheWindowBetweenRuns) {
+  Form2& w = open();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_Escape);
+  EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(RunWindowTest, StopAndCloseHideTheWindowAndOnTopKeepsItsPlace) {

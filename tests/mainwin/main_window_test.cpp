@@ -22,7 +22,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QStyleOptionViewItem>
+#include <QWindow>
 #include <QMimeData>
 #include <QUrl>
 #include <QLabel>
@@ -298,6 +302,96 @@ TEST_F(MainWindowTest, EmptyListIsHiddenByTheTimerAndShownUnderTheMouse) {
   EXPECT_TRUE(panel->isListShown());
   QTest::qWait(1100);
   EXPECT_FALSE(panel->isListShown());
+}
+
+TEST_F(MainWindowTest, TheListShowsAsSoonAsItHoldsEntries) {
+  start();
+  auto* panel = window_->taskList();
+  QTest::qWait(1100);
+  ASSERT_FALSE(panel->isListShown());
+  window_->browser()->setCurrentDirectory(siteDir());
+  window_->allmulu();  // 整个目录
+  EXPECT_FALSE(entries().empty());
+  EXPECT_TRUE(panel->isListShown());
+  QTest::qWait(1100);
+  EXPECT_TRUE(panel->isListShown()) << "the timer hides only an empty list";
+}
+
+// A drag of files over the list and over the picture that stands in for it.
+TEST_F(MainWindowTest, DropsAreTakenAsCopiesOnTheListAndOnThePicture) {
+  struct Case {
+    Qt::DropActions offered;
+    Qt::DropAction proposed;
+    bool accepted;
+    Qt::DropAction answer;
+  };
+  const Case cases[] = {
+      {Qt::CopyAction | Qt::MoveAction, Qt::MoveAction, true, Qt::CopyAction},
+      {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::LinkAction, true, Qt::CopyAction},
+      {Qt::LinkAction | Qt::MoveAction, Qt::MoveAction, true, Qt::LinkAction},
+      {Qt::MoveAction, Qt::MoveAction, false, Qt::MoveAction},
+  };
+  start();
+  auto* panel = window_->taskList();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(site_ / "c.htm"))});
+  for (QWidget* target : {panel->List1->viewport(), static_cast<QWidget*>(panel->Image1)}) {
+    for (const Case& c : cases) {
+      QDragEnterEvent enter(QPoint(5, 5), c.offered, &data, Qt::LeftButton, Qt::NoModifier);
+      enter.setDropAction(c.proposed);
+      QApplication::sendEvent(target, &enter);
+      EXPECT_EQ(enter.isAccepted(), c.accepted) << target->objectName().toStdString() << " " << int(c.offered);
+      if (c.accepted) {
+        EXPECT_EQ(enter.dropAction(), c.answer);
+      }
+    }
+    panel->clear();
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(entries(), std::vector<Text>{sitePath("c.htm")});
+    EXPECT_TRUE(panel->isListShown());
+  }
+  EXPECT_EQ(readBytes(site_ / "c.htm"), kPage);
+}
+
+TEST_F(MainWindowTest, ListMenusOpenFromTheKeyboard) {
+  start();
+  openSite();
+  window_->taskList()->append(U"/x/a.htm");
+  const std::pair<QAbstractItemView*, const char*> lists[] = {
+      {window_->browser()->Dir1, "dir1111"}, {window_->browser()->File1, "filek"}, {window_->taskList()->List1, "ysk"}};
+  QKeyEvent shiftF10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
+  QKeyEvent menuKey(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+  QContextMenuEvent keyboardMenu(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
+  for (const auto& [list, menu] : lists) {
+    for (QEvent* request : std::initializer_list<QEvent*>{&shiftF10, &menuKey, &keyboardMenu}) {
+      QApplication::sendEvent(list, request);
+      QWidget* popup = QApplication::activePopupWidget();
+      ASSERT_NE(popup, nullptr) << menu;
+      EXPECT_EQ(popup->objectName(), QString::fromLatin1(menu));
+      popup->close();
+    }
+  }
+}
+
+TEST_F(MainWindowTest, DirectoryNamesAreFoundByTyping) {
+  start();
+  openSite();
+  QListWidget* dirs = window_->browser()->Dir1;
+  for (int i = 0; i < dirs->count(); ++i) EXPECT_FALSE(dirs->item(i)->text().startsWith(u' ')) << i;
+  dirs->keyboardSearch(QStringLiteral("su"));
+  ASSERT_NE(dirs->currentItem(), nullptr);
+  EXPECT_EQ(dirs->currentItem()->text(), QStringLiteral("sub"));
+  // Deeper levels stand further right, as the view indents them.
+  auto indent = [dirs](int row) {
+    QStyleOptionViewItem option;
+    option.initFrom(dirs);
+    return dirs->itemDelegate()->sizeHint(option, dirs->model()->index(row, 0)).width() -
+           dirs->fontMetrics().horizontalAdvance(dirs->item(row)->text());
+  };
+  EXPECT_GT(indent(dirs->count() - 1), indent(0));
 }
 
 TEST_F(MainWindowTest, DeletingSelectedEntriesKeepsTheOthersInOrder) {
@@ -614,7 +708,11 @@ TEST_F(MainWindowTest, TipsMenuTurnsTheStartUpSwitchBackOn) {
 TEST_F(MainWindowTest, StartUpShowsTheTipWindowWhileTheSwitchIsOn) {
   ui::writeTipSwitch(QStringLiteral("1"));
   start();
-  EXPECT_NE(test::visibleTipWindow(), nullptr);
+  QWidget* tip = test::visibleTipWindow();
+  ASSERT_NE(tip, nullptr);
+  // Held above the main window by the window manager.
+  ASSERT_NE(tip->windowHandle(), nullptr);
+  EXPECT_EQ(tip->windowHandle()->transientParent(), window_->windowHandle());
 }
 
 }  // namespace

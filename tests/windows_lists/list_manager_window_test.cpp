@@ -12,6 +12,8 @@
 #include "tests/windows_small/qt_test_app.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTest>
 #include <QListWidget>
 #include <QPointer>
 
@@ -223,6 +225,25 @@ TEST_F(ListManagerTest, FailedWritesEndSilentlyAndLeaveTheFilesWhole) {
 TEST_F(ListManagerTest, CloseButtonClosesTheWindow) {
   open();
   press("closeWindow");
+  test::settleEvents();
+  EXPECT_TRUE(window_.isNull());
+}
+
+TEST_F(ListManagerTest, TheKeyboardReachesTheToolbarAndEscCloses) {
+  writeList("1.lst", {U"1", U"n", U"/a.htm"});
+  ListManagerWindow& w = open();
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  list("List2")->setFocus();
+  QStringList reached;
+  for (int i = 0; i < 10; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    reached << QApplication::focusWidget()->objectName();
+  }
+  for (const char* button : {"saveList", "addToTaskList", "overwriteTaskList", "deleteList", "closeWindow"})
+    EXPECT_TRUE(reached.contains(QString::fromLatin1(button))) << button << " " << reached.join(u' ').toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   test::settleEvents();
   EXPECT_TRUE(window_.isNull());
 }

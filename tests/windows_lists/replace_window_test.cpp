@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -108,6 +109,17 @@ TEST_F(ReplaceWindowTest, OpeningSnapshotsTheTaskListAsReadyRows) {
   tasks_.items.push_back(U"/web/b.htm");
   EXPECT_EQ(control<QTreeWidget>("ListView1")->topLevelItemCount(), 2);
   EXPECT_TRUE(ui::MessageBox::shownTexts().empty());
+}
+
+TEST_F(ReplaceWindowTest, EscClosesTheWindowBetweenRuns) {
+  tasks_.items = {U"/web/a.htm"};
+  Form5& w = open();
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_Escape);
+  test::settleEvents();
+  EXPECT_TRUE(window_.isNull());
 }
 
 TEST_F(ReplaceWindowTest, EmptyTaskListIsReportedAndStartOnlyClearsTheStatus) {

@@ -1,0 +1,112 @@
+#include "common/ui/screen_pacer.h"
+
+#include "common/ui/message_box.h"
+#include "tests/windows_small/paint_counter.h"
+#include "tests/windows_small/qt_test_app.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace vantiro::ui {
+namespace {
+
+struct Window {
+  Window() : bar(new QProgressBar(&widget)), status(new QStatusBar(&widget)) {
+    auto* layout = new QVBoxLayout(&widget);
+    layout->addWidget(bar);
+    layout->addWidget(status);
+    bar->setRange(0, 1000);
+    widget.resize(400, 100);
+    widget.show();
+    test::settleEvents();
+  }
+  QWidget widget;
+  QProgressBar* bar;
+  QStatusBar* status;
+};
+
+TEST(ScreenPacer, ValuesLandAtOnceButPaintWaitsForTheNextFrame) {
+  struct Case {
+    std::vector<std::int64_t> stepTimes;  // clock at each step, after one new value each
+    int frames;
+  };
+  const Case cases[] = {
+      {{0, 1, 2, 3}, 1},            // all within the first frame
+      {{0, 33, 66, 99}, 4},         // one a frame
+      {{0, 10, 20, 40, 50, 80}, 3},  // 0, 40 and 80
+      {{5000}, 1},
+  };
+  for (const Case& c : cases) {
+    Window w;
+    test::PaintCounter barPaints(w.bar);
+    std::int64_t now = 0;
+    int value = 0;
+    {
+      ScreenPacer pacer(&w.widget, [&now] { return now; });
+      for (std::int64_t t : c.stepTimes) {
+        now = t;
+        for (int k = 0; k < 25; ++k) w.bar->setValue(++value);
+        w.status->showMessage(QString::number(value));
+        EXPECT_EQ(w.bar->value(), value);
+        pacer.step();
+      }
+      EXPECT_EQ(pacer.frames(), c.frames);
+      EXPECT_LE(barPaints.paints, c.frames) << "a held bar paints only in frames";
+    }
+    // Ending the loop shows the last values.
+    EXPECT_EQ(w.bar->value(), value);
+    EXPECT_TRUE(w.bar->updatesEnabled());
+    EXPECT_TRUE(w.status->updatesEnabled());
+  }
+}
+
+TEST(ScreenPacer, FlushPaintsNowAndABoxSeesTheWindowReleased) {
+  Window w;
+  std::int64_t now = 0;
+  ScreenPacer pacer(&w.widget, [&now] { return now; });
+  pacer.step();
+  pacer.flush();
+  EXPECT_EQ(pacer.frames(), 2);
+  EXPECT_FALSE(w.bar->updatesEnabled());
+  const bool released = pacer.whileReleased([&] { return w.bar->updatesEnabled() && w.status->updatesEnabled(); });
+  EXPECT_TRUE(released);
+  EXPECT_FALSE(w.bar->updatesEnabled());
+}
+
+// A box measured while it waits for its answer.
+int shownBoxWidth(const QString& title) {
+  int width = 0;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      width = box->width();
+      box->accept();
+    }
+  });
+  MessageBox::information(nullptr, QStringLiteral("好"), title);
+  return width;
+}
+
+TEST(MessageBoxWidth, ABoxIsWideEnoughForItsTitle) {
+  MessageBox::reset();
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  for (const QString& title : {QString(), QStringLiteral("关于“Vantiro”"), QStringLiteral("文件重命名")}) {
+    const QString shown = title.isEmpty() ? QStringLiteral("Vantiro") : title;
+    // The title, an icon and three title bar buttons.
+    EXPECT_GE(shownBoxWidth(title), metrics.horizontalAdvance(shown) + 120) << shown.toStdString();
+  }
+  MessageBox::reset();
+}
+
+}  // namespace
+}  // namespace vantiro::ui
