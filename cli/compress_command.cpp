@@ -69,8 +69,10 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
                                                  "backing up each page first. Prints one tab-separated line per "
                                                  "page: source, destination, size, date, result, new size, saving; "
                                                  "then a summary line. Backslash, tab and line breaks in a field "
-                                                 "are written \\\\, \\t, \\n, \\r. Exit status 0 when every page "
-                                                 "succeeded, 1 otherwise, 2 for bad usage.");
+                                                 "are written \\\\, \\t, \\n, \\r. On a terminal the page being "
+                                                 "read, [n/N] and the bytes so far are shown on standard error. "
+                                                 "Exit status 0 when every page succeeded, 1 otherwise, 2 for bad "
+                                                 "usage.");
   cmd->add_option("PATH", args.paths,
                   "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
                   "writes the result to standard output (no backup, no row; with --restore-on-error a page "

@@ -2,15 +2,31 @@
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
 
-#include <iterator>
 #include <ostream>
 #include <istream>
 
 namespace vantiro::cli {
+namespace {
+
+// Everything `in` holds, read in large blocks (character by character, a
+// stream tied to the C library would read a byte per call).
+std::string readAll(std::istream& in) {
+  std::string bytes;
+  constexpr std::size_t kBlock = 1 << 16;
+  for (;;) {
+    const std::size_t had = bytes.size();
+    bytes.resize(had + kBlock);
+    in.read(bytes.data() + had, static_cast<std::streamsize>(kBlock));
+    bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+    if (!in) return bytes;
+  }
+}
+
+}  // namespace
 
 int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err) {
   const CompressionOptions options = compressionOptions(args);
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes = readAll(in);
   if (in.bad()) {
     err << toUtf8(kResultFailed) << ": 无法读取标准输入\n";
     return kExitFailure;

@@ -108,7 +108,8 @@ void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savi
             .number("bytes_after", s.bytesAfter)
             .text("saving", savingText(totals.bytesBefore, s.bytesAfter))
             .number("extra_saved", s.extraSaved);
-        list += (list.size() > 1 ? "," : "") + item.object();
+        if (list.size() > 1) list += ',';
+        list += item.object();
       }
       line.raw("by_option", list + "]");
     }
