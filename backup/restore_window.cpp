@@ -4,6 +4,7 @@
 #include "common/ui/message_box.h"
 #include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
+#include "common/ui/window_keys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -115,6 +116,7 @@ Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Command1, &QPushButton::clicked, this, [this] { restoreRows(true); });
   connect(Command2, &QPushButton::clicked, this, [this] { restoreRows(false); });
   connect(Command3, &QPushButton::clicked, this, &QWidget::close);
+  closeOnEscape(this);
 
   load();
 }

@@ -38,8 +38,16 @@ export VANTIRO_CODEPAGE=$codepage
 
 fresh() { rm -rf "$work/pages" "$work/home"; cp -r "$SRC" "$work/pages"; mkdir "$work/home"; sync; }
 now() { date +%s.%N; }
-# Seconds and rows as the window program prints them.
-window() { VANTIRO_HOME=$work/home "$SESSION" run -s 1280x800x24 -- "$GUI" "$@" 2>/dev/null | tail -n 1; }
+# Seconds and rows as the window program prints them. A busy machine sometimes
+# fails to bring the X session up: that start is tried again.
+window() {
+  local out="" try
+  for try in 1 2 3; do
+    out=$(VANTIRO_HOME=$work/home "$SESSION" run -s 1280x800x24 -- "$GUI" "$@" 2>/dev/null | tail -n 1)
+    [ -n "$out" ] && break
+  done
+  echo "${out:-0 rows=0}"
+}
 cli() {
   local t0 t1
   t0=$(now)

@@ -11,8 +11,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -90,6 +92,15 @@ TEST_F(RestoreWindowTest, EmptyStoreListsNothingAndRestoresNothing) {
   EXPECT_EQ(list(w)->topLevelItemCount(), 0);
   press(w, "Command2");
   EXPECT_EQ(statuses_, std::vector<QString>{QStringLiteral("就绪")});
+}
+
+TEST_F(RestoreWindowTest, EscClosesTheWindow) {
+  QPointer<Form6> w = open();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  QTest::keyClick(w, Qt::Key_Escape);
+  test::settleEvents();
+  EXPECT_TRUE(w.isNull());
 }
 
 TEST_F(RestoreWindowTest, OrderAndLastRowWinsFollowTheStoredSwitch) {
