@@ -1,6 +1,8 @@
 // Vantiro: starts the main window. The program takes no command-line arguments.
 
+#include "common/ui/message_box.h"
 #include "mainwin/main_window.h"
+#include "platform/code_page.h"
 #include "platform/memory.h"
 
 #include <QApplication>
@@ -8,6 +10,9 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include <optional>
+#include <string>
 
 int main(int argc, char** argv) {
   vantiro::keepFreedMemoryForReuse();
@@ -22,6 +27,12 @@ int main(int argc, char** argv) {
   if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
     QApplication::installTranslator(&qtTexts);
+
+  // Nothing is read or written with a code page that would mix encodings.
+  if (const std::optional<std::string> refusal = vantiro::configuredCodePageRefusal()) {
+    vantiro::ui::MessageBox::information(nullptr, QString::fromStdString(*refusal));
+    return 2;
+  }
 
   vantiro::ui::Form1 window;
   window.Form_Load();

@@ -4,6 +4,7 @@
 #include "platform/file_service.h"
 #include "platform/system.h"
 
+#include <array>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -47,6 +48,25 @@ void cutBack(const std::string& path, std::uint64_t size) {
 }
 
 Text decimal(std::uint64_t value) { return fromUtf8(std::to_string(value)); }
+
+// A path line holds the file system's bytes of the path. The markers a run
+// appends to the path of a page it did not write stay in the code page, as
+// the index has always held them, so older indexes keep being understood.
+constexpr std::array<TextView, 2> kIndexMarkers{U"|文件错误!", U"|文件错误"};
+
+std::string indexPathBytes(TextView path) {
+  for (TextView marker : kIndexMarkers)
+    if (path.ends_with(marker)) return nativePath(path.substr(0, path.size() - marker.size())) + encodeAnsi(marker);
+  return nativePath(path);
+}
+
+Text indexPathText(std::string_view bytes) {
+  for (TextView marker : kIndexMarkers) {
+    const std::string markerBytes = encodeAnsi(marker);
+    if (bytes.ends_with(markerBytes)) return textPath(bytes.substr(0, bytes.size() - markerBytes.size())) + Text(marker);
+  }
+  return textPath(bytes);
+}
 
 // The index as this process left it after its last append: a whole entry
 // ends it. Found again at that size, it needs no reading, which spares a run
@@ -113,7 +133,7 @@ void checkNotWrittenOver(const BackupEntry& entry, std::uint64_t start, std::uin
   if (!isNormalFile(indexPath)) return;
   const std::string index = files().readFile(indexPath);
   const std::vector<IndexLine> lines = indexLines(index);
-  const std::string path = encodeAnsi(entry.path);
+  const std::string path = indexPathBytes(entry.path);
   auto line = [&](std::size_t n) { return n < lines.size() ? lines[n] : IndexLine{}; };
 
   // The entry's own place: the last entry of the index that matches it.
@@ -203,12 +223,11 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   }
 
   Text lines;
-  lines.append(path).append(kLineBreak);
   lines.append(decimal(dataLength + kFillerBytes + 1)).append(kLineBreak);
   lines.append(decimal(length)).append(kLineBreak);
   lines.append(nowText()).append(kLineBreak);
   try {
-    const std::string entry = padding + encodeAnsi(lines);
+    const std::string entry = padding + indexPathBytes(path) + "\r\n" + encodeAnsi(lines);
     indexLeft().record(indexPath, files().appendFile(indexPath, entry) + entry.size());
   } catch (const FileError&) {
     cutBack(indexPath, indexBefore);
@@ -220,18 +239,10 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
 std::vector<BackupEntry> ReadBackupIndex(bool newestFirst) {
   const std::string indexPath = backupIndexPath();
   if (!isNormalFile(indexPath)) return {};
-  Text index = decodeAnsi(files().readFile(indexPath));
-
+  const std::string index = files().readFile(indexPath);
   std::vector<Text> fields;
-  for (std::size_t pos = 0; pos < index.size();) {
-    std::size_t end = index.find(kLineBreak, pos);
-    if (end == npos) {
-      fields.emplace_back(index.substr(pos));  // a last line without its line break
-      break;
-    }
-    fields.emplace_back(index.substr(pos, end - pos));
-    pos = end + kLineBreak.size();
-  }
+  for (const IndexLine& line : indexLines(index))  // a last line may lack its line break
+    fields.push_back(fields.size() % 4 == 0 ? indexPathText(line.bytes) : decodeAnsi(line.bytes));
 
   // Lines / 4 rounded half up, as the store has always counted: 9 lines are
   // two entries, 10 lines three.

@@ -8,6 +8,7 @@
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
+#include "platform/page_encoding.h"
 
 namespace vantiro::bench {
 namespace {
@@ -126,7 +127,7 @@ std::vector<PageShape> allShapes(const std::string& corpusDir) {
 }
 
 std::size_t runPasses(const std::string& bytes, bool check2, bool check6) {
-  PageSplit split = scanPage(PageChars::decode(bytes));
+  PageSplit split = scanPage(PageChars::decode(bytes, *detectPageEncoding(bytes).codePage));
   NoProgress progress;
   rewritePage(split, check2, progress);
   if (check6) convertParagraphs(split);

@@ -13,6 +13,7 @@
 #include "compress/rewrite.h"
 #include "compress/tag_scanner.h"
 #include "platform/memory.h"
+#include "platform/page_encoding.h"
 
 int main(int argc, char** argv) {
   using namespace vantiro::bench;
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
   // As the page compressor holds them: the bytes to the end (for the backup),
   // the page text in the split.
   const std::size_t size = bytes.size();
-  vantiro::PageSplit split = vantiro::scanPage(vantiro::PageChars::decode(bytes));
+  vantiro::PageSplit split = vantiro::scanPage(vantiro::PageChars::decode(bytes, *vantiro::detectPageEncoding(bytes).codePage));
   const std::size_t characters = split.page.size();
   vantiro::NoProgress progress;
   vantiro::rewritePage(split, true, progress);

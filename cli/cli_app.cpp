@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/replace_command.h"
+#include "platform/code_page.h"
 #include "platform/system.h"
 
 #include <ostream>
@@ -34,6 +35,10 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
     return status == 0 ? kExitSuccess : kExitUsage;
   }
 
+  if (const std::optional<std::string> refusal = configuredCodePageRefusal()) {
+    err << *refusal << '\n';
+    return kExitUsage;
+  }
   if (!home.empty()) setProgramDirectory(home);
   // Pauses exist to let a window show each status; a terminal needs none.
   setPauseScale(0);

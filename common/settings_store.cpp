@@ -26,7 +26,17 @@ std::string_view fieldBytes(const std::string& file, std::size_t offset) {
   return std::string_view(file).substr(offset, kSettingFieldBytes);
 }
 
-Text readField(const std::string& file, std::size_t offset) { return trimSpaces(decodeAnsi(fieldBytes(file, offset))); }
+// How a field's text becomes bytes and back.
+struct FieldCoding {
+  Text (*decode)(std::string_view);
+  std::string (*encode)(TextView);
+};
+const FieldCoding kCodePageField{decodeAnsi, encodeAnsi};
+const FieldCoding kPathField{textPath, nativePath};
+
+Text readField(const std::string& file, std::size_t offset, const FieldCoding& coding = kCodePageField) {
+  return trimSpaces(coding.decode(fieldBytes(file, offset)));
+}
 
 // The leading decimal number of the count field, leading blanks skipped;
 // anything else (an empty file, a sign, letters) counts as 0.
@@ -50,12 +60,12 @@ std::size_t slotCount(const std::string& file) {
   return std::min(count, std::max<std::size_t>(present, 1));
 }
 
-// The text as a field: its code-page bytes cut after the last whole character
-// that fits into 100 bytes, then padded with blanks.
-std::string fieldOf(TextView text) {
+// The text as a field: its bytes cut after the last whole character that fits
+// into 100 bytes, then padded with blanks.
+std::string fieldOf(TextView text, const FieldCoding& coding) {
   std::string out;
   for (char32_t c : text) {
-    std::string bytes = encodeAnsi(TextView(&c, 1));
+    std::string bytes = coding.encode(TextView(&c, 1));
     if (out.size() + bytes.size() > kSettingFieldBytes) break;
     out += bytes;
   }
@@ -64,9 +74,9 @@ std::string fieldOf(TextView text) {
 }
 
 // Writes a field at its offset, extending the file with zero bytes up to it.
-void putField(std::string& file, std::size_t offset, TextView text) {
+void putField(std::string& file, std::size_t offset, TextView text, const FieldCoding& coding = kCodePageField) {
   if (file.size() < offset + kSettingFieldBytes) file.resize(offset + kSettingFieldBytes, '\0');
-  file.replace(offset, kSettingFieldBytes, fieldOf(text));
+  file.replace(offset, kSettingFieldBytes, fieldOf(text, coding));
 }
 
 // The file's bytes; a missing file is created empty first.
@@ -82,13 +92,15 @@ std::string openSettings(const std::string& path) {
 
 std::string settingsFilePath() { return programDirectory() + "peizi.dll"; }
 
-void WriteSetting(TextView key, TextView value) {
+namespace {
+
+void writeSetting(TextView key, TextView value, const FieldCoding& coding) {
   const std::string path = settingsFilePath();
   std::string file = openSettings(path);
   const std::size_t slots = slotCount(file);
   for (std::size_t k = 0; k < slots; ++k) {
     if (keyOffset(k) < file.size() && readField(file, keyOffset(k)) == key) {
-      putField(file, valueOffset(k), value);
+      putField(file, valueOffset(k), value, coding);
       files().writeFileAtomic(path, file);
       return;
     }
@@ -96,20 +108,27 @@ void WriteSetting(TextView key, TextView value) {
   // Value before key, as the file has always been laid out: the new slot's
   // key field is the last thing written.
   putField(file, 0, U" " + toText(static_cast<long long>(slots + 1)));
-  putField(file, valueOffset(slots), value);
+  putField(file, valueOffset(slots), value, coding);
   putField(file, keyOffset(slots), key);
   files().writeFileAtomic(path, file);
 }
 
-void ReadSetting(TextView key, Text& value) {
+void readSetting(TextView key, Text& value, const FieldCoding& coding) {
   const std::string file = openSettings(settingsFilePath());
   const std::size_t slots = slotCount(file);
   for (std::size_t k = 0; k < slots; ++k) {
     if (keyOffset(k) < file.size() && readField(file, keyOffset(k)) == key) {
-      value = readField(file, valueOffset(k));
+      value = readField(file, valueOffset(k), coding);
       return;
     }
   }
 }
+
+}  // namespace
+
+void WriteSetting(TextView key, TextView value) { writeSetting(key, value, kCodePageField); }
+void ReadSetting(TextView key, Text& value) { readSetting(key, value, kCodePageField); }
+void WritePathSetting(TextView key, TextView path) { writeSetting(key, path, kPathField); }
+void ReadPathSetting(TextView key, Text& path) { readSetting(key, path, kPathField); }
 
 }  // namespace vantiro

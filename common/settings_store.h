@@ -39,4 +39,10 @@ void WriteSetting(TextView key, TextView value);
 // Throws FileError on input/output failures.
 void ReadSetting(TextView key, Text& value);
 
+// The same for a value that is a path: stored as the file system's bytes
+// (UTF-8, escapes as their bytes) rather than in the code page; keys stay in
+// the code page.
+void WritePathSetting(TextView key, TextView path);
+void ReadPathSetting(TextView key, Text& path);
+
 }  // namespace vantiro

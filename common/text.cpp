@@ -29,12 +29,15 @@ Text trimSpaces(TextView s) {
   return Text(s.substr(b, e - b));
 }
 
-std::vector<Text> splitCrLfLines(TextView text) {
-  std::vector<Text> lines;
+namespace {
+
+template <typename Line, typename View, typename Char>
+std::vector<Line> splitLines(View text, const Char* lineBreak) {
+  std::vector<Line> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find(U"\r\n", start);
-    if (end == npos) {
+    std::size_t end = text.find(lineBreak, start);
+    if (end == View::npos) {
       lines.emplace_back(text.substr(start));
       break;
     }
@@ -42,6 +45,14 @@ std::vector<Text> splitCrLfLines(TextView text) {
     start = end + 2;
   }
   return lines;
+}
+
+}  // namespace
+
+std::vector<Text> splitCrLfLines(TextView text) { return splitLines<Text>(text, U"\r\n"); }
+
+std::vector<std::string_view> splitCrLfLines(std::string_view bytes) {
+  return splitLines<std::string_view>(bytes, "\r\n");
 }
 
 bool isBlank(TextView s) {

@@ -28,6 +28,8 @@ Text trimTrailingSpaces(TextView s);
 // ordinary character. A last line without a line break still counts; nothing
 // follows a final CR LF.
 std::vector<Text> splitCrLfLines(TextView text);
+// The same on bytes, for files whose lines are in different encodings.
+std::vector<std::string_view> splitCrLfLines(std::string_view bytes);
 
 // "Blank" for the rules that treat white space between tags: space, tab, CR, LF.
 bool isBlank(TextView s);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/code_page.h"
 
 namespace vantiro {
 
@@ -11,10 +10,11 @@ PageChars::PageChars(TextView text)
   std::copy(text.begin(), text.end(), chars_.get());
 }
 
-PageChars PageChars::decode(std::string_view bytes) {
+PageChars PageChars::decode(std::string_view bytes, const CodePage& codePage) {
   PageChars page;
   page.chars_ = std::make_shared_for_overwrite<char32_t[]>(bytes.size());
-  page.size_ = CodePage::ansi().decodeInto(bytes, page.chars_.get());
+  page.size_ = codePage.decodeInto(bytes, page.chars_.get());
+  page.codePage_ = &codePage;
   return page;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/text.h"
+#include "platform/code_page.h"
 
 namespace vantiro {
 
@@ -15,17 +16,21 @@ class PageChars {
   PageChars() = default;
   // A copy of `text`.
   explicit PageChars(TextView text);
-  // The characters of `bytes` in the process code page. The storage is not
-  // cleared first: decoding writes every character of it that is used.
-  static PageChars decode(std::string_view bytes);
+  // The characters of `bytes` in `codePage`, which the page is then written
+  // in. The storage is not cleared first: decoding writes every character of
+  // it that is used.
+  static PageChars decode(std::string_view bytes, const CodePage& codePage);
 
   char32_t* data() const { return chars_.get(); }
   std::size_t size() const { return size_; }
   TextView view() const { return TextView(chars_.get(), size_); }
+  // The page's own encoding (the process code page for a copied text).
+  const CodePage& codePage() const { return codePage_ != nullptr ? *codePage_ : CodePage::ansi(); }
 
  private:
   std::shared_ptr<char32_t[]> chars_;
   std::size_t size_ = 0;
+  const CodePage* codePage_ = nullptr;
 };
 
 }  // namespace vantiro

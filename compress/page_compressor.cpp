@@ -10,6 +10,7 @@
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/page_encoding.h"
 
 #include <algorithm>
 #include <exception>
@@ -60,11 +61,11 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
   }
 }
 
-// The result as written, in the code page. Pieces are encoded straight into
+// The result as written, in the page's own encoding. Pieces are encoded straight into
 // one buffer with room for the longest possible result, so a page's many
 // small pieces cost no growing or clearing of the output each.
 std::string assembleEncoded(const PageSplit& split, bool readable) {
-  const CodePage& codePage = CodePage::ansi();
+  const CodePage& codePage = split.page.codePage();
   if (!codePage.boundsCharBytes()) {
     std::string out;
     forEachPiece(split, readable, [&](TextView piece) { codePage.encodeAppend(piece, out); });
@@ -181,7 +182,9 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
-    PageChars pageChars = PageChars::decode(*page.bytes);
+    const PageEncoding encoding = detectPageEncoding(*page.bytes);
+    if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
+    PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
     if (options.Check4 && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
       return page;

@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "compress/line_break.h"
 #include "compress/slot_text.h"
+#include "platform/page_encoding.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -19,9 +20,10 @@
 
 namespace vantiro {
 
-// The whole file decoded from the ANSI code page (read in one go). Throws
-// FileError when the file cannot be read.
-Text getfile(const std::string& nativePath);
+// The whole file decoded in its own encoding (read in one go). Throws
+// FileError when the file cannot be read, EncodingRefused when its encoding
+// cannot be handled.
+PageText getfile(const std::string& nativePath);
 
 // CR LF when `page` holds a CR LF anywhere, LF otherwise.
 LineBreak lineBreakOf(TextView page);

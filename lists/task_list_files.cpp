@@ -6,24 +6,36 @@
 namespace vantiro {
 namespace {
 
-std::vector<Text> readLines(const std::string& path) { return splitCrLfLines(decodeAnsi(files().readFile(path))); }
+// A list's lines. In the lists this program writes, paths are the file
+// system's bytes and the first two lines (its mark and its name) are in the
+// code page; `headerLines` says how many lines are not paths. A foreign list
+// comes from a program that wrote everything in the code page.
+std::vector<Text> readLines(const std::string& path, std::size_t headerLines) {
+  const std::string bytes = files().readFile(path);
+  std::vector<Text> lines;
+  for (std::string_view line : splitCrLfLines(std::string_view(bytes)))
+    lines.push_back(lines.size() < headerLines ? decodeAnsi(line) : textPath(line));
+  return lines;
+}
 
-std::string linesBytes(const std::vector<Text>& lines) {
-  Text text;
-  for (const Text& line : lines) {
-    text += line;
-    text += U"\r\n";
-  }
-  return encodeAnsi(text);
+constexpr std::size_t kSavedListHeader = 2;
+constexpr std::size_t kAllLines = static_cast<std::size_t>(-1);
+
+void appendLine(std::string& bytes, std::string line) {
+  bytes += line;
+  bytes += "\r\n";
+}
+
+std::string pathLinesBytes(std::string bytes, const std::vector<Text>& paths) {
+  for (const Text& path : paths) appendLine(bytes, nativePath(path));
+  return bytes;
 }
 
 std::string savedListBytes(TextView name, const std::vector<Text>& paths) {
-  std::vector<Text> lines;
-  lines.reserve(paths.size() + 2);
-  lines.emplace_back(U"1");
-  lines.emplace_back(name);
-  lines.insert(lines.end(), paths.begin(), paths.end());
-  return linesBytes(lines);
+  std::string bytes;
+  appendLine(bytes, "1");
+  appendLine(bytes, encodeAnsi(name));
+  return pathLinesBytes(std::move(bytes), paths);
 }
 
 std::string savedListPath(unsigned long n) { return programDirectory() + std::to_string(n) + ".lst"; }
@@ -38,7 +50,7 @@ bool isForeignListFirstLine(TextView firstLine) {
 }
 
 std::vector<Text> ReadListEntries(const std::string& path) {
-  std::vector<Text> lines = readLines(path);
+  std::vector<Text> lines = readLines(path, kSavedListHeader);
   if (!lines.empty() && isForeignListFirstLine(lines.front())) return ReadForeignListEntries(path);
   if (lines.size() < 2) throw ListFormatError("列表文件不完整 " + path);
   return std::vector<Text>(lines.begin() + 2, lines.end());
@@ -48,7 +60,7 @@ std::vector<Text> ReadForeignListEntries(const std::string& path) {
   static constexpr TextView kOpen = U"<File>";
   static constexpr TextView kClose = U"</File>";
   std::vector<Text> entries;
-  for (const Text& line : readLines(path)) {
+  for (const Text& line : readLines(path, kAllLines)) {
     std::size_t open = line.find(kOpen);
     if (open == npos) continue;
     std::size_t close = line.find(kClose);
@@ -98,12 +110,12 @@ std::string defaultListPath() { return programDirectory() + "moren.kbq"; }
 
 bool DefaultListExists() { return isNormalFile(defaultListPath()); }
 
-void WriteDefaultList(const std::vector<Text>& paths) { files().writeFileAtomic(defaultListPath(), linesBytes(paths)); }
+void WriteDefaultList(const std::vector<Text>& paths) { files().writeFileAtomic(defaultListPath(), pathLinesBytes({}, paths)); }
 
 std::vector<Text> LoadDefaultList() {
   std::vector<Text> paths;
   if (!DefaultListExists()) return paths;
-  for (Text& line : readLines(defaultListPath()))
+  for (Text& line : readLines(defaultListPath(), 0))
     if (!line.empty() && isNormalFile(nativePath(line))) paths.push_back(std::move(line));
   return paths;
 }
@@ -118,7 +130,7 @@ std::vector<ListFileInfo> ListSavedListFiles() {
     ListFileInfo info;
     info.path = dir + entry.name;
     try {
-      std::vector<Text> lines = readLines(info.path);
+      std::vector<Text> lines = readLines(info.path, kSavedListHeader);
       if (!lines.empty() && isForeignListFirstLine(lines.front())) {
         info.kind = ListKind::Foreign;
         info.shownName = kForeignListTitle;

@@ -199,7 +199,7 @@ QMimeData* FileList::mimeData(const QList<QListWidgetItem*>& items) const {
   QList<QUrl> urls;
   for (const QListWidgetItem* item : items) {
     std::string native = nativePath(withSlash(directory_)) + item->data(kNameRole).toByteArray().toStdString();
-    urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(native))));
+    urls.push_back(fileUrl(native));
   }
   auto* data = new QMimeData;
   data->setUrls(urls);

@@ -46,6 +46,12 @@ Text readSetting(TextView key) {
   return value;
 }
 
+Text readPathSetting(TextView key) {
+  Text path;
+  ReadPathSetting(key, path);
+  return path;
+}
+
 }  // namespace
 
 void Form1::Form_Load() {
@@ -66,14 +72,14 @@ void Form1::Form_Load() {
       backupSize = info->size;
     trimSystemMenu();
     // 9. Options, in the order the settings were always read.
-    options_->text1->setEditText(toQString(readSetting(U"text1.text")));
-    options_->text2->setEditText(toQString(readSetting(U"text2.text")));
+    options_->text1->setEditText(toQString(readPathSetting(U"text1.text")));
+    options_->text2->setEditText(toQString(readPathSetting(U"text2.text")));
     for (int number : {1, 2, 3, 6, 4, 7, 8, 5})
       options_->setCheckValue(number, leadingNumber(readSetting(U"check" + toText(number))) != 0 ? 1 : 0);
     // 10.
     options_->text11jy();
     // 11. The stored directory, when it still is one.
-    Text dir = readSetting(U"dir");
+    Text dir = readPathSetting(U"dir");
     if (!dir.empty() && isDirectory(nativePath(dir))) browser_->setCurrentDirectory(dir);
     // 12.
     if (tipSwitch != 0) showTipWindow();
@@ -94,11 +100,11 @@ void Form1::Form_Unload() {
     const TextView keys[] = {U"com10", U"com11", U"com111", U"com12", U"com2", U"com3"};
     for (int i = 0; i < 6; ++i) WriteSetting(keys[i], items[i]->isEnabled() ? U"ture" : U"no");
 
-    WriteSetting(U"text1.text", fromQString(options_->text1->currentText()));
-    WriteSetting(U"text2.text", fromQString(options_->text2->currentText()));
+    WritePathSetting(U"text1.text", fromQString(options_->text1->currentText()));
+    WritePathSetting(U"text2.text", fromQString(options_->text2->currentText()));
     for (int number : {1, 3, 4, 6, 8, 7, 2, 5})
       WriteSetting(U"check" + toText(number), toText(options_->checkValue(number)));
-    WriteSetting(U"dir", browser_->currentDirectory());
+    WritePathSetting(U"dir", browser_->currentDirectory());
   } catch (const std::exception& e) {
     // The program ends in any case; the user learns that the settings were not kept.
     MessageBox::information(this, QString::fromUtf8(e.what()));

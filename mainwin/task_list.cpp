@@ -21,7 +21,7 @@ std::vector<Text> droppedPaths(const QMimeData& data) {
   std::vector<Text> paths;
   for (const QUrl& url : data.urls()) {
     if (!url.isLocalFile()) continue;
-    paths.push_back(textPath(QFile::encodeName(url.toLocalFile()).toStdString()));
+    paths.push_back(textPath(nativePathOfUrl(url)));
   }
   return paths;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/page_encoding.h"
 
 #include <algorithm>
 
@@ -75,7 +76,17 @@ PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore) {
   if (status->kind != EntryKind::File) throw FileError("不是文件 " + nativePath);
   info.sizeText = toText(static_cast<long long>(status->size)) + U" byte";
   const std::string bytes = files().readRange(nativePath, 0, std::min(status->size, kHeadBytes));
-  analyseHead(decodeAnsi(bytes), info);
+  const PageEncoding encoding = detectPageEncoding(bytes, bytes.size() < status->size);
+  // A page the program refuses to change can still be looked at.
+  const CodePage& codePage = encoding.codePage != nullptr ? *encoding.codePage : CodePage::ansi();
+  const Text head = codePage.decode(bytes);
+  analyseHead(head, info);
+  // A page that says nothing of its character set, or whose byte-order mark
+  // outweighs what it says, shows what its bytes are.
+  const bool foundInBytes = encoding.source == EncodingSource::ByteOrderMark ||
+                            (encoding.source == EncodingSource::ValidUtf8 &&
+                             upperAscii(TextView(head).substr(0, kPageHeadCharacters)).find(U"CHARSET=") == npos);
+  if (info.isHtml && encoding.codePage != nullptr && foundInBytes) info.language = fromUtf8(codePage.name());
   return info;
 }
 

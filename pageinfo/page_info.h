@@ -32,7 +32,9 @@ struct PageInfo {
 // a page without "CHARSET=" leaves the language alone. A character set value
 // ends at the nearest quote, ">" or ";" after it; with none of them the
 // language is "默认为英文网页"; GB2312, BIG5 and SHIFT_JIS (any case) are
-// described in Chinese, any other value is shown as found.
+// described in Chinese, any other value is shown as found. The head is read
+// in the page's own encoding; an HTML page with a UTF-8 byte-order mark, or
+// valid UTF-8 without "CHARSET=", shows "UTF-8" as its language.
 // Throws FileError when the file's size or head cannot be read; `shownBefore`
 // is then still what the labels should keep.
 PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #if defined(__SSE2__)
@@ -107,6 +109,17 @@ std::size_t utf8Char(std::string_view s, std::size_t i, char32_t& cp) {
   }
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return len;
+}
+
+// Whether `tail` (one to three bytes) begins a UTF-8 character that more bytes
+// could complete.
+bool isCutUtf8Char(std::string_view tail) {
+  const auto b0 = static_cast<unsigned char>(tail[0]);
+  const std::size_t len = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+  if (len == 0 || tail.size() >= len) return false;
+  for (std::size_t k = 1; k < tail.size(); ++k)
+    if ((static_cast<unsigned char>(tail[k]) & 0xC0) != 0x80) return false;
+  return true;
 }
 
 // Pages are mostly ASCII: these move runs of ASCII characters 16 or 8 at a
@@ -409,12 +422,103 @@ void CodePage::encodeAppend(TextView text, std::string& out) const {
   out.resize(w);
 }
 
+std::string CodePage::configuredName() {
+  const char* name = std::getenv("VANTIRO_CODEPAGE");
+  return name && *name ? name : "GBK";
+}
+
 const CodePage& CodePage::ansi() {
-  static const CodePage page = [] {
-    const char* name = std::getenv("VANTIRO_CODEPAGE");
-    return CodePage(name && *name ? name : "GBK");
-  }();
+  static const CodePage page(configuredName());
   return page;
+}
+
+const CodePage& CodePage::utf8() {
+  static const CodePage page("UTF-8");
+  return page;
+}
+
+const CodePage& CodePage::named(const std::string& name) {
+  const std::string upper = upperName(name);
+  if (upper == "UTF-8" || upper == "UTF8") return utf8();
+  if (upper == upperName(configuredName())) return ansi();
+  static std::mutex mutex;
+  static std::map<std::string, std::unique_ptr<const CodePage>> built;
+  const std::lock_guard lock(mutex);
+  auto& page = built[upper];
+  if (!page) page = std::make_unique<const CodePage>(name);
+  return *page;
+}
+
+bool CodePage::asciiCompatible() const {
+  if (kind_ == Kind::Utf8) return true;
+  for (char32_t c = 0; c < 0x80; ++c) {
+    std::string bytes;
+    encodeGeneric(c, bytes);
+    if (bytes.size() != 1 || static_cast<char32_t>(static_cast<unsigned char>(bytes[0])) != c) return false;
+  }
+  // A stateful encoding shifts with an ASCII byte (ESC) before its other characters.
+  for (char32_t c : {U'\u00E9', U'\u0416', U'\u20AC', U'\u4E2D', U'\u65E5', U'\uAC00'}) {
+    std::string bytes;
+    encodeGeneric(c, bytes);
+    if (!bytes.empty() && static_cast<unsigned char>(bytes[0]) < 0x80) return false;
+  }
+  return true;
+}
+
+bool CodePage::canEncode(TextView text) const {
+  for (char32_t c : text) {
+    if (c < 0x80 || isEscapedByte(c) || c >= kUnmappedBase) continue;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    if (kind_ == Kind::Utf8) continue;
+    if (kind_ == Kind::Table) {
+      if ((c < encodeBmp_.size() && encodeBmp_[c] != 0) || encodeMap_.count(c)) continue;
+      return false;
+    }
+    std::string bytes;
+    encodeGeneric(c, bytes);
+    if (bytes.empty()) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> configuredCodePageRefusal() { return codePageRefusal(CodePage::configuredName()); }
+
+std::optional<std::string> codePageRefusal(const std::string& name) {
+  try {
+    if (CodePage::named(name).asciiCompatible()) return std::nullopt;
+  } catch (const std::runtime_error&) {
+    return "VANTIRO_CODEPAGE=" + name + "：系统不认识这个编码，请设置一个与 ASCII 兼容的编码（例如 GBK 或 UTF-8）";
+  }
+  return "VANTIRO_CODEPAGE=" + name + "：这个编码与 ASCII 不兼容，页面会被写成混合的编码，请设置一个与 ASCII 兼容的编码（例如 GBK 或 UTF-8）";
+}
+
+Utf8Scan scanUtf8(std::string_view bytes, bool cutAtEnd) {
+  Utf8Scan scan;
+  const std::size_t n = bytes.size();
+  for (std::size_t i = 0; i < n;) {
+#if defined(__SSE2__)
+    if (i + 16 <= n &&
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i))) == 0) {
+      i += 16;
+      continue;
+    }
+#endif
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    scan.nonAscii = true;
+    char32_t cp;
+    const std::size_t len = utf8Char(bytes, i, cp);
+    if (len == 0) {
+      // A character the end cut short: its lead and trail bytes are all right so far.
+      if (cutAtEnd && n - i < 4 && isCutUtf8Char(bytes.substr(i))) break;
+      scan.valid = false;
+      break;
+    }
+    i += len;
+  }
+  return scan;
 }
 
 Text decodeAnsi(std::string_view bytes) { return CodePage::ansi().decode(bytes); }

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,8 +29,25 @@ class CodePage {
   // Throws std::runtime_error when iconv does not know the name.
   explicit CodePage(const std::string& name);
 
-  // The code page of this process (VANTIRO_CODEPAGE, else GBK).
+  // The code page of this process (VANTIRO_CODEPAGE, else GBK). Throws
+  // std::runtime_error when that names no encoding iconv knows.
   static const CodePage& ansi();
+  // The name ansi() is built from.
+  static std::string configuredName();
+  // The code page called `name`, built once per process and kept: building a
+  // table costs thousands of conversions. The process code page is returned
+  // for its own name. Throws as the constructor does. Thread-safe.
+  static const CodePage& named(const std::string& name);
+  // Strict UTF-8, the encoding of file names.
+  static const CodePage& utf8();
+
+  // Whether ASCII text is written as itself and no other character is written
+  // starting with an ASCII byte, so that "<", ">" and white space in a page's
+  // bytes are always what they seem. UTF-16 and stateful encodings are not.
+  bool asciiCompatible() const;
+  // Whether every character of `text` has bytes of its own here (nothing would
+  // be written as "?"). Escapes always have.
+  bool canEncode(TextView text) const;
 
   const std::string& name() const { return name_; }
   Text decode(std::string_view bytes) const;
@@ -67,6 +85,23 @@ class CodePage {
   std::unordered_map<char32_t, std::string> encodeMap_;  // code point -> bytes above ASCII
   std::vector<std::uint16_t> encodeBmp_;                 // encodeMap_ below 0x10000, packed
 };
+
+// The result of one pass over bytes as strict UTF-8.
+struct Utf8Scan {
+  bool valid = true;     // every byte belongs to a UTF-8 character
+  bool nonAscii = false;  // some byte is above 0x7F
+};
+// With `cutAtEnd`, a character cut short by the end of `bytes` (a head read
+// from a longer file) does not count against validity.
+Utf8Scan scanUtf8(std::string_view bytes, bool cutAtEnd = false);
+
+// Why the configured code page cannot be used (iconv does not know it, or it
+// is not ASCII-compatible, so pages would be written in a mix), as a message
+// for the user in UTF-8; nothing when it can. Both front ends ask before
+// anything else and stop when there is a reason.
+std::optional<std::string> configuredCodePageRefusal();
+// The same for any code page name.
+std::optional<std::string> codePageRefusal(const std::string& name);
 
 // Shorthands for the process code page.
 Text decodeAnsi(std::string_view bytes);

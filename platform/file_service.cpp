@@ -332,8 +332,8 @@ bool isDirectory(const std::string& path) {
 
 bool pathExists(const std::string& path) { return files().stat(path).has_value(); }
 
-std::string nativePath(TextView path) { return encodeAnsi(path); }
-Text textPath(const std::string& native) { return decodeAnsi(native); }
+std::string nativePath(TextView path) { return CodePage::utf8().encode(path); }
+Text textPath(std::string_view native) { return CodePage::utf8().decode(native); }
 
 bool matchesPattern(const std::string& name, const std::string& pattern) {
   if (wildcard(pattern.c_str(), name.c_str())) return true;

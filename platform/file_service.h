@@ -3,9 +3,10 @@
 // that tests can make any step fail (a full disk, a directory that cannot be
 // written, a file that vanishes) without relying on permissions.
 //
-// Paths are native byte strings; the program's texts become paths through the
-// code page (nativePath / textPath). Failures throw FileError with a
-// description for the user.
+// Paths are native byte strings; the program's texts become paths as UTF-8,
+// whatever the code page of pages (nativePath / textPath). A name that is not
+// valid UTF-8 keeps its bytes as escapes, so the two are exact inverses.
+// Failures throw FileError with a description for the user.
 
 #include "common/text.h"
 
@@ -99,7 +100,7 @@ bool isDirectory(const std::string& path);
 bool pathExists(const std::string& path);
 
 std::string nativePath(TextView path);
-Text textPath(const std::string& native);
+Text textPath(std::string_view native);
 
 // Case-insensitive wildcard match of a file name ("*" and "?"); the pattern
 // "*.htm" also matches names ending in ".html".

@@ -7,6 +7,7 @@
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/page_encoding.h"
 
 #include <array>
 #include <exception>
@@ -39,7 +40,18 @@ Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 // The page's bytes go to the backup store before anything of it changes.
 void backUp(TextView path, std::string_view bytes) { AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::None); }
 
-void writePage(TextView path, TextView text) { files().writeFileAtomic(nativePath(path), encodeAnsi(text)); }
+// Back in the page's own encoding, which the refusal below made sure holds
+// every character of the result.
+void writePage(TextView path, TextView text, const CodePage& codePage) {
+  files().writeFileAtomic(nativePath(path), codePage.encode(text));
+}
+
+// A replacement the page's encoding cannot hold would be written as "?": the
+// page is refused before anything of it changes.
+void refuseUnwritable(const SearchParameters& params, const CodePage& codePage) {
+  if (!codePage.canEncode(params.replacement))
+    throw PageError("替换文字无法用页面的编码 " + codePage.name() + " 写出，页面未改动");
+}
 
 // Runs a page routine's body, turning every failure into result -1 and the
 // error's description.
@@ -118,13 +130,16 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
   }
   return trapped(pageResult, [&] {
     const std::string bytes = files().readFile(nativePath(path));
-    Text page = decodeAnsi(bytes);
+    PageText decoded = decodePage(bytes);
+    refuseUnwritable(params, *decoded.codePage);
+    const CodePage& codePage = *decoded.codePage;
+    Text page = std::move(decoded.text);
     backUp(path, bytes);
     const int flags = params.matchFlags();
 
     if (params.mode == ReplaceMode::Page) {
       dairu(page, params.findText, params.replacement, flags, count);
-      writePage(path, page);
+      writePage(path, page, codePage);
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
@@ -147,7 +162,7 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
           break;
       }
     }
-    if (pieces.lastIndex >= 0) writePage(path, joinPieces(pieces));
+    if (pieces.lastIndex >= 0) writePage(path, joinPieces(pieces), codePage);
   });
 }
 
@@ -165,8 +180,11 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
       return;
     }
 
-    const Text page = getfile(nativePath(path));
-    backUp(path, encodeAnsi(page));  // the code page is lossless: these are the page's bytes
+    const PageText decoded = getfile(nativePath(path));
+    const Text& page = decoded.text;
+    const CodePage& codePage = *decoded.codePage;
+    if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
+    backUp(path, codePage.encode(page));  // decoding is lossless: these are the page's bytes
 
     if (options.Check4 && !hasHtmlTagExactCase(page)) {
       path += kMarkRequireHtml;
@@ -206,7 +224,7 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
         dairu(target, params.findText, params.replacement, flags, count);
       }
     }
-    if (write) writePage(path, joinPieces(pieces));
+    if (write) writePage(path, joinPieces(pieces), codePage);
   });
 }
 

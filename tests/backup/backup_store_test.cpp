@@ -276,6 +276,43 @@ TEST_F(BackupStoreTest, RestoringAllInRowOrderLeavesTheLastRowsCopy) {
   EXPECT_EQ(readBytes(target), "newer");
 }
 
+// Paths are stored as the file system's bytes whatever the code page; the
+// marker of a page that was not written stays in the code page.
+TEST_F(BackupStoreTest, PathLinesHoldTheFileSystemsBytes) {
+  struct Case {
+    const char* name;
+    Text path;
+    std::string line;
+  };
+  const Text invalid = textPath(std::string("/w/\xFF\x80\xE4\xB8.htm"));
+  const Case cases[] = {
+      {"utf8", U"/w/站点/页面.htm", "/w/站点/页面.htm"},
+      {"emoji", U"/w/😀.htm", "/w/😀.htm"},
+      {"invalid", invalid, "/w/\xFF\x80\xE4\xB8.htm"},
+      {"marked", U"/w/页面.htm|文件错误", "/w/页面.htm" + encodeAnsi(U"|文件错误")},
+      {"invalidMarked", invalid + U"|文件错误", "/w/\xFF\x80\xE4\xB8.htm" + encodeAnsi(U"|文件错误")},
+  };
+  for (const Case& c : cases) AppendBackupEntry(c.path, "x", 1, BackupFiller::Spaces);
+  const std::vector<std::string> lines = indexLines(index());
+  const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+  ASSERT_EQ(entries.size(), std::size(cases));
+  for (std::size_t k = 0; k < std::size(cases); ++k) {
+    EXPECT_EQ(lines[4 * k], cases[k].line) << cases[k].name;
+    EXPECT_EQ(entries[k].path, cases[k].path) << cases[k].name;
+  }
+  EXPECT_TRUE(hasResultMarker(entries[4].path));
+}
+
+TEST_F(BackupStoreTest, RestoreReachesANameThatIsNotUtf8) {
+  const std::string native = pages / "\xB0\xA1\xFF.htm";
+  writeBytes(native, "changed");
+  const std::string original = "original \xFF bytes";
+  AppendBackupEntry(textPath(native), original, original.size(), BackupFiller::Spaces);
+  RecordingObserver observer;
+  ASSERT_TRUE(re(ReadBackupIndex(false).at(0), observer));
+  EXPECT_EQ(readBytes(native), original);
+}
+
 TEST_F(BackupStoreTest, ResultMarkerIsOnlyTheCompressorsEnding) {
   EXPECT_TRUE(hasResultMarker(U"/a/b.htm|文件错误"));
   EXPECT_TRUE(hasResultMarker(U"/a/b.htm|文件错误!"));

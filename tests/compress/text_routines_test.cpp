@@ -150,7 +150,7 @@ TEST_F(GetfileTest, ReadsWholeFilesOfEverySize) {
     ASSERT_EQ(bytes.size(), size);
     const std::string path = dir_ / ("page" + std::to_string(size) + ".htm");
     test::writeBytes(path, bytes);
-    const Text text = getfile(path);
+    const Text text = getfile(path).text;
     EXPECT_EQ(text, decodeAnsi(bytes)) << size;
     EXPECT_EQ(encodeAnsi(text), bytes) << size;
   }

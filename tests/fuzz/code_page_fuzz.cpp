@@ -1,5 +1,7 @@
-// Every byte string decodes and encodes back to itself, in every kind of code page.
+// Every byte string decodes and encodes back to itself, in every kind of code
+// page and in whatever encoding a page's own bytes make it out to be.
 #include "platform/code_page.h"
+#include "platform/page_encoding.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,5 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vantiro::Text text = page->decode(bytes);
     if (text.size() > bytes.size() || page->encode(text) != bytes) std::abort();
   }
+  const vantiro::PageEncoding found = vantiro::detectPageEncoding(bytes);
+  if (found.codePage != nullptr && found.codePage->encode(found.codePage->decode(bytes)) != bytes) std::abort();
+  if (found.codePage == nullptr && found.refusal.empty()) std::abort();
   return 0;
 }

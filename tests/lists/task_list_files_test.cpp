@@ -37,9 +37,24 @@ class TaskListFiles : public ::testing::Test {
 TEST_F(TaskListFiles, SavedListIsWrittenByteForByte) {
   const std::string path = dir / "1.lst";
   WriteSavedList(path, U" 我的网站 ", {U"/web/首页.htm", U"/web/b.html"});
-  EXPECT_EQ(test::readBytes(path), "1\r\n" + gbk(U" 我的网站 ") + "\r\n" + gbk(U"/web/首页.htm") + "\r\n/web/b.html\r\n");
+  // The name is in the code page, paths are the file system's (UTF-8) bytes.
+  EXPECT_EQ(test::readBytes(path), "1\r\n" + gbk(U" 我的网站 ") + "\r\n/web/首页.htm\r\n/web/b.html\r\n");
   WriteSavedList(path, U"空", {});
   EXPECT_EQ(test::readBytes(path), "1\r\n" + gbk(U"空") + "\r\n");
+}
+
+TEST_F(TaskListFiles, DefaultListKeepsEveryNameByteForByte) {
+  const std::string names[] = {"站点.htm", "😀.html", "\xFF\xB0\xA1.htm", "a\xE4\xB8.htm"};
+  std::vector<Text> paths;
+  std::string expected;
+  for (const std::string& name : names) {
+    write(name, "<html>");
+    paths.push_back(textPath(dir / name));
+    expected += (dir / name) + "\r\n";
+  }
+  WriteDefaultList(paths);
+  EXPECT_EQ(test::readBytes(dir / "moren.kbq"), expected);
+  EXPECT_EQ(LoadDefaultList(), paths);
 }
 
 TEST_F(TaskListFiles, SavedListRoundTripsEveryByteOfItsPaths) {
@@ -193,7 +208,7 @@ TEST_F(TaskListFiles, DefaultListIsWrittenLoadedAndDeleted) {
                                      pagePath("a.htm")};
   WriteDefaultList(written);
   std::string expected;
-  for (const Text& p : written) expected += encodeAnsi(p) + "\r\n";
+  for (const Text& p : written) expected += nativePath(p) + "\r\n";  // the file system's bytes
   EXPECT_EQ(test::readBytes(defaultListPath()), expected);
   EXPECT_EQ(defaultListPath(), dir / "moren.kbq");
 

@@ -591,6 +591,47 @@ TEST_F(MainWindowTest, CompressAllRunsOverTheQueuedPages) {
   EXPECT_EQ(entries().size(), 2u);  // Check5 off keeps the task list
 }
 
+// Names as the Linux desktop writes them, and a name that is not UTF-8 at all,
+// go from the browser through the task list, drag and drop and a run.
+TEST_F(MainWindowTest, NamesInUtf8AndNamesThatAreNotTravelThroughTheWindow) {
+  const std::string dir = site_ / "中文目录";
+  std::filesystem::create_directories(dir);
+  const std::string names[] = {"站点首页.htm", "😀.htm", "\xFF\xB0\xA1.htm"};
+  std::vector<Text> paths;
+  for (const std::string& name : names) {
+    writeBytes(dir + "/" + name, kPage);
+    paths.push_back(textPath(dir + "/" + name));
+  }
+  std::sort(paths.begin(), paths.end());
+  start();
+  window_->browser()->setCurrentDirectory(textPath(dir));
+  auto* fileList = find<QListWidget>("File1");
+  ASSERT_EQ(fileList->count(), 3);
+  EXPECT_EQ(fileList->findItems(QStringLiteral("站点首页.htm"), Qt::MatchExactly).size(), 1);
+  button("Command2")->click();
+  std::vector<Text> queued = entries();
+  std::sort(queued.begin(), queued.end());
+  EXPECT_EQ(queued, paths);
+
+  for (int i = 0; i < fileList->count(); ++i) fileList->item(i)->setSelected(true);
+  QModelIndexList selected = fileList->selectionModel()->selectedIndexes();
+  std::unique_ptr<QMimeData> dragged(fileList->model()->mimeData(selected));
+  std::vector<Text> dropped = ui::droppedPaths(*dragged);
+  std::sort(dropped.begin(), dropped.end());
+  EXPECT_EQ(dropped, paths);
+
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+  auto* rows = window_->runWindow()->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
+  ASSERT_EQ(rows->topLevelItemCount(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(rows->topLevelItem(i)->text(4), QStringLiteral("压缩成功")) << i;
+  for (const std::string& name : names) EXPECT_LT(readBytes(dir + "/" + name).size(), std::string(kPage).size());
+  std::vector<Text> backedUp;
+  for (const BackupEntry& e : ReadBackupIndex(false)) backedUp.push_back(e.path);
+  std::sort(backedUp.begin(), backedUp.end());
+  EXPECT_EQ(backedUp, paths);
+}
+
 TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {
   start();
   writeBytes(home_ / "bak.dat", "old");

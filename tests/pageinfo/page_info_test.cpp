@@ -76,6 +76,33 @@ TEST_F(PageInformation, TitleAndCharacterSet) {
   }
 }
 
+// Each page is read in its own encoding.
+TEST_F(PageInformation, TitleAndCharacterSetInThePagesOwnEncoding) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Text language;
+  };
+  const std::string title = "<title>站点首页</title>";
+  const Case cases[] = {
+      {"utf8Declared", "<html><meta charset=utf-8>" + title, U"utf-8"},
+      {"utf8Undeclared", "<html>" + title, U"UTF-8"},
+      {"byteOrderMark", "\xEF\xBB\xBF<html>" + title, U"UTF-8"},
+      {"byteOrderMarkOutweighsDeclaration", "\xEF\xBB\xBF<html><meta charset=gb2312>" + title, U"UTF-8"},
+      {"gbkDeclared", "<html><meta charset=gb2312>" + CodePage::named("GBK").encode(U"<title>站点首页</title>"), U"中国大陆GB码"},
+      {"gbkDeclaredByHttpEquiv",
+       "<html><meta http-equiv=Content-Type content=\"text/html; charset=gbk\">" +
+           CodePage::named("GBK").encode(U"<title>站点首页</title>"),
+       U"gbk"},
+  };
+  for (const Case& c : cases) {
+    test::writeBytes(dir / "page.htm", c.bytes);
+    const PageInfo info = analysePage(dir / "page.htm", PageInfo{});
+    EXPECT_EQ(info.title, U"站点首页") << c.name;
+    EXPECT_EQ(info.language, c.language) << c.name;
+  }
+}
+
 TEST_F(PageInformation, AFileWithoutHtmlIsOfUnknownTypeAndKeepsTheOtherLabels) {
   PageInfo before;
   before.title = U"上一页";

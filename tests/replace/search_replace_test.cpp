@@ -129,6 +129,60 @@ TEST_F(PageTest, SearchBacksUpTheBytesWithoutFiller) {
   EXPECT_EQ(test::readBytes(home / "bak.dat"), std::string(99, '\0') + original);
 }
 
+// The typed texts are written in each page's own encoding; a page that cannot
+// hold the replacement is refused and left exactly as it was, without a backup.
+TEST_F(PageTest, ReplacesInEachPagesOwnEncoding) {
+  const CodePage& gbk = CodePage::named("GBK");
+  struct Case {
+    const char* name;
+    std::string before;
+    Text find, replacement;
+    std::string after;  // empty: refused
+  };
+  const Case cases[] = {
+      {"utf8ChineseFound", "<p>hello 世界</p>", U"世界", U"您好", "<p>hello 您好</p>"},
+      {"utf8ChineseWritten", "<p>hello 世界</p>", U"hello", U"您好", "<p>您好 世界</p>"},
+      {"utf8Emoji", "<p>hello 世界</p>", U"hello", U"😀", "<p>😀 世界</p>"},
+      {"byteOrderMark", "\xEF\xBB\xBF<p>hi</p>", U"hi", U"世界", "\xEF\xBB\xBF<p>世界</p>"},
+      {"gbkDeclared", "<meta charset=gb2312><p>" + gbk.encode(U"世界") + "</p>", U"世界", U"您好",
+       "<meta charset=gb2312><p>" + gbk.encode(U"您好") + "</p>"},
+      {"gbkEmojiRefused", "<meta charset=gbk><p>" + gbk.encode(U"世界") + "</p>", U"世界", U"😀", ""},
+      {"latin1ChineseRefused", "<meta charset=latin1><p>caf\xE9</p>", U"café", U"咖啡", ""},
+      {"latin1Accent", "<meta charset=latin1><p>cafe</p>", U"cafe", U"café", "<meta charset=latin1><p>caf\xE9</p>"},
+  };
+  for (const Case& c : cases) {
+    ClearBackupStore();
+    Text path = pageBytes("a.htm", c.before);
+    int result = 0;
+    long long count = 0;
+    const Text error = search(path, result, count, general(ReplaceMode::Page, c.find, c.replacement));
+    if (c.after.empty()) {
+      EXPECT_EQ(result, -1) << c.name;
+      EXPECT_NE(error.find(U"页面未改动"), npos) << c.name;
+      EXPECT_EQ(test::readBytes(pages / "a.htm"), c.before) << c.name;
+      EXPECT_TRUE(backups().empty()) << c.name;
+    } else {
+      EXPECT_EQ(result, 1) << c.name << toUtf8(error);
+      EXPECT_EQ(test::readBytes(pages / "a.htm"), c.after) << c.name;
+    }
+  }
+}
+
+TEST_F(PageTest, TitleKindIsRefusedWhenThePageCannotHoldTheReplacement) {
+  const std::string gbkPage = "<html><meta charset=gbk><title>" + CodePage::named("GBK").encode(U"旧") + "</title>";
+  Text path = pageBytes("t.htm", gbkPage);
+  ReplaceRow row{path};
+  EXPECT_FALSE(replaceRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
+  EXPECT_EQ(row.countText, kCountError);
+  EXPECT_NE(row.resultText.find(U"GBK"), npos);
+  EXPECT_EQ(test::readBytes(pages / "t.htm"), gbkPage);
+
+  path = pageBytes("u.htm", "<html><title>旧</title>");
+  row = ReplaceRow{path};
+  EXPECT_TRUE(replaceRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
+  EXPECT_EQ(test::readBytes(pages / "u.htm"), "<html><title>🙂</title>");
+}
+
 TEST_F(PageTest, WholeWordsWithChineseNeighboursInAGbkPage) {
   // 中cat文 cat 中 cat: only the cat between spaces and the last one are words.
   Text path = page("a.htm", U"<p>中cat文 cat 中 cat</p>");

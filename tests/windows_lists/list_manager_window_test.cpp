@@ -43,6 +43,7 @@ class ListManagerTest : public ::testing::Test {
   }
 
   // A file in the program directory, its lines given as texts and joined with CR LF.
+  // A list written all in the code page, as a foreign program writes one.
   void writeList(const std::string& name, const std::vector<Text>& lines) {
     Text all;
     for (const Text& line : lines) all += line + U"\r\n";
@@ -107,7 +108,7 @@ TEST_F(ListManagerTest, ListsEveryListFileUnderItsNameInListingOrder) {
 }
 
 TEST_F(ListManagerTest, SelectingAListShowsItsEntries) {
-  writeList("1.lst", {U"1", U"full", U"/web/一.htm", U"", U"/web/b.htm"});
+  WriteSavedList(home_ / "1.lst", U"full", {U"/web/一.htm", U"", U"/web/b.htm"});
   writeList("2.lst", {U"1", U"empty"});
   writeList("3.lst", {U"<List>", U"  <File>C:/web/a.htm</File>", U"<FILE>x</FILE>", U"<File>a</File><File>b</File>"});
   writeList("4.lst", {U"<List>", U"<File>broken"});
@@ -168,14 +169,15 @@ TEST_F(ListManagerTest, SaveRewritesTheSelectedListWithTheTaskList) {
   open();
   select(0);
   press("saveList");
-  EXPECT_EQ(readBytes(home_ / "1.lst"), encodeAnsi(U"1\r\n周末\r\n/web/新.htm\r\n/web/b.htm\r\n"));
+  // The name in the code page, the paths as the file system's bytes.
+  EXPECT_EQ(readBytes(home_ / "1.lst"), encodeAnsi(U"1\r\n周末\r\n") + "/web/新.htm\r\n/web/b.htm\r\n");
   EXPECT_EQ(lines("List2"), QStringList{QStringLiteral("/old.htm")});  // not refreshed
 
   // A foreign list saved so becomes a saved list named by the foreign title.
   select(1);
   press("saveList");
   EXPECT_EQ(readBytes(home_ / "2.lst"),
-            encodeAnsi(U"1\r\n" + kForeignListTitle + U"\r\n/web/新.htm\r\n/web/b.htm\r\n"));
+            encodeAnsi(U"1\r\n" + kForeignListTitle + U"\r\n") + "/web/新.htm\r\n/web/b.htm\r\n");
 }
 
 TEST_F(ListManagerTest, DeleteRemovesTheFileAndListsAgainKeepingTheEntriesShown) {

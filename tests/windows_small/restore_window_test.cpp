@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,28 @@ TEST_F(RestoreWindowTest, RestoresOnlyTheSelectedRows) {
   EXPECT_EQ(statuses_.size(), 5u);
   EXPECT_EQ(statuses_.back(), restored(page("c.htm"), 3));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(RestoreWindowTest, NamesInUtf8AndNamesThatAreNotAreShownAndRestored) {
+  const std::string names[] = {"站点首页.htm", "😀.html", "\xFF\xB0\xA1.htm"};
+  for (const std::string& name : names) {
+    backup(page(name), "saved " + name);
+    writeBytes(page(name), "changed");
+  }
+  Form6* w = open();
+  ASSERT_EQ(list(w)->topLevelItemCount(), 3);
+  for (int i = 0; i < 3; ++i) list(w)->topLevelItem(i)->setSelected(true);
+  press(w, "Command1");
+  std::vector<QString> shown;
+  for (const std::string& name : names) {
+    EXPECT_EQ(readBytes(page(name)), "saved " + name);
+    shown.push_back(toQString(textPath(page(name))));
+  }
+  std::vector<QString> rows = column(w, 0);
+  std::sort(rows.begin(), rows.end());
+  std::sort(shown.begin(), shown.end());
+  EXPECT_EQ(rows, shown);
+  EXPECT_EQ(rows[0].contains(QStringLiteral("站点首页")), true);
 }
 
 TEST_F(RestoreWindowTest, AFailingEntryIsReportedAndTheNextOneStillRestored) {
