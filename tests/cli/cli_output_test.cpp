@@ -103,21 +103,26 @@ TEST_F(CliOutputTest, ByOptionShowsWhatEachOptionSavesOverTheRunWithoutIt) {
 }
 
 TEST_F(CliOutputTest, PipeCompressesStandardInputToStandardOutput) {
+  const std::string utf16 = std::string("\xFF\xFE<\0h\0>\0", 8);
   const struct {
     std::vector<std::string> flags;
     std::string input;
     std::string out;
     int status;
+    std::string reason;  // on standard error when the page fails
   } cases[] = {
-      {{}, kLoose, kTight, 0},
-      {{"--readable"}, kTight, "<html>\n<body>\nx\n</body>\n</html>\n", 0},  // an LF page
-      {{}, "no tags here", "", 1},
-      {{"--restore-on-error"}, "no tags here", "no tags here", 1},
-      {{"--require-html", "--restore-on-error"}, "<HTML><Body>x</Body></HTML>", "<HTML><Body>x</Body></HTML>", 0},
-      {{"--require-html", "--restore-on-error"}, "<Html><body>x</body></Html>", "<Html><body>x</body></Html>", 1},
-      {{"--require-html"}, "<Html><body>x</body></Html>", "", 1},
-      {{}, "", "", 1},
-      {{}, kLong, kLong, 0},
+      {{}, kLoose, kTight, 0, ""},
+      {{"--readable"}, kTight, "<html>\n<body>\nx\n</body>\n</html>\n", 0, ""},  // an LF page
+      {{}, "no tags here", "", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
+      {{"--restore-on-error"}, "no tags here", "no tags here", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
+      {{"--require-html", "--restore-on-error"}, "<HTML><Body>x</Body></HTML>", "<HTML><Body>x</Body></HTML>", 0, ""},
+      {{"--require-html", "--restore-on-error"}, "<Html><body>x</body></Html>", "<Html><body>x</body></Html>", 1,
+       "压缩失败: 文件错误!\n"},
+      {{"--require-html"}, "<Html><body>x</body></Html>", "", 1, "压缩失败: 文件错误!\n"},
+      {{}, "", "", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
+      {{}, kLong, kLong, 0, ""},
+      // The page's encoding is found as for a file: this one is refused.
+      {{"--restore-on-error"}, utf16, utf16, 1, "压缩失败: 页面为 UTF-16 编码，不能处理\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"compress"};
@@ -126,7 +131,7 @@ TEST_F(CliOutputTest, PipeCompressesStandardInputToStandardOutput) {
     CliResult r = run(args, c.input);
     EXPECT_EQ(r.status, c.status) << c.input.substr(0, 40);
     EXPECT_EQ(r.out, c.out) << c.input.substr(0, 40);
-    EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
+    EXPECT_EQ(r.err, c.reason);
   }
   EXPECT_FALSE(std::filesystem::exists(home / "bak.kbq")) << "a pipe keeps no backup";
 }
