@@ -6,6 +6,7 @@
 #include "compress/page_split.h"
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
+#include "compress/shown_as_written.h"
 #include "compress/tag_scanner.h"
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
@@ -40,7 +41,8 @@ bool hasStartTag(TextView text, TextView tag, bool anyCase) {
 
 // Calls `put` with the pieces of the result in order: "<tag>text" for every
 // tag slot that is not empty, with the page's line break after each tag and
-// each non-empty text under Check7.
+// each non-empty text under Check7 (but for textarea, xmp and plaintext, whose
+// contents are kept exactly).
 template <typename Put>
 void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
   const TextView lineBreak = lineBreakText(split.lineBreak);
@@ -52,12 +54,14 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
     const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     if (tag.empty()) continue;
     const SlotText& text = split.texts[static_cast<std::size_t>(i)];
+    // A line break would become part of a textarea's value.
+    const bool breaks = readable && !rawTextEnd(tag);
     put(TextView(U"<"));
     put(tag.view());
     put(TextView(U">"));
-    if (readable) put(lineBreak);
+    if (breaks) put(lineBreak);
     put(text.view());
-    if (readable && !text.empty()) put(lineBreak);
+    if (breaks && !text.empty()) put(lineBreak);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
 
 namespace vantiro {
@@ -48,8 +49,8 @@ class PagePreTracker {
         continue;
       }
       const TextView tag = split_.tags[next_];
-      if (startsWithUpper(tag, U"PRE")) inside_ = true;
-      if (startsWithUpper(tag, U"/PRE")) inside_ = false;
+      if (opensPreformatted(tag)) inside_ = true;
+      if (closesPreformatted(tag)) inside_ = false;
     }
     return inside_;
   }

@@ -4,6 +4,7 @@ add_library(vantiro_passes STATIC
   slot_text.cpp
   text_routines.cpp
   inline_tags.cpp
+  shown_as_written.cpp
   tag_scanner.cpp
   rewrite.cpp
   paragraphs.cpp

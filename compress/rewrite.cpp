@@ -4,6 +4,7 @@
 
 #include "common/page_error.h"
 #include "compress/inline_tags.h"
+#include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
 
 namespace vantiro {
@@ -63,30 +64,43 @@ bool isSafeUnquoted(TextView value) {
   return true;
 }
 
+// Whether the "=" at `equalsAt` in `tag` follows the attribute name "style"
+// (any letter case, spaces between).
+bool namesStyle(const SlotText& tag, std::size_t equalsAt) {
+  std::size_t e = equalsAt;
+  while (e > 0 && tag[e - 1] == U' ') --e;
+  constexpr TextView kStyle = U"STYLE";
+  if (e < kStyle.size() || !startsWithUpper(tag.view().substr(e - kStyle.size()), kStyle)) return false;
+  return e == kStyle.size() || isHtmlSpace(tag[e - kStyle.size() - 1]);
+}
+
 // Spaces after ":", "," and ";" go; every other run of spaces becomes one.
+// A quoted attribute value (a quote after "=" and spaces, up to the same
+// quote) is what a visitor sees or a form sends, and is copied as it is; but
+// a style value is CSS, where those spaces show nothing, and loses them too.
 void tightenSpacing(SlotText& tag) {
   const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
-  // Nothing moves before the first space that goes; the first character stays.
-  std::size_t r = 1;
-  for (;; ++r) {
-    r = findChar(tag, U' ', r);
-    if (r == npos) return;
-    if (spaceGoesAfter(tag[r - 1])) break;
-  }
-  // From here on tag[r] is a space: it goes after what was written last, or
-  // it and the characters up to the next space are moved down.
+  // Most tags hold no space at all, and nothing moves in them.
+  if (findChar(tag, U' ') == npos) return;
   const std::size_t n = tag.size();
-  std::size_t w = r;
-  while (r < n) {
-    if (spaceGoesAfter(tag[w - 1])) {
-      ++r;
-    } else {
-      ++r;
-      tag[w++] = U' ';
+  std::size_t w = 0;
+  char32_t quote = 0;           // the quote of the value being copied
+  bool tightValue = false;      // that value is a style
+  std::size_t equalsAt = npos;  // where the last "=" outside values was written, spaces since aside
+  for (std::size_t r = 0; r < n; ++r) {
+    const char32_t c = tag[r];
+    if (quote != 0 && c == quote) {
+      quote = 0;
+    } else if (c == U' ' && (quote == 0 || tightValue)) {
+      if (w > 0 && spaceGoesAfter(tag[w - 1])) continue;
+    } else if (quote == 0) {
+      if (equalsAt != npos && (c == U'"' || c == U'\'')) {
+        quote = c;
+        tightValue = namesStyle(tag, equalsAt);
+      }
+      equalsAt = c == U'=' ? w : npos;
     }
-    const std::size_t next = std::min(findChar(tag, U' ', r), n);
-    w = static_cast<std::size_t>(std::copy(tag.begin() + r, tag.begin() + next, tag.begin() + w) - tag.begin());
-    r = next;
+    tag[w++] = c;
   }
   tag.resize(w);
 }
@@ -181,9 +195,10 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
       if (compressScripts) ysjb(text, split.lineBreak);
       continue;
     }
+    if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
 
-    if (startsWithUpper(tag, U"PRE")) inPreBlock = true;
-    if (startsWithUpper(tag, U"/PRE")) inPreBlock = false;
+    if (opensPreformatted(tag)) inPreBlock = true;
+    if (closesPreformatted(tag)) inPreBlock = false;
 
     if (!inPreBlock) {
       if (!text.empty() && blank(text) && isInlineTag(tag) && nextTagIsInline(split, i)) {
@@ -191,6 +206,8 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
       } else {
         rewriteLooseText(text, split.lineBreak, i == last);
       }
+    } else if (i == last && blank(text)) {
+      text.clear();
     }
     shortenSpaceEntities(text);
   }

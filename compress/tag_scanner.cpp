@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "common/page_error.h"
+#include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
 
 #if defined(__SSE2__)
@@ -72,11 +74,6 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
   return n;
 }
 
-std::size_t findTagStart(TextView page, std::size_t from) {
-  const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
-  return p < page.size() ? p : npos;
-}
-
 // Where the tag starting at `start` ends and the next one starts.
 struct TagBounds {
   std::size_t gt;    // the tag's ">", npos when it runs to the end of the page
@@ -117,11 +114,10 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
   return b;
 }
 
-// The next "</script" at or after `from` in any letter case, or npos.
-std::size_t findScriptEnd(TextView page, std::size_t from) {
-  constexpr TextView kEnd = U"</SCRIPT";
+// The next `upperEnd` ("</SCRIPT") at or after `from` in any letter case, or npos.
+std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   for (std::size_t p = findChar(page, U'<', from); p != npos; p = findChar(page, U'<', p + 1))
-    if (startsWithUpper(page.substr(p), kEnd)) return p;
+    if (startsWithUpper(page.substr(p), upperEnd)) return p;
   return npos;
 }
 
@@ -133,6 +129,11 @@ SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to) {
 }
 
 }  // namespace
+
+std::size_t findTagStart(TextView page, std::size_t from) {
+  const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
+  return p < page.size() ? p : npos;
+}
 
 PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
 
@@ -177,8 +178,10 @@ PageSplit scanPage(PageChars chars) {
 
     split.endsInScript = false;
     if (startsWithUpper(tag, U"SCRIPT")) {
-      next = gt + 1 < n ? findScriptEnd(page, gt + 1) : npos;
+      next = gt + 1 < n ? findEndTag(page, gt + 1, U"</SCRIPT") : npos;
       split.endsInScript = true;
+    } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
+      next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
     }
 
     SlotText& text = split.texts[static_cast<std::size_t>(i)];

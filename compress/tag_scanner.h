@@ -22,6 +22,8 @@ namespace vantiro {
 // - The content of a script element runs to the next "</script" in any case
 //   and is never cut into tags; without one, the rest of the page is the
 //   script's text and `endsInScript` is true.
+// - So do the contents of textarea and xmp, up to their end tags, and all of
+//   the page after a plaintext start tag (see rawTextEnd).
 // - The text before the first tag goes to `leadingText`, the text after the
 //   last tag to texts[lastIndex].
 //
@@ -33,5 +35,8 @@ PageSplit scanPage(PageChars page);
 
 // The same for a page held as text: the split keeps a copy of it.
 PageSplit scanPage(TextView page);
+
+// Where the next tag starts at or after `from`, by the rule above, or npos.
+std::size_t findTagStart(TextView page, std::size_t from);
 
 }  // namespace vantiro

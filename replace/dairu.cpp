@@ -14,9 +14,9 @@ bool isWordCharacter(char32_t c) {
   return encodeAnsi(TextView(&c, 1)).size() >= 2;
 }
 
-void dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count) {
+bool dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count) {
   const std::size_t m = find.size();
-  if (m == 0 || m > text.size()) return;
+  if (m == 0 || m > text.size()) return false;
   const bool wholeWord = (matchFlags & kMatchWholeWord) != 0;
 
   // Every occurrence lies in the text as given: the search never resumes
@@ -67,9 +67,10 @@ void dairu(Text& text, TextView find, TextView replacement, int matchFlags, long
     copied = at + m;
     resume = at + m + 1;
   }
-  if (!replaced) return;
+  if (!replaced) return false;
   out.append(text, copied, npos);
   text = std::move(out);
+  return true;
 }
 
 }  // namespace vantiro

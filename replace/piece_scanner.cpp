@@ -1,6 +1,7 @@
 #include "replace/piece_scanner.h"
 
 #include "common/page_error.h"
+#include "compress/tag_scanner.h"
 
 namespace vantiro {
 namespace {
@@ -39,7 +40,7 @@ bool isScriptTag(TextView tag) {
 
 PieceList cutPieces(TextView page, ScanVariant variant) {
   PieceList pieces;
-  std::size_t p = page.find(U'<');
+  std::size_t p = findTagStart(page, 0);
   if (p == npos) {
     pieces.head = Text(page);
     return pieces;
@@ -47,15 +48,15 @@ PieceList cutPieces(TextView page, ScanVariant variant) {
   pieces.head = Text(page.substr(0, p));
 
   while (true) {
-    // Find the tag's end: a "<" met before the ">" moves the scan on to that
-    // ">" and the search starts again from there.
+    // Find the tag's end: a tag start met before the ">" moves the scan on to
+    // that ">" and the search starts again from there.
     std::size_t q = p;
     std::size_t g = npos;
-    std::size_t nextLess = npos;
+    std::size_t nextStart = npos;
     while (true) {
       g = page.find(U'>', q + 1);
-      nextLess = page.find(U'<', q + 1);
-      if (g != npos && nextLess != npos && nextLess < g) {
+      nextStart = findTagStart(page, q + 1);
+      if (g != npos && nextStart != npos && nextStart < g) {
         q = g;
         continue;
       }
@@ -81,7 +82,7 @@ PieceList cutPieces(TextView page, ScanVariant variant) {
       g = close + 1;
       open = false;
       tag = trimSpaces(page.substr(p + 1, g - p - 1));
-      nextLess = page.find(U'<', g + 1);
+      nextStart = findTagStart(page, g + 1);
     }
 
     bool script = isScriptTag(tag);
@@ -91,7 +92,7 @@ PieceList cutPieces(TextView page, ScanVariant variant) {
       return pieces;
     }
 
-    std::size_t next = script ? findScriptEnd(page, g + 1) : nextLess;
+    std::size_t next = script ? findScriptEnd(page, g + 1) : nextStart;
     if (next == npos) {
       pieces.tail = Text(page.substr(g + 1));
       return pieces;

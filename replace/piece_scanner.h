@@ -19,7 +19,7 @@ struct PieceList {
   int lastIndex = -1;
   int capacity = kBlock;
 
-  // The page text before the first "<" and after the last piece's tag (when
+  // The page text before the first tag and after the last piece's tag (when
   // no further piece follows, e.g. a script without its closing tag). Both are
   // written back unchanged, so replacing never loses them.
   Text head;
@@ -36,8 +36,10 @@ enum class ScanVariant {
   Specific,  // `searchplus`: such a tag runs to the end; "<%" blocks run to "%>"
 };
 
-// Cuts `page` into pieces. A tag ends at the first ">" that has no "<" between
-// it and the previous candidate; a tag beginning with "SCRIPT" (any case) owns
+// Cuts `page` into pieces. A tag starts where the page compressor sees one (a
+// "<" before a letter, "/", "!", "?" or "%"; any other "<" is text) and ends
+// at the first ">" that has no tag start between it and the previous
+// candidate; a tag beginning with "SCRIPT" (any case) owns
 // everything up to the next "</script" (any case) as its text. Linear in the
 // page's length. Throws PageError when the General variant meets a tag without
 // ">" or the Specific variant a "<%" block without "%>".

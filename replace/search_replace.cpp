@@ -137,32 +137,33 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
     backUp(path, bytes);
     const int flags = params.matchFlags();
 
+    // A page in which nothing was replaced keeps its bytes and its time.
     if (params.mode == ReplaceMode::Page) {
-      dairu(page, params.findText, params.replacement, flags, count);
-      writePage(path, page, codePage);
+      if (dairu(page, params.findText, params.replacement, flags, count)) writePage(path, page, codePage);
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
     Text().swap(page);  // the pieces hold it all now; a large page need not be held twice
+    bool replaced = false;
     for (int i = 0; i <= pieces.lastIndex; ++i) {
       auto row = static_cast<std::size_t>(i);
       switch (params.mode) {
         case ReplaceMode::Text:
-          dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+          replaced |= dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Tags:
-          dairu(pieces.tags[row], params.findText, params.replacement, flags, count);
+          replaced |= dairu(pieces.tags[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Scripts:
           if (isScriptTag(pieces.tags[row]))
-            dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+            replaced |= dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Page:
         case ReplaceMode::Specific:
           break;
       }
     }
-    if (pieces.lastIndex >= 0) writePage(path, joinPieces(pieces), codePage);
+    if (replaced) writePage(path, joinPieces(pieces), codePage);
   });
 }
 
@@ -192,10 +193,14 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
       return;
     }
 
+    // A mirror gets the page even when nothing in it is replaced; the page
+    // itself is rewritten only when something was.
+    bool replaced = false;
     if (options.Check1 && !options.text1.empty() && !options.text2.empty() &&
         startsWithIgnoringCase(path, options.text1)) {
       path = options.text2 + path.substr(options.text1.size());
       CreatePathDirectories(path);
+      replaced = true;
     }
 
     bool write = true;
@@ -218,13 +223,14 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
       if (!hit) continue;
       Text& target = kind == kKindTitle ? pieces.texts[row] : tag;
       if (params.fixedReplacement) {
+        replaced |= target != params.replacement;
         target = params.replacement;
         ++count;
       } else {
-        dairu(target, params.findText, params.replacement, flags, count);
+        replaced |= dairu(target, params.findText, params.replacement, flags, count);
       }
     }
-    if (write) writePage(path, joinPieces(pieces), codePage);
+    if (write && replaced) writePage(path, joinPieces(pieces), codePage);
   });
 }
 

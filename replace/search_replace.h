@@ -24,8 +24,9 @@ inline constexpr int kMatchCase = 2;
 // rejection: one character after where inserted text would have ended), so
 // 'aaaa' with 'a' -> 'b' gives 'baba' and a count of 2. When case is ignored
 // the replacement is still inserted exactly as given. An empty `find`
-// replaces nothing. Linear in the length of `text`.
-void dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
+// replaces nothing. Linear in the length of `text`. Returns whether an
+// occurrence was replaced.
+bool dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
 
 // A character that continues a word: an ASCII letter or digit, or a
 // character the code page writes with more than one byte (Chinese, for one).

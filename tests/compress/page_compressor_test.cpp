@@ -163,6 +163,9 @@ TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTextsWithTheP
            Case{"<html><body>x</body></html>\r\n", "<html>\r\n<body>\r\nx\r\n</body>\r\n</html>\r\n"},
            Case{"<html>\n<body>x</body></html>\n", "<html>\n<body>\nx\n</body>\n</html>\n"},
            Case{"<html><body>x</body></html>", "<html>\n<body>\nx\n</body>\n</html>\n"},
+           // A line break would join a textarea's value.
+           Case{"<html><textarea>\r\n a</textarea><xmp>b</xmp></html>",
+                "<html>\r\n<textarea>\r\n a</textarea>\r\n<xmp>b</xmp>\r\n</html>\r\n"},
        }) {
     ASSERT_EQ(compress("a.htm", c.page, options), 1);
     EXPECT_EQ(readBytes(site / "a.htm"), c.written) << c.page;
@@ -181,6 +184,7 @@ TEST_F(PageCompressorTest, LfPagesCompressLikeTheirCrLfTwins) {
       "<html>\n<%\n  server  code\n%>\n<!-- a\n  comment -->\n<p>lone\rCR \r \n</p></html>",
       "<html>\n<p>&nbsp;&nbsp;a\n<a href=x>b\n</a>\n<br>\n<font color=red>c</font>\n<table></html>\n",
       "<html>\n<script>\n  var s = 1;  \n  if (s) {  s = 2; }\n",
+      "<html>\n<textarea>\n  a\n  </textarea>\n<listing>\n b  \n</listing>\n<pre>  \n",
   };
   for (const std::string& lfPage : pages) {
     ASSERT_EQ(lfPage.find("\r\n"), std::string::npos);

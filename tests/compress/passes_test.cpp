@@ -70,7 +70,7 @@ TEST(Passes, DoubleByteCharactersAreNeverMatchedInsideOrUpperCased) {
            Case{"<a title=\"" + open + bs + bar + "\">" + a + a + "</a>",
                 "<a title=" + open + bs + bar + ">" + a + a + "</a>"},
            Case{"<p class=\"" + a + ":  " + a + "\">" + P + "  " + p + "</p>",
-                "<p class=" + a + ":" + a + ">" + P + " " + p},
+                "<p class=\"" + a + ":  " + a + "\">" + P + " " + p},
            Case{"<script>{ s='" + close + "  " + open + "'; }</script>",
                 "<script>{s='" + close + "  " + open + "';}</script>"},
            Case{"<pre>" + at + "  x</pre>", "<pre>" + at + "  x</pre>"},

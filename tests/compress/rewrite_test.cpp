@@ -131,11 +131,14 @@ TEST(Rewrite, TagSpacingAndQuotes) {
       {U"<font color = \"red\">", U"<font color = \"red\">"},  // "=" not right before the quote
       {U"<a href=\"x y.htm\">", U"<a href=\"x y.htm\">"},
       {U"<img alt=\"\">", U"<img alt=\"\">"},
-      {U"<img alt=\"  \">", U"<img alt=\" \">"},  // spacing rules reach into values
+      {U"<img alt=\"  \">", U"<img alt=\"  \">"},  // a quoted value keeps its spaces
       {U"<a href=\"x.htm\">", U"<a href=x.htm>"},
       {U"<a href='x.htm'>", U"<a href='x.htm'>"},
-      {U"<meta content=\"text/html; charset=gb2312\">", U"<meta content=text/html;charset=gb2312>"},
+      {U"<meta content=\"text/html; charset=gb2312\">", U"<meta content=\"text/html; charset=gb2312\">"},
+      // A style value is CSS, where these spaces show nothing.
       {U"<p style=\"color: red\">", U"<p style=color:red>"},
+      {U"<p title=\"a,  b\" STYLE = 'a:  b;  c' style-x=\"a, b\" xstyle=\"c, d\">",
+       U"<p title=\"a,  b\" STYLE = 'a:b;c' style-x=\"a, b\" xstyle=\"c, d\">"},
       {U"<img src=\"x.gif\"  alt=\"y\">", U"<img src=x.gif alt=y>"},
       {U"<img src=\"x.gif\"alt=\"y\">", U"<img src=x.gif alt=y>"},
       {U"<a title=\"it's\" href=\"x\">", U"<a title=\"it's\" href=x>"},
@@ -145,9 +148,22 @@ TEST(Rewrite, TagSpacingAndQuotes) {
       {U"<a title=\"a\nb\">\r\n", U"<a title=\"a\nb\">"},  // a lone LF in a CR LF page
       {U"<a title=\"a\nb\">", U"<a title=\"a b\">"},       // a line break in an LF page
       {U"<a title=\"a\fb\">", U"<a title=\"a\fb\">"},
-      // Spaces after ":", "," and ";" go, other runs become one, inside values too.
-      {U"<a   title=\"a ,  b ;  c\"  x=1>", U"<a title=\"a ,b ;c\" x=1>"},
+      // Spaces after ":", "," and ";" go, other runs become one, outside quoted values.
+      {U"<a   title=\"a ,  b ;  c\"  x=1>", U"<a title=\"a ,  b ;  c\" x=1>"},
       {U"<!--  a:  b  -->", U"<!-- a:b -->"},
+      {U"<input type=\"text\" value=\"Hello, world\" placeholder=\"Name:  first; last\">",
+       U"<input type=text value=\"Hello, world\" placeholder=\"Name:  first; last\">"},
+      {U"<input type='text' value='a,  b; c: d' title='single,  quoted'>",
+       U"<input type='text' value='a,  b; c: d' title='single,  quoted'>"},
+      {U"<input type=\"submit\" value=\"Send ,  now\">", U"<input type=submit value=\"Send ,  now\">"},
+      {U"<button onclick=\"this.textContent = 'a, b;  c: d'\">",
+       U"<button onclick=\"this.textContent = 'a, b;  c: d'\">"},
+      {U"<a title='say \"a,  b\"'  x=1>", U"<a title='say \"a,  b\"' x=1>"},
+      {U"<a title =  \"a,  b\" ,  x=1>", U"<a title = \"a,  b\" ,x=1>"},  // spaces may stand around "="
+      {U"<a x=a,  b>", U"<a x=a,b>"},                                     // unquoted values are not protected
+      {U"<a b\"c,  d\">", U"<a b\"c,d\">"},                               // nor quotes that follow no "="
+      {U"<!-- a='x,  y'  -->", U"<!-- a='x,  y' -->"},
+      {U"<a title=\"x,  y>t", U"<a title=\"x,  y>t"},  // a value without its closing quote runs on
       // An unsafe value whose closing quote is missing is left alone.
       {U"<a title=\"x y>t", U"<a title=\"x y>t"},
       // A value ending in "=" before an unsafe one, then a safe one.
@@ -179,6 +195,17 @@ TEST(Rewrite, TextsBetweenTags) {
       {U"<b>x</b> <div>y</div>", U"<b>x</b><div>y</div>"},
       {U"<div>x</div> <b>y</b>", U"<div>x</div><b>y</b>"},
       {U"<a href=x>go</a>\r\n", U"<a href=x>go</a>"},
+      // Blank text after the last tag goes, inside an open pre block too.
+      {U"<html><pre>  \r\n", U"<html><pre>"},
+      {U"<html><pre> x ", U"<html><pre> x "},
+      // The contents of textarea, xmp and plaintext are kept exactly; listing is a pre block.
+      {U"<TEXTAREA name=\"code\">line1\r\n    indented   code\r\n\tTabbed,  comma</TEXTAREA>\r\n<p>",
+       U"<TEXTAREA name=code>line1\r\n    indented   code\r\n\tTabbed,  comma</TEXTAREA><p>"},
+      {U"<textarea>  </textarea> <b>x</b>", U"<textarea>  </textarea> <b>x</b>"},
+      {U"<textarea>&nbsp;&nbsp;&nbsp;\r\n", U"<textarea>&nbsp;&nbsp;&nbsp;\r\n"},
+      {U"<xmp>  kept   <b>as</b>\r\n  written</xmp>", U"<xmp>  kept   <b>as</b>\r\n  written</xmp>"},
+      {U"<listing>  also\r\n   kept</listing>  x", U"<listing>  also\r\n   kept</listing> x"},
+      {U"<plaintext> <p>a  b\r\n ", U"<plaintext> <p>a  b\r\n "},
   });
 }
 

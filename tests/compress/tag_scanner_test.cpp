@@ -55,6 +55,16 @@ TEST(TagScanner, CutsPagesIntoTagsAndTexts) {
       // A script without a closing tag keeps the rest of the page as its text.
       {U"<p>x<script>a<b>c", U"", {"p", "script"}, {"x", "a<b>c"}, true},
       {U"<p>x<script>", U"", {"p", "script"}, {"x", ""}, true},
+      // So do the contents of textarea and xmp; plaintext holds the rest of the page.
+      {U"<TEXTAREA name=c><a href=\"x\">  y</a></TextArea>z",
+       U"",
+       {"TEXTAREA name=c", "/TextArea"},
+       {"<a href=\"x\">  y</a>", "z"}},
+      {U"<xmp><b>as</b></xmp><b>", U"", {"xmp", "/xmp", "b"}, {"<b>as</b>", "", ""}},
+      {U"<textarea/>a<b>", U"", {"textarea/"}, {"a<b>"}},
+      {U"<plaintext><i>x</i></plaintext>", U"", {"plaintext"}, {"<i>x</i></plaintext>"}},
+      {U"<textareax>a<b>", U"", {"textareax", "b"}, {"a", ""}},  // another element
+      {U"<listing>a<b>", U"", {"listing", "b"}, {"a", ""}},      // tags in a listing are tags
       // Server-script blocks run to "%>" whatever they hold.
       {U"<%=x%>", U"", {"%=x%"}, {""}},
       {U"<% if a>b then %>t", U"", {"% if a>b then %"}, {"t"}},

@@ -18,8 +18,9 @@ struct Scanned {
 };
 
 // The cut written the way it reads: 1-based positions, InStr searches, the
-// upper-cased page for "</SCRIPT". The only departure is the last tag without
-// ">" in the specific variant, which runs to the page's end (its last
+// upper-cased page for "</SCRIPT", and a tag start wherever a "<" stands before
+// an ASCII letter, "/", "!", "?" or "%". The only departure is the last tag
+// without ">" in the specific variant, which runs to the page's end (its last
 // character included) instead of dropping that character.
 Scanned literalCut(const Text& page, ScanVariant variant) {
   auto inStr = [](std::size_t start, const Text& s, const Text& f) -> std::size_t {
@@ -28,14 +29,22 @@ Scanned literalCut(const Text& page, ScanVariant variant) {
     return at == npos ? 0 : at + 1;
   };
   auto mid = [&](std::size_t from, std::size_t to) { return page.substr(from - 1, to + 1 - from); };
+  auto tagStart = [&](std::size_t start) -> std::size_t {
+    for (std::size_t k = start; k < page.size(); ++k) {
+      const char32_t c = page[k];
+      const bool letter = (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+      if (page[k - 1] == U'<' && (letter || c == U'/' || c == U'!' || c == U'?' || c == U'%')) return k;
+    }
+    return 0;
+  };
   Scanned out;
   const Text upper = upperAscii(page);
-  std::size_t p = inStr(1, page, U"<");
+  std::size_t p = tagStart(1);
   while (p != 0) {
     std::size_t q = p, g = 0;
     for (;;) {
       g = inStr(q + 1, page, U">");
-      std::size_t l = inStr(q + 1, page, U"<");
+      std::size_t l = tagStart(q + 1);
       if (l != 0 && l < g) {
         q = g;
         continue;
@@ -71,7 +80,7 @@ Scanned literalCut(const Text& page, ScanVariant variant) {
     if (tag.size() >= 6 && upperAscii(tag.substr(0, 6)) == U"SCRIPT")
       next = inStr(g + 1, upper, U"</SCRIPT");
     else
-      next = inStr(g + 1, page, U"<");
+      next = tagStart(g + 1);
     if (next == 0) break;
     out.texts.back() = mid(g + 1, next - 1);
     p = next;
@@ -110,11 +119,17 @@ constexpr auto kSpec = ScanVariant::Specific;
 INSTANTIATE_TEST_SUITE_P(
     Cases, CutTable,
     ::testing::Values(
-        CutCase{"TagsTrimmed", U"< b >x</b >", kGen, U"[b][/b]", U"<b>x</b>"},
+        CutCase{"TagsTrimmed", U"<b >x</b >", kGen, U"[b][/b]", U"<b>x</b>"},
+        // A "<" before anything but a letter, "/", "!", "?" or "%" is text.
+        CutCase{"LessThanInTextIsText", U"<p>x < y and y > z</p>", kGen, U"[p][/p]", U"<p>x < y and y > z</p>"},
+        CutCase{"LessThanBeforeSpaceIsNoTag", U"< b >x</b >", kGen, U"[/b]", U"< b >x</b>"},
+        CutCase{"MarkupStarts", U"<!x><?y><%z><a1>", kGen, U"[!x][?y][%z][a1]", U"<!x><?y><%z><a1>"},
         CutCase{"HeadAndTailKept", U"  \xFEFFhi<p>x</p>\r\nend", kGen, U"[p][/p]", U"  \xFEFFhi<p>x</p>\r\nend"},
         CutCase{"NoTagAtAll", U"plain text", kGen, U"", U"plain text"},
         // Once a "<" stands inside a tag, every later tag is swallowed too.
-        CutCase{"LessThanInsideTagMovesOn", U"<a title=1<2>x</a>y", kSpec, U"[a title=1<2>x</a>y]",
+        CutCase{"LessThanInsideTagMovesOn", U"<a title=x<b>x</a>y", kSpec, U"[a title=x<b>x</a>y]",
+                U"<a title=x<b>x</a>y"},
+        CutCase{"LessThanBeforeDigitInsideTag", U"<a title=1<2>x</a>y", kGen, U"[a title=1<2][/a]",
                 U"<a title=1<2>x</a>y"},
         CutCase{"ScriptOwnsItsBody", U"<script language=javascript>if(a<b)x='<p>';</SCRIPT><p>", kGen,
                 U"[script language=javascript][/SCRIPT][p]",
@@ -124,15 +139,15 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"ServerBlockIsATagInGeneral", U"<%if a>b then%>z", kGen, U"[%if a]", U"<%if a>b then%>z"},
         CutCase{"ShortPercentTagIsNoBlock", U"<%>x", kSpec, U"[%]", U"<%>x"},
         CutCase{"OpenLastTagRunsToTheEnd", U"<a>x<b", kSpec, U"[a][b]", U"<a>x<b"},
-        CutCase{"PageEndingInLessThan", U"<a>x<", kSpec, U"[a][]", U"<a>x<"},
+        CutCase{"PageEndingInLessThan", U"<a>x<", kSpec, U"[a]", U"<a>x<"},
         CutCase{"OpenTagSwallowsLaterLessThan", U"<a>x<b <c", kSpec, U"[a][b <c]", U"<a>x<b <c"},
-        CutCase{"EndingInGreaterAfterMovingOn", U"<a title=1<2>x</a>", kSpec, U"[a title=1<2>x</a]",
-                U"<a title=1<2>x</a>"},
-        CutCase{"EmptyTag", U"<>x<>", kGen, U"[][]", U"<>x<>"}),
+        CutCase{"EndingInGreaterAfterMovingOn", U"<a title=x<b>x</a>", kSpec, U"[a title=x<b>x</a]",
+                U"<a title=x<b>x</a>"},
+        CutCase{"EmptyTagIsText", U"<>x<>", kGen, U"", U"<>x<>"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CutPieces, GeneralFailsOnTagWithoutEnd) {
-  EXPECT_THROW(cutPieces(U"<a title=1<2>x</a>", ScanVariant::General), PageError);
+  EXPECT_THROW(cutPieces(U"<a title=x<b>x</a>", ScanVariant::General), PageError);
   EXPECT_THROW(cutPieces(U"<p>x<b", ScanVariant::General), PageError);
 }
 
@@ -198,12 +213,14 @@ TEST(CutPieces, AgreesWithTheLiteralScanOnRandomPages) {
 }
 
 TEST(CutPieces, LinearOnPathologicalPages) {
-  Text nested = U"<" + Text(1'000'000, U'<') + U">";  // every "<" moves the tag's end on
-  EXPECT_EQ(cutPieces(nested, ScanVariant::Specific).count(), 1);
+  Text nested;
+  for (int i = 0; i < 500'000; ++i) nested += U"<a";  // every tag start moves the tag's end on
+  EXPECT_EQ(cutPieces(nested + U">", ScanVariant::Specific).count(), 1);
+  EXPECT_EQ(cutPieces(U"<p>" + Text(1'000'000, U'<') + U">", ScanVariant::General).count(), 1);
   Text open = U"<" + Text(1'000'000, U'x');
   EXPECT_EQ(cutPieces(open, ScanVariant::Specific).tags[0].size(), 1'000'000u);
   Text manyEmpty;
-  for (int i = 0; i < 300'000; ++i) manyEmpty += U"<>";
+  for (int i = 0; i < 300'000; ++i) manyEmpty += U"</>";
   EXPECT_EQ(cutPieces(manyEmpty, ScanVariant::General).count(), 300'000);
   Text scripts;
   for (int i = 0; i < 100'000; ++i) scripts += U"<script>a<b</script>";

@@ -1,15 +1,16 @@
 #include "replace/search_replace.h"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/support/faulty_file_service.h"
 #include "tests/support/temp_dir.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 namespace vantiro {
 namespace {
@@ -93,8 +94,13 @@ INSTANTIATE_TEST_SUITE_P(
                     U"<p class=cat>dog<b>dog</b>", 2},
         GeneralCase{"TagsOnly", ReplaceMode::Tags, false, false, U"FONT", U"Hi", U"<font color=red>font</font>",
                     U"<Hi color=red>font</Hi>", 2},
-        GeneralCase{"TagsWrittenBackTrimmed", ReplaceMode::Text, false, false, U"zz", U"y", U"< b >x</b >", U"<b>x</b>",
-                    0},
+        GeneralCase{"TagsWrittenBackTrimmed", ReplaceMode::Text, false, false, U"x", U"y", U"<b >x</b >", U"<b>y</b>",
+                    1},
+        GeneralCase{"NothingReplacedLeavesThePage", ReplaceMode::Text, false, false, U"zz", U"y", U"<b >x</b >",
+                    U"<b >x</b >", 0},
+        // A "<" that starts no tag is text, and stays where it is.
+        GeneralCase{"LessThanInText", ReplaceMode::Text, false, false, U"y", U"w",
+                    U"<html><p>x < y and y > z</p></html>", U"<html><p>x < w and w > z</p></html>", 2},
         GeneralCase{"WholePage", ReplaceMode::Page, true, false, U"a", U"b", U"a<a href=a>a</a>a", U"b<b href=b>b</b>b",
                     6},
         GeneralCase{"WholePageAnyShape", ReplaceMode::Page, false, false, U"<", U"[", U"x<a title=1<2>",
@@ -195,14 +201,39 @@ TEST_F(PageTest, WholeWordsWithChineseNeighboursInAGbkPage) {
 }
 
 TEST_F(PageTest, TagWithoutEndFailsTheGeneralModesAndKeepsThePage) {
-  Text path = page("a.htm", U"<a title=1<2>x</a>");
+  Text path = page("a.htm", U"<a title=x<b>x</a>");
   int result = 0;
   long long count = 0;
   Text error = search(path, result, count, general(ReplaceMode::Text, U"x", U"y"));
   EXPECT_EQ(result, -1);
   EXPECT_NE(error, U"");
-  EXPECT_EQ(read("a.htm"), U"<a title=1<2>x</a>");
+  EXPECT_EQ(read("a.htm"), U"<a title=x<b>x</a>");
   EXPECT_EQ(backups().size(), 1u);  // the backup came first and stays
+}
+
+TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
+  const Text content = U"<html><title>t</title><p>x < y and y > z</p></html>";
+  const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::hours(5);
+  const auto check = [&](const char* what, auto replace) {
+    Text path = page("a.htm", content);
+    std::filesystem::last_write_time(pages / "a.htm", before);
+    int result = 0;
+    long long count = 0;
+    EXPECT_EQ(replace(path, result, count), U"") << what;
+    EXPECT_EQ(result, 1) << what;
+    EXPECT_EQ(read("a.htm"), content) << what;
+    EXPECT_EQ(std::filesystem::last_write_time(pages / "a.htm"), before) << what;
+  };
+  for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Scripts, ReplaceMode::Page})
+    check("general", [&](Text& path, int& result, long long& count) {
+      return search(path, result, count, general(mode, U"q", U"r"));
+    });
+  check("title", [&](Text& path, int& result, long long& count) {
+    return searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
+  });
+  check("same title", [&](Text& path, int& result, long long& count) {
+    return searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
+  });
 }
 
 TEST_F(PageTest, MissingPageFailsWithoutBackup) {
