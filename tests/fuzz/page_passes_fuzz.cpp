@@ -1,5 +1,6 @@
 // The three page passes on arbitrary bytes: they finish, raise only page
-// errors, give the same page for the same input, and the page round-trips
+// errors, give the same page for the same input, treat an LF page as its
+// CR LF twin, and the page round-trips
 // through the code page. (A result need not decode back to the same text:
 // removing a space can put a stray lead byte of a broken page next to a byte
 // it then pairs with, just as in the page's own bytes.)
@@ -8,6 +9,7 @@
 #include "compress/tag_scanner.h"
 #include "common/page_error.h"
 #include "platform/code_page.h"
+#include "tests/compress/line_break_twins.h"
 #include "tests/compress/written_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -41,5 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto first = compressInMemory(page, scripts, paragraphs);
   auto second = compressInMemory(page, scripts, paragraphs);
   vantiro::fuzz::require(first == second, "the same page compresses the same way");
+  if (page.find(U"\r\n") == vantiro::npos) {
+    auto twin = compressInMemory(vantiro::test::asCrLf(page), scripts, paragraphs);
+    if (twin) twin = vantiro::test::asLf(*twin);
+    vantiro::fuzz::require(first == twin, "an LF page compresses as its CR LF twin");
+  }
   return 0;
 }
