@@ -123,7 +123,8 @@ class RunWindowObserver final : public RunObserver {
     item->setText(4, toQString(row.result));
     item->setText(5, toQString(row.newSize));
     item->setText(6, toQString(row.ratio));
-    item->setToolTip(kResultColumn, failureReason(row));
+    const QString reason = failureReason(row);
+    for (int c = 0; c < item->columnCount(); ++c) item->setToolTip(c, reason);
     // The row worked on next stays in view.
     QTreeWidgetItem* next = window_.ListView1->topLevelItem(static_cast<int>(index) + 1);
     window_.ListView1->scrollToItem(next ? next : item);

@@ -319,6 +319,7 @@ TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
   EXPECT_EQ(cell(60, 4), QStringLiteral("压缩失败"));
   const QString reason = list->topLevelItem(60)->toolTip(4);
   EXPECT_FALSE(reason.isEmpty());
+  EXPECT_EQ(list->topLevelItem(60)->toolTip(0), reason) << "the whole row explains itself";
   EXPECT_FALSE(reason.contains(QStringLiteral("notes.txt"))) << reason.toStdString();
   EXPECT_EQ(list->topLevelItem(0)->toolTip(4), QString());
 }
