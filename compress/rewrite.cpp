@@ -1,6 +1,8 @@
 #include "compress/rewrite.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "common/page_error.h"
 #include "compress/inline_tags.h"
@@ -105,6 +107,33 @@ void tightenSpacing(SlotText& tag) {
   tag.resize(w);
 }
 
+// The single-quoted attribute values of `tag` (a quote after "=" and spaces,
+// up to the same quote), as the positions of their two quotes; a value left
+// open runs to the tag's end. Only tags holding a "'" have any.
+std::vector<std::pair<std::size_t, std::size_t>> singleQuotedValues(const SlotText& tag) {
+  std::vector<std::pair<std::size_t, std::size_t>> values;
+  if (findChar(tag, U'\'') == npos) return values;
+  char32_t quote = 0;
+  std::size_t opened = 0;
+  bool afterEquals = false;
+  for (std::size_t k = 0; k < tag.size(); ++k) {
+    const char32_t c = tag[k];
+    if (quote != 0) {
+      if (c != quote) continue;
+      if (quote == U'\'') values.emplace_back(opened, k);
+      quote = 0;
+    } else if (c != U' ') {
+      if (afterEquals && (c == U'"' || c == U'\'')) {
+        quote = c;
+        opened = k;
+      }
+      afterEquals = c == U'=';
+    }
+  }
+  if (quote == U'\'') values.emplace_back(opened, tag.size());
+  return values;
+}
+
 // Removes the quotes around safe values written ="value". The rebuilt tag is
 // written over the old one from the left: each step drops two quotes and adds
 // at most one space, so writing never overtakes reading. Searches run on the
@@ -112,9 +141,20 @@ void tightenSpacing(SlotText& tag) {
 // (a safe value has no quote, so no new ="... can form across it).
 void unquoteValues(SlotText& tag) {
   const std::size_t n = tag.size();
+  // A ="..." inside a single-quoted value is part of that value (a script's
+  // string, a title's text) and stays as it is.
+  const auto singleQuoted = singleQuotedValues(tag);
+  std::size_t passed = 0;  // single-quoted values wholly before the last candidate
+  const auto nextQuoteOpen = [&](std::size_t from) {
+    for (std::size_t k = findQuoteOpen(tag, from); k != npos; k = findQuoteOpen(tag, k + 1)) {
+      while (passed < singleQuoted.size() && singleQuoted[passed].second < k) ++passed;
+      if (passed == singleQuoted.size() || singleQuoted[passed].first > k) return k;
+    }
+    return npos;
+  };
   std::size_t w = 0;       // end of the rebuilt part
   std::size_t copied = 0;  // old tag before this is rebuilt
-  std::size_t q = findQuoteOpen(tag, 0);
+  std::size_t q = nextQuoteOpen(0);
   for (bool first = true; q != npos; first = false) {
     std::size_t e = findChar(tag, U'"', q + 2);
     if (e == npos) {
@@ -123,7 +163,7 @@ void unquoteValues(SlotText& tag) {
     }
     const TextView value = tag.view().substr(q + 2, e - q - 2);
     if (!isSafeUnquoted(value)) {
-      q = findQuoteOpen(tag, q + 1);
+      q = nextQuoteOpen(q + 1);
       continue;
     }
     if (e == n) throw PageError("属性值缺少结束引号");
@@ -136,7 +176,7 @@ void unquoteValues(SlotText& tag) {
     } else {
       copied = n;
     }
-    q = findQuoteOpen(tag, copied);
+    q = nextQuoteOpen(copied);
   }
   if (copied == 0) return;
   for (std::size_t k = copied; k < n; ++k) tag[w++] = tag[k];

@@ -159,6 +159,10 @@ TEST(Rewrite, TagSpacingAndQuotes) {
       {U"<button onclick=\"this.textContent = 'a, b;  c: d'\">",
        U"<button onclick=\"this.textContent = 'a, b;  c: d'\">"},
       {U"<a title='say \"a,  b\"'  x=1>", U"<a title='say \"a,  b\"' x=1>"},
+      // A ="..." inside a single-quoted value belongs to it and keeps its quotes.
+      {U"<a onclick='f(x=\"ab\")' title=\"y\">", U"<a onclick='f(x=\"ab\")' title=y>"},
+      {U"<a title=\"it's\" href='x=\"y\"' b=\"c\">", U"<a title=\"it's\" href='x=\"y\"' b=c>"},
+      {U"<a t='x=\"y\">", U"<a t='x=\"y\">"},
       {U"<a title =  \"a,  b\" ,  x=1>", U"<a title = \"a,  b\" ,x=1>"},  // spaces may stand around "="
       {U"<a x=a,  b>", U"<a x=a,b>"},                                     // unquoted values are not protected
       {U"<a b\"c,  d\">", U"<a b\"c,d\">"},                               // nor quotes that follow no "="
