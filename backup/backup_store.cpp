@@ -120,40 +120,6 @@ std::vector<IndexLine> indexLines(std::string_view index) {
   return lines;
 }
 
-// Refuses an entry whose bytes "bak.dat" no longer holds although its range
-// is there: the data file only grows, so every entry written after this one
-// must have found it at least as long as this entry's end. A later entry that
-// starts lower was written after "bak.dat" had been cut short or deleted,
-// over the bytes of this entry. Also refuses an entry whose start or length
-// is the index's last line without its line break: the append that wrote it
-// was cut short, so the number may be missing digits. An entry that is not
-// in the index (a table read before the index was replaced) gets no check.
-void checkNotWrittenOver(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) {
-  const std::string indexPath = backupIndexPath();
-  if (!isNormalFile(indexPath)) return;
-  const std::string index = files().readFile(indexPath);
-  const std::vector<IndexLine> lines = indexLines(index);
-  const std::string path = indexPathBytes(entry.path);
-  auto line = [&](std::size_t n) { return n < lines.size() ? lines[n] : IndexLine{}; };
-
-  // The entry's own place: the last entry of the index that matches it.
-  std::optional<std::size_t> place;
-  for (std::size_t first = 0; first < lines.size(); first += 4)
-    if (line(first).bytes == path && parseDecimal(line(first + 1).bytes) == start &&
-        parseDecimal(line(first + 2).bytes) == length)
-      place = first;
-  if (!place) return;
-  if (!line(*place + 1).terminated || !line(*place + 2).terminated) throw FileError("备份索引不完整");
-  if (length == 0) return;
-
-  const std::uint64_t end = start + length - 1;  // the entry's last byte, 1-based
-  for (std::size_t later = *place + 4; later < lines.size(); later += 4) {
-    if (!line(later + 1).terminated) continue;  // a start cut short says nothing
-    const auto laterStart = parseDecimal(line(later + 1).bytes);
-    if (laterStart && *laterStart < end + kFillerBytes + 1) throw FileError("备份数据已被覆盖");
-  }
-}
-
 // Readies the index for the lines of a new entry: a last line without its
 // line break is the rest of an append that was cut short and is cut off (its
 // number could be missing digits), and a last entry with missing lines gets
@@ -183,7 +149,7 @@ std::string alignIndex(const std::string& indexPath, std::uint64_t& size) {
 }
 
 // Reads and writes the saved bytes, throwing FileError with the reason.
-void restoreBytes(const BackupEntry& entry) {
+void restoreBytes(const BackupEntry& entry, const BackupIndexChecks* checks) {
   if (hasResultMarker(entry.path)) throw FileError("此备份的页面没有写出");
   auto length = parseDecimal(TextView(entry.length));
   auto start = parseDecimal(TextView(entry.start));
@@ -192,7 +158,10 @@ void restoreBytes(const BackupEntry& entry) {
   if (!data || data->kind != EntryKind::File) throw FileError("备份数据文件不在");
   std::uint64_t offset = *start - 1;
   if (offset > data->size || *length > data->size - offset) throw FileError("备份数据不完整");
-  checkNotWrittenOver(entry, *start, *length);
+  if (checks != nullptr)
+    checks->check(entry, *start, *length);
+  else
+    BackupIndexChecks::read().check(entry, *start, *length);
   std::string bytes = files().readRange(backupDataPath(), offset, *length);
   files().writeFileAtomic(nativePath(entry.path), bytes);
 }
@@ -264,6 +233,58 @@ void ClearBackupStore() {
     if (pathExists(path)) files().removeFile(path);
 }
 
+// An entry's key among the places: its path, start and length lines.
+std::string placeKey(std::string_view path, std::uint64_t start, std::uint64_t length) {
+  std::string key(path);
+  key += '\n';
+  key += std::to_string(start);
+  key += '\n';
+  key += std::to_string(length);
+  return key;
+}
+
+// Refuses an entry whose bytes "bak.dat" no longer holds although its range
+// is there: the data file only grows, so every entry written after this one
+// must have found it at least as long as this entry's end. A later entry that
+// starts lower was written after "bak.dat" had been cut short or deleted,
+// over the bytes of this entry. Also refuses an entry whose start or length
+// is the index's last line without its line break: the append that wrote it
+// was cut short, so the number may be missing digits. An entry that is not
+// in the index (a table read before the index was replaced) gets no check.
+BackupIndexChecks BackupIndexChecks::read() {
+  BackupIndexChecks checks;
+  const std::string indexPath = backupIndexPath();
+  if (!isNormalFile(indexPath)) return checks;
+  const std::string index = files().readFile(indexPath);
+  const std::vector<IndexLine> lines = indexLines(index);
+  auto line = [&](std::size_t n) { return n < lines.size() ? lines[n] : IndexLine{}; };
+  // From the last entry back, so that each entry knows the lowest start
+  // written after it and the last entry with a key is the one kept.
+  std::optional<std::uint64_t> lowestLater;
+  const std::size_t entries = (lines.size() + 3) / 4;
+  for (std::size_t k = entries; k-- > 0;) {
+    const std::size_t first = 4 * k;
+    const auto start = parseDecimal(line(first + 1).bytes);
+    const auto length = parseDecimal(line(first + 2).bytes);
+    if (start && length)
+      checks.places_.try_emplace(placeKey(line(first).bytes, *start, *length),
+                                 Place{line(first + 1).terminated && line(first + 2).terminated, lowestLater});
+    // A start cut short says nothing about what the data file held.
+    if (start && line(first + 1).terminated && (!lowestLater || *start < *lowestLater)) lowestLater = start;
+  }
+  return checks;
+}
+
+void BackupIndexChecks::check(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) const {
+  const auto place = places_.find(placeKey(indexPathBytes(entry.path), start, length));
+  if (place == places_.end()) return;
+  if (!place->second.whole) throw FileError("备份索引不完整");
+  if (length == 0) return;
+  const std::uint64_t end = start + length - 1;  // the entry's last byte, 1-based
+  const std::optional<std::uint64_t> later = place->second.lowestLaterStart;
+  if (later && *later < end + kFillerBytes + 1) throw FileError("备份数据已被覆盖");
+}
+
 Text restoringText(const BackupEntry& entry) {
   return U"正在还原  " + entry.path + U"文件，大小为" + entry.length + U"B .....";
 }
@@ -279,12 +300,12 @@ bool hasResultMarker(TextView path) {
   return path.ends_with(U"|文件错误");
 }
 
-bool re(const BackupEntry& entry, RestoreObserver& observer) {
+bool re(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks) {
   observer.showStatus(restoringText(entry));
   pauseMilliseconds(100);
   bool restored = true;
   try {
-    restoreBytes(entry);
+    restoreBytes(entry, checks);
   } catch (const std::exception&) {
     restored = false;
   }

@@ -11,8 +11,10 @@
 #include "common/text.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vantiro {
@@ -67,6 +69,26 @@ Text restoreFailedText(const BackupEntry& entry);
 // was written, so the entry is not restored.
 bool hasResultMarker(TextView path);
 
+// What restoring checks an entry against in the whole index, read once: a
+// restore of every entry then reads the index once, not once per entry.
+class BackupIndexChecks {
+ public:
+  // Reads the index as it is now; a missing index gives no checks. Throws
+  // FileError when the index cannot be read.
+  static BackupIndexChecks read();
+  // Throws FileError when the entry at `start` (1-based) and `length` must not
+  // be restored (see `re`).
+  void check(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) const;
+
+ private:
+  struct Place {
+    bool whole = false;                 // its start and length lines were written whole
+    std::optional<std::uint64_t> lowestLaterStart;  // of the entries written after it
+  };
+  // By path, start and length: the last entry of the index that has them.
+  std::unordered_map<std::string, Place> places_;
+};
+
 // Restores one entry: checks that "bak.dat" holds the entry's whole range and
 // that no entry written after it in the index found "bak.dat" shorter than
 // this entry's end (the data file was cut or deleted and its bytes written
@@ -75,6 +97,8 @@ bool hasResultMarker(TextView path);
 // (temporary file and rename, keeping the file's permissions). A restore that
 // cannot be done leaves the target as it was. Reports through `observer`;
 // returns whether the entry was restored. Never throws a file error.
-bool re(const BackupEntry& entry, RestoreObserver& observer);
+// With `checks` (read after the last change to the index) the index is not
+// read again.
+bool re(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks = nullptr);
 
 }  // namespace vantiro

@@ -5,6 +5,7 @@
 #include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/window_keys.h"
+#include "platform/file_service.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <optional>
 
 namespace vantiro::ui {
 namespace {
@@ -147,10 +149,16 @@ void Form6::restoreRows(bool selectedOnly) {
   QApplication::setOverrideCursor(Qt::BusyCursor);
   ScreenPacer pacer(this);
   StatusBarObserver observer(StatusBar1, pacer);
+  // Read once for all rows; when it cannot be read, each row reads it and fails alone.
+  std::optional<BackupIndexChecks> checks;
+  try {
+    checks = BackupIndexChecks::read();
+  } catch (const FileError&) {
+  }
   for (std::size_t k = 0; k < entries_.size(); ++k) {
     QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(k));
     if (selectedOnly && !(item && item->isSelected())) continue;
-    re(entries_[k], observer);
+    re(entries_[k], observer, checks ? &*checks : nullptr);
   }
   QApplication::restoreOverrideCursor();
 }

@@ -53,8 +53,10 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
     return kExitUsage;
   }
   std::vector<BackupEntry> entries;
+  BackupIndexChecks checks;
   try {
     entries = ReadBackupIndex(args.newestFirst);
+    checks = BackupIndexChecks::read();
   } catch (const FileError& e) {
     err << "无法读取备份索引: " << e.what() << '\n';
     return kExitFailure;
@@ -72,7 +74,7 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
   std::int64_t restored = 0, failed = 0;
   for (std::size_t k = 0; k < entries.size(); ++k) {
     if (!chosen[k]) continue;
-    const bool done = re(entries[k], observer);
+    const bool done = re(entries[k], observer, &checks);
     ++(done ? restored : failed);
     observer.entryDone(done);
     if (style == OutputStyle::Json)

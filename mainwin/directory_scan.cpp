@@ -2,25 +2,24 @@
 
 #include "platform/file_service.h"
 
-#include <filesystem>
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 namespace vantiro {
 namespace {
 
-// The identity of a directory for the link guard: its resolved path, or the
-// path as given when it cannot be resolved.
-std::string directoryIdentity(const std::string& native) {
-  std::error_code ec;
-  auto resolved = std::filesystem::canonical(native, ec);
-  return ec ? native : resolved.string();
-}
+// Directories walked, by device and inode: whatever names lead to a directory,
+// it is one entry here, found without resolving its path component by component.
+using WalkedDirectories = std::set<std::pair<std::uint64_t, std::uint64_t>>;
 
-void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collected, std::set<std::string>& visited) {
+void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collected, WalkedDirectories& visited) {
   const std::string native = nativePath(dir);
-  if (!visited.insert(directoryIdentity(native)).second) return;
+  const std::optional<FileInfo> info = files().stat(native);
+  if (!info || !visited.emplace(info->device, info->inode).second) return;
   std::vector<DirEntry> entries;
   try {
     entries = files().listDirectory(native);
@@ -41,7 +40,7 @@ void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collec
 }  // namespace
 
 void dirwalk(const Text& dir, TextView pattern, std::vector<Text>& collected) {
-  std::set<std::string> visited;
+  WalkedDirectories visited;
   walk(dir, nativePath(pattern), collected, visited);
 }
 

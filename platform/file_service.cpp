@@ -69,6 +69,35 @@ void writeAll(int fd, std::string_view bytes, const std::string& path) {
   }
 }
 
+EntryKind entryKind(mode_t mode) {
+  return S_ISREG(mode) ? EntryKind::File : S_ISDIR(mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+FileInfo fileInfo(const struct ::stat& st) {
+  FileInfo info;
+  info.kind = entryKind(st.st_mode);
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.modified = st.st_mtim.tv_sec;
+  info.modifiedNanoseconds = st.st_mtim.tv_nsec;
+  info.device = st.st_dev;
+  info.inode = st.st_ino;
+  info.links = st.st_nlink;
+  info.writable = (st.st_mode & 0222) != 0;
+  return info;
+}
+
+// Opens a file to read it, refusing anything but a regular file before a
+// byte is read: opening without waiting, a named pipe cannot hold the
+// program up for a writer that never comes.
+int openForReading(const std::string& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.get() < 0) fail("无法打开文件", path, errno);
+  struct ::stat st{};
+  if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
+  if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
+  return fd.release();
+}
+
 std::string directoryOf(const std::string& path) {
   auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -116,19 +145,13 @@ class RealFileService final : public FileService {
   std::optional<FileInfo> stat(const std::string& path) override {
     struct ::stat st{};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    FileInfo info;
-    info.kind = S_ISREG(st.st_mode) ? EntryKind::File : S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
-    info.size = static_cast<std::uint64_t>(st.st_size);
-    info.modified = st.st_mtime;
-    return info;
+    return fileInfo(st);
   }
 
   std::string readFile(const std::string& path) override {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    FileDescriptor fd(openForReading(path));
     struct ::stat st{};
     if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
-    if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
     std::string out;
     out.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -155,8 +178,7 @@ class RealFileService final : public FileService {
   }
 
   std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    FileDescriptor fd(openForReading(path));
     std::string out(static_cast<std::size_t>(length), '\0');
     std::size_t got = 0;
     while (got < out.size()) {
@@ -247,8 +269,7 @@ class RealFileService final : public FileService {
       entry.name = name;
       entry.hidden = name[0] == '.';
       struct ::stat st{};
-      if (::stat((base + name).c_str(), &st) == 0)
-        entry.kind = S_ISREG(st.st_mode) ? EntryKind::File : S_ISDIR(st.st_mode) ? EntryKind::Directory : EntryKind::Other;
+      if (::stat((base + name).c_str(), &st) == 0) entry.kind = entryKind(st.st_mode);
       out.push_back(std::move(entry));
     }
     ::closedir(d);

@@ -31,6 +31,20 @@ struct FileInfo {
   EntryKind kind = EntryKind::Other;  // links are followed
   std::uint64_t size = 0;
   std::time_t modified = 0;
+  // Which file this is, whatever name reached it, and what tells a change
+  // made meanwhile by another program.
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t modifiedNanoseconds = 0;  // within `modified`
+  std::uint64_t links = 1;               // names of the file (hard links)
+  bool writable = true;                  // someone has the write bit
+
+  bool sameFile(const FileInfo& other) const { return device == other.device && inode == other.inode; }
+  // The same file with the same size and modification time.
+  bool unchangedSince(const FileInfo& other) const {
+    return sameFile(other) && size == other.size && modified == other.modified &&
+           modifiedNanoseconds == other.modifiedNanoseconds;
+  }
 };
 
 struct DirEntry {

@@ -56,9 +56,10 @@ RestoreTally restoreAll() {
   } quiet;
   RestoreTally tally;
   const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+  const BackupIndexChecks checks = BackupIndexChecks::read();
   tally.entries = entries.size();
   for (const BackupEntry& entry : entries) {
-    if (re(entry, quiet))
+    if (re(entry, quiet, &checks))
       ++tally.restored;
     else
       tally.failedPaths.push_back(entry.path);

@@ -53,7 +53,8 @@ std::vector<RunRow> runPages(const std::vector<std::string>& paths, RecordingRun
 std::optional<std::string> cleanOutput(const std::string& page, const CompressionOptions& options);
 
 // Restores every entry of the backup index in index order (the restore
-// window's "全部还原" with newest-first off: the newest copy of a page wins).
+// window's "全部还原" with newest-first off: the newest copy of a page wins),
+// with the index read once for all entries, as the front ends do.
 struct RestoreTally {
   std::size_t entries = 0;
   std::size_t restored = 0;

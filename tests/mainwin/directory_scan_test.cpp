@@ -71,6 +71,17 @@ TEST_F(DirectoryScanTest, UnlistableDirectoryIsSkippedAndLinksCannotLoop) {
   EXPECT_EQ(collected, expected({"a.htm", "loop/b.htm"}));
 }
 
+TEST_F(DirectoryScanTest, DeepChainsAndSecondNamesOfADirectory) {
+  std::string chain;
+  for (int level = 0; level < 300; ++level) chain += "d/";
+  file(chain + "bottom.htm");
+  file("real/c.htm");
+  std::filesystem::create_directory_symlink(dir / "real", dir / "second");
+  std::vector<Text> collected;
+  dirwalk(root(), kHtmlPattern, collected);
+  EXPECT_EQ(collected, expected({(chain + "bottom.htm").c_str(), "real/c.htm"}));
+}
+
 TEST_F(DirectoryScanTest, DirmuluAddsOnlyWhatTheListDoesNotHold) {
   file("a.htm");
   file("sub/b.htm");

@@ -28,6 +28,16 @@ TEST(FileService, AtomicWriteReplacesWholeAndKeepsPermissions) {
   EXPECT_EQ(files().listDirectory(dir.path()).size(), 1u);  // no temporary left behind
 }
 
+TEST(FileService, ReadingRefusesAnythingButARegularFileWithoutWaiting) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.htm").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.htm");
+  for (const std::string& path : {dir / "pipe.htm", dir / "folder.htm", std::string("/dev/null")}) {
+    EXPECT_THROW(files().readFile(path), FileError) << path;
+    EXPECT_THROW(files().readRange(path, 0, 1), FileError) << path;
+  }
+}
+
 TEST(FileService, AStagedFileReplacesItsDestinationOnlyWhenPlaced) {
   TempDir dir;
   const std::string page = dir / "a.htm";

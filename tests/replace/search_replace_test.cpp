@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 
@@ -248,6 +250,28 @@ TEST_F(PageTest, MissingPageFailsWithoutBackup) {
   long long count = 0;
   EXPECT_NE(searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"y"), {}), U"");
   EXPECT_EQ(result, -1);
+  EXPECT_TRUE(backups().empty());
+}
+
+TEST_F(PageTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+  // Opening a pipe to read waits for a writer that never comes: every mode
+  // must see the kind first.
+  ASSERT_EQ(::mkfifo((pages / "x.htm").c_str(), 0600), 0);
+  const Text path = textPath(pages / "x.htm");
+  for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Page, ReplaceMode::Scripts}) {
+    Text row = path;
+    int result = 0;
+    long long count = 0;
+    EXPECT_NE(search(row, result, count, general(mode, U"x", U"y")), U"");
+    EXPECT_EQ(result, -1);
+  }
+  for (int kind : {kKindTitle, kKindTagInside}) {
+    Text row = path;
+    int result = 0;
+    long long count = 0;
+    EXPECT_NE(searchplus(row, result, count, specific(kind, U"TITLE", U"x", U"y"), {}), U"");
+    EXPECT_EQ(result, -1);
+  }
   EXPECT_TRUE(backups().empty());
 }
 
