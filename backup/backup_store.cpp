@@ -98,6 +98,39 @@ IndexLeft& indexLeft() {
 
 bool lastAppendLeft(const std::string& indexPath, std::uint64_t size) { return indexLeft().matches(indexPath, size); }
 
+// What SyncBackupStore has still to make durable.
+class Unsynced {
+ public:
+  void appended() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pending_ = true;
+  }
+  void sync() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!pending_) return;
+    // A file a failed append never created, or that was cleared since, holds nothing to keep.
+    for (const std::string& path : {backupDataPath(), backupIndexPath()})
+      if (pathExists(path)) files().syncFile(path);
+    if (!directorySynced_ || syncedDirectory_ != programDirectory()) {
+      files().syncFile(programDirectory());
+      syncedDirectory_ = programDirectory();
+      directorySynced_ = true;
+    }
+    pending_ = false;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool pending_ = false;
+  bool directorySynced_ = false;
+  std::string syncedDirectory_;
+};
+
+Unsynced& unsynced() {
+  static Unsynced state;
+  return state;
+}
+
 // The index as stored, line by line. The code pages in use never put the
 // bytes CR or LF inside a character, so lines split on the bytes are the
 // lines ReadBackupIndex splits on the text.
@@ -184,6 +217,7 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   const std::string padding = alignIndex(indexPath, indexBefore);
   const std::uint64_t dataBefore = sizeIfPresent(dataPath);
   std::uint64_t dataLength = 0;
+  unsynced().appended();
   try {
     dataLength = files().appendFile(dataPath, data);
   } catch (const FileError&) {
@@ -204,6 +238,8 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
     throw;
   }
 }
+
+void SyncBackupStore() { unsynced().sync(); }
 
 std::vector<BackupEntry> ReadBackupIndex(bool newestFirst) {
   const std::string indexPath = backupIndexPath();

@@ -40,6 +40,12 @@ enum class BackupFiller { Spaces, None };
 // Throws FileError; also for a path holding CR LF, which would break the index.
 void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler);
 
+// Makes every entry appended so far durable, so that the pages they save may
+// be replaced: "bak.dat", then "bak.kbq", and once per process the program
+// directory that names them. Nothing to do when nothing was appended since
+// the last call. Throws FileError.
+void SyncBackupStore();
+
 // The whole index, oldest entry first, or newest first. One line is one field,
 // so commas and double quotes in paths are read as written. A last entry with
 // missing lines (10 or 11 lines in all) comes back with those fields empty; a

@@ -1,5 +1,6 @@
 #include "compress/compression_run.h"
 
+#include "backup/backup_store.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 
@@ -7,12 +8,15 @@
 #include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace vantiro {
 namespace {
@@ -176,9 +180,43 @@ bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionO
   return mapped.empty() || name != fileName(mapped);
 }
 
+// A row whose outcome is reported once the rows before it are.
+struct WaitingRow {
+  std::size_t index;
+  Text path;  // the page, then as commitPage leaves it
+  CompressionOptions options;
+  std::optional<PreparedPage> page;  // none for a row whose file is not a normal file
+  int pageResult;
+};
+
+// The file a page's name reaches, whatever name it is reached by: a file with
+// several names by its device and inode (it is rewritten where it is, so they
+// stay its own), any other by its path with the links resolved. A replaced
+// file's inode is free for the next new file, so it names nothing for long.
+std::optional<std::string> fileIdentity(const std::string& native) {
+  const std::optional<FileInfo> info = files().stat(native);
+  if (!info) return std::nullopt;
+  if (info->links > 1) return "#" + std::to_string(info->device) + ":" + std::to_string(info->inode);
+  return resolvedPath(native);
+}
+
+// Removes what earlier runs that were killed left beside the rows' pages and
+// mirrors: only temporary files older than this run.
+void removeLeftovers(const std::vector<RunRow>& rows) {
+  std::vector<std::string> written;
+  written.reserve(rows.size());
+  for (const RunRow& row : rows) {
+    written.push_back(nativePath(row.source));
+    if (!row.destination.empty()) written.push_back(nativePath(row.destination));
+  }
+  removeLeftoverTemporaries(written, std::time(nullptr));
+}
+
 }  // namespace
 
 void RunObserver::betweenPages() { pauseMilliseconds(1); }
+
+std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.Check1 || options.text1.empty() || options.text2.empty()) return {};
@@ -242,51 +280,34 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
   const bool readAhead = &files() == &realFileService();
   PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1, mode);
   std::size_t nextToStart = 0;
+  if (mode == WriteMode::Write) removeLeftovers(rows);
 
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    RunRow& row = rows[i];
-    observer.setStatus(Text(kStatusCompressing) + row.source);
-    Text path = row.source;
-    std::optional<PreparedPage> prepared;
-    CompressionOptions options;
-    if (const CompressionOptions* queued = ahead.options(i)) {
-      options = *queued;
-      prepared = ahead.take();
-    }
-    nextToStart = std::max(nextToStart, i + 1);
-    if (!isNormalFile(nativePath(path))) {
+  // Rows whose backup entries are appended and whose results wait to be put
+  // in place, in order: one sync of the backup store covers them all.
+  std::deque<WaitingRow> waiting;
+  std::size_t waitingToPlace = 0;
+  // The files compressed in place so far, with the name that reached them:
+  // another name of one of them (a link) does not compress it again. The same
+  // name queued twice does, as it always has.
+  std::map<std::string, Text> compressedFiles;
+  const std::size_t perSync = std::max<std::size_t>(observer.pagesPerSync(), 1);
+
+  const auto report = [&](WaitingRow& w) {
+    RunRow& row = rows[w.index];
+    if (!w.page) {
       row.result = kResultMissing;
       ++totals.missing;
     } else {
-      reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
-      if (!prepared) {
-        options = observer.options();
-        prepared = preparePage(path, options, &observer.pageProgress(), mode);
-      } else if (!prepared->bytes) {
-        // Read ahead before the file was complete, perhaps: read it again now.
-        prepared = preparePage(path, options, &observer.pageProgress(), mode);
-      }
-      // Later pages are read and compressed while this one is written.
-      while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead) {
-        const std::size_t k = nextToStart;
-        bool safe = mayReadBefore(row, rows[k], options, mode);
-        for (std::size_t j = i + 1; safe && j < k; ++j)
-          safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);
-        if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
-        ahead.start(k, rows[k].source, observer.options());
-        ++nextToStart;
-      }
-      int pageResult = 1;
-      commitPage(*prepared, path, pageResult, options, observer.pageProgress(), observer.restoreQuestion(), mode);
-      row.outcome = path;
+      placePage(*w.page, w.path, w.pageResult, w.options, observer.restoreQuestion());
+      row.outcome = w.path;
       std::optional<std::int64_t> written;
-      if (pageResult == 1 && mode == WriteMode::DryRun) {
-        written = static_cast<std::int64_t>(prepared->result.size());
-      } else if (pageResult == 1) {
-        if (std::optional<FileInfo> info = files().stat(nativePath(path)))
+      if (w.pageResult == 1 && mode == WriteMode::DryRun) {
+        written = static_cast<std::int64_t>(w.page->result.size());
+      } else if (w.pageResult == 1) {
+        if (std::optional<FileInfo> info = files().stat(nativePath(w.path)))
           written = static_cast<std::int64_t>(info->size);
       }
-      prepared.reset();
+      w.page.reset();
       if (written) {
         const std::int64_t a = sizeColumnValue(row.size);
         const std::int64_t b = *written;
@@ -305,9 +326,76 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
         ++totals.failed;
       }
     }
-    observer.rowFinished(i, row);
+    observer.rowFinished(w.index, row);
     observer.betweenPages();
+  };
+  const auto placeWaiting = [&] {
+    for (; !waiting.empty(); waiting.pop_front()) report(waiting.front());
+    waitingToPlace = 0;
+  };
+  // Rows wait only while a result waits with them, and no more than perSync results.
+  const auto placeWhenDue = [&] {
+    if (waitingToPlace == 0 || waitingToPlace >= perSync) placeWaiting();
+  };
+  // Whether row `k` may be read while the waiting rows are not in place.
+  const auto mayReadBeforeWaiting = [&](std::size_t k) {
+    for (const WaitingRow& w : waiting)
+      if (!mayReadBefore(rows[w.index], rows[k], w.options, mode)) return false;
+    return true;
+  };
+
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    RunRow& row = rows[i];
+    observer.setStatus(Text(kStatusCompressing) + row.source);
+    WaitingRow current{i, row.source, {}, {}, 1};
+    if (const CompressionOptions* queued = ahead.options(i)) {
+      current.options = *queued;
+      current.page = ahead.take();
+    }
+    nextToStart = std::max(nextToStart, i + 1);
+    const std::string native = nativePath(current.path);
+    if (!isNormalFile(native)) {
+      current.page.reset();
+      waiting.push_back(std::move(current));
+      placeWhenDue();
+      continue;
+    }
+    reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
+    if (!current.page || !current.page->bytes) {
+      // Not read ahead, or read ahead before the file was complete perhaps:
+      // read it now, after the rows it may depend on are in place.
+      if (!mayReadBeforeWaiting(i)) placeWaiting();
+      if (!current.page) current.options = observer.options();
+      current.page = preparePage(current.path, current.options, &observer.pageProgress(), mode);
+    }
+    // Later pages are read and compressed while this one is written.
+    while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead) {
+      const std::size_t k = nextToStart;
+      bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);
+      for (std::size_t j = i + 1; safe && j < k; ++j)
+        safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);
+      if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
+      ahead.start(k, rows[k].source, observer.options());
+      ++nextToStart;
+    }
+    const std::optional<std::string> identity =
+        mode == WriteMode::Write && !mirrorPath(current.path, current.options) ? fileIdentity(native) : std::nullopt;
+    const auto compressed = identity ? compressedFiles.find(*identity) : compressedFiles.end();
+    if (compressed != compressedFiles.end() && compressed->second != current.path) {
+      // Compressed already through another name: reported as it is now.
+      placeWaiting();
+      waiting.push_back(WaitingRow{i, current.path, current.options, PreparedPage{}, 1});
+      placeWhenDue();
+      continue;
+    }
+    beginCommit(*current.page, current.path, current.pageResult, current.options, observer.pageProgress(),
+                observer.restoreQuestion(), mode);
+    if (identity && current.pageResult == 1) compressedFiles.emplace(*identity, current.path);
+    if (current.page->awaitingPlace) ++waitingToPlace;
+    waiting.push_back(std::move(current));
+    placeWhenDue();
   }
+  placeWaiting();
   observer.setStatus(Text(kStatusFinished));
   return totals;
 }

@@ -79,6 +79,9 @@ class RunObserver {
   virtual RestoreQuestion& restoreQuestion() = 0;
   // Between pages; the window pauses 1 ms, as the run always has.
   virtual void betweenPages();
+  // How many pages one sync of the backup store covers at most (kPagesPerSync);
+  // with 1 every row is finished before the next one begins.
+  virtual std::size_t pagesPerSync();
 };
 
 struct RunTotals {
@@ -92,6 +95,10 @@ struct RunTotals {
 
 // Pages a run reads and compresses ahead of the row it is writing, at most.
 inline constexpr std::size_t kPagesReadAhead = 4;
+// Pages whose backup entries one sync of the backup store makes durable before
+// they are put in place, at most: a sync per page would slow a run down many
+// times over.
+inline constexpr std::size_t kPagesPerSync = 32;
 
 // `ys`: compresses every row from the first to the last and fills in columns
 // 4 to 6. A row whose file is not a normal file gets "文件不在"; a page that
@@ -99,7 +106,9 @@ inline constexpr std::size_t kPagesReadAhead = 4;
 // Rows are written and reported in order, each with the options read for it
 // in that order; with the real file service later pages are read and
 // compressed on other threads meanwhile, none before an earlier row that may
-// write its file. In a dry run (`mode`) every row is compressed and reported
+// write its file. Each page is put in place only once its backup entry is
+// durable; a file reached again through another name is not compressed again.
+// Leftover temporary files of earlier runs beside the pages are removed. In a dry run (`mode`) every row is compressed and reported
 // as it would have been, its new size the size of the result, and nothing is
 // written.
 RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode = WriteMode::Write);

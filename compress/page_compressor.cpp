@@ -27,6 +27,9 @@ const Text kRestoreAfterErrorQuestion =
 
 namespace {
 
+// Reads of a page that is changing under the reader before it is given up.
+constexpr int kReadsOfAChangingPage = 3;
+
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
 bool hasStartTag(TextView text, TextView tag, bool anyCase) {
@@ -83,12 +86,23 @@ std::string assembleEncoded(const PageSplit& split, bool readable) {
   return std::string(buffer.get(), end);
 }
 
+// Throws when the page is no longer what was read: another program changed
+// it meanwhile, and writing the result would lose that change.
+void checkStillAsRead(const PreparedPage& page) {
+  if (page.readFrom.empty() || !page.readInfo) return;
+  const std::optional<FileInfo> now = files().stat(page.readFrom);
+  if (!now || !now->unchangedSince(*page.readInfo)) throw FileError(std::string(kChangedDuringRun));
+}
+
 // The part of jf3 that has effects, in order: the markers, the mirror mapping
-// and its directories, the backup entry and the write. Throws what the
-// preparation met, at the point where the page would have met it.
+// and its directories, the checks that come before any change (the page is as
+// read, the output may be written), the backup entry; the result then waits
+// for placePage. A page whose result is its own bytes is left as it is, with
+// no entry. Throws what the preparation met, at the point where the page
+// would have met it.
 void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-            ProgressIndicator& progress, Text& outputPath, WriteMode mode) {
-  outputPath = path;
+            ProgressIndicator& progress, WriteMode mode) {
+  page.outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
     path += kCheck4Marker;
@@ -96,9 +110,10 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
     return;
   }
 
-  if (std::optional<Text> mirror = mirrorPath(path, options)) {
-    path = std::move(*mirror);
-    outputPath = path;
+  const std::optional<Text> mirror = mirrorPath(path, options);
+  if (mirror) {
+    path = *mirror;
+    page.outputPath = path;
     if (mode == WriteMode::Write) CreatePathDirectories(path);
   }
 
@@ -111,13 +126,57 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   if (mode == WriteMode::DryRun) return;
 
   const std::string& bytes = *page.bytes;
-  AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
-  if (page.notHtml) return;
+  if (page.notHtml) {
+    AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
+    return;
+  }
+  checkStillAsRead(page);
+  if (!mirror && page.result == bytes) return;
+  // Staged before the entry is appended, so that a page that cannot be
+  // written (nobody may write it, its directory is full) leaves no entry.
   const std::string output = nativePath(path);
-  if (page.staged && page.stagedFor == output)
-    page.staged->place();
-  else
-    files().writeFileAtomic(output, page.result);
+  if (!page.staged || page.stagedFor != output) {
+    page.staged = files().stageFile(output, page.result);
+    page.stagedFor = output;
+  }
+  AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
+  page.awaitingPlace = true;
+}
+
+// A failed page: `path` gets "|" and the reason, and under Check3 the page as
+// read is written back to its output when the user says so, but never over a
+// page another program changed meanwhile.
+void failPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+              RestoreQuestion& question, WriteMode mode, const std::string& reason) {
+  pageResult = -1;
+  path += U'|';
+  path += fromUtf8(reason);
+  if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
+  // A page that was never read has nothing to write back (writing the empty
+  // text would wipe it), and a page that failed the HTML test has no output.
+  if (!page.bytes || page.notHtml || reason == kChangedDuringRun) return;
+  try {
+    files().writeFileAtomic(nativePath(page.outputPath), *page.bytes);
+  } catch (const std::exception&) {
+    // The page is already reported as failed with its first reason.
+  }
+}
+
+// Runs `step`, turning what it throws into the page's failure.
+template <typename Step>
+void failOnError(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+                 RestoreQuestion& question, WriteMode mode, Step step) {
+  std::string reason;
+  try {
+    step();
+    return;
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+    reason = "未知错误";
+  }
+  page.awaitingPlace = false;
+  failPage(page, path, pageResult, options, question, mode, reason);
 }
 
 // Writes the result beside the page's output ahead of the commit, which then
@@ -168,16 +227,30 @@ void RecordedProgress::replay(ProgressIndicator* target) {
 
 PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
                          WriteMode mode) {
+  const std::string native = nativePath(path);
   std::string bytes;
+  std::optional<FileInfo> readInfo;
   try {
-    bytes = files().readFile(nativePath(path));
+    // A page that another program is writing is read again until one read
+    // sees it whole; one that keeps changing is given up.
+    for (int attempt = 1;; ++attempt) {
+      const std::optional<FileInfo> before = files().stat(native);
+      bytes = files().readFile(native);
+      readInfo = files().stat(native);
+      if (!before || !readInfo || readInfo->unchangedSince(*before)) break;
+      if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
+    }
   } catch (...) {
     PreparedPage unread;
     unread.error = std::current_exception();
     return unread;
   }
   PreparedPage page = preparePageBytes(std::move(bytes), options, progress);
-  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml) stageResult(page, path, options);
+  page.readFrom = native;
+  page.readInfo = readInfo;
+  const bool sameBytes = !mirrorPath(path, options) && page.result == *page.bytes;
+  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml && !sameBytes)
+    stageResult(page, path, options);
   return page;
 }
 
@@ -206,30 +279,27 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   return page;
 }
 
+void beginCommit(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode) {
+  failOnError(page, path, pageResult, options, question, mode,
+              [&] { finish(page, path, pageResult, options, progress, mode); });
+}
+
+void placePage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+               RestoreQuestion& question) {
+  if (!page.awaitingPlace) return;
+  failOnError(page, path, pageResult, options, question, WriteMode::Write, [&] {
+    SyncBackupStore();
+    checkStillAsRead(page);
+    page.staged->place();
+    page.awaitingPlace = false;
+  });
+}
+
 void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode) {
-  Text outputPath;
-  std::string reason;
-  try {
-    finish(page, path, pageResult, options, progress, outputPath, mode);
-    return;
-  } catch (const std::exception& e) {
-    reason = e.what();
-  } catch (...) {
-    reason = "未知错误";
-  }
-  pageResult = -1;
-  path += U'|';
-  path += fromUtf8(reason);
-  if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
-  // A page that was never read has nothing to write back (writing the empty
-  // text would wipe it), and a page that failed the HTML test has no output.
-  if (!page.bytes || page.notHtml) return;
-  try {
-    files().writeFileAtomic(nativePath(outputPath), *page.bytes);
-  } catch (const std::exception&) {
-    // The page is already reported as failed with its first reason.
-  }
+  beginCommit(page, path, pageResult, options, progress, question, mode);
+  placePage(page, path, pageResult, options, question);
 }
 
 void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,

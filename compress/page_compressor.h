@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantiro {
@@ -43,6 +44,10 @@ extern const Text kRestoreAfterErrorQuestion;
 // always made (backup entry under the marked path, page not written).
 inline constexpr TextView kCheck4Marker = U"|文件错误!";
 inline constexpr TextView kNotHtmlMarker = U"|文件错误";
+
+// The reason of a page that another program changed while it was compressed:
+// it is left with that change, not overwritten.
+inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修改";
 
 // Compresses the page at `path`. The caller sets `pageResult` to 1; on any
 // failure it becomes -1 and, unless a marker above applies, "|" and the reason
@@ -97,6 +102,12 @@ struct PreparedPage {
   // that could be done early; commitPage then only puts it in place.
   std::unique_ptr<StagedFile> staged;
   std::string stagedFor;
+  // The file read (native path; empty for bytes given) and how it was then,
+  // to tell a change another program makes before the result replaces it.
+  std::string readFrom;
+  std::optional<FileInfo> readInfo;
+  Text outputPath;             // the file the result goes to, once the commit began
+  bool awaitingPlace = false;  // its backup entry is appended, the result not yet in place
 };
 
 // The file a page is written to under Check1: its mirror under text2 when its
@@ -117,9 +128,23 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
 
 // The rest of jf3 for a page prepared with the same `path`, `options` and
 // `mode`. In a dry run `path` and `pageResult` end as they would have, and
-// nothing is asked.
+// nothing is asked. A page that another program changed since it was read
+// fails with kChangedDuringRun and keeps that change. A page whose result is
+// its bytes is left untouched (same time, same file) with no backup entry.
 void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode = WriteMode::Write);
+
+// commitPage in two steps, so that a run makes the backup store durable once
+// for several pages: beginCommit does everything up to the backup entry and
+// leaves page.awaitingPlace set when the result is still to be put in place;
+// placePage makes the entries appended so far durable (SyncBackupStore, at
+// no cost when an earlier placePage did) and then puts the result in place,
+// or fails the page as commitPage would when that sync fails or the page
+// changed meanwhile.
+void beginCommit(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode = WriteMode::Write);
+void placePage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
+               RestoreQuestion& question);
 
 // The HTML tests, which also accept the html start tag with attributes
 // (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"

@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
 #include <random>
 
 namespace vantiro {
@@ -104,12 +107,63 @@ std::string directoryOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+constexpr std::string_view kTemporaryMark = ".vantiro-";
+// The longest name most file systems take, in bytes.
+constexpr std::size_t kLongestName = 255;
+// The part of a file's name its temporary files carry: all of it when the
+// temporary name stays within kLongestName bytes with the longest number, else
+// its start, not cut inside a UTF-8 character.
+std::string_view temporaryStem(std::string_view name) {
+  constexpr std::size_t room = kLongestName - 1 - kTemporaryMark.size() - 9;
+  if (name.size() <= room) return name;
+  std::size_t cut = room;
+  while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return name.substr(0, cut);
+}
+
+// ".NAME.vantiro-N", hidden beside the file it is written for.
+std::string temporaryName(std::string_view name, std::uint64_t number) {
+  std::string temp = ".";
+  temp += temporaryStem(name);
+  temp += kTemporaryMark;
+  temp += std::to_string(number);
+  return temp;
+}
+
 std::string lowerAscii(const std::string& s) {
   std::string out = s;
   for (auto& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return out;
 }
+
+// The file that writing `path` replaces: the file a symbolic link leads to,
+// so that the link stays a link; `path` itself otherwise, or when the link
+// leads nowhere.
+std::string fileWritten(const std::string& path) {
+  struct ::stat st{};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  return resolvedPath(path);
+}
+
+// A file with several names, rewritten where it is when placed so that every
+// name keeps it: renaming a new file over one name would part it from the others.
+class RewriteInPlace final : public StagedFile {
+ public:
+  RewriteInPlace(std::string path, std::string_view bytes) : path_(std::move(path)), bytes_(bytes) {}
+
+  void place() override {
+    FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) fail("无法打开文件", path_, errno);
+    writeAll(fd.get(), bytes_, path_);
+    if (::ftruncate(fd.get(), static_cast<off_t>(bytes_.size())) != 0) fail("无法写入文件", path_, errno);
+    if (::close(fd.release()) != 0) fail("无法写入文件", path_, errno);
+  }
+
+ private:
+  std::string path_;
+  std::string bytes_;
+};
 
 // A written and closed temporary file beside its destination.
 class RealStagedFile final : public StagedFile {
@@ -196,30 +250,44 @@ class RealFileService final : public FileService {
   void writeFileAtomic(const std::string& path, std::string_view bytes) override { stageFile(path, bytes)->place(); }
 
   std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) override {
-    mode_t mode = 0644;
+    const std::string target = fileWritten(path);
     struct ::stat st{};
-    bool existed = ::stat(path.c_str(), &st) == 0;
-    if (existed) mode = st.st_mode & 07777;
-    std::string dir = directoryOf(path);
-    std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const bool existed = ::stat(target.c_str(), &st) == 0;
+    if (existed && (st.st_mode & 0222) == 0) throw FileError("无法写入文件 " + path + ": " + std::string(kReadOnlyReason));
+    if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1) return std::make_unique<RewriteInPlace>(target, bytes);
+    const std::string dir = directoryOf(target);
+    const std::string name = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
     thread_local std::mt19937_64 rng{std::random_device{}()};  // pages are staged on several threads
     std::string temp;
     int raw = -1;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
-      temp = dir + "/." + name + ".vantiro-" + std::to_string(rng() % 1000000000);
+      temp = dir + "/" + temporaryName(name, rng() % 1000000000);
       raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (raw < 0 && errno != EEXIST) fail("无法创建文件", path, errno);
     }
     if (raw < 0) fail("无法创建文件", path, EEXIST);
-    auto staged = std::make_unique<RealStagedFile>(temp, path);  // removes the file on failure
+    auto staged = std::make_unique<RealStagedFile>(temp, target);  // removes the file on failure
     FileDescriptor fd(raw);
     writeAll(fd.get(), bytes, path);
     // Renaming over an existing file makes some file systems write the new
     // one out first; starting that here spares the thread that renames.
     if (existed) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    // The owner first: changing it clears the set-user and set-group bits
+    // that the mode then puts back.
+    if (existed && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+        ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+      // Not allowed: the file becomes the writer's, as an editor would leave it.
+    }
+    const mode_t mode = existed ? st.st_mode & 07777 : 0644;
     if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
     return staged;
+  }
+
+  void syncFile(const std::string& path) override {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    if (::fsync(fd.get()) != 0) fail("无法写入文件", path, errno);
   }
 
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
@@ -355,6 +423,59 @@ bool pathExists(const std::string& path) { return files().stat(path).has_value()
 
 std::string nativePath(TextView path) { return CodePage::utf8().encode(path); }
 Text textPath(std::string_view native) { return CodePage::utf8().decode(native); }
+
+std::string resolvedPath(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string out = resolved;
+  std::free(resolved);
+  return out;
+}
+
+bool isTemporaryFor(const std::string& entryName, const std::string& fileName) {
+  const std::string_view stem = temporaryStem(fileName);
+  std::string_view rest = entryName;
+  if (!rest.starts_with('.') || rest.substr(1, stem.size()) != stem) return false;
+  rest.remove_prefix(1 + stem.size());
+  if (!rest.starts_with(kTemporaryMark)) return false;
+  rest.remove_prefix(kTemporaryMark.size());
+  return !rest.empty() && rest.size() <= 9 && rest.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+void removeLeftoverTemporaries(const std::vector<std::string>& paths, std::time_t before) {
+  std::map<std::string, std::set<std::string>> namesByDirectory;
+  for (const std::string& path : paths) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) continue;
+    namesByDirectory[slash == 0 ? "/" : path.substr(0, slash)].insert(path.substr(slash + 1));
+  }
+  for (const auto& [dir, names] : namesByDirectory) {
+    std::vector<DirEntry> entries;
+    try {
+      entries = files().listDirectory(dir);
+    } catch (const FileError&) {
+      continue;
+    }
+    const std::string base = dir == "/" ? dir : dir + "/";
+    for (const DirEntry& entry : entries) {
+      if (!entry.hidden || entry.kind != EntryKind::File) continue;
+      // The name up to the mark is the stem of the file it was written for.
+      const auto mark = entry.name.rfind(kTemporaryMark);
+      if (mark == std::string::npos || mark < 1) continue;
+      const std::string stem = entry.name.substr(1, mark - 1);
+      bool ours = false;
+      for (auto name = names.lower_bound(stem); !ours && name != names.end() && name->starts_with(stem); ++name)
+        ours = isTemporaryFor(entry.name, *name);
+      if (!ours) continue;
+      const std::optional<FileInfo> info = files().stat(base + entry.name);
+      if (!info || info->modified >= before) continue;
+      try {
+        files().removeFile(base + entry.name);
+      } catch (const FileError&) {
+      }
+    }
+  }
+}
 
 bool matchesPattern(const std::string& name, const std::string& pattern) {
   if (wildcard(pattern.c_str(), name.c_str())) return true;

@@ -59,9 +59,15 @@ class StagedFile {
  public:
   virtual ~StagedFile() = default;
   // Renames the file over its destination. Throws FileError, and the
-  // destination is then left as it was.
+  // destination is then left as it was. A destination with several names
+  // (hard links) is instead rewritten where it is, so that every name keeps
+  // it: a failure may then leave it cut short, and a caller that must be
+  // able to bring it back saves its bytes first.
   virtual void place() = 0;
 };
+
+// The message of a write refused because nobody may write the file.
+inline constexpr std::string_view kReadOnlyReason = "文件只读";
 
 class FileService {
  public:
@@ -73,14 +79,20 @@ class FileService {
   // `length` bytes from the 0-based `offset`; throws when the file is shorter.
   virtual std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) = 0;
   // Writes `bytes` to a temporary file beside `path` and renames it over
-  // `path` only when complete, keeping an existing file's permissions. On any
-  // failure the old file is left as it was.
+  // `path` only when complete, keeping an existing file's permissions and,
+  // when the process may set them, its owner and group. A `path` that is a
+  // symbolic link is written at the file it leads to and stays a link. An
+  // existing file that nobody may write is refused (kReadOnlyReason), also
+  // for root. On any failure the old file is left as it was.
   virtual void writeFileAtomic(const std::string& path, std::string_view bytes) = 0;
   // writeFileAtomic in two steps: the temporary file, with the permissions
   // `path` has now, is written here and renamed over `path` by place(). Lets
   // a caller write while the order of replacements is still to come. The
   // default keeps the bytes and does all of writeFileAtomic in place().
   virtual std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes);
+  // Makes what was written to the file or directory `path` durable: it
+  // survives a power cut once this returns. Throws FileError.
+  virtual void syncFile(const std::string& path) = 0;
   // Appends to `path`, creating it. Returns the file's size before the append.
   virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
   // Truncates the file back to `size` bytes (undoes a partial append).
@@ -115,6 +127,20 @@ bool pathExists(const std::string& path);
 
 std::string nativePath(TextView path);
 Text textPath(std::string_view native);
+
+// `path` with every symbolic link in it resolved; `path` itself when that
+// cannot be done.
+std::string resolvedPath(const std::string& path);
+
+// Whether `entryName` is a temporary file that writing a file named
+// `fileName` (both without the directory) creates beside it.
+bool isTemporaryFor(const std::string& entryName, const std::string& fileName);
+
+// Removes the temporary files that writing `paths` left beside them when a
+// writer was killed: those of the files named, last changed before `before`
+// (so that none still being written is touched). Each directory is listed
+// once. Failures are ignored: such a file is only litter.
+void removeLeftoverTemporaries(const std::vector<std::string>& paths, std::time_t before);
 
 // Case-insensitive wildcard match of a file name ("*" and "?"); the pattern
 // "*.htm" also matches names ending in ".html".

@@ -53,6 +53,13 @@ void refuseUnwritable(const SearchParameters& params, const CodePage& codePage) 
     throw PageError("替换文字无法用页面的编码 " + codePage.name() + " 写出，页面未改动");
 }
 
+// A page nobody may write is refused before its backup entry, which restoring
+// could not write back either.
+void refuseReadOnly(const std::string& native) {
+  if (const std::optional<FileInfo> info = files().stat(native); info && !info->writable)
+    throw FileError("无法写入文件 " + native + ": " + std::string(kReadOnlyReason));
+}
+
 // Runs a page routine's body, turning every failure into result -1 and the
 // error's description.
 template <typename Body>
@@ -129,7 +136,9 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
     return U"特定替换不能用于一般模式";  // a caller's mistake: searchplus handles that mode
   }
   return trapped(pageResult, [&] {
-    const std::string bytes = files().readFile(nativePath(path));
+    const std::string native = nativePath(path);
+    const std::string bytes = files().readFile(native);
+    refuseReadOnly(native);
     PageText decoded = decodePage(bytes);
     refuseUnwritable(params, *decoded.codePage);
     const CodePage& codePage = *decoded.codePage;

@@ -26,6 +26,7 @@ class RecordingRun final : public RunObserver {
   // Options for the n-th page the run compresses (0-based), when set.
   std::function<CompressionOptions(std::size_t)> optionsForPage;
   std::function<void(std::size_t row)> afterRow;
+  std::size_t syncEvery = kPagesPerSync;  // pagesPerSync()
   std::vector<RunRow> finished;
   std::vector<Text> statuses;
   FixedAnswer answer{false};
@@ -38,6 +39,7 @@ class RecordingRun final : public RunObserver {
   ProgressIndicator& pageProgress() override { return progress_; }
   RestoreQuestion& restoreQuestion() override { return answer; }
   void betweenPages() override {}
+  std::size_t pagesPerSync() override { return syncEvery; }
 
  private:
   NoProgress progress_;

@@ -46,6 +46,17 @@ void FaultyFileService::writeFileAtomic(const std::string& path, std::string_vie
   realFileService().writeFileAtomic(path, bytes);
 }
 
+std::unique_ptr<StagedFile> FaultyFileService::stageFile(const std::string& path, std::string_view bytes) {
+  check("stageFile", path);
+  checkWritable(path);
+  return FileService::stageFile(path, bytes);
+}
+
+void FaultyFileService::syncFile(const std::string& path) {
+  check("syncFile", path);
+  realFileService().syncFile(path);
+}
+
 std::uint64_t FaultyFileService::appendFile(const std::string& path, std::string_view bytes) {
   check("appendFile", path);
   checkWritable(path);
