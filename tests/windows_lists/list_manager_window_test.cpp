@@ -42,8 +42,8 @@ class ListManagerTest : public ::testing::Test {
     setProgramDirectory("");
   }
 
-  // A file in the program directory, its lines given as texts and joined with CR LF.
-  // A list written all in the code page, as a foreign program writes one.
+  // A file in the program directory, its lines given as texts, joined with CR
+  // LF and written all in the code page (as a foreign program writes a list).
   void writeList(const std::string& name, const std::vector<Text>& lines) {
     Text all;
     for (const Text& line : lines) all += line + U"\r\n";
@@ -178,6 +178,25 @@ TEST_F(ListManagerTest, SaveRewritesTheSelectedListWithTheTaskList) {
   press("saveList");
   EXPECT_EQ(readBytes(home_ / "2.lst"),
             encodeAnsi(U"1\r\n" + kForeignListTitle + U"\r\n") + "/web/新.htm\r\n/web/b.htm\r\n");
+}
+
+TEST_F(ListManagerTest, NamesInUtf8AndNamesThatAreNotAreSavedShownAndQueued) {
+  const std::vector<Text> paths = {existingPage("站点首页.htm"), existingPage("😀.htm"),
+                                   existingPage("\xFF\xB0\xA1.htm")};
+  WriteSavedList(home_ / "1.lst", U"名字", {U"/old.htm"});
+  tasks_.items = paths;
+  open();
+  select(0);
+  press("saveList");
+  EXPECT_EQ(ReadListEntries(home_ / "1.lst"), paths);
+
+  tasks_.items.clear();
+  window_->close();
+  open();
+  select(0);
+  EXPECT_EQ(lines("List2"), q(paths));
+  press("addToTaskList");
+  EXPECT_EQ(tasks_.items, paths);
 }
 
 TEST_F(ListManagerTest, DeleteRemovesTheFileAndListsAgainKeepingTheEntriesShown) {
