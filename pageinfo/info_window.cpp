@@ -184,7 +184,7 @@ class InfoWindow : public QWidget {
   }
 
   void openInBrowser() {
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(shownFile()))) reportNotStarted(QStringLiteral("IE"));
+    if (!QDesktopServices::openUrl(fileUrl(nativePath(shownPath_)))) reportNotStarted(QStringLiteral("IE"));
   }
 
   void openInFrontPage() { startProgram(QStringLiteral("Frontpg.exe"), {shownFile()}, QStringLiteral("Frontpg.exe")); }
