@@ -484,12 +484,13 @@ bool CodePage::canEncode(TextView text) const {
 std::optional<std::string> configuredCodePageRefusal() { return codePageRefusal(CodePage::configuredName()); }
 
 std::optional<std::string> codePageRefusal(const std::string& name) {
+  static const std::string kChooseAnother = "请设置一个与 ASCII 兼容的编码（例如 GBK 或 UTF-8）。";
   try {
     if (CodePage::named(name).asciiCompatible()) return std::nullopt;
   } catch (const std::runtime_error&) {
-    return "VANTIRO_CODEPAGE=" + name + "：系统不认识这个编码，请设置一个与 ASCII 兼容的编码（例如 GBK 或 UTF-8）";
+    return "VANTIRO_CODEPAGE=" + name + "：系统不认识这个编码。\n" + kChooseAnother;
   }
-  return "VANTIRO_CODEPAGE=" + name + "：这个编码与 ASCII 不兼容，页面会被写成混合的编码，请设置一个与 ASCII 兼容的编码（例如 GBK 或 UTF-8）";
+  return "VANTIRO_CODEPAGE=" + name + "：这个编码与 ASCII 不兼容，页面会被写成混合的编码。\n" + kChooseAnother;
 }
 
 Utf8Scan scanUtf8(std::string_view bytes, bool cutAtEnd) {
