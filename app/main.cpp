@@ -4,6 +4,7 @@
 #include "mainwin/main_window.h"
 #include "platform/code_page.h"
 #include "platform/memory.h"
+#include "platform/program_directory.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -31,6 +32,12 @@ int main(int argc, char** argv) {
   // Nothing is read or written with a code page that would mix encodings.
   if (const std::optional<std::string> refusal = vantiro::configuredCodePageRefusal()) {
     vantiro::ui::MessageBox::information(nullptr, QString::fromStdString(*refusal));
+    return 2;
+  }
+  // Settings, lists and backups all live in the program directory: one that
+  // cannot be used is reported once, before the program touches anything.
+  if (const auto problem = vantiro::prepareProgramDirectory()) {
+    vantiro::ui::MessageBox::information(nullptr, QString::fromStdString(*problem));
     return 2;
   }
 

@@ -6,6 +6,7 @@
 #include "common/ui/text_convert.h"
 #include "common/ui/window_keys.h"
 #include "platform/file_service.h"
+#include "platform/program_directory.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,6 +146,12 @@ void Form6::load() {
 }
 
 void Form6::restoreRows(bool selectedOnly) {
+  // One program at a time writes the program directory; the lock is held until the last entry is back.
+  const ProgramDirectoryLock held = lockProgramDirectory(false);
+  if (!held.lock) {
+    MessageBox::information(this, QString::fromUtf8(held.refusal.c_str()));
+    return;
+  }
   StatusBar1->showMessage(QStringLiteral("就绪"));
   QApplication::setOverrideCursor(Qt::BusyCursor);
   ScreenPacer pacer(this);

@@ -3,6 +3,7 @@
 #include "cli/run_report.h"
 #include "compress/compression_run.h"
 #include "mainwin/directory_scan.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 
 #include <optional>
@@ -12,13 +13,13 @@
 namespace vantiro::cli {
 namespace {
 
-// The task list of the run: a page as given, a directory as the directory
-// scan queues it. Like the task list, it holds no entry twice.
+// The task list of the run: a page as given (made absolute), a directory as
+// the directory scan queues it. Like the task list, it holds no entry twice.
 std::vector<Text> queuePages(const CompressArguments& args) {
   std::vector<Text> tasks;
   std::unordered_set<Text> queued;
   for (const std::string& arg : args.paths) {
-    Text path = textPath(arg);
+    Text path = absolutePath(textPath(arg));
     if (isDirectory(arg)) {
       for (Text& page : scanNewEntries(path, args.allFiles ? kAllFilesPattern : kHtmlPattern, tasks))
         if (queued.insert(page).second) tasks.push_back(std::move(page));

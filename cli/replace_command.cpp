@@ -4,6 +4,7 @@
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
 #include "common/compression_options.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 #include "replace/search_replace.h"
 
@@ -100,7 +101,7 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
   const OutputStyle style = outputStyle(args.json, args.quiet);
   std::int64_t succeeded = 0, replacements = 0;
   for (const std::string& path : args.paths) {
-    ReplaceRow row{textPath(path)};
+    ReplaceRow row{absolutePath(textPath(path))};
     const bool replaced = replaceRow(row, params, options);
     if (replaced) {
       ++succeeded;

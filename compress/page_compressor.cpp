@@ -1,6 +1,7 @@
 #include "compress/page_compressor.h"
 
 #include "backup/backup_store.h"
+#include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
 #include "compress/page_split.h"
@@ -111,6 +112,10 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   }
 
   const std::optional<Text> mirror = mirrorPath(path, options);
+  if (mirrorOn(options) && !mirror) {
+    page.outputPath.clear();  // nothing may be written, not even the page as read
+    throw PageError(toUtf8(kOutsideSourceReason));
+  }
   if (mirror) {
     path = *mirror;
     page.outputPath = path;
@@ -139,7 +144,12 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
     page.staged = files().stageFile(output, page.result);
     page.stagedFor = output;
   }
-  AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
+  // A mirror file that is there already is what a restore must give back.
+  std::optional<std::string> held;
+  if (const auto info = mirror ? files().stat(output) : std::nullopt; info && info->kind == EntryKind::File)
+    held = files().readFile(output);
+  const std::string& saved = held ? *held : bytes;
+  AppendBackupEntry(path, saved, saved.size(), BackupFiller::Spaces);
   page.awaitingPlace = true;
 }
 
@@ -154,7 +164,7 @@ void failPage(PreparedPage& page, Text& path, int& pageResult, const Compression
   if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
   // A page that was never read has nothing to write back (writing the empty
   // text would wipe it), and a page that failed the HTML test has no output.
-  if (!page.bytes || page.notHtml || reason == kChangedDuringRun) return;
+  if (!page.bytes || page.notHtml || page.outputPath.empty() || reason == kChangedDuringRun) return;
   try {
     files().writeFileAtomic(nativePath(page.outputPath), *page.bytes);
   } catch (const std::exception&) {
@@ -185,7 +195,9 @@ void failOnError(PreparedPage& page, Text& path, int& pageResult, const Compress
 // created), the commit writes the usual way and meets any error in its place.
 void stageResult(PreparedPage& page, const Text& path, const CompressionOptions& options) {
   try {
-    std::string output = nativePath(mirrorPath(path, options).value_or(path));
+    const std::optional<Text> mirror = mirrorPath(path, options);
+    if (mirrorOn(options) && !mirror) return;  // refused at the commit
+    std::string output = nativePath(mirror.value_or(path));
     page.staged = files().stageFile(output, page.result);
     page.stagedFor = std::move(output);
   } catch (const std::exception&) {
@@ -196,10 +208,8 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
 }  // namespace
 
 std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& options) {
-  if (!options.Check1 || options.text1.empty() || options.text2.empty()) return std::nullopt;
-  const std::size_t n = options.text1.size();
-  if (upperAscii(TextView(path).substr(0, n)) != upperAscii(options.text1)) return std::nullopt;
-  return options.text2 + path.substr(std::min(n, path.size()));
+  if (!mirrorOn(options)) return std::nullopt;
+  return mirroredPath(path, options.text1, options.text2);
 }
 
 bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML", false); }

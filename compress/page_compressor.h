@@ -49,7 +49,9 @@ inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 // it is left with that change, not overwritten.
 inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修改";
 
-// Compresses the page at `path`. The caller sets `pageResult` to 1; on any
+// Compresses the page at `path`. A mirror file that exists already is backed
+// up with its own bytes before it is replaced; otherwise the entry holds the
+// page's bytes under the path written. The caller sets `pageResult` to 1; on any
 // failure it becomes -1 and, unless a marker above applies, "|" and the reason
 // are appended to `path`. On success `path` is the file written: the page
 // itself, or its mirror under options.text2 when Check1 maps it there.
@@ -110,8 +112,9 @@ struct PreparedPage {
   bool awaitingPlace = false;  // its backup entry is appended, the result not yet in place
 };
 
-// The file a page is written to under Check1: its mirror under text2 when its
-// path begins with text1 (ASCII letters in either case); nothing otherwise.
+// The file a page is written to under Check1: its mirror under text2 when it
+// lies under text1 (mirroredPath); nothing otherwise. With the mirror on, a
+// page it does not map fails with kOutsideSourceReason and nothing is written.
 std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& options);
 
 // Reads `path` and compresses it in memory with `options`. Progress goes to

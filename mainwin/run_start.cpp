@@ -8,6 +8,7 @@
 #include "mainwin/main_window.h"
 #include "mainwin/options_panel.h"
 #include "mainwin/task_list.h"
+#include "platform/program_directory.h"
 
 namespace vantiro::ui {
 
@@ -34,6 +35,12 @@ void Form1::ysd(bool selectedOnly) {
   if (now.Check1) options_->rememberDirectories();
   // 4. Nothing to compress: the empty window stays, nothing else happens.
   if (run->rowCount() == 0) return;
+  // One program at a time writes the backup store; the lock is held until the run ends.
+  const ProgramDirectoryLock held = lockProgramDirectory(false);
+  if (!held.lock) {
+    MessageBox::information(this, QString::fromUtf8(held.refusal.c_str()));
+    return;
+  }
   // 5. Without the append switch the backup store starts afresh.
   if (!now.Check8) {
     try {

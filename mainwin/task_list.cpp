@@ -1,6 +1,7 @@
 #include "mainwin/task_list.h"
 
 #include "common/ui/text_convert.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 
 #include <QDragEnterEvent>
@@ -96,8 +97,10 @@ std::vector<Text> TaskListPanel::entries() const {
 void TaskListPanel::clear() { List1->clear(); }
 
 void TaskListPanel::append(const Text& path) {
-  auto* item = new QListWidgetItem(toQString(path), List1);
-  item->setData(Qt::UserRole, toQString(path));
+  // Queued absolute, so a page keeps its name wherever the program runs from.
+  const Text queued = absolutePath(path);
+  auto* item = new QListWidgetItem(toQString(queued), List1);
+  item->setData(Qt::UserRole, toQString(queued));
 }
 
 int TaskListPanel::count() const { return List1->count(); }
@@ -115,9 +118,10 @@ bool TaskListPanel::isSelected(int index) const {
 void TaskListPanel::removeAt(int index) { delete List1->takeItem(index); }
 
 bool TaskListPanel::addIfAbsent(const Text& path) {
+  const Text queued = absolutePath(path);
   for (int i = 0; i < List1->count(); ++i)
-    if (entry(i) == path) return false;
-  append(path);
+    if (entry(i) == queued) return false;
+  append(queued);
   return true;
 }
 

@@ -60,7 +60,8 @@ class TaskListPanel : public QStackedWidget, public TaskListAccess {
   Text entry(int index) const;
   bool isSelected(int index) const;
   void removeAt(int index);
-  // Appends unless an entry equals the path exactly (with case).
+  // Appends unless an entry equals the path exactly (with case). Entries
+  // are kept absolute (absolutePath), whichever way they come in.
   bool addIfAbsent(const Text& path);
 
   // `killd1`: removes the selected entries, the others keep their order.

@@ -18,9 +18,7 @@
 #include <random>
 
 namespace vantiro {
-namespace {
 
-// The reason in the program's own language for the failures users meet.
 std::string reasonText(int err) {
   switch (err) {
     case ENOENT: return "文件或目录不存在";
@@ -37,6 +35,8 @@ std::string reasonText(int err) {
     default: return std::strerror(err);
   }
 }
+
+namespace {
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
   throw FileError(what + " " + path + ": " + reasonText(err));
@@ -293,11 +293,13 @@ class RealFileService final : public FileService {
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     if (fd.get() < 0) fail("无法打开文件", path, errno);
-    struct ::stat st{};
-    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
     writeAll(fd.get(), bytes, path);
+    // Where the bytes landed: an appending write goes to the end of the file
+    // as it is at that moment, which a size read before it need not be.
+    const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
+    if (end < 0) fail("无法读取文件", path, errno);
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
-    return static_cast<std::uint64_t>(st.st_size);
+    return static_cast<std::uint64_t>(end) - bytes.size();
   }
 
   void truncateFile(const std::string& path, std::uint64_t size) override {

@@ -93,7 +93,8 @@ class FileService {
   // Makes what was written to the file or directory `path` durable: it
   // survives a power cut once this returns. Throws FileError.
   virtual void syncFile(const std::string& path) = 0;
-  // Appends to `path`, creating it. Returns the file's size before the append.
+  // Appends to `path`, creating it. Returns where the appended bytes begin
+  // (the file's size just before they landed).
   virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
   // Truncates the file back to `size` bytes (undoes a partial append).
   virtual void truncateFile(const std::string& path, std::uint64_t size) = 0;
@@ -105,6 +106,10 @@ class FileService {
   // broken by the exact bytes. Throws when the directory cannot be listed.
   virtual std::vector<DirEntry> listDirectory(const std::string& dir) = 0;
 };
+
+// The reason for a failed system call (an errno value) in the program's own
+// language, for the failures users meet.
+std::string reasonText(int err);
 
 // The real file system.
 FileService& realFileService();

@@ -3,41 +3,17 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <climits>
-#include <cstdlib>
 #include <thread>
 
 namespace vantiro {
 namespace {
-
-std::string& overrideDirectory() {
-  static std::string dir;
-  return dir;
-}
 
 double& pauseScale() {
   static double scale = 1.0;
   return scale;
 }
 
-std::string withSlash(std::string dir) {
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  return dir;
-}
-
 }  // namespace
-
-std::string programDirectory() {
-  if (!overrideDirectory().empty()) return withSlash(overrideDirectory());
-  if (const char* home = std::getenv("VANTIRO_HOME"); home && *home) return withSlash(home);
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return "./";
-  std::string exe(buf, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/') + 1);
-}
-
-void setProgramDirectory(const std::string& dir) { overrideDirectory() = dir; }
 
 void pauseMilliseconds(int ms) {
   double scaled = ms * pauseScale();

@@ -10,8 +10,11 @@
 
 namespace vantiro {
 
-// The directory of the executable with "/" appended; VANTIRO_HOME (or the
-// value given to setProgramDirectory) overrides it.
+// The program directory, ending in "/": the value given to
+// setProgramDirectory; else VANTIRO_HOME; else the executable's directory
+// when the program may write it and is not installed (a build tree); else
+// the user's data directory (platform/program_directory.h). Nothing is
+// created here; prepareProgramDirectory readies it.
 std::string programDirectory();
 void setProgramDirectory(const std::string& dir);
 

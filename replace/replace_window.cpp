@@ -5,6 +5,7 @@
 #include "common/ui/screen_pacer.h"
 #include "common/ui/window_keys.h"
 #include "common/ui/text_convert.h"
+#include "platform/program_directory.h"
 #include "platform/system.h"
 #include "replace/search_replace.h"
 
@@ -309,6 +310,12 @@ void Form5::startReplace() {
       ui::MessageBox::information(this, toQString(*refusal));
       return;
     }
+  }
+  // One program at a time writes the program directory; the lock is held until the last page is done.
+  const ProgramDirectoryLock held = lockProgramDirectory(false);
+  if (!held.lock) {
+    ui::MessageBox::information(this, QString::fromUtf8(held.refusal.c_str()));
+    return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
   ui::ScreenPacer pacer(this);

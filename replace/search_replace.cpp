@@ -1,6 +1,7 @@
 #include "replace/search_replace.h"
 
 #include "backup/backup_store.h"
+#include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
 #include "compress/page_compressor.h"
@@ -12,6 +13,7 @@
 #include <array>
 #include <exception>
 #include <new>
+#include <optional>
 
 namespace vantiro {
 namespace {
@@ -205,11 +207,16 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
     // A mirror gets the page even when nothing in it is replaced; the page
     // itself is rewritten only when something was.
     bool replaced = false;
-    if (options.Check1 && !options.text1.empty() && !options.text2.empty() &&
-        startsWithIgnoringCase(path, options.text1)) {
-      path = options.text2 + path.substr(options.text1.size());
+    if (mirrorOn(options)) {
+      std::optional<Text> mirror = mirroredPath(path, options.text1, options.text2);
+      if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
+      path = std::move(*mirror);
       CreatePathDirectories(path);
       replaced = true;
+      // What the mirror file held goes to the store too, so that a restore
+      // can give it back.
+      if (const auto info = files().stat(nativePath(path)); info && info->kind == EntryKind::File)
+        backUp(path, files().readFile(nativePath(path)));
     }
 
     bool write = true;

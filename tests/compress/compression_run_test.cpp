@@ -47,7 +47,7 @@ TEST(DestinationColumn, PlainTextMapping) {
   }
   CompressionOptions slash = on;
   slash.text1 = U"/srv/web/";
-  EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", slash), U"/outa.htm") << "texts are joined as they are";
+  EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", slash), U"/out/a.htm") << "paths are mapped by components";
   CompressionOptions noText2 = on;
   noText2.text2.clear();
   EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", noText2), U"");
@@ -201,46 +201,47 @@ TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
 
 // The run reads and compresses the next page while it writes the current one.
 // Whatever a page's output does to a page queued after it must still be seen:
-// a page queued twice, a mirror that is queued itself.
+// mirrors that are queued themselves, right after the page that writes them.
 TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
   const std::string loose = "<html>\r\n  <body>\r\n    <p>a  b</p>\r\n  </body>\r\n</html>\r\n";
   const std::string tight = "<html><body><p>a b</body></html>";
   std::filesystem::create_directories(site / "web");
-  std::filesystem::create_directories(site / "out");
+  std::filesystem::create_directories(site / "out/web");
   RecordingRun run;
   run.opts.Check1 = true;
-  run.opts.text1 = textPath(site / "web");
+  run.opts.text1 = textPath(site.path());
   run.opts.text2 = textPath(site / "out");
   std::vector<RunRow> rows;
   for (int k = 0; k < 6; ++k) rows.push_back(makeRunRow(page("p" + std::to_string(k) + ".htm", loose), {}));
-  rows.push_back(makeRunRow(page("web/m.htm", loose), run.opts));  // written to out/m.htm ...
-  rows.push_back(makeRunRow(page("out/m.htm", "<html><body>old</body></html>"), {}));  // ... read next
+  rows.push_back(makeRunRow(page("web/m.htm", loose), run.opts));  // written to out/web/m.htm ...
+  rows.push_back(makeRunRow(page("out/web/m.htm", "<html><body>old</body></html>"), {}));  // ... read next
   rows.push_back(makeRunRow(page("p6.htm", loose), {}));
-  rows.push_back(makeRunRow(textPath(site / "p6.htm"), {}));  // the same page again, already compressed
+  rows.push_back(makeRunRow(textPath(site / "out/p6.htm"), {}));  // the mirror the row before writes
   ys(rows, run);
 
   ASSERT_EQ(run.finished.size(), rows.size());
   for (std::size_t k = 0; k < run.finished.size(); ++k) EXPECT_EQ(run.finished[k], k);
-  for (int k = 0; k <= 6; ++k) EXPECT_EQ(readBytes(site / ("p" + std::to_string(k) + ".htm")), tight) << k;
-  EXPECT_EQ(readBytes(site / "out/m.htm"), tight);
+  for (int k = 0; k <= 6; ++k) EXPECT_EQ(readBytes(site / ("out/p" + std::to_string(k) + ".htm")), tight) << k;
+  EXPECT_EQ(readBytes(site / "out/out/web/m.htm"), tight);
+  EXPECT_EQ(readBytes(site / "out/out/p6.htm"), tight);
   EXPECT_EQ(rows[7].size, toText(29));
   EXPECT_EQ(rows[7].newSize, toText(static_cast<long long>(tight.size())));
   EXPECT_EQ(rows[9].result, U"压缩成功");
 
-  // Pages already as compressed as they get keep their bytes and get no
-  // entry: the mirror (read after the row before wrote it, or it would have
-  // been rewritten from "old") and p6 the second time.
+  // Every page is mirrored, so every row has its entry: a mirror file that was
+  // there already with its own bytes, the others with the page as read.
   const std::vector<BackupEntry> entries = ReadBackupIndex(false);
-  ASSERT_EQ(entries.size(), 8u);
+  ASSERT_EQ(entries.size(), 10u);
   const std::string data = readBytes(home / "bak.dat");
   const auto content = [&](std::size_t k) {
     return data.substr(static_cast<std::size_t>(sizeColumnValue(entries[k].start)) - 1,
                        static_cast<std::size_t>(sizeColumnValue(entries[k].length)));
   };
   EXPECT_EQ(entries[6].path, rows[6].outcome);
-  EXPECT_EQ(content(6), loose);
-  EXPECT_EQ(entries[7].path, rows[8].source);
-  EXPECT_EQ(content(7), loose);
+  EXPECT_EQ(content(6), "<html><body>old</body></html>") << "what out/web/m.htm held";
+  EXPECT_EQ(content(7), tight) << "the mirror was read after the row before wrote it";
+  EXPECT_EQ(content(8), loose);
+  EXPECT_EQ(content(9), tight) << "the mirror of p6 was read as the row before wrote it";
 }
 
 // Many pages of very different sizes, so that later pages are often ready

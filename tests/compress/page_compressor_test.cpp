@@ -218,12 +218,15 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
   EXPECT_EQ(backups().at(0).path, path);
 
-  // Outside text1, or with text2 empty: in place.
+  // Outside text1 the page is refused, never written in place; with text2
+  // empty the mirror is off and the page is compressed in place.
   options.text1 = textPath(site / "elsewhere");
   path = textPath(site / "web/news/a.htm");
   jf3(path, result, options, progress, question);
-  EXPECT_EQ(path, textPath(site / "web/news/a.htm"));
-  EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(path, textPath(site / "web/news/a.htm") + U"|不在源目录中");
+  EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
+  result = 1;
   options.text1 = textPath(site / "web");
   options.text2.clear();
   writeBytes(site / "web/news/a.htm", kSimple + " ");
