@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <future>
 #include <optional>
 #include <string>
@@ -217,6 +218,24 @@ TEST_F(SharedDirectoryCliTest, IntoMapsWholeComponentsAndKeepsWhatDestinationHel
     // where it held nothing.
     EXPECT_EQ(run({"restore", "--all"}).status, 0);
     EXPECT_EQ(readBytes(site / *c.written), c.destHeld.value_or(kLoose));
+  }
+}
+
+// The manual page is kept by hand: every option the help texts name has its
+// entry there.
+TEST_F(SharedDirectoryCliTest, ManualPageNamesEveryOption) {
+  const std::string manual = readBytes(VANTIRO_MANUAL_PAGE);
+  const std::regex option("--[a-z][a-z-]*");
+  for (const char* command : {"", "compress", "backups", "restore", "replace", "info"}) {
+    std::vector<std::string> args = {"--help"};
+    if (*command) args.insert(args.begin(), command);
+    const CliResult help = test::runCli(args);
+    ASSERT_EQ(help.status, 0) << command;
+    for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end; ++it) {
+      const std::string name = std::regex_replace(it->str(), std::regex("-"), "\\-");
+      const bool named = manual.find(name + " ") != std::string::npos || manual.find(name + "\n") != std::string::npos;
+      EXPECT_TRUE(named) << command << " " << it->str();
+    }
   }
 }
 

@@ -14,6 +14,7 @@
 #include "mainwin/options_panel.h"
 #include "mainwin/task_list.h"
 #include "platform/code_page.h"
+#include "platform/directory_lock.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/mainwin/window_test_support.h"
@@ -630,6 +631,41 @@ TEST_F(MainWindowTest, NamesInUtf8AndNamesThatAreNotTravelThroughTheWindow) {
   for (const BackupEntry& e : ReadBackupIndex(false)) backedUp.push_back(e.path);
   std::sort(backedUp.begin(), backedUp.end());
   EXPECT_EQ(backedUp, paths);
+}
+
+TEST_F(MainWindowTest, RunDoesNotStartWhileAnotherProgramUsesTheDirectory) {
+  start();
+  window_->taskList()->append(sitePath("a.htm"));
+  writeBytes(home_ / "bak.dat", "old");
+  {
+    auto other = DirectoryLock::take(home_.path(), false);
+    MessageBox::setNextAnswers({Answer::Ok});
+    button("Command6")->click();
+    ASSERT_EQ(MessageBox::shownTexts().size(), 1u);
+    EXPECT_TRUE(MessageBox::shownTexts().front().startsWith(QStringLiteral("另一个程序正在使用程序目录")));
+    EXPECT_EQ(readBytes(site_ / "a.htm"), kPage);
+    EXPECT_EQ(readBytes(home_ / "bak.dat"), "old") << "not even cleared";
+  }
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+  EXPECT_LT(readBytes(site_ / "a.htm").size(), std::string(kPage).size());
+}
+
+// Whichever way a path comes in, the list keeps it absolute.
+TEST_F(MainWindowTest, TaskListQueuesAbsolutePaths) {
+  start();
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(site_.path());
+  struct Case {
+    Text given, queued;
+  };
+  const Case cases[] = {{U"a.htm", sitePath("a.htm")}, {U"./sub/../c.htm", sitePath("sub/../c.htm")},
+                        {sitePath("b.html"), sitePath("b.html")}};
+  for (const Case& c : cases) window_->taskList()->append(c.given);
+  window_->taskList()->addIfAbsent(U"a.htm");  // already there once made absolute
+  window_->taskList()->dropPaths({U"sub/d.htm"});
+  std::filesystem::current_path(before);
+  EXPECT_EQ(entries(), (std::vector<Text>{cases[0].queued, cases[1].queued, cases[2].queued, sitePath("sub/d.htm")}));
 }
 
 TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {

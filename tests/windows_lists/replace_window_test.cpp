@@ -5,6 +5,7 @@
 #include "common/ui/message_box.h"
 #include "common/ui/text_convert.h"
 #include "platform/code_page.h"
+#include "platform/directory_lock.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
@@ -161,6 +162,26 @@ TEST_F(ReplaceWindowTest, RunReplacesInEveryQueuedPageAndShowsEachOutcome) {
   EXPECT_TRUE(control<QStatusBar>("StatusBar1")->currentMessage().isEmpty());
   // Both pages that were read went to the backup store first.
   EXPECT_EQ(ReadBackupIndex(false).size(), 2u);
+}
+
+TEST_F(ReplaceWindowTest, DoesNotStartWhileAnotherProgramUsesTheDirectory) {
+  const Text a = page("a.htm", U"<html><body>cat</body></html>");
+  tasks_.items = {a};
+  open();
+  type("Text1", QStringLiteral("cat"));
+  type("Text2", QStringLiteral("dog"));
+  choose("Option1");
+  {
+    auto other = DirectoryLock::take(home_.path(), false);
+    ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
+    start();
+    ASSERT_EQ(ui::MessageBox::shownTexts().size(), 1u);
+    EXPECT_TRUE(ui::MessageBox::shownTexts().front().startsWith(QStringLiteral("另一个程序正在使用程序目录")));
+    EXPECT_EQ(decodeAnsi(pageBytes("a.htm")), U"<html><body>cat</body></html>");
+    EXPECT_TRUE(ReadBackupIndex(false).empty());
+  }
+  start();
+  EXPECT_EQ(decodeAnsi(pageBytes("a.htm")), U"<html><body>dog</body></html>");
 }
 
 TEST_F(ReplaceWindowTest, EveryGeneralModeReachesItsPartOfThePage) {

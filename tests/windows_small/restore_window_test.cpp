@@ -4,6 +4,7 @@
 #include "common/settings_store.h"
 #include "common/ui/message_box.h"
 #include "common/ui/text_convert.h"
+#include "platform/directory_lock.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
@@ -102,6 +103,22 @@ TEST_F(RestoreWindowTest, EscClosesTheWindow) {
   QTest::keyClick(w, Qt::Key_Escape);
   test::settleEvents();
   EXPECT_TRUE(w.isNull());
+}
+
+TEST_F(RestoreWindowTest, DoesNotRestoreWhileAnotherProgramUsesTheDirectory) {
+  backup(page("a.htm"), "A-1");
+  writeBytes(page("a.htm"), "changed");
+  Form6* w = open();
+  {
+    auto other = DirectoryLock::take(home_.path(), false);
+    ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
+    press(w, "Command2");
+    ASSERT_EQ(ui::MessageBox::shownTexts().size(), 1u);
+    EXPECT_TRUE(ui::MessageBox::shownTexts().front().startsWith(QStringLiteral("另一个程序正在使用程序目录")));
+    EXPECT_EQ(readBytes(page("a.htm")), "changed");
+  }
+  press(w, "Command2");
+  EXPECT_EQ(readBytes(page("a.htm")), "A-1");
 }
 
 TEST_F(RestoreWindowTest, OrderAndLastRowWinsFollowTheStoredSwitch) {
