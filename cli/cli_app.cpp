@@ -101,7 +101,9 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
 
   if (compress->parsed()) {
     auto compressPages = [&] { return runCompress(compressArgs, in, out, err, terminals); };
-    return compressArgs.dryRun ? compressPages() : holdingProgramDirectory(wait, err, compressPages);
+    // A dry run and a pipe write nothing there: they run beside any other program.
+    const bool leavesProgramDirectory = compressArgs.dryRun || readsStandardInput(compressArgs);
+    return leavesProgramDirectory ? compressPages() : holdingProgramDirectory(wait, err, compressPages);
   }
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return holdingProgramDirectory(wait, err, [&] { return runRestore(restoreArgs, out, err); });

@@ -37,6 +37,9 @@ CompressionOptions compressionOptions(const CompressArguments& args);
 int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
                 Terminals terminals);
 
+// Whether the page is read from standard input (`compress -`).
+bool readsStandardInput(const CompressArguments& args);
+
 // `compress -`: the page on `in` compressed to `out`.
 int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err);
 

@@ -30,12 +30,6 @@ std::vector<Text> queuePages(const CompressArguments& args) {
   return tasks;
 }
 
-bool readsStandardInput(const CompressArguments& args) {
-  for (const std::string& path : args.paths)
-    if (path == "-") return true;
-  return false;
-}
-
 // What `-` cannot be combined with: it is one page without a row, a backup or
 // a destination.
 std::optional<std::string> refusePipeUsage(const CompressArguments& args) {
@@ -48,6 +42,12 @@ std::optional<std::string> refusePipeUsage(const CompressArguments& args) {
 }
 
 }  // namespace
+
+bool readsStandardInput(const CompressArguments& args) {
+  for (const std::string& path : args.paths)
+    if (path == "-") return true;
+  return false;
+}
 
 CompressionOptions compressionOptions(const CompressArguments& args) {
   CompressionOptions options;

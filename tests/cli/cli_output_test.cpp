@@ -4,6 +4,7 @@
 #include "backup/backup_store.h"
 #include "cli/output_format.h"
 #include "cli/progress_line.h"
+#include "platform/directory_lock.h"
 #include "platform/system.h"
 #include "tests/cli/run_cli.h"
 #include "tests/support/temp_dir.h"
@@ -79,6 +80,16 @@ TEST_F(CliOutputTest, DryRunPrintsWhatTheRunWouldAndWritesNothing) {
     writeBytes(a, kLoose);
     writeBytes(site / "s.htm", kScripted);
   }
+}
+
+TEST_F(CliOutputTest, DryRunsAndPipesRunWhileAnotherProgramHoldsTheProgramDirectory) {
+  const std::string a = page("a.htm", kLoose);
+  auto other = DirectoryLock::take(home.path(), false);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(run({"compress", "--dry-run", a}).status, 0);
+  EXPECT_EQ(run({"compress", "-"}, kLoose).out, kTight);
+  EXPECT_EQ(run({"compress", a}).status, 2) << "a run that writes waits its turn";
+  EXPECT_EQ(readBytes(a), kLoose);
 }
 
 TEST_F(CliOutputTest, ByOptionShowsWhatEachOptionSavesOverTheRunWithoutIt) {
