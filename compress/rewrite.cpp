@@ -84,25 +84,40 @@ void tightenSpacing(SlotText& tag) {
   const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
   // Most tags hold no space at all, and nothing moves in them.
   if (findChar(tag, U' ') == npos) return;
+  char32_t* const t = tag.data();
   const std::size_t n = tag.size();
   std::size_t w = 0;
-  char32_t quote = 0;           // the quote of the value being copied
-  bool tightValue = false;      // that value is a style
+  std::size_t r = 0;
   std::size_t equalsAt = npos;  // where the last "=" outside values was written, spaces since aside
-  for (std::size_t r = 0; r < n; ++r) {
-    const char32_t c = tag[r];
-    if (quote != 0 && c == quote) {
-      quote = 0;
-    } else if (c == U' ' && (quote == 0 || tightValue)) {
-      if (w > 0 && spaceGoesAfter(tag[w - 1])) continue;
-    } else if (quote == 0) {
-      if (equalsAt != npos && (c == U'"' || c == U'\'')) {
-        quote = c;
-        tightValue = namesStyle(tag, equalsAt);
-      }
-      equalsAt = c == U'=' ? w : npos;
+  while (r < n) {
+    const char32_t c = t[r++];
+    if (c == U' ') {
+      if (w == 0 || !spaceGoesAfter(t[w - 1])) t[w++] = c;
+      continue;
     }
-    tag[w++] = c;
+    if (equalsAt == npos || (c != U'"' && c != U'\'')) {
+      equalsAt = c == U'=' ? w : npos;
+      t[w++] = c;
+      continue;
+    }
+    const bool style = namesStyle(tag, equalsAt);
+    equalsAt = npos;
+    t[w++] = c;
+    if (!style) {
+      // Values are long runs without anything to change: moved in one go.
+      std::size_t end = findChar(tag, c, r);
+      end = end == npos ? n : end + 1;
+      if (w != r) std::copy(t + r, t + end, t + w);
+      w += end - r;
+      r = end;
+      continue;
+    }
+    while (r < n) {
+      const char32_t d = t[r++];
+      if (d == U' ' && spaceGoesAfter(t[w - 1])) continue;
+      t[w++] = d;
+      if (d == c) break;
+    }
   }
   tag.resize(w);
 }
