@@ -353,6 +353,10 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
       current.page = ahead.take();
     }
     nextToStart = std::max(nextToStart, i + 1);
+    // A page not read ahead is looked at only after the rows it may depend on
+    // are in place: a waiting row may be about to write it, or create it.
+    const bool readAheadWhole = current.page && current.page->bytes;
+    if (!readAheadWhole && !mayReadBeforeWaiting(i)) placeWaiting();
     const std::string native = nativePath(current.path);
     if (!isNormalFile(native)) {
       current.page.reset();
@@ -361,10 +365,8 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
       continue;
     }
     reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
-    if (!current.page || !current.page->bytes) {
-      // Not read ahead, or read ahead before the file was complete perhaps:
-      // read it now, after the rows it may depend on are in place.
-      if (!mayReadBeforeWaiting(i)) placeWaiting();
+    if (!readAheadWhole) {
+      // Not read ahead, or read ahead before the file was complete perhaps.
       if (!current.page) current.options = observer.options();
       current.page = preparePage(current.path, current.options, &observer.pageProgress(), mode);
     }

@@ -244,6 +244,25 @@ TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
   EXPECT_EQ(content(9), tight) << "the mirror of p6 was read as the row before wrote it";
 }
 
+// A mirror that does not exist until the row before writes it is found when
+// its own row comes, however many rows wait to be put in place.
+TEST_F(CompressionRunTest, RowFindsTheFileAnEarlierRowCreated) {
+  const std::string loose = "<html>\r\n  <body>\r\n    <p>a  b</p>\r\n  </body>\r\n</html>\r\n";
+  const std::string tight = "<html><body><p>a b</body></html>";
+  std::filesystem::create_directories(site / "web");
+  RecordingRun run;
+  run.opts.Check1 = true;
+  run.opts.text1 = textPath(site.path());
+  run.opts.text2 = textPath(site / "out");
+  std::vector<RunRow> rows;  // web/pK is written to out/web/pK, which is queued after it
+  for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(page("web/p" + std::to_string(k) + ".htm", loose), {}));
+  for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(textPath(site / ("out/web/p" + std::to_string(k) + ".htm")), {}));
+  ys(rows, run);
+
+  for (const RunRow& row : rows) EXPECT_EQ(row.result, U"压缩成功") << toUtf8(row.outcome);
+  EXPECT_EQ(readBytes(site / "out/out/web/p2.htm"), tight);
+}
+
 // Many pages of very different sizes, so that later pages are often ready
 // before earlier ones; pages queued twice a few rows apart. Rows must still be
 // written in order, each with the options read for it (the n-th options()
