@@ -19,13 +19,7 @@ B=${BENCH_DIR:-/tmp/bench}
 RUNS=${RUNS:-5}
 FLOOR_SRC=${FLOOR_SRC:-$ROOT/../shared/bench/floor/copy.cpp}
 
-CLI=${VANTIRO_CLI:-}
-if [ -z "$CLI" ]; then
-  build=$ROOT/build/bench-cli
-  cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTIRO_GUI=OFF -DVANTIRO_TESTS=OFF >/dev/null
-  cmake --build "$build" --target vantiro-cli >/dev/null
-  CLI=$build/cli/vantiro-cli
-fi
+. "$HERE/cli-path.sh"
 COPY=$B/copy
 [ -x "$COPY" ] || g++ -O2 -std=c++17 -o "$COPY" "$FLOOR_SRC"
 

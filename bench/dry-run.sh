@@ -12,13 +12,7 @@ ROOT=$(cd "$HERE/.." && pwd)
 B=${BENCH_DIR:-/tmp/bench}
 RUNS=${RUNS:-5}
 
-CLI=${VANTIRO_CLI:-}
-if [ -z "$CLI" ]; then
-  build=$ROOT/build/bench-cli
-  cmake -S "$ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTIRO_GUI=OFF -DVANTIRO_TESTS=OFF >/dev/null
-  cmake --build "$build" --target vantiro-cli >/dev/null
-  CLI=$build/cli/vantiro-cli
-fi
+. "$HERE/cli-path.sh"
 
 work=${WORK:-$(mktemp -d /tmp/vantiro-dry.XXXXXX)}
 mkdir -p "$work"
