@@ -32,8 +32,15 @@ std::optional<TextView> rawTextEnd(TextView tag) {
   return std::nullopt;
 }
 
-bool opensPreformatted(TextView tag) { return startsWithUpper(tag, U"PRE") || namesElement(tag, U"LISTING"); }
+bool opensPreformatted(TextView tag) {
+  // Asked of every tag: most start with another letter.
+  if (tag.empty() || (foldedUpper(tag[0]) != U'P' && foldedUpper(tag[0]) != U'L')) return false;
+  return startsWithUpper(tag, U"PRE") || namesElement(tag, U"LISTING");
+}
 
-bool closesPreformatted(TextView tag) { return startsWithUpper(tag, U"/PRE") || namesElement(tag, U"/LISTING"); }
+bool closesPreformatted(TextView tag) {
+  if (tag.size() < 2 || tag[0] != U'/' || (foldedUpper(tag[1]) != U'P' && foldedUpper(tag[1]) != U'L')) return false;
+  return startsWithUpper(tag, U"/PRE") || namesElement(tag, U"/LISTING");
+}
 
 }  // namespace vantiro
