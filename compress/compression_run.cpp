@@ -219,6 +219,23 @@ void removeLeftovers(const std::vector<RunRow>& rows) {
   removeLeftoverTemporaries(written, std::time(nullptr));
 }
 
+// While a run writes, the pages it replaces are kept to be written over by
+// the next ones, and removed when it ends.
+class KeptReplacedFiles {
+ public:
+  explicit KeptReplacedFiles(bool keep) : keep_(keep) {
+    if (keep_) files().keepReplacedFiles(true);
+  }
+  ~KeptReplacedFiles() {
+    if (keep_) files().keepReplacedFiles(false);
+  }
+  KeptReplacedFiles(const KeptReplacedFiles&) = delete;
+  KeptReplacedFiles& operator=(const KeptReplacedFiles&) = delete;
+
+ private:
+  bool keep_;
+};
+
 }  // namespace
 
 void RunObserver::betweenPages() { pauseMilliseconds(1); }
@@ -288,6 +305,7 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
   PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1, mode);
   std::size_t nextToStart = 0;
   if (mode == WriteMode::Write) removeLeftovers(rows);
+  const KeptReplacedFiles kept(mode == WriteMode::Write);
 
   // Rows whose backup entries are appended and whose results wait to be put
   // in place, in order: one sync of the backup store covers them all.

@@ -2,6 +2,7 @@
 
 #include "platform/background_close.h"
 #include "platform/code_page.h"
+#include "platform/spare_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -168,7 +169,10 @@ class RewriteInPlace final : public StagedFile {
 // A written and closed temporary file beside its destination.
 class RealStagedFile final : public StagedFile {
  public:
-  RealStagedFile(std::string temp, std::string path) : temp_(std::move(temp)), path_(std::move(path)) {}
+  // `spares`: where the file it replaces is set aside, when it replaces one
+  // and spares are kept.
+  RealStagedFile(std::string temp, std::string path, SpareFiles* spares)
+      : temp_(std::move(temp)), path_(std::move(path)), spares_(spares) {}
   ~RealStagedFile() override {
     if (!placed_) ::unlink(temp_.c_str());
   }
@@ -176,6 +180,12 @@ class RealStagedFile final : public StagedFile {
   RealStagedFile& operator=(const RealStagedFile&) = delete;
 
   void place() override {
+    if (spares_ != nullptr && spares_->keeping() &&
+        ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_EXCHANGE) == 0) {
+      placed_ = true;
+      spares_->setAside(directoryOf(path_), temp_);
+      return;
+    }
     // Held open across the rename, the file being replaced is freed when it
     // is closed, off this thread.
     const int replaced = ::open(path_.c_str(), O_PATH | O_CLOEXEC);
@@ -191,8 +201,28 @@ class RealStagedFile final : public StagedFile {
  private:
   std::string temp_;
   std::string path_;
+  SpareFiles* spares_;
   bool placed_ = false;
 };
+
+// A spare of `dir` that can become the new file `existing` describes, renamed
+// to a temporary name for `name`; nothing when there is none.
+std::optional<Spare> reusedTemporary(SpareFiles& spares, const std::string& dir, const std::string& name,
+                                     const struct ::stat& existing, std::mt19937_64& rng) {
+  std::optional<Spare> spare = spares.take(dir, {existing.st_uid, existing.st_gid, existing.st_mode & 07777});
+  if (!spare) return std::nullopt;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string temp = dir + "/" + temporaryName(name, rng() % 1000000000);
+    if (::renameat2(AT_FDCWD, spare->path.c_str(), AT_FDCWD, temp.c_str(), RENAME_NOREPLACE) == 0) {
+      spare->path = std::move(temp);
+      return spare;
+    }
+    if (errno != EEXIST) break;
+  }
+  ::close(spare->fd);
+  ::unlink(spare->path.c_str());
+  return std::nullopt;
+}
 
 class RealFileService final : public FileService {
  public:
@@ -258,6 +288,17 @@ class RealFileService final : public FileService {
     const std::string dir = directoryOf(target);
     const std::string name = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
     thread_local std::mt19937_64 rng{std::random_device{}()};  // pages are staged on several threads
+    if (existed && S_ISREG(st.st_mode)) {
+      if (std::optional<Spare> spare = reusedTemporary(spares_, dir, name, st, rng)) {
+        auto staged = std::make_unique<RealStagedFile>(spare->path, target, &spares_);
+        FileDescriptor fd(spare->fd);
+        writeAll(fd.get(), bytes, path);
+        if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) fail("无法写入文件", path, errno);
+        ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
+        return staged;
+      }
+    }
     std::string temp;
     int raw = -1;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
@@ -266,7 +307,8 @@ class RealFileService final : public FileService {
       if (raw < 0 && errno != EEXIST) fail("无法创建文件", path, errno);
     }
     if (raw < 0) fail("无法创建文件", path, EEXIST);
-    auto staged = std::make_unique<RealStagedFile>(temp, target);  // removes the file on failure
+    // Removes the file on failure.
+    auto staged = std::make_unique<RealStagedFile>(temp, target, existed ? &spares_ : nullptr);
     FileDescriptor fd(raw);
     writeAll(fd.get(), bytes, path);
     // Renaming over an existing file makes some file systems write the new
@@ -283,6 +325,8 @@ class RealFileService final : public FileService {
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
     return staged;
   }
+
+  void keepReplacedFiles(bool keep) override { spares_.keep(keep); }
 
   void syncFile(const std::string& path) override {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -349,6 +393,9 @@ class RealFileService final : public FileService {
     });
     return out;
   }
+
+ private:
+  SpareFiles spares_;
 };
 
 FileService* currentService = nullptr;

@@ -90,6 +90,11 @@ class FileService {
   // a caller write while the order of replacements is still to come. The
   // default keeps the bytes and does all of writeFileAtomic in place().
   virtual std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes);
+  // While on, placing a staged file keeps the file it replaces to be written
+  // over by a later stageFile in the same directory, where nothing else sees
+  // the difference (platform/spare_files.h): far cheaper than a new file.
+  // Turning it off removes what was kept. Services that keep nothing ignore it.
+  virtual void keepReplacedFiles(bool /*keep*/) {}
   // Makes what was written to the file or directory `path` durable: it
   // survives a power cut once this returns. Throws FileError.
   virtual void syncFile(const std::string& path) = 0;

@@ -22,6 +22,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <fstream>
 
 namespace vantiro {
@@ -300,6 +301,33 @@ TEST_F(PageSafety, ARunRemovesTheTemporariesKilledRunsLeftBesideItsPages) {
   }
   run({"p.htm", longName});
   for (const Leftover& l : leftovers) EXPECT_EQ(std::filesystem::exists(site / l.name), !l.removed) << l.name;
+}
+
+// Pages written into the files earlier pages of the run replaced come out as
+// any other: right bytes, restorable, nothing left beside them.
+TEST_F(PageSafety, PagesWrittenIntoReplacedPagesAreWholeAndLeaveNothingBehind) {
+  const std::string tight = compressed();
+  std::filesystem::remove(site / "reference.htm");
+  const auto numbered = [](std::string page, const std::string& from, int n) {
+    return page.replace(page.find(from), from.size(), from + std::to_string(n));
+  };
+  std::vector<std::string> names;
+  std::set<ino_t> firstInodes;
+  for (int n = 0; n < 100; ++n) {
+    names.push_back("p" + std::to_string(n) + ".htm");
+    writeBytes(site / names.back(), numbered(kLoose, "a   b", n));
+    firstInodes.insert(statOf(site / names.back()).st_ino);
+  }
+  run(names);
+  std::size_t inReplaced = 0;
+  for (int n = 0; n < 100; ++n) {
+    EXPECT_EQ(readBytes(site / names[n]), numbered(tight, "a b", n)) << names[n];
+    inReplaced += firstInodes.count(statOf(site / names[n]).st_ino);
+  }
+  EXPECT_GT(inReplaced, 0u) << "no page was written into a replaced one";
+  EXPECT_EQ(files().listDirectory(site.path()).size(), names.size()) << "a spare or temporary left";
+  EXPECT_EQ(test::restoreAll().restored, names.size());
+  for (int n = 0; n < 100; ++n) EXPECT_EQ(readBytes(site / names[n]), numbered(kLoose, "a   b", n));
 }
 
 }  // namespace
