@@ -182,6 +182,13 @@ class RealStagedFile final : public StagedFile {
   void place() override {
     if (spares_ != nullptr && spares_->keeping() &&
         ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_EXCHANGE) == 0) {
+      // Swapping puts a directory that took the page's name meanwhile out of
+      // sight, where renaming over it would have failed: swap it back.
+      struct ::stat replaced{};
+      if (::lstat(temp_.c_str(), &replaced) == 0 && S_ISDIR(replaced.st_mode)) {
+        ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_EXCHANGE);
+        fail("无法写入文件", path_, EISDIR);
+      }
       placed_ = true;
       spares_->setAside(directoryOf(path_), temp_);
       return;

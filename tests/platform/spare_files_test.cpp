@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -57,6 +58,17 @@ TEST_F(KeptReplacedFiles, AReplacedPageBecomesTheNextPageOfItsDirectory) {
   EXPECT_EQ(readBytes(dir / "a.htm"), "new a.htm");
   EXPECT_EQ(readBytes(dir / "b.htm"), "new b.htm");
   files().keepReplacedFiles(false);
+  EXPECT_TRUE(hidden().empty());
+}
+
+TEST_F(KeptReplacedFiles, ADirectoryThatTookThePagesNameStaysInSight) {
+  auto staged = files().stageFile(dir / "a.htm", "new a");
+  std::filesystem::remove(dir / "a.htm");
+  std::filesystem::create_directory(dir / "a.htm");
+  writeBytes(dir / "a.htm/inside", "kept");
+  EXPECT_THROW(staged->place(), FileError);
+  staged.reset();
+  EXPECT_EQ(readBytes(dir / "a.htm/inside"), "kept");
   EXPECT_TRUE(hidden().empty());
 }
 
