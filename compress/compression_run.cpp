@@ -396,8 +396,12 @@ RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
       current.page = preparePage(current.path, current.options, &observer.pageProgress(), mode);
     }
     // Later pages are read and compressed while this one is written.
-    while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead) {
+    std::int64_t bytesAhead = 0;
+    for (std::size_t k = i + 1; k < nextToStart; ++k) bytesAhead += sizeColumnValue(rows[k].size);
+    while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead &&
+           (nextToStart <= i + kPagesReadAheadAlways || bytesAhead < kBytesReadAhead)) {
       const std::size_t k = nextToStart;
+      bytesAhead += sizeColumnValue(rows[k].size);
       bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);
       for (std::size_t j = i + 1; safe && j < k; ++j)
         safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);

@@ -93,8 +93,13 @@ struct RunTotals {
   std::int64_t bytesAfter = 0;   // column 5 of the same pages
 };
 
-// Pages a run reads and compresses ahead of the row it is writing, at most.
-inline constexpr std::size_t kPagesReadAhead = 4;
+// Pages a run reads and compresses ahead of the row it is writing, at most:
+// enough that the other cores still have pages while the writing thread puts
+// a batch in place. Beyond kPagesReadAheadAlways, only while the pages ahead
+// hold less than kBytesReadAhead, so that large pages do not pile up in memory.
+inline constexpr std::size_t kPagesReadAhead = 16;
+inline constexpr std::size_t kPagesReadAheadAlways = 4;
+inline constexpr std::int64_t kBytesReadAhead = 16 << 20;
 // Pages whose backup entries one sync of the backup store makes durable before
 // they are put in place, at most: a sync per page would slow a run down many
 // times over.
