@@ -8,7 +8,7 @@
 // L+100.. with the content, so its start is L + 100. Positions are 64-bit and
 // stay decimal text, so older stores read the same.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstdint>
 #include <optional>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro::bench {
 

@@ -2,7 +2,7 @@
 // How vantiro-cli writes what it reports: tab-separated lines, whose fields
 // never hold a tab or a line break, or one JSON object per line.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // The status line of a run on a terminal: "[n/N] bytes so far, the page being
 // read", redrawn in place on standard error, at most ten times a second.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstddef>
 #include <cstdint>

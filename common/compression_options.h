@@ -1,7 +1,7 @@
 #pragma once
 // The switches that steer a compression run, handed to the core as a value.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

@@ -3,7 +3,7 @@
 // are written to the same place under a destination directory.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <optional>
 

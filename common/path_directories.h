@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

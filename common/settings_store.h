@@ -11,7 +11,7 @@
 //
 // Every call reads the file, does its work and is done: nothing is cached.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstddef>
 #include <string>

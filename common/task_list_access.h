@@ -2,7 +2,7 @@
 // How windows other than the main window reach its task list: by position,
 // as the search-and-replace window reads it and the list manager refills it.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <vector>
 

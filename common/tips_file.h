@@ -3,7 +3,7 @@
 // in the code page; every line, an empty one included, is a tip) and the
 // random choice of the tip to show.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstddef>
 #include <functional>

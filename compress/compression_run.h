@@ -4,7 +4,7 @@
 // and fills in each outcome. The run window and the command line both use it.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/page_compressor.h"
 #include "compress/progress.h"
 

@@ -2,7 +2,7 @@
 // Which tags open or close an inline element. White space between two inline
 // elements is shown by a browser as one space, so the passes must not drop it.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

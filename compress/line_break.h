@@ -6,7 +6,7 @@
 // page compresses to what its CR LF twin does, with LF for CR LF, and never
 // gains a CR.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string_view>
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "platform/code_page.h"
 
 namespace vantiro {

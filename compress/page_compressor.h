@@ -4,7 +4,7 @@
 // passes, records the page's bytes in the backup store and writes the result.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/progress.h"
 #include "platform/file_service.h"
 

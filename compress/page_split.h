@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/line_break.h"
 #include "compress/page_chars.h"
 #include "compress/slot_text.h"

@@ -8,7 +8,7 @@
 // it; its owner deletes it, at the latest when the next run replaces it.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/compression_run.h"
 
 #include <QWidget>

@@ -12,7 +12,7 @@
 #include <memory>
 #include <utility>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

@@ -2,7 +2,7 @@
 // The first pass of the page compressor: cuts a page into its tags and the
 // texts between them.
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/page_split.h"
 
 namespace vantiro {

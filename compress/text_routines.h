@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/line_break.h"
 #include "compress/slot_text.h"
 #include "platform/page_encoding.h"

@@ -17,7 +17,7 @@
 // rewritten through the atomic replacement: a failed write leaves the old
 // file as it was.
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "platform/file_service.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 // Queuing a whole directory tree: the files of a directory that match the
 // file list's pattern first, then each subdirectory's tree in listing order.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <vector>
 

@@ -7,7 +7,7 @@
 // highlighted entry (what the directory menu acts on) can differ from the
 // current directory until it is opened with a double-click or Enter.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QListWidget>
 #include <QWidget>

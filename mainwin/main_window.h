@@ -9,7 +9,7 @@
 // Start-up and shut-down live in main_settings.cpp, the run start in run_start.cpp.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -4,7 +4,7 @@
 // Every reader takes the values from these controls when it needs them.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QGroupBox>
 #include <QString>

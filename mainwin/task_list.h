@@ -5,7 +5,7 @@
 // the list shows again as soon as it holds an entry.
 
 #include "common/task_list_access.h"
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QListWidget>
 #include <QStackedWidget>

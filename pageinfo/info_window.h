@@ -3,7 +3,7 @@
 // character set of one page, and a toolbar that hands the page to a text
 // editor, the browser, FrontPage or Dreamweaver.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QStringList>
 

@@ -2,7 +2,7 @@
 // What the page information viewer shows about one file: size, type, title
 // and character set, found in the first 5000 characters of the file.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstddef>
 #include <string>

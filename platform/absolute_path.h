@@ -2,7 +2,7 @@
 // Paths as the program keeps them once queued: absolute, so that a page is
 // named the same wherever the program later runs from.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro {
 

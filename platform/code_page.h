@@ -9,7 +9,7 @@
 // turns each back into the very same bytes, so decode-then-encode is the
 // identity for every input.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <array>
 #include <cstdint>

@@ -8,7 +8,7 @@
 // valid UTF-8 keeps its bytes as escapes, so the two are exact inverses.
 // Failures throw FileError with a description for the user.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstdint>
 #include <ctime>

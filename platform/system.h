@@ -2,7 +2,7 @@
 // What the operating system gives besides files: the program directory,
 // pauses, the uptime clock and the local time as text.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <cstdint>
 #include <ctime>

@@ -2,7 +2,7 @@
 // The page cut into pieces for search and replace: each piece is a tag and the
 // text that follows it, plus the text before the first tag and after the last.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <vector>
 

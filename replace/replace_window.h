@@ -11,7 +11,7 @@
 
 #include "common/compression_options.h"
 #include "common/task_list_access.h"
-#include "common/text.h"
+#include "platform/text.h"
 #include "replace/search_replace.h"
 
 #include <QWidget>

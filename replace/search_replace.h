@@ -5,7 +5,7 @@
 // (`searchplus`). The window and `vantiro-cli replace` both drive it.
 
 #include "common/compression_options.h"
-#include "common/text.h"
+#include "platform/text.h"
 #include "replace/piece_scanner.h"
 
 #include <optional>

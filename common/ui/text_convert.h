@@ -6,7 +6,7 @@
 // file system. Characters a QString cannot hold at all (the code pages' own
 // values above Unicode) show as U+FFFD.
 
-#include "common/text.h"
+#include "platform/text.h"
 
 #include <QByteArray>
 #include <QList>

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "common/text.h"
+#include "platform/text.h"
 
 namespace vantiro::test {
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the tests read back from a split page.
 
-#include "common/text.h"
+#include "platform/text.h"
 #include "compress/page_split.h"
 
 namespace vantiro::test {
