@@ -2,9 +2,9 @@
 #include "cli/commands.h"
 #include "cli/run_report.h"
 #include "compress/compression_run.h"
-#include "mainwin/directory_scan.h"
 #include "platform/absolute_path.h"
 #include "platform/file_service.h"
+#include "queue/directory_scan.h"
 
 #include <optional>
 #include <ostream>

@@ -7,13 +7,13 @@
 #include "compress/run_window.h"
 #include "lists/list_manager_window.h"
 #include "lists/task_list_files.h"
-#include "mainwin/directory_scan.h"
 #include "mainwin/file_browser.h"
 #include "mainwin/main_menus.h"
 #include "mainwin/options_panel.h"
 #include "mainwin/task_list.h"
 #include "pageinfo/info_window.h"
 #include "platform/file_service.h"
+#include "queue/directory_scan.h"
 #include "replace/replace_window.h"
 
 #include <QAction>

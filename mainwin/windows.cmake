@@ -9,7 +9,7 @@ add_library(vantiro_mainwin_windows STATIC
   task_list.cpp
 )
 target_link_libraries(vantiro_mainwin_windows PUBLIC
-  vantiro_mainwin_core
+  vantiro_queue
   vantiro_ui_windows
   vantiro_compress_windows
   vantiro_pageinfo_windows

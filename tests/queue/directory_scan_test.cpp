@@ -1,4 +1,4 @@
-#include "mainwin/directory_scan.h"
+#include "queue/directory_scan.h"
 
 #include "platform/file_service.h"
 #include "tests/support/temp_dir.h"
