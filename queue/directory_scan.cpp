@@ -39,7 +39,7 @@ void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collec
 
 }  // namespace
 
-void dirwalk(const Text& dir, TextView pattern, std::vector<Text>& collected) {
+void listTreeFiles(const Text& dir, TextView pattern, std::vector<Text>& collected) {
   WalkedDirectories visited;
   walk(dir, nativePath(pattern), collected, visited);
 }
@@ -47,7 +47,7 @@ void dirwalk(const Text& dir, TextView pattern, std::vector<Text>& collected) {
 std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot) {
   if (root.empty() || root.back() != U'/') root += U'/';
   std::vector<Text> collected;
-  dirwalk(root, pattern, collected);
+  listTreeFiles(root, pattern, collected);
   std::unordered_set<Text> present(snapshot.begin(), snapshot.end());
   std::vector<Text> added;
   for (Text& file : collected)

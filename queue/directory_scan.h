@@ -19,7 +19,7 @@ inline constexpr TextView kAllFilesPattern = U"*.*";
 // files nor directories, are left out. A directory that cannot be listed is
 // skipped, and a directory reached a second time through a link is not walked
 // again, so a link leading back into the tree cannot make the walk endless.
-void dirwalk(const Text& dir, TextView pattern, std::vector<Text>& collected);
+void listTreeFiles(const Text& dir, TextView pattern, std::vector<Text>& collected);
 
 // The files a scan of `root` adds to a task list holding `snapshot`: the
 // collected files, in collection order, that still exist as normal files and

@@ -37,11 +37,11 @@ TEST_F(DirectoryScanTest, FilesOfADirectoryFirstThenEachSubtreeInListingOrder) {
                         "aa/y.htm"})
     file(f);
   std::vector<Text> collected;
-  dirwalk(root(), kHtmlPattern, collected);
+  listTreeFiles(root(), kHtmlPattern, collected);
   EXPECT_EQ(collected, expected({"a.htm", "B.html", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm", "Sub2/x.HTM"}));
 
   collected.clear();
-  dirwalk(root(), kAllFilesPattern, collected);
+  listTreeFiles(root(), kAllFilesPattern, collected);
   EXPECT_EQ(collected, expected({"a.htm", "B.html", "notes.txt", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm",
                                  "Sub2/x.HTM"}));
 }
@@ -54,7 +54,7 @@ TEST_F(DirectoryScanTest, HiddenEntriesAndSpecialFilesAreLeftOut) {
   file("visible/shown.htm");
   ASSERT_EQ(::mkfifo((dir / "pipe.htm").c_str(), 0600), 0);
   std::vector<Text> collected;
-  dirwalk(root(), kHtmlPattern, collected);
+  listTreeFiles(root(), kHtmlPattern, collected);
   EXPECT_EQ(collected, expected({"a.htm", "visible/shown.htm"}));
 }
 
@@ -65,9 +65,9 @@ TEST_F(DirectoryScanTest, UnlistableDirectoryIsSkippedAndLinksCannotLoop) {
   std::filesystem::create_directory_symlink(dir / "loop", dir / "loop/self");
   std::vector<Text> collected;
   Text missing = textPath(dir / "gone/");
-  dirwalk(missing, kHtmlPattern, collected);
+  listTreeFiles(missing, kHtmlPattern, collected);
   EXPECT_TRUE(collected.empty());
-  dirwalk(root(), kHtmlPattern, collected);
+  listTreeFiles(root(), kHtmlPattern, collected);
   EXPECT_EQ(collected, expected({"a.htm", "loop/b.htm"}));
 }
 
@@ -78,7 +78,7 @@ TEST_F(DirectoryScanTest, DeepChainsAndSecondNamesOfADirectory) {
   file("real/c.htm");
   std::filesystem::create_directory_symlink(dir / "real", dir / "second");
   std::vector<Text> collected;
-  dirwalk(root(), kHtmlPattern, collected);
+  listTreeFiles(root(), kHtmlPattern, collected);
   EXPECT_EQ(collected, expected({(chain + "bottom.htm").c_str(), "real/c.htm"}));
 }
 
