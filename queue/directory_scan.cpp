@@ -39,15 +39,16 @@ void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collec
 
 }  // namespace
 
-void listTreeFiles(const Text& dir, TextView pattern, std::vector<Text>& collected) {
+std::vector<Text> listTreeFiles(const Text& dir, TextView pattern) {
+  std::vector<Text> collected;
   WalkedDirectories visited;
   walk(dir, nativePath(pattern), collected, visited);
+  return collected;
 }
 
 std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot) {
   if (root.empty() || root.back() != U'/') root += U'/';
-  std::vector<Text> collected;
-  listTreeFiles(root, pattern, collected);
+  std::vector<Text> collected = listTreeFiles(root, pattern);
   std::unordered_set<Text> present(snapshot.begin(), snapshot.end());
   std::vector<Text> added;
   for (Text& file : collected)

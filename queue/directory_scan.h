@@ -13,13 +13,14 @@ namespace vantiro {
 inline constexpr TextView kHtmlPattern = U"*.htm";
 inline constexpr TextView kAllFilesPattern = U"*.*";
 
-// Appends to `collected` dir + name for every matching file of `dir` (a path
-// ending in "/"), in listing order, and then walks each subdirectory in
-// listing order. Hidden files and directories, and entries that are neither
-// files nor directories, are left out. A directory that cannot be listed is
-// skipped, and a directory reached a second time through a link is not walked
-// again, so a link leading back into the tree cannot make the walk endless.
-void listTreeFiles(const Text& dir, TextView pattern, std::vector<Text>& collected);
+// dir + name for every matching file of `dir` (a path ending in "/"), in
+// listing order, followed by the files of each subdirectory's tree, the
+// subdirectories taken in listing order. Hidden files and directories, and
+// entries that are neither files nor directories, are left out. A directory
+// that cannot be listed is skipped, and a directory reached a second time
+// through a link is not walked again, so a link leading back into the tree
+// cannot make the walk endless.
+std::vector<Text> listTreeFiles(const Text& dir, TextView pattern);
 
 // The files a scan of `root` adds to a task list holding `snapshot`: the
 // collected files, in collection order, that still exist as normal files and

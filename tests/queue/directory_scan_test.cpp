@@ -36,14 +36,11 @@ TEST_F(DirectoryScanTest, FilesOfADirectoryFirstThenEachSubtreeInListingOrder) {
   for (const char* f : {"z.htm", "a.htm", "sub/deep/c.htm", "sub/b.htm", "B.html", "notes.txt", "Sub2/x.HTM",
                         "aa/y.htm"})
     file(f);
-  std::vector<Text> collected;
-  listTreeFiles(root(), kHtmlPattern, collected);
-  EXPECT_EQ(collected, expected({"a.htm", "B.html", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm", "Sub2/x.HTM"}));
-
-  collected.clear();
-  listTreeFiles(root(), kAllFilesPattern, collected);
-  EXPECT_EQ(collected, expected({"a.htm", "B.html", "notes.txt", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm",
-                                 "Sub2/x.HTM"}));
+  EXPECT_EQ(listTreeFiles(root(), kHtmlPattern),
+            expected({"a.htm", "B.html", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm", "Sub2/x.HTM"}));
+  EXPECT_EQ(listTreeFiles(root(), kAllFilesPattern),
+            expected({"a.htm", "B.html", "notes.txt", "z.htm", "aa/y.htm", "sub/b.htm", "sub/deep/c.htm",
+                      "Sub2/x.HTM"}));
 }
 
 TEST_F(DirectoryScanTest, HiddenEntriesAndSpecialFilesAreLeftOut) {
@@ -53,9 +50,7 @@ TEST_F(DirectoryScanTest, HiddenEntriesAndSpecialFilesAreLeftOut) {
   file("visible/.also-hidden.htm");
   file("visible/shown.htm");
   ASSERT_EQ(::mkfifo((dir / "pipe.htm").c_str(), 0600), 0);
-  std::vector<Text> collected;
-  listTreeFiles(root(), kHtmlPattern, collected);
-  EXPECT_EQ(collected, expected({"a.htm", "visible/shown.htm"}));
+  EXPECT_EQ(listTreeFiles(root(), kHtmlPattern), expected({"a.htm", "visible/shown.htm"}));
 }
 
 TEST_F(DirectoryScanTest, UnlistableDirectoryIsSkippedAndLinksCannotLoop) {
@@ -63,12 +58,8 @@ TEST_F(DirectoryScanTest, UnlistableDirectoryIsSkippedAndLinksCannotLoop) {
   file("loop/b.htm");
   std::filesystem::create_directory_symlink(dir.path(), dir / "loop/back");
   std::filesystem::create_directory_symlink(dir / "loop", dir / "loop/self");
-  std::vector<Text> collected;
-  Text missing = textPath(dir / "gone/");
-  listTreeFiles(missing, kHtmlPattern, collected);
-  EXPECT_TRUE(collected.empty());
-  listTreeFiles(root(), kHtmlPattern, collected);
-  EXPECT_EQ(collected, expected({"a.htm", "loop/b.htm"}));
+  EXPECT_TRUE(listTreeFiles(textPath(dir / "gone/"), kHtmlPattern).empty());
+  EXPECT_EQ(listTreeFiles(root(), kHtmlPattern), expected({"a.htm", "loop/b.htm"}));
 }
 
 TEST_F(DirectoryScanTest, DeepChainsAndSecondNamesOfADirectory) {
@@ -77,9 +68,7 @@ TEST_F(DirectoryScanTest, DeepChainsAndSecondNamesOfADirectory) {
   file(chain + "bottom.htm");
   file("real/c.htm");
   std::filesystem::create_directory_symlink(dir / "real", dir / "second");
-  std::vector<Text> collected;
-  listTreeFiles(root(), kHtmlPattern, collected);
-  EXPECT_EQ(collected, expected({(chain + "bottom.htm").c_str(), "real/c.htm"}));
+  EXPECT_EQ(listTreeFiles(root(), kHtmlPattern), expected({(chain + "bottom.htm").c_str(), "real/c.htm"}));
 }
 
 TEST_F(DirectoryScanTest, DirmuluAddsOnlyWhatTheListDoesNotHold) {
