@@ -56,9 +56,4 @@ std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector
   return added;
 }
 
-void dirmulu(Text& root, TextView pattern, std::vector<Text>& taskList) {
-  std::vector<Text> added = scanNewEntries(root, pattern, taskList);
-  taskList.insert(taskList.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
-}
-
 }  // namespace vantiro

@@ -28,8 +28,4 @@ std::vector<Text> listTreeFiles(const Text& dir, TextView pattern);
 // it has none; the caller sees that change.
 std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot);
 
-// `dirmulu`: scans `root` and appends the new files to `taskList`, testing
-// presence against the entries the list held when the scan started.
-void dirmulu(Text& root, TextView pattern, std::vector<Text>& taskList);
-
 }  // namespace vantiro
