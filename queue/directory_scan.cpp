@@ -46,9 +46,13 @@ std::vector<Text> listTreeFiles(const Text& dir, TextView pattern) {
   return collected;
 }
 
-std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot) {
-  if (root.empty() || root.back() != U'/') root += U'/';
-  std::vector<Text> collected = listTreeFiles(root, pattern);
+Text withTrailingSlash(Text dir) {
+  if (dir.empty() || dir.back() != U'/') dir += U'/';
+  return dir;
+}
+
+std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::vector<Text>& snapshot) {
+  std::vector<Text> collected = listTreeFiles(withTrailingSlash(root), pattern);
   std::unordered_set<Text> present(snapshot.begin(), snapshot.end());
   std::vector<Text> added;
   for (Text& file : collected)

@@ -22,10 +22,13 @@ inline constexpr TextView kAllFilesPattern = U"*.*";
 // cannot make the walk endless.
 std::vector<Text> listTreeFiles(const Text& dir, TextView pattern);
 
-// The files a scan of `root` adds to a task list holding `snapshot`: the
-// collected files, in collection order, that still exist as normal files and
-// equal no snapshot entry (exact comparison). `root` gets a trailing "/" when
-// it has none; the caller sees that change.
-std::vector<Text> scanNewEntries(Text& root, TextView pattern, const std::vector<Text>& snapshot);
+// `dir` ending in "/", the form in which a scan names its root: every path it
+// queues is that root followed by the file's path below it.
+Text withTrailingSlash(Text dir);
+
+// The files a scan of `root` adds to a task list holding `snapshot`: the files
+// of listTreeFiles(withTrailingSlash(root)), in that order, that still exist
+// as normal files and equal no snapshot entry (exact comparison).
+std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::vector<Text>& snapshot);
 
 }  // namespace vantiro
