@@ -74,7 +74,7 @@ void Form1::buildControls() {
   options_ = new OptionsPanel(central);
   browser_ = new FileBrowser(central);
   taskList_ = new TaskListPanel(central);
-  taskList_->setDirectoryScanner([this](const Text& dir) { dirmulu(dir); });
+  taskList_->setDirectoryScanner([this](const Text& dir) { queueDirectoryTree(dir); });
 
   Command1 = button("Command1", "添加", central);
   Command2 = button("Command2", "全部添加", central);
@@ -188,7 +188,7 @@ void Form1::killd1() { taskList_->killd1(); }
 
 void Form1::emptyTaskList() { taskList_->clear(); }
 
-void Form1::dirmulu(const Text& root) {
+void Form1::queueDirectoryTree(const Text& root) {
   // The file list's "*.*" lists every file; the walk's matcher is told so with "*".
   const std::string pattern = browser_->pattern();
   const TextView scanPattern = pattern == "*.*" ? TextView(U"*") : kHtmlPattern;
@@ -198,7 +198,7 @@ void Form1::dirmulu(const Text& root) {
 void Form1::allmulu() {
   Text d = browser_->highlightedDirectory();
   xiansi(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
-  dirmulu(d);
+  queueDirectoryTree(d);
   xiansi(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕！！"));
 }
 

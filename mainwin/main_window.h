@@ -66,7 +66,7 @@ class Form1 : public QMainWindow {
   void killd1();
   void emptyTaskList();
   void allmulu();
-  void dirmulu(const Text& root);
+  void queueDirectoryTree(const Text& root);
   void viewFileListFile();
   void viewTaskListEntry();
   void saveList();
