@@ -2,8 +2,8 @@
 
 #include "platform/code_page.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
 #include "tests/support/faulty_file_service.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -23,19 +23,12 @@ struct RecordingObserver : RestoreObserver {
   void showStatus(const Text& status) override { statuses.push_back(status); }
 };
 
-class BackupStoreTest : public ::testing::Test {
+class BackupStoreTest : public test::ProgramDirectoryTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
-
   std::string index() const { return readBytes(home / "bak.kbq"); }
   std::string data() const { return readBytes(home / "bak.dat"); }
   Text pagePath(const std::string& name) const { return textPath(pages / name); }
 
-  test::TempDir home;
   test::TempDir pages;
 };
 

@@ -2,7 +2,7 @@
 
 #include "backup/backup_store.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -89,19 +89,13 @@ struct RecordingRun : RunObserver {
   RestoreQuestion& restoreQuestion() override { return answer; }
 };
 
-class CompressionRunTest : public ::testing::Test {
+class CompressionRunTest : public test::ProgramDirectoryTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
   Text page(const std::string& name, const std::string& bytes) {
     writeBytes(site / name, bytes);
     return textPath(site / name);
   }
 
-  test::TempDir home;
   test::TempDir site;
 };
 

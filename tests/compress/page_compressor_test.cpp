@@ -8,9 +8,9 @@
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
 #include "tests/compress/line_break_twins.h"
 #include "tests/support/faulty_file_service.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantiro {
@@ -43,14 +43,8 @@ struct RangeCheckingProgress : ProgressIndicator {
   }
 };
 
-class PageCompressorTest : public ::testing::Test {
+class PageCompressorTest : public test::ProgramDirectoryTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
-
   // Writes `bytes` as the page `name` and compresses it; returns pageResult.
   int compress(const std::string& name, const std::string& bytes, const CompressionOptions& options = {}) {
     writeBytes(site / name, bytes);
@@ -64,7 +58,6 @@ class PageCompressorTest : public ::testing::Test {
   }
   std::vector<BackupEntry> backups() const { return ReadBackupIndex(false); }
 
-  test::TempDir home;
   test::TempDir site;
   Text path;
   RangeCheckingProgress progress;

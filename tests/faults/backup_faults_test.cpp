@@ -7,8 +7,8 @@
 
 #include "platform/code_page.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
 #include "tests/support/faulty_file_service.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,14 +31,8 @@ std::string pageBytes(const std::string& name, std::size_t words) {
   return page + "</body>\r\n</html>\r\n";
 }
 
-class DamagedStore : public ::testing::Test {
+class DamagedStore : public test::ProgramDirectoryTest {
  public:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
-
   // Writes the pages and compresses them in one run; every page must succeed.
   void compress(const std::vector<std::string>& names) {
     std::vector<std::string> paths;
@@ -60,7 +54,6 @@ class DamagedStore : public ::testing::Test {
     return {0, 0};
   }
 
-  test::TempDir home;
   test::TempDir site;
   std::map<std::string, std::string> originals;
   std::map<std::string, std::string> compressed;

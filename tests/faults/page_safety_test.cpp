@@ -9,8 +9,8 @@
 #include "backup/backup_store.h"
 #include "compress/compression_run.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
 #include "tests/support/faulty_file_service.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +33,8 @@ using test::writeBytes;
 
 const std::string kLoose = "<html>\r\n  <body>\r\n    <p>a   b</p>\r\n  </body>\r\n</html>\r\n";
 
-class PageSafety : public ::testing::Test {
+class PageSafety : public test::ProgramDirectoryTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
-
   std::vector<RunRow> run(const std::vector<std::string>& names) {
     std::vector<RunRow> rows;
     for (const std::string& name : names) rows.push_back(makeRunRow(textPath(site / name), {}));
@@ -58,7 +52,6 @@ class PageSafety : public ::testing::Test {
     return st;
   }
 
-  test::TempDir home;
   test::TempDir site;
 };
 

@@ -12,7 +12,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_service.h"
-#include "platform/system.h"
+#include "tests/support/program_directory_test.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -228,15 +228,8 @@ CompressionOptions assorted(std::size_t n) {
   return o;
 }
 
-class Soak : public ::testing::Test {
+class Soak : public test::ProgramDirectoryTest {
  protected:
-  void SetUp() override {
-    setProgramDirectory(home.path());
-    setPauseScale(0);
-  }
-  void TearDown() override { setProgramDirectory(""); }
-
-  test::TempDir home;
   test::TempDir site;
 };
 
