@@ -186,9 +186,9 @@ bool MainMenus::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (event->type() == QEvent::MouseMove) {
-    if (watched == dirView) window_.xiansi(QString::fromUtf8(kDirHint));
-    if (watched == fileView) window_.xiansi(QString::fromUtf8(kFileHint));
-    if (watched == listView) window_.xiansi(QString::fromUtf8(kListHint));
+    if (watched == dirView) window_.showStatus(QString::fromUtf8(kDirHint));
+    if (watched == fileView) window_.showStatus(QString::fromUtf8(kFileHint));
+    if (watched == listView) window_.showStatus(QString::fromUtf8(kListHint));
     // The link turns red under the mouse and stays red.
     if (watched == homeLink_ || watched == mailLink_)
       static_cast<QLabel*>(watched)->setStyleSheet(QStringLiteral("color: #ff0000;"));

@@ -145,7 +145,7 @@ void Form1::buildControls() {
   connect(Command9, &QPushButton::clicked, this, &Form1::saveList);
   connect(Command10, &QPushButton::clicked, this, &Form1::loadDefaultList);
   connect(Command11, &QPushButton::clicked, this, &Form1::showReplaceWindow);
-  connect(options_, &OptionsPanel::hint, this, &Form1::xiansi);
+  connect(options_, &OptionsPanel::hint, this, &Form1::showStatus);
   connect(browser_, &FileBrowser::fileDoubleClicked, this, &Form1::addDoubleClicked);
 
   resize(860, 620);
@@ -157,7 +157,7 @@ CompressionOptions Form1::options() const {
   return o;
 }
 
-void Form1::xiansi(const QString& text) { statusField_->setText(text); }
+void Form1::showStatus(const QString& text) { statusField_->setText(text); }
 
 QString Form1::statusText() const { return statusField_->text(); }
 
@@ -197,9 +197,9 @@ void Form1::queueDirectoryTree(const Text& root) {
 
 void Form1::allmulu() {
   Text d = browser_->highlightedDirectory();
-  xiansi(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
+  showStatus(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
   queueDirectoryTree(d);
-  xiansi(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕！！"));
+  showStatus(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕！！"));
 }
 
 void Form1::viewFileListFile() {

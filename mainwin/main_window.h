@@ -56,7 +56,7 @@ class Form1 : public QMainWindow {
   CompressionOptions options() const;
 
   // The status bar's one text field.
-  void xiansi(const QString& text);
+  void showStatus(const QString& text);
   QString statusText() const;
 
   // Task list operations of the buttons and menus.
