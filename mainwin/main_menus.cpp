@@ -144,8 +144,8 @@ void MainMenus::buildListMenus() {
 
   FileBrowser* browser = window_.browser();
   Form1* w = &window_;
-  connect(filek1, &QAction::triggered, w, &Form1::tj1);
-  connect(filek2, &QAction::triggered, w, &Form1::tj2);
+  connect(filek1, &QAction::triggered, w, &Form1::addSelectedFiles);
+  connect(filek2, &QAction::triggered, w, &Form1::addAllFiles);
   connect(filek3, &QAction::triggered, w, &Form1::viewFileListFile);
   connect(rename, &QAction::triggered, browser, &FileBrowser::renameCurrentFile);
   connect(killfile, &QAction::triggered, browser, &FileBrowser::deleteCurrentFile);

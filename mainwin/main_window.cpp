@@ -134,8 +134,8 @@ void Form1::buildControls() {
 
   menus_ = new MainMenus(*this, Label1, Label4);
 
-  connect(Command1, &QPushButton::clicked, this, &Form1::tj1);
-  connect(Command2, &QPushButton::clicked, this, &Form1::tj2);
+  connect(Command1, &QPushButton::clicked, this, &Form1::addSelectedFiles);
+  connect(Command2, &QPushButton::clicked, this, &Form1::addAllFiles);
   connect(Command3, &QPushButton::clicked, this, &Form1::killd1);
   connect(Command4, &QPushButton::clicked, this, &Form1::emptyTaskList);
   connect(Command5, &QPushButton::clicked, this, &Form1::ysd1);
@@ -163,12 +163,12 @@ QString Form1::statusText() const { return statusField_->text(); }
 
 // ---------------------------------------------------------------- task list
 
-void Form1::tj1() {
+void Form1::addSelectedFiles() {
   taskList_->showList();
   for (const Text& path : browser_->selectedFilePaths()) taskList_->addIfAbsent(path);
 }
 
-void Form1::tj2() {
+void Form1::addAllFiles() {
   taskList_->showList();
   for (const Text& path : browser_->allFilePaths()) {
     try {

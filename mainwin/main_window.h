@@ -60,8 +60,8 @@ class Form1 : public QMainWindow {
   QString statusText() const;
 
   // Task list operations of the buttons and menus.
-  void tj1();
-  void tj2();
+  void addSelectedFiles();
+  void addAllFiles();
   void addDoubleClicked(const Text& path);
   void killd1();
   void emptyTaskList();
