@@ -152,7 +152,7 @@ void MainMenus::buildListMenus() {
   connect(ccxxx, &QAction::triggered, browser, &FileBrowser::refreshFiles);
   connect(ysk1, &QAction::triggered, w, &Form1::ysd1);
   connect(ysk2, &QAction::triggered, w, &Form1::ysd2);
-  connect(ysk4, &QAction::triggered, w, &Form1::killd1);
+  connect(ysk4, &QAction::triggered, w, &Form1::removeSelectedEntries);
   connect(ysk5, &QAction::triggered, w, &Form1::emptyTaskList);
   connect(ysk6, &QAction::triggered, w, &Form1::viewTaskListEntry);
   connect(mubiao, &QAction::triggered, w, &Form1::mubiao);

@@ -136,7 +136,7 @@ void Form1::buildControls() {
 
   connect(Command1, &QPushButton::clicked, this, &Form1::addSelectedFiles);
   connect(Command2, &QPushButton::clicked, this, &Form1::addAllFiles);
-  connect(Command3, &QPushButton::clicked, this, &Form1::killd1);
+  connect(Command3, &QPushButton::clicked, this, &Form1::removeSelectedEntries);
   connect(Command4, &QPushButton::clicked, this, &Form1::emptyTaskList);
   connect(Command5, &QPushButton::clicked, this, &Form1::ysd1);
   connect(Command6, &QPushButton::clicked, this, &Form1::ysd2);
@@ -184,7 +184,7 @@ void Form1::addDoubleClicked(const Text& path) {
   taskList_->addIfAbsent(path);
 }
 
-void Form1::killd1() { taskList_->killd1(); }
+void Form1::removeSelectedEntries() { taskList_->removeSelectedEntries(); }
 
 void Form1::emptyTaskList() { taskList_->clear(); }
 

@@ -63,7 +63,7 @@ class Form1 : public QMainWindow {
   void addSelectedFiles();
   void addAllFiles();
   void addDoubleClicked(const Text& path);
-  void killd1();
+  void removeSelectedEntries();
   void emptyTaskList();
   void allmulu();
   void queueDirectoryTree(const Text& root);

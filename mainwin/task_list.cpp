@@ -125,7 +125,7 @@ bool TaskListPanel::addIfAbsent(const Text& path) {
   return true;
 }
 
-void TaskListPanel::killd1() {
+void TaskListPanel::removeSelectedEntries() {
   std::vector<int> selected;
   for (int i = 0; i < List1->count(); ++i)
     if (isSelected(i)) selected.push_back(i);

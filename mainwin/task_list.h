@@ -64,8 +64,8 @@ class TaskListPanel : public QStackedWidget, public TaskListAccess {
   // are kept absolute (absolutePath), whichever way they come in.
   bool addIfAbsent(const Text& path);
 
-  // `killd1`: removes the selected entries, the others keep their order.
-  void killd1();
+  // Removes the selected entries; the others keep their order.
+  void removeSelectedEntries();
   // The current entry's text, empty when there is none.
   Text currentEntry() const;
 
