@@ -157,7 +157,7 @@ void MainMenus::buildListMenus() {
   connect(ysk6, &QAction::triggered, w, &Form1::viewTaskListEntry);
   connect(mubiao, &QAction::triggered, w, &Form1::mubiao);
   connect(budi, &QAction::triggered, w, &Form1::budi);
-  connect(allmulu, &QAction::triggered, w, &Form1::allmulu);
+  connect(allmulu, &QAction::triggered, w, &Form1::queueHighlightedDirectory);
   connect(sxml, &QAction::triggered, browser, &FileBrowser::refreshDirectories);
 
   for (QWidget* list : {static_cast<QWidget*>(browser->Dir1), static_cast<QWidget*>(browser->File1),

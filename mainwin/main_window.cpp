@@ -195,7 +195,7 @@ void Form1::queueDirectoryTree(const Text& root) {
   for (const Text& path : scanNewEntries(root, scanPattern, taskList_->entries())) taskList_->append(path);
 }
 
-void Form1::allmulu() {
+void Form1::queueHighlightedDirectory() {
   Text d = browser_->highlightedDirectory();
   showStatus(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
   queueDirectoryTree(d);

@@ -65,7 +65,7 @@ class Form1 : public QMainWindow {
   void addDoubleClicked(const Text& path);
   void removeSelectedEntries();
   void emptyTaskList();
-  void allmulu();
+  void queueHighlightedDirectory();
   void queueDirectoryTree(const Text& root);
   void viewFileListFile();
   void viewTaskListEntry();

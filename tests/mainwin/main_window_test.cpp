@@ -311,7 +311,7 @@ TEST_F(MainWindowTest, TheListShowsAsSoonAsItHoldsEntries) {
   QTest::qWait(1100);
   ASSERT_FALSE(panel->isListShown());
   window_->browser()->setCurrentDirectory(siteDir());
-  window_->allmulu();  // 整个目录
+  window_->queueHighlightedDirectory();  // 整个目录
   EXPECT_FALSE(entries().empty());
   EXPECT_TRUE(panel->isListShown());
   QTest::qWait(1100);
