@@ -155,8 +155,8 @@ void MainMenus::buildListMenus() {
   connect(ysk4, &QAction::triggered, w, &Form1::removeSelectedEntries);
   connect(ysk5, &QAction::triggered, w, &Form1::emptyTaskList);
   connect(ysk6, &QAction::triggered, w, &Form1::viewTaskListEntry);
-  connect(mubiao, &QAction::triggered, w, &Form1::mubiao);
-  connect(budi, &QAction::triggered, w, &Form1::budi);
+  connect(mubiao, &QAction::triggered, w, &Form1::setSourceFromHighlighted);
+  connect(budi, &QAction::triggered, w, &Form1::setDestinationFromHighlighted);
   connect(allmulu, &QAction::triggered, w, &Form1::queueHighlightedDirectory);
   connect(sxml, &QAction::triggered, browser, &FileBrowser::refreshDirectories);
 

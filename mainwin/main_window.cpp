@@ -212,9 +212,11 @@ void Form1::viewTaskListEntry() {
   if (!path.empty()) jr(path);
 }
 
-void Form1::mubiao() { options_->text1->setEditText(toQString(browser_->highlightedDirectory())); }
+void Form1::setSourceFromHighlighted() { options_->text1->setEditText(toQString(browser_->highlightedDirectory())); }
 
-void Form1::budi() { options_->text2->setEditText(toQString(browser_->highlightedDirectory())); }
+void Form1::setDestinationFromHighlighted() {
+  options_->text2->setEditText(toQString(browser_->highlightedDirectory()));
+}
 
 void Form1::saveList() {
   MessageBox::Answer answer = MessageBox::questionWithCancel(this, QStringLiteral("新的记录吗？按否为旧记录"));

@@ -71,8 +71,8 @@ class Form1 : public QMainWindow {
   void viewTaskListEntry();
   void saveList();
   void loadDefaultList();
-  void mubiao();
-  void budi();
+  void setSourceFromHighlighted();
+  void setDestinationFromHighlighted();
 
   // Run start: `ysd1` the selected entries, `ysd2` all entries.
   void ysd1();
