@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   if (what == "compress") {
     queuePages(main, dir);
     clock.start();
-    main.ysd2();
+    main.compressAllEntries();
     rows = main.runWindow() ? main.runWindow()->rowCount() : 0;
   } else if (what == "replace") {
     queuePages(main, dir);

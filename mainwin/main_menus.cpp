@@ -150,8 +150,8 @@ void MainMenus::buildListMenus() {
   connect(rename, &QAction::triggered, browser, &FileBrowser::renameCurrentFile);
   connect(killfile, &QAction::triggered, browser, &FileBrowser::deleteCurrentFile);
   connect(ccxxx, &QAction::triggered, browser, &FileBrowser::refreshFiles);
-  connect(ysk1, &QAction::triggered, w, &Form1::ysd1);
-  connect(ysk2, &QAction::triggered, w, &Form1::ysd2);
+  connect(ysk1, &QAction::triggered, w, &Form1::compressSelectedEntries);
+  connect(ysk2, &QAction::triggered, w, &Form1::compressAllEntries);
   connect(ysk4, &QAction::triggered, w, &Form1::removeSelectedEntries);
   connect(ysk5, &QAction::triggered, w, &Form1::emptyTaskList);
   connect(ysk6, &QAction::triggered, w, &Form1::viewTaskListEntry);

@@ -138,8 +138,8 @@ void Form1::buildControls() {
   connect(Command2, &QPushButton::clicked, this, &Form1::addAllFiles);
   connect(Command3, &QPushButton::clicked, this, &Form1::removeSelectedEntries);
   connect(Command4, &QPushButton::clicked, this, &Form1::emptyTaskList);
-  connect(Command5, &QPushButton::clicked, this, &Form1::ysd1);
-  connect(Command6, &QPushButton::clicked, this, &Form1::ysd2);
+  connect(Command5, &QPushButton::clicked, this, &Form1::compressSelectedEntries);
+  connect(Command6, &QPushButton::clicked, this, &Form1::compressAllEntries);
   connect(Command7, &QPushButton::clicked, this, &Form1::showListManager);
   connect(Command8, &QPushButton::clicked, this, &Form1::showRestoreWindow);
   connect(Command9, &QPushButton::clicked, this, &Form1::saveList);

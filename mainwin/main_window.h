@@ -74,9 +74,9 @@ class Form1 : public QMainWindow {
   void setSourceFromHighlighted();
   void setDestinationFromHighlighted();
 
-  // Run start: `ysd1` the selected entries, `ysd2` all entries.
-  void ysd1();
-  void ysd2();
+  // Run start: a fresh run window for the selected entries or for all of them.
+  void compressSelectedEntries();
+  void compressAllEntries();
 
   // The other windows, each at most once.
   void showListManager();
@@ -96,7 +96,7 @@ class Form1 : public QMainWindow {
  private:
   void buildControls();
   void trimSystemMenu();
-  void ysd(bool selectedOnly);
+  void startRun(bool selectedOnly);
 
   FileBrowser* browser_ = nullptr;
   TaskListPanel* taskList_ = nullptr;

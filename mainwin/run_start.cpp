@@ -1,5 +1,5 @@
-// Starting a compression run from the task list: `ysd1` (selected entries)
-// and `ysd2` (all entries) fill a fresh run window and start it.
+// Starting a compression run from the task list: the selected entries or all
+// of them fill a fresh run window, which then runs.
 
 #include "backup/backup_store.h"
 #include "common/ui/message_box.h"
@@ -14,11 +14,11 @@ namespace vantiro::ui {
 
 Form2* Form1::runWindow() const { return runWindow_; }
 
-void Form1::ysd1() { ysd(true); }
+void Form1::compressSelectedEntries() { startRun(true); }
 
-void Form1::ysd2() { ysd(false); }
+void Form1::compressAllEntries() { startRun(false); }
 
-void Form1::ysd(bool selectedOnly) {
+void Form1::startRun(bool selectedOnly) {
   // 1. Every start replaces the run window by a fresh one; loading it shows it.
   delete runWindow_.data();
   const CompressionOptions now = options();
