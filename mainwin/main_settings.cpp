@@ -77,7 +77,7 @@ void Form1::Form_Load() {
     for (int number : {1, 2, 3, 6, 4, 7, 8, 5})
       options_->setCheckValue(number, leadingNumber(readSetting(U"check" + toText(number))) != 0 ? 1 : 0);
     // 10.
-    options_->text11jy();
+    options_->matchDirectoryFieldsToCheck1();
     // 11. The stored directory, when it still is one.
     Text dir = readPathSetting(U"dir");
     if (!dir.empty() && isDirectory(nativePath(dir))) browser_->setCurrentDirectory(dir);

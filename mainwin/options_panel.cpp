@@ -78,11 +78,11 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("选项�
   row->addWidget(text2Caption_);
   row->addWidget(text2, 1);
 
-  connect(Check1, &QCheckBox::clicked, this, [this] { text11jy(); });
+  connect(Check1, &QCheckBox::clicked, this, [this] { matchDirectoryFieldsToCheck1(); });
   // text1 shows its hint when an item is chosen from its list; text2 on every change of its text.
   connect(text1, &QComboBox::activated, this, [this] { emit hint(QString::fromUtf8(kText1Hint)); });
   connect(text2, &QComboBox::editTextChanged, this, [this] { emit hint(QString::fromUtf8(kText2Hint)); });
-  text11jy();
+  matchDirectoryFieldsToCheck1();
 }
 
 CompressionOptions OptionsPanel::options() const {
@@ -109,7 +109,7 @@ int OptionsPanel::checkValue(int number) const { return check(number)->isChecked
 
 void OptionsPanel::setCheckValue(int number, int value) { check(number)->setChecked(value != 0); }
 
-void OptionsPanel::text11jy() {
+void OptionsPanel::matchDirectoryFieldsToCheck1() {
   bool on = Check1->isChecked();
   if (!on) {
     text1->setEditText(QString());

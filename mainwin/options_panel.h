@@ -31,7 +31,7 @@ class OptionsPanel : public QGroupBox {
   void setCheckValue(int number, int value);
 
   // Shows the directory fields while Check1 is on; otherwise hides and empties them.
-  void text11jy();
+  void matchDirectoryFieldsToCheck1();
 
   // The row with the two directory fields and their captions (laid out by the window).
   QWidget* directoryRow() const { return directoryRow_; }
