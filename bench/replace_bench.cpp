@@ -1,6 +1,6 @@
-// Search and replace on a 10 MB page with 10^5 matches: `dairu` in memory, and
-// whole pages through `search` / `searchplus` (read, backup, replace, atomic
-// write) in every mode.
+// Search and replace on a 10 MB page with 10^5 matches: `replaceInText` in
+// memory, and whole pages through `search` / `searchplus` (read, backup,
+// replace, atomic write) in every mode.
 //   vantiro-bench-replace [--benchmark_filter=REGEX]
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
@@ -58,7 +58,7 @@ class BenchDir {
   std::string dir_;
 };
 
-void dairuBench(benchmark::State& state, int flags) {
+void replaceInTextBench(benchmark::State& state, int flags) {
   const Text original = decodeAnsi(page("text"));
   long long count = 0;
   for (auto _ : state) {
@@ -66,7 +66,7 @@ void dairuBench(benchmark::State& state, int flags) {
     Text text = original;
     state.ResumeTiming();
     count = 0;
-    dairu(text, U"cat", U"dog", flags, count);
+    replaceInText(text, U"cat", U"dog", flags, count);
     benchmark::DoNotOptimize(text.data());
   }
   state.counters["matches"] = static_cast<double>(count);
@@ -109,9 +109,11 @@ int main(int argc, char** argv) {
   using vantiro::ReplaceMode;
   vantiro::keepFreedMemoryForReuse();  // as the program runs
   setPauseScale(0);
-  benchmark::RegisterBenchmark("dairu/exact", dairuBench, vantiro::kMatchCase)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("dairu/ignore-case", dairuBench, 0)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("dairu/whole-word", dairuBench, vantiro::kMatchWholeWord)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("replaceInText/exact", replaceInTextBench, vantiro::kMatchCase)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("replaceInText/ignore-case", replaceInTextBench, 0)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("replaceInText/whole-word", replaceInTextBench, vantiro::kMatchWholeWord)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("search/text", pageBench, "text", params(ReplaceMode::Text))
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("search/tags", pageBench, "tag", params(ReplaceMode::Tags))

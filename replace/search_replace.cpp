@@ -88,7 +88,7 @@ void renamePage(const Text& path, int& pageResult, long long& count, const Searc
   const Text directory = slash == npos ? Text() : path.substr(0, slash + 1);
   const Text oldName = slash == npos ? path : path.substr(slash + 1);
   Text newName = oldName;
-  dairu(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0, count);
+  replaceInText(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0, count);
   if (newName == oldName) return;
   if (newName.empty() || newName == U"." || newName == U".." || newName.find(U'/') != npos ||
       newName.find(U'\0') != npos)
@@ -150,7 +150,7 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
 
     // A page in which nothing was replaced keeps its bytes and its time.
     if (params.mode == ReplaceMode::Page) {
-      if (dairu(page, params.findText, params.replacement, flags, count)) writePage(path, page, codePage);
+      if (replaceInText(page, params.findText, params.replacement, flags, count)) writePage(path, page, codePage);
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
@@ -160,14 +160,14 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
       auto row = static_cast<std::size_t>(i);
       switch (params.mode) {
         case ReplaceMode::Text:
-          replaced |= dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+          replaced |= replaceInText(pieces.texts[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Tags:
-          replaced |= dairu(pieces.tags[row], params.findText, params.replacement, flags, count);
+          replaced |= replaceInText(pieces.tags[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Scripts:
           if (isScriptTag(pieces.tags[row]))
-            replaced |= dairu(pieces.texts[row], params.findText, params.replacement, flags, count);
+            replaced |= replaceInText(pieces.texts[row], params.findText, params.replacement, flags, count);
           break;
         case ReplaceMode::Page:
         case ReplaceMode::Specific:
@@ -243,7 +243,7 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
         target = params.replacement;
         ++count;
       } else {
-        replaced |= dairu(target, params.findText, params.replacement, flags, count);
+        replaced |= replaceInText(target, params.findText, params.replacement, flags, count);
       }
     }
     if (write && replaced) writePage(path, joinPieces(pieces), codePage);

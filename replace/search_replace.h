@@ -1,6 +1,6 @@
 #pragma once
-// The search-and-replace engine: replacing in one string (`dairu`), in the
-// pages of the task list in the four general modes (`search`) and in the
+// The search-and-replace engine: replacing in one string (`replaceInText`), in
+// the pages of the task list in the four general modes (`search`) and in the
 // specific mode that targets file names, titles and kinds of tags
 // (`searchplus`). The window and `vantiro-cli replace` both drive it.
 
@@ -26,7 +26,7 @@ inline constexpr int kMatchCase = 2;
 // the replacement is still inserted exactly as given. An empty `find`
 // replaces nothing. Linear in the length of `text`. Returns whether an
 // occurrence was replaced.
-bool dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
+bool replaceInText(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
 
 // A character that continues a word: an ASCII letter or digit, or a
 // character the code page writes with more than one byte (Chinese, for one).

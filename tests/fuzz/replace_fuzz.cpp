@@ -1,5 +1,6 @@
-// The search-and-replace piece scanner and `dairu` on any page: the pieces
-// give the page back, and `dairu` equals the step-by-step replacement.
+// The search-and-replace piece scanner and `replaceInText` on any page: the
+// pieces give the page back, and `replaceInText` equals the step-by-step
+// replacement.
 #include "common/page_error.h"
 #include "platform/code_page.h"
 #include "replace/piece_scanner.h"
@@ -58,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (page.size() <= 4096) {
     Text fast = page, slow = page;
     long long fastCount = 0, slowCount = 0;
-    vantiro::dairu(fast, find, repl, flags, fastCount);
+    vantiro::replaceInText(fast, find, repl, flags, fastCount);
     stepByStep(slow, find, repl, flags, slowCount);
-    vantiro::fuzz::require(fast == slow && fastCount == slowCount, "dairu replaces step by step");
+    vantiro::fuzz::require(fast == slow && fastCount == slowCount, "replaceInText replaces step by step");
   }
   return 0;
 }

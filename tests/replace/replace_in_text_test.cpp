@@ -34,7 +34,7 @@ Text stepByStep(Text text, const Text& find, const Text& replacement, int flags,
   return text;
 }
 
-struct DairuCase {
+struct ReplaceInTextCase {
   const char* name;
   Text text;
   Text find;
@@ -44,52 +44,52 @@ struct DairuCase {
   long long count;
 };
 
-void PrintTo(const DairuCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReplaceInTextCase& c, std::ostream* os) { *os << c.name; }
 
-class DairuTable : public ::testing::TestWithParam<DairuCase> {};
+class ReplaceInTextTable : public ::testing::TestWithParam<ReplaceInTextCase> {};
 
-TEST_P(DairuTable, ReplacesAndCounts) {
-  const DairuCase& c = GetParam();
+TEST_P(ReplaceInTextTable, ReplacesAndCounts) {
+  const ReplaceInTextCase& c = GetParam();
   Text text = c.text;
   long long count = 0;
-  dairu(text, c.find, c.replacement, c.flags, count);
+  replaceInText(text, c.find, c.replacement, c.flags, count);
   EXPECT_EQ(toUtf8(text), toUtf8(c.expected));
   EXPECT_EQ(count, c.count);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DairuTable,
+    Cases, ReplaceInTextTable,
     ::testing::Values(
-        DairuCase{"ResumesOneAfterInserted", U"aaaa", U"a", U"b", 0, U"baba", 2},
-        DairuCase{"RejectedWholeWordsCounted", U"cat concat cat", U"cat", U"dog", 3, U"dog concat dog", 3},
-        DairuCase{"WordAtEndOfText", U"a cat", U"cat", U"dog", 1, U"a dog", 1},
-        DairuCase{"WordAtStartOfText", U"cat.", U"CAT", U"dog", 1, U"dog.", 1},
-        DairuCase{"CaseIgnoredKeepsReplacementAsTyped", U"Hello hello HELLO", U"hello", U"Hi", 0, U"Hi Hi Hi", 3},
-        DairuCase{"CaseSensitiveSkipsOtherCases", U"Hello hello HELLO", U"hello", U"Hi", 2, U"Hello Hi HELLO", 1},
-        DairuCase{"ChineseBeforeRejects", U"中cat", U"cat", U"dog", 1, U"中cat", 1},
-        DairuCase{"ChineseAfterRejects", U"cat中", U"cat", U"dog", 1, U"cat中", 1},
-        DairuCase{"ChineseSubstringMatchesAnywhere", U"中cat文", U"cat", U"dog", 0, U"中dog文", 1},
-        DairuCase{"ChineseWordBetweenSeparators", U"<b>中文</b>", U"中文", U"汉字", 1, U"<b>汉字</b>", 1},
-        DairuCase{"ChineseNeighbourOfChineseWord", U"的中文", U"中文", U"汉字", 1, U"的中文", 1},
-        DairuCase{"UnderscoreSeparates", U"_cat_", U"cat", U"dog", 1, U"_dog_", 1},
-        DairuCase{"DigitsJoinWords", U"cat1 1cat", U"cat", U"dog", 1, U"cat1 1cat", 2},
-        DairuCase{"LineBreaksSeparate", U"x\r\ncat\r\n", U"cat", U"dog", 3, U"x\r\ndog\r\n", 1},
+        ReplaceInTextCase{"ResumesOneAfterInserted", U"aaaa", U"a", U"b", 0, U"baba", 2},
+        ReplaceInTextCase{"RejectedWholeWordsCounted", U"cat concat cat", U"cat", U"dog", 3, U"dog concat dog", 3},
+        ReplaceInTextCase{"WordAtEndOfText", U"a cat", U"cat", U"dog", 1, U"a dog", 1},
+        ReplaceInTextCase{"WordAtStartOfText", U"cat.", U"CAT", U"dog", 1, U"dog.", 1},
+        ReplaceInTextCase{"CaseIgnoredKeepsReplacementAsTyped", U"Hello hello HELLO", U"hello", U"Hi", 0, U"Hi Hi Hi", 3},
+        ReplaceInTextCase{"CaseSensitiveSkipsOtherCases", U"Hello hello HELLO", U"hello", U"Hi", 2, U"Hello Hi HELLO", 1},
+        ReplaceInTextCase{"ChineseBeforeRejects", U"中cat", U"cat", U"dog", 1, U"中cat", 1},
+        ReplaceInTextCase{"ChineseAfterRejects", U"cat中", U"cat", U"dog", 1, U"cat中", 1},
+        ReplaceInTextCase{"ChineseSubstringMatchesAnywhere", U"中cat文", U"cat", U"dog", 0, U"中dog文", 1},
+        ReplaceInTextCase{"ChineseWordBetweenSeparators", U"<b>中文</b>", U"中文", U"汉字", 1, U"<b>汉字</b>", 1},
+        ReplaceInTextCase{"ChineseNeighbourOfChineseWord", U"的中文", U"中文", U"汉字", 1, U"的中文", 1},
+        ReplaceInTextCase{"UnderscoreSeparates", U"_cat_", U"cat", U"dog", 1, U"_dog_", 1},
+        ReplaceInTextCase{"DigitsJoinWords", U"cat1 1cat", U"cat", U"dog", 1, U"cat1 1cat", 2},
+        ReplaceInTextCase{"LineBreaksSeparate", U"x\r\ncat\r\n", U"cat", U"dog", 3, U"x\r\ndog\r\n", 1},
         // A rejection resumes len(replacement)+1 further on, even inside the
         // rejected occurrence or past a following one.
-        DairuCase{"RejectionSkipsByReplacementLength", U"xcat cat", U"cat", U"dogdog", 1, U"xcat cat", 1},
-        DairuCase{"RejectionWithShortReplacementOverlaps", U"aaaa", U"aa", U"", 1, U"aaaa", 3},
-        DairuCase{"EmptyReplacementDeletes", U"aaaa", U"a", U"", 0, U"aa", 2},
-        DairuCase{"LongerReplacementNotRescanned", U"ab", U"a", U"aa", 0, U"aab", 1},
-        DairuCase{"NoMatchLeavesText", U"abc", U"x", U"y", 0, U"abc", 0},
-        DairuCase{"FindLongerThanText", U"ab", U"abc", U"y", 0, U"ab", 0},
-        DairuCase{"EmptyFindReplacesNothing", U"abc", U"", U"y", 0, U"abc", 0},
-        DairuCase{"EmptyText", U"", U"a", U"b", 0, U"", 0}),
+        ReplaceInTextCase{"RejectionSkipsByReplacementLength", U"xcat cat", U"cat", U"dogdog", 1, U"xcat cat", 1},
+        ReplaceInTextCase{"RejectionWithShortReplacementOverlaps", U"aaaa", U"aa", U"", 1, U"aaaa", 3},
+        ReplaceInTextCase{"EmptyReplacementDeletes", U"aaaa", U"a", U"", 0, U"aa", 2},
+        ReplaceInTextCase{"LongerReplacementNotRescanned", U"ab", U"a", U"aa", 0, U"aab", 1},
+        ReplaceInTextCase{"NoMatchLeavesText", U"abc", U"x", U"y", 0, U"abc", 0},
+        ReplaceInTextCase{"FindLongerThanText", U"ab", U"abc", U"y", 0, U"ab", 0},
+        ReplaceInTextCase{"EmptyFindReplacesNothing", U"abc", U"", U"y", 0, U"abc", 0},
+        ReplaceInTextCase{"EmptyText", U"", U"a", U"b", 0, U"", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Dairu, AddsToTheCountGiven) {
+TEST(ReplaceInText, AddsToTheCountGiven) {
   Text text = U"a a";
   long long count = 5;
-  dairu(text, U"a", U"b", 0, count);
+  replaceInText(text, U"a", U"b", 0, count);
   EXPECT_EQ(count, 7);
 }
 
@@ -115,13 +115,13 @@ TEST(WordCharacter, GbkTrailBytesInsideChineseDoNotMatchAscii) {
       "\x95\x7c");
   ASSERT_EQ(page.size(), 3u);
   long long count = 0;
-  dairu(page, U"A", U"B", 1, count);  // both neighbours are Chinese: rejected
+  replaceInText(page, U"A", U"B", 1, count);  // both neighbours are Chinese: rejected
   EXPECT_EQ(count, 1);
   EXPECT_EQ(encodeAnsi(page),
             "\x81\x41"
             "A"
             "\x95\x7c");
-  dairu(page, U"A", U"B", 0, count);
+  replaceInText(page, U"A", U"B", 0, count);
   EXPECT_EQ(encodeAnsi(page),
             "\x81\x41"
             "B"
@@ -129,7 +129,7 @@ TEST(WordCharacter, GbkTrailBytesInsideChineseDoNotMatchAscii) {
   EXPECT_EQ(count, 2);
 }
 
-TEST(Dairu, EqualsTheStepByStepLoopOnRandomTexts) {
+TEST(ReplaceInText, EqualsTheStepByStepLoopOnRandomTexts) {
   std::mt19937 rng(20261207);
   const Text alphabet = U"aAbB 中_1";
   auto randomText = [&](std::size_t maxLength) {
@@ -149,24 +149,24 @@ TEST(Dairu, EqualsTheStepByStepLoopOnRandomTexts) {
     long long count = 0;
     Text expected = stepByStep(text, find, replacement, flags, expectedCount);
     Text got = text;
-    dairu(got, find, replacement, flags, count);
+    replaceInText(got, find, replacement, flags, count);
     ASSERT_EQ(toUtf8(got), toUtf8(expected))
         << toUtf8(text) << " / " << toUtf8(find) << " / " << toUtf8(replacement) << " / " << flags;
     ASSERT_EQ(count, expectedCount);
   }
 }
 
-TEST(Dairu, LinearOnPathologicalShapes) {
+TEST(ReplaceInText, LinearOnPathologicalShapes) {
   // Every position matches, and every match is rejected; and a long needle
   // that almost matches everywhere. Both must finish at once.
   Text as(2'000'000, U'a');
   long long count = 0;
   Text text = as;
-  dairu(text, Text(1000, U'a'), U"", kMatchWholeWord, count);
+  replaceInText(text, Text(1000, U'a'), U"", kMatchWholeWord, count);
   EXPECT_EQ(text, as);
   EXPECT_EQ(count, static_cast<long long>(as.size() - 1000 + 1));
   count = 0;
-  dairu(text, Text(1000, U'a') + U"b", U"x", 0, count);
+  replaceInText(text, Text(1000, U'a') + U"b", U"x", 0, count);
   EXPECT_EQ(count, 0);
 }
 

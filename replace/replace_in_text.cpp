@@ -14,7 +14,7 @@ bool isWordCharacter(char32_t c) {
   return encodeAnsi(TextView(&c, 1)).size() >= 2;
 }
 
-bool dairu(Text& text, TextView find, TextView replacement, int matchFlags, long long& count) {
+bool replaceInText(Text& text, TextView find, TextView replacement, int matchFlags, long long& count) {
   const std::size_t m = find.size();
   if (m == 0 || m > text.size()) return false;
   const bool wholeWord = (matchFlags & kMatchWholeWord) != 0;
