@@ -65,8 +65,7 @@ void replaceInTextBench(benchmark::State& state, int flags) {
     state.PauseTiming();
     Text text = original;
     state.ResumeTiming();
-    count = 0;
-    replaceInText(text, U"cat", U"dog", flags, count);
+    count = replaceInText(text, U"cat", U"dog", flags).count;
     benchmark::DoNotOptimize(text.data());
   }
   state.counters["matches"] = static_cast<double>(count);

@@ -14,9 +14,10 @@ bool isWordCharacter(char32_t c) {
   return encodeAnsi(TextView(&c, 1)).size() >= 2;
 }
 
-bool replaceInText(Text& text, TextView find, TextView replacement, int matchFlags, long long& count) {
+TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags) {
+  TextReplacement result;
   const std::size_t m = find.size();
-  if (m == 0 || m > text.size()) return false;
+  if (m == 0 || m > text.size()) return result;
   const bool wholeWord = (matchFlags & kMatchWholeWord) != 0;
 
   // Every occurrence lies in the text as given: the search never resumes
@@ -42,7 +43,6 @@ bool replaceInText(Text& text, TextView find, TextView replacement, int matchFla
   }
 
   Text out;
-  bool replaced = false;
   std::size_t copied = 0;  // text[0, copied) is in `out`
   std::size_t resume = 0;  // the next occurrence must start here or later
   const std::size_t n = text.size();
@@ -53,24 +53,24 @@ bool replaceInText(Text& text, TextView find, TextView replacement, int matchFla
     k = border[m - 1];
     const std::size_t at = i + 1 - m;
     if (at < resume) continue;
-    ++count;  // counted before the whole-word test, on purpose
+    ++result.count;  // counted before the whole-word test, on purpose
     if (wholeWord && ((at > 0 && isWordCharacter(text[at - 1])) || (at + m < n && isWordCharacter(text[at + m])))) {
       resume = at + replacement.size() + 1;
       continue;
     }
-    if (!replaced) {
+    if (!result.replaced) {
       out.reserve(n + (replacement.size() > m ? (replacement.size() - m) * 16 : 0));
-      replaced = true;
+      result.replaced = true;
     }
     out.append(text, copied, at - copied);
     out.append(replacement);
     copied = at + m;
     resume = at + m + 1;
   }
-  if (!replaced) return false;
+  if (!result.replaced) return result;
   out.append(text, copied, npos);
   text = std::move(out);
-  return true;
+  return result;
 }
 
 }  // namespace vantiro

@@ -88,7 +88,7 @@ void renamePage(const Text& path, int& pageResult, long long& count, const Searc
   const Text directory = slash == npos ? Text() : path.substr(0, slash + 1);
   const Text oldName = slash == npos ? path : path.substr(slash + 1);
   Text newName = oldName;
-  replaceInText(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0, count);
+  count += replaceInText(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0).count;
   if (newName == oldName) return;
   if (newName.empty() || newName == U"." || newName == U".." || newName.find(U'/') != npos ||
       newName.find(U'\0') != npos)
@@ -147,10 +147,15 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
     Text page = std::move(decoded.text);
     backUp(path, bytes);
     const int flags = params.matchFlags();
+    auto replaceIn = [&](Text& text) {
+      const TextReplacement done = replaceInText(text, params.findText, params.replacement, flags);
+      count += done.count;
+      return done.replaced;
+    };
 
     // A page in which nothing was replaced keeps its bytes and its time.
     if (params.mode == ReplaceMode::Page) {
-      if (replaceInText(page, params.findText, params.replacement, flags, count)) writePage(path, page, codePage);
+      if (replaceIn(page)) writePage(path, page, codePage);
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
@@ -160,14 +165,13 @@ Text search(Text& path, int& pageResult, long long& count, const SearchParameter
       auto row = static_cast<std::size_t>(i);
       switch (params.mode) {
         case ReplaceMode::Text:
-          replaced |= replaceInText(pieces.texts[row], params.findText, params.replacement, flags, count);
+          replaced |= replaceIn(pieces.texts[row]);
           break;
         case ReplaceMode::Tags:
-          replaced |= replaceInText(pieces.tags[row], params.findText, params.replacement, flags, count);
+          replaced |= replaceIn(pieces.tags[row]);
           break;
         case ReplaceMode::Scripts:
-          if (isScriptTag(pieces.tags[row]))
-            replaced |= replaceInText(pieces.texts[row], params.findText, params.replacement, flags, count);
+          if (isScriptTag(pieces.tags[row])) replaced |= replaceIn(pieces.texts[row]);
           break;
         case ReplaceMode::Page:
         case ReplaceMode::Specific:
@@ -243,7 +247,9 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
         target = params.replacement;
         ++count;
       } else {
-        replaced |= replaceInText(target, params.findText, params.replacement, flags, count);
+        const TextReplacement done = replaceInText(target, params.findText, params.replacement, flags);
+        count += done.count;
+        replaced |= done.replaced;
       }
     }
     if (write && replaced) writePage(path, joinPieces(pieces), codePage);

@@ -17,16 +17,21 @@ namespace vantiro {
 inline constexpr int kMatchWholeWord = 1;
 inline constexpr int kMatchCase = 2;
 
-// Replaces every occurrence of `find` in `text` and adds the occurrences met
-// to `count`. Two quirks are kept on purpose, since callers rely on the
+// What one replaceInText call did.
+struct TextReplacement {
+  long long count = 0;    // the occurrences met, those the whole-word test rejected included
+  bool replaced = false;  // at least one occurrence was replaced: `text` changed
+};
+
+// Replaces every occurrence of `find` in `text`, in place, and counts the
+// occurrences met. Two quirks are kept on purpose, since callers rely on the
 // counts: an occurrence the whole-word test rejects is still counted, and
 // the search resumes one character after the inserted text (after a
 // rejection: one character after where inserted text would have ended), so
 // 'aaaa' with 'a' -> 'b' gives 'baba' and a count of 2. When case is ignored
 // the replacement is still inserted exactly as given. An empty `find`
-// replaces nothing. Linear in the length of `text`. Returns whether an
-// occurrence was replaced.
-bool replaceInText(Text& text, TextView find, TextView replacement, int matchFlags, long long& count);
+// replaces nothing. Linear in the length of `text`.
+TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags);
 
 // A character that continues a word: an ASCII letter or digit, or a
 // character the code page writes with more than one byte (Chinese, for one).

@@ -51,10 +51,9 @@ class ReplaceInTextTable : public ::testing::TestWithParam<ReplaceInTextCase> {}
 TEST_P(ReplaceInTextTable, ReplacesAndCounts) {
   const ReplaceInTextCase& c = GetParam();
   Text text = c.text;
-  long long count = 0;
-  replaceInText(text, c.find, c.replacement, c.flags, count);
+  const TextReplacement done = replaceInText(text, c.find, c.replacement, c.flags);
   EXPECT_EQ(toUtf8(text), toUtf8(c.expected));
-  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(done.count, c.count);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,11 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceInTextCase{"EmptyText", U"", U"a", U"b", 0, U"", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReplaceInText, AddsToTheCountGiven) {
+TEST(ReplaceInText, CountsEachCallOnItsOwn) {
   Text text = U"a a";
-  long long count = 5;
-  replaceInText(text, U"a", U"b", 0, count);
-  EXPECT_EQ(count, 7);
+  EXPECT_EQ(replaceInText(text, U"a", U"b", 0).count, 2);
+  EXPECT_EQ(replaceInText(text, U"b", U"c", 0).count, 2);
+  EXPECT_EQ(text, U"c c");
 }
 
 TEST(WordCharacter, LettersDigitsAndMultiByteCharactersOfTheCodePage) {
@@ -114,19 +113,20 @@ TEST(WordCharacter, GbkTrailBytesInsideChineseDoNotMatchAscii) {
       "A"
       "\x95\x7c");
   ASSERT_EQ(page.size(), 3u);
-  long long count = 0;
-  replaceInText(page, U"A", U"B", 1, count);  // both neighbours are Chinese: rejected
-  EXPECT_EQ(count, 1);
+  TextReplacement done = replaceInText(page, U"A", U"B", 1);  // both neighbours are Chinese: rejected
+  EXPECT_EQ(done.count, 1);
+  EXPECT_FALSE(done.replaced);
   EXPECT_EQ(encodeAnsi(page),
             "\x81\x41"
             "A"
             "\x95\x7c");
-  replaceInText(page, U"A", U"B", 0, count);
+  done = replaceInText(page, U"A", U"B", 0);
   EXPECT_EQ(encodeAnsi(page),
             "\x81\x41"
             "B"
             "\x95\x7c");
-  EXPECT_EQ(count, 2);
+  EXPECT_EQ(done.count, 1);
+  EXPECT_TRUE(done.replaced);
 }
 
 TEST(ReplaceInText, EqualsTheStepByStepLoopOnRandomTexts) {
@@ -146,10 +146,9 @@ TEST(ReplaceInText, EqualsTheStepByStepLoopOnRandomTexts) {
     Text replacement = randomText(4);
     int flags = round % 4;
     long long expectedCount = 0;
-    long long count = 0;
     Text expected = stepByStep(text, find, replacement, flags, expectedCount);
     Text got = text;
-    replaceInText(got, find, replacement, flags, count);
+    const long long count = replaceInText(got, find, replacement, flags).count;
     ASSERT_EQ(toUtf8(got), toUtf8(expected))
         << toUtf8(text) << " / " << toUtf8(find) << " / " << toUtf8(replacement) << " / " << flags;
     ASSERT_EQ(count, expectedCount);
@@ -160,14 +159,11 @@ TEST(ReplaceInText, LinearOnPathologicalShapes) {
   // Every position matches, and every match is rejected; and a long needle
   // that almost matches everywhere. Both must finish at once.
   Text as(2'000'000, U'a');
-  long long count = 0;
   Text text = as;
-  replaceInText(text, Text(1000, U'a'), U"", kMatchWholeWord, count);
+  EXPECT_EQ(replaceInText(text, Text(1000, U'a'), U"", kMatchWholeWord).count,
+            static_cast<long long>(as.size() - 1000 + 1));
   EXPECT_EQ(text, as);
-  EXPECT_EQ(count, static_cast<long long>(as.size() - 1000 + 1));
-  count = 0;
-  replaceInText(text, Text(1000, U'a') + U"b", U"x", 0, count);
-  EXPECT_EQ(count, 0);
+  EXPECT_EQ(replaceInText(text, Text(1000, U'a') + U"b", U"x", 0).count, 0);
 }
 
 }  // namespace
