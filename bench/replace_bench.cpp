@@ -1,5 +1,5 @@
 // Search and replace on a 10 MB page with 10^5 matches: `replaceInText` in
-// memory, and whole pages through `search` / `searchplus` (read, backup,
+// memory, and whole pages through `replaceInPage` / `searchplus` (read, backup,
 // replace, atomic write) in every mode.
 //   vantiro-bench-replace [--benchmark_filter=REGEX]
 #include "backup/backup_store.h"
@@ -86,7 +86,7 @@ void pageBench(benchmark::State& state, const std::string& shape, SearchParamete
     count = 0;
     state.ResumeTiming();
     Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
-                                                      : search(path, result, count, params);
+                                                      : replaceInPage(path, result, count, params);
     if (result != 1) state.SkipWithError(toUtf8(error).c_str());
   }
   state.counters["matches"] = static_cast<double>(count);
@@ -113,13 +113,13 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("replaceInText/ignore-case", replaceInTextBench, 0)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("replaceInText/whole-word", replaceInTextBench, vantiro::kMatchWholeWord)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("search/text", pageBench, "text", params(ReplaceMode::Text))
+  benchmark::RegisterBenchmark("replaceInPage/text", pageBench, "text", params(ReplaceMode::Text))
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("search/tags", pageBench, "tag", params(ReplaceMode::Tags))
+  benchmark::RegisterBenchmark("replaceInPage/tags", pageBench, "tag", params(ReplaceMode::Tags))
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("search/page", pageBench, "text", params(ReplaceMode::Page))
+  benchmark::RegisterBenchmark("replaceInPage/page", pageBench, "text", params(ReplaceMode::Page))
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("search/scripts", pageBench, "script", params(ReplaceMode::Scripts))
+  benchmark::RegisterBenchmark("replaceInPage/scripts", pageBench, "script", params(ReplaceMode::Scripts))
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("searchplus/link", pageBench, "tag",
                                params(ReplaceMode::Specific, vantiro::kKindTagInside, U"A"))

@@ -32,7 +32,7 @@ struct PieceList {
 };
 
 enum class ScanVariant {
-  General,   // `search`: a "<" with no later ">" fails the page
+  General,   // `replaceInPage`: a "<" with no later ">" fails the page
   Specific,  // `searchplus`: such a tag runs to the end; "<%" blocks run to "%>"
 };
 

@@ -127,7 +127,7 @@ std::optional<Text> refuseParameters(const SearchParameters& params) {
   return std::nullopt;
 }
 
-Text search(Text& path, int& pageResult, long long& count, const SearchParameters& params) {
+Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params) {
   pageResult = 1;
   if (auto refusal = refuseParameters(params)) {
     pageResult = -1;
@@ -260,7 +260,7 @@ bool replaceRow(ReplaceRow& row, const SearchParameters& params, const Compressi
   int pageResult = 0;
   long long count = 0;
   Text error = params.mode == ReplaceMode::Specific ? searchplus(row.path, pageResult, count, params, options)
-                                                    : search(row.path, pageResult, count, params);
+                                                    : replaceInPage(row.path, pageResult, count, params);
   if (pageResult == -1) {
     row.countText = Text(kCountError);
     row.resultText = error;

@@ -1,7 +1,7 @@
 #pragma once
 // The search-and-replace engine: replacing in one string (`replaceInText`), in
-// the pages of the task list in the four general modes (`search`) and in the
-// specific mode that targets file names, titles and kinds of tags
+// the pages of the task list in the four general modes (`replaceInPage`) and
+// in the specific mode that targets file names, titles and kinds of tags
 // (`searchplus`). The window and `vantiro-cli replace` both drive it.
 
 #include "common/compression_options.h"
@@ -104,14 +104,14 @@ std::optional<Text> refuseParameters(const SearchParameters& params);
 // atomically: a failure leaves the page as it was (the backup entry stays).
 // A page without any "<" is left alone in the piece modes. Returns the
 // description of the error that ended the page, empty on success. Never throws.
-Text search(Text& path, int& pageResult, long long& count, const SearchParameters& params);
+Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params);
 
 // One page in the specific mode. The file-name kind renames the page within
 // its directory (never over another file; no backup). The other kinds back
 // the page up, apply the page compressor's html tests (marking the path with
 // kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when options.Check1 is on and
 // the path lies under text1 (path then names the output), and write the page.
-// Same result, count and error conventions as `search`.
+// Same result, count and error conventions as `replaceInPage`.
 Text searchplus(Text& path, int& pageResult, long long& count, const SearchParameters& params,
                 const CompressionOptions& options);
 
@@ -122,7 +122,7 @@ struct ReplaceRow {
   Text resultText{kResultWaiting};
 };
 
-// Runs one row as the start button does: `search`, or `searchplus` in the
+// Runs one row as the start button does: `replaceInPage`, or `searchplus` in the
 // specific mode, then fills the count and result texts. Returns false when
 // the page failed.
 bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);

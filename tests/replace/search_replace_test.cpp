@@ -78,7 +78,7 @@ TEST_P(GeneralModes, RewritesThePageFile) {
   const Text given = path;
   int result = 0;
   long long count = 0;
-  Text error = search(path, result, count, general(c.mode, c.find, c.replacement, c.caseSensitive, c.wholeWord));
+  Text error = replaceInPage(path, result, count, general(c.mode, c.find, c.replacement, c.caseSensitive, c.wholeWord));
   EXPECT_EQ(result, 1) << toUtf8(error);
   EXPECT_EQ(error, U"");
   EXPECT_EQ(path, given);
@@ -126,7 +126,7 @@ TEST_F(PageTest, SearchBacksUpTheBytesWithoutFiller) {
   Text path = pageBytes("a.htm", original);
   int result = 0;
   long long count = 0;
-  search(path, result, count, general(ReplaceMode::Text, U"cat", U"dog"));
+  replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"dog"));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(test::readBytes(pages / "a.htm"), "<p>\xd6\xd0\xce\xc4 dog\xff</p>");
   auto entries = backups();
@@ -163,7 +163,7 @@ TEST_F(PageTest, ReplacesInEachPagesOwnEncoding) {
     Text path = pageBytes("a.htm", c.before);
     int result = 0;
     long long count = 0;
-    const Text error = search(path, result, count, general(ReplaceMode::Page, c.find, c.replacement));
+    const Text error = replaceInPage(path, result, count, general(ReplaceMode::Page, c.find, c.replacement));
     if (c.after.empty()) {
       EXPECT_EQ(result, -1) << c.name;
       EXPECT_NE(error.find(U"页面未改动"), npos) << c.name;
@@ -196,7 +196,7 @@ TEST_F(PageTest, WholeWordsWithChineseNeighboursInAGbkPage) {
   Text path = page("a.htm", U"<p>中cat文 cat 中 cat</p>");
   int result = 0;
   long long count = 0;
-  search(path, result, count, general(ReplaceMode::Text, U"cat", U"猫", false, true));
+  replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"猫", false, true));
   EXPECT_EQ(result, 1);
   EXPECT_EQ(read("a.htm"), U"<p>中cat文 猫 中 猫</p>");
   EXPECT_EQ(count, 3);
@@ -206,7 +206,7 @@ TEST_F(PageTest, TagWithoutEndFailsTheGeneralModesAndKeepsThePage) {
   Text path = page("a.htm", U"<a title=x<b>x</a>");
   int result = 0;
   long long count = 0;
-  Text error = search(path, result, count, general(ReplaceMode::Text, U"x", U"y"));
+  Text error = replaceInPage(path, result, count, general(ReplaceMode::Text, U"x", U"y"));
   EXPECT_EQ(result, -1);
   EXPECT_NE(error, U"");
   EXPECT_EQ(read("a.htm"), U"<a title=x<b>x</a>");
@@ -228,7 +228,7 @@ TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
   };
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Scripts, ReplaceMode::Page})
     check("general", [&](Text& path, int& result, long long& count) {
-      return search(path, result, count, general(mode, U"q", U"r"));
+      return replaceInPage(path, result, count, general(mode, U"q", U"r"));
     });
   check("title", [&](Text& path, int& result, long long& count) {
     return searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
@@ -243,7 +243,7 @@ TEST_F(PageTest, MissingPageFailsWithoutBackup) {
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Page}) {
     int result = 0;
     long long count = 0;
-    EXPECT_NE(search(path, result, count, general(mode, U"x", U"y")), U"");
+    EXPECT_NE(replaceInPage(path, result, count, general(mode, U"x", U"y")), U"");
     EXPECT_EQ(result, -1);
   }
   int result = 0;
@@ -262,7 +262,7 @@ TEST_F(PageTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
     Text row = path;
     int result = 0;
     long long count = 0;
-    EXPECT_NE(search(row, result, count, general(mode, U"x", U"y")), U"");
+    EXPECT_NE(replaceInPage(row, result, count, general(mode, U"x", U"y")), U"");
     EXPECT_EQ(result, -1);
   }
   for (int kind : {kKindTitle, kKindTagInside}) {
@@ -285,7 +285,7 @@ TEST_F(PageTest, EmptySearchTextIsRefusedBeforeAnythingIsTouched) {
     int result = 0;
     long long count = 0;
     Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
-                                                      : search(path, result, count, params);
+                                                      : replaceInPage(path, result, count, params);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(error, kEmptySearchText);
   }
@@ -309,7 +309,7 @@ TEST_F(PageTest, FailedWriteLeavesThePageWhole) {
     int result = 0;
     long long count = 0;
     Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
-                                                      : search(path, result, count, params);
+                                                      : replaceInPage(path, result, count, params);
     EXPECT_EQ(error, U"磁盘已满");
     EXPECT_EQ(result, -1);
   }
@@ -324,7 +324,7 @@ TEST_F(PageTest, FailedBackupLeavesThePageUnchanged) {
   ScopedFileService scope(faulty);
   int result = 0;
   long long count = 0;
-  EXPECT_NE(search(path, result, count, general(ReplaceMode::Text, U"cat", U"dog")), U"");
+  EXPECT_NE(replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"dog")), U"");
   EXPECT_EQ(result, -1);
   EXPECT_EQ(read("a.htm"), U"<p>cat</p>");
 }
