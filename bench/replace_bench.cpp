@@ -1,6 +1,6 @@
 // Search and replace on a 10 MB page with 10^5 matches: `replaceInText` in
-// memory, and whole pages through `replaceInPage` / `searchplus` (read, backup,
-// replace, atomic write) in every mode.
+// memory, and whole pages through `replaceInPage` / `replaceAttributeInPage`
+// (read, backup, replace, atomic write) in every mode.
 //   vantiro-bench-replace [--benchmark_filter=REGEX]
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
@@ -85,7 +85,7 @@ void pageBench(benchmark::State& state, const std::string& shape, SearchParamete
     int result = 0;
     count = 0;
     state.ResumeTiming();
-    Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
+    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
                                                       : replaceInPage(path, result, count, params);
     if (result != 1) state.SkipWithError(toUtf8(error).c_str());
   }
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("replaceInPage/scripts", pageBench, "script", params(ReplaceMode::Scripts))
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("searchplus/link", pageBench, "tag",
+  benchmark::RegisterBenchmark("replaceAttributeInPage/link", pageBench, "tag",
                                params(ReplaceMode::Specific, vantiro::kKindTagInside, U"A"))
       ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);

@@ -33,7 +33,7 @@ struct PieceList {
 
 enum class ScanVariant {
   General,   // `replaceInPage`: a "<" with no later ">" fails the page
-  Specific,  // `searchplus`: such a tag runs to the end; "<%" blocks run to "%>"
+  Specific,  // `replaceAttributeInPage`: such a tag runs to the end; "<%" blocks run to "%>"
 };
 
 // Cuts `page` into pieces. A tag starts where the page compressor sees one (a

@@ -135,7 +135,7 @@ Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchPa
   }
   if (params.mode == ReplaceMode::Specific) {
     pageResult = -1;
-    return U"特定替换不能用于一般模式";  // a caller's mistake: searchplus handles that mode
+    return U"特定替换不能用于一般模式";  // a caller's mistake: replaceAttributeInPage handles that mode
   }
   return trapped(pageResult, [&] {
     const std::string native = nativePath(path);
@@ -182,7 +182,7 @@ Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchPa
   });
 }
 
-Text searchplus(Text& path, int& pageResult, long long& count, const SearchParameters& params,
+Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params,
                 const CompressionOptions& options) {
   pageResult = 1;
   if (auto refusal = refuseParameters(params)) {
@@ -259,8 +259,9 @@ Text searchplus(Text& path, int& pageResult, long long& count, const SearchParam
 bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
   int pageResult = 0;
   long long count = 0;
-  Text error = params.mode == ReplaceMode::Specific ? searchplus(row.path, pageResult, count, params, options)
-                                                    : replaceInPage(row.path, pageResult, count, params);
+  Text error = params.mode == ReplaceMode::Specific
+                   ? replaceAttributeInPage(row.path, pageResult, count, params, options)
+                   : replaceInPage(row.path, pageResult, count, params);
   if (pageResult == -1) {
     row.countText = Text(kCountError);
     row.resultText = error;

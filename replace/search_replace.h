@@ -2,7 +2,8 @@
 // The search-and-replace engine: replacing in one string (`replaceInText`), in
 // the pages of the task list in the four general modes (`replaceInPage`) and
 // in the specific mode that targets file names, titles and kinds of tags
-// (`searchplus`). The window and `vantiro-cli replace` both drive it.
+// (`replaceAttributeInPage`). The window and `vantiro-cli replace` both drive
+// it.
 
 #include "common/compression_options.h"
 #include "platform/text.h"
@@ -112,7 +113,7 @@ Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchPa
 // kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when options.Check1 is on and
 // the path lies under text1 (path then names the output), and write the page.
 // Same result, count and error conventions as `replaceInPage`.
-Text searchplus(Text& path, int& pageResult, long long& count, const SearchParameters& params,
+Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params,
                 const CompressionOptions& options);
 
 // One row of the result list.
@@ -122,9 +123,9 @@ struct ReplaceRow {
   Text resultText{kResultWaiting};
 };
 
-// Runs one row as the start button does: `replaceInPage`, or `searchplus` in the
-// specific mode, then fills the count and result texts. Returns false when
-// the page failed.
+// Runs one row as the start button does: `replaceInPage`, or
+// `replaceAttributeInPage` in the specific mode, then fills the count and
+// result texts. Returns false when the page failed.
 bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);
 
 }  // namespace vantiro

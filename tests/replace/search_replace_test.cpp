@@ -231,10 +231,10 @@ TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
       return replaceInPage(path, result, count, general(mode, U"q", U"r"));
     });
   check("title", [&](Text& path, int& result, long long& count) {
-    return searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
+    return replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
   });
   check("same title", [&](Text& path, int& result, long long& count) {
-    return searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
+    return replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
   });
 }
 
@@ -248,7 +248,7 @@ TEST_F(PageTest, MissingPageFailsWithoutBackup) {
   }
   int result = 0;
   long long count = 0;
-  EXPECT_NE(searchplus(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"y"), {}), U"");
+  EXPECT_NE(replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"y"), {}), U"");
   EXPECT_EQ(result, -1);
   EXPECT_TRUE(backups().empty());
 }
@@ -269,7 +269,7 @@ TEST_F(PageTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
     Text row = path;
     int result = 0;
     long long count = 0;
-    EXPECT_NE(searchplus(row, result, count, specific(kind, U"TITLE", U"x", U"y"), {}), U"");
+    EXPECT_NE(replaceAttributeInPage(row, result, count, specific(kind, U"TITLE", U"x", U"y"), {}), U"");
     EXPECT_EQ(result, -1);
   }
   EXPECT_TRUE(backups().empty());
@@ -284,7 +284,7 @@ TEST_F(PageTest, EmptySearchTextIsRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(refuseParameters(params), Text(kEmptySearchText));
     int result = 0;
     long long count = 0;
-    Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
+    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
                                                       : replaceInPage(path, result, count, params);
     EXPECT_EQ(result, -1);
     EXPECT_EQ(error, kEmptySearchText);
@@ -308,7 +308,7 @@ TEST_F(PageTest, FailedWriteLeavesThePageWhole) {
   for (const auto& params : modes) {
     int result = 0;
     long long count = 0;
-    Text error = params.mode == ReplaceMode::Specific ? searchplus(path, result, count, params, {})
+    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
                                                       : replaceInPage(path, result, count, params);
     EXPECT_EQ(error, U"磁盘已满");
     EXPECT_EQ(result, -1);
@@ -350,7 +350,8 @@ TEST_P(SpecificKinds, RewritesTheTargets) {
   Text path = page("a.htm", c.before);
   int result = 0;
   long long count = 0;
-  Text error = searchplus(path, result, count, specific(c.kind, c.tagName, c.find, c.replacement, c.fixed), {});
+  Text error =
+      replaceAttributeInPage(path, result, count, specific(c.kind, c.tagName, c.find, c.replacement, c.fixed), {});
   EXPECT_EQ(result, 1) << toUtf8(error);
   EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
   EXPECT_EQ(count, c.count);
@@ -403,7 +404,7 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
     options.Check4 = c.requireHtml;
     int result = 0;
     long long count = 0;
-    Text error = searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+    Text error = replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
     EXPECT_EQ(result, c.result) << toUtf8(c.content);
     EXPECT_EQ(error, U"");
     EXPECT_EQ(path, given + Text(c.mark)) << toUtf8(c.content);
@@ -418,7 +419,7 @@ TEST_F(PageTest, SecondTestStillCountsButWritesNothing) {
   Text path = page("a.htm", U"<a href=x>");
   int result = 0;
   long long count = 0;
-  searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {});
+  replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {});
   EXPECT_EQ(result, -1);
   EXPECT_EQ(count, 1);
   EXPECT_FALSE(pathExists(pages / "a.htm|文件错误"));
@@ -434,7 +435,7 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   options.text2 = textPath(pages / "out");
   int result = 0;
   long long count = 0;
-  searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(path, textPath(pages / "out/news/a.htm"));
   EXPECT_EQ(read("out/news/a.htm"), U"<html><a href=y>");
@@ -443,11 +444,11 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
 
   // Outside text1, or with Check1 off, the page is rewritten in place.
   Text other = page("b.htm", U"<html><a href=x>");
-  searchplus(other, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  replaceAttributeInPage(other, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_EQ(other, textPath(pages / "b.htm"));
   options.Check1 = false;
   Text inside = page("site/c.htm", U"<html><a href=x>");
-  searchplus(inside, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  replaceAttributeInPage(inside, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_EQ(read("site/c.htm"), U"<html><a href=y>");
 }
 
@@ -455,7 +456,7 @@ TEST_F(PageTest, ServerBlockWithoutEndFailsTheSpecificMode) {
   Text path = page("a.htm", U"<html><% x >y");
   int result = 0;
   long long count = 0;
-  EXPECT_NE(searchplus(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {}), U"");
+  EXPECT_NE(replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {}), U"");
   EXPECT_EQ(result, -1);
   EXPECT_EQ(read("a.htm"), U"<html><% x >y");
 }
@@ -485,7 +486,7 @@ TEST_P(RenameKind, RenamesWithinItsDirectory) {
   params.wholeWord = true;  // never applies to file names
   int result = 0;
   long long count = 0;
-  Text error = searchplus(path, result, count, params, {});
+  Text error = replaceAttributeInPage(path, result, count, params, {});
   EXPECT_EQ(result, c.result) << toUtf8(error);
   EXPECT_EQ(result == -1, !error.empty());
   EXPECT_EQ(path, given);  // the list keeps the old path
@@ -513,7 +514,7 @@ TEST_F(PageTest, RenamingAMissingPageFails) {
   Text path = textPath(pages / "gone.htm");
   int result = 0;
   long long count = 0;
-  searchplus(path, result, count, specific(kKindFileName, U"name", U"gone", U"here"), {});
+  replaceAttributeInPage(path, result, count, specific(kKindFileName, U"name", U"gone", U"here"), {});
   EXPECT_EQ(result, -1);
   EXPECT_FALSE(pathExists(pages / "here.htm"));
 }
