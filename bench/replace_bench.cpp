@@ -81,13 +81,12 @@ void pageBench(benchmark::State& state, const std::string& shape, SearchParamete
     state.PauseTiming();
     ClearBackupStore();
     files().writeFileAtomic(file, bytes);
-    Text path = textPath(file);
-    int result = 0;
-    count = 0;
+    const Text path = textPath(file);
     state.ResumeTiming();
-    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
-                                                      : replaceInPage(path, result, count, params);
-    if (result != 1) state.SkipWithError(toUtf8(error).c_str());
+    const PageReplacement done = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, params, {})
+                                                                      : replaceInPage(path, params);
+    count = done.count;
+    if (!done.succeeded) state.SkipWithError(toUtf8(done.error).c_str());
   }
   state.counters["matches"] = static_cast<double>(count);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));

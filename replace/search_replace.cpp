@@ -62,33 +62,47 @@ void refuseReadOnly(const std::string& native) {
     throw FileError("无法写入文件 " + native + ": " + std::string(kReadOnlyReason));
 }
 
-// Runs a page routine's body, turning every failure into result -1 and the
-// error's description.
+PageReplacement startedPage(const Text& path) {
+  PageReplacement result;
+  result.path = path;
+  return result;
+}
+
+PageReplacement failedPage(const Text& path, Text error) {
+  PageReplacement result = startedPage(path);
+  result.succeeded = false;
+  result.error = std::move(error);
+  return result;
+}
+
+// Runs a page routine's body, turning every failure into a failed result with
+// the error's description.
 template <typename Body>
-Text trapped(int& pageResult, Body body) {
+void trapped(PageReplacement& result, Body body) {
   try {
     body();
-    return {};
   } catch (const std::bad_alloc&) {
-    pageResult = -1;
-    return U"内存不足";
+    result.succeeded = false;
+    result.error = U"内存不足";
   } catch (const std::exception& error) {
-    pageResult = -1;
-    return describe(error);
+    result.succeeded = false;
+    result.error = describe(error);
   }
 }
 
-void renamePage(const Text& path, int& pageResult, long long& count, const SearchParameters& params) {
+void renamePage(PageReplacement& result, const SearchParameters& params) {
+  const Text& path = result.path;
   const std::string native = nativePath(path);
   if (!isNormalFile(native)) {
-    pageResult = -1;
+    result.succeeded = false;
     return;
   }
   const std::size_t slash = path.rfind(U'/');
   const Text directory = slash == npos ? Text() : path.substr(0, slash + 1);
   const Text oldName = slash == npos ? path : path.substr(slash + 1);
   Text newName = oldName;
-  count += replaceInText(newName, params.findText, params.replacement, params.caseSensitive ? kMatchCase : 0).count;
+  const int flags = params.caseSensitive ? kMatchCase : 0;  // whole words never apply to file names
+  result.count += replaceInText(newName, params.findText, params.replacement, flags).count;
   if (newName == oldName) return;
   if (newName.empty() || newName == U"." || newName == U".." || newName.find(U'/') != npos ||
       newName.find(U'\0') != npos)
@@ -127,17 +141,12 @@ std::optional<Text> refuseParameters(const SearchParameters& params) {
   return std::nullopt;
 }
 
-Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params) {
-  pageResult = 1;
-  if (auto refusal = refuseParameters(params)) {
-    pageResult = -1;
-    return *refusal;
-  }
-  if (params.mode == ReplaceMode::Specific) {
-    pageResult = -1;
-    return U"特定替换不能用于一般模式";  // a caller's mistake: replaceAttributeInPage handles that mode
-  }
-  return trapped(pageResult, [&] {
+PageReplacement replaceInPage(const Text& path, const SearchParameters& params) {
+  if (auto refusal = refuseParameters(params)) return failedPage(path, std::move(*refusal));
+  if (params.mode == ReplaceMode::Specific)  // a caller's mistake: replaceAttributeInPage handles that mode
+    return failedPage(path, U"特定替换不能用于一般模式");
+  PageReplacement result = startedPage(path);
+  trapped(result, [&] {
     const std::string native = nativePath(path);
     const std::string bytes = files().readFile(native);
     refuseReadOnly(native);
@@ -149,7 +158,7 @@ Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchPa
     const int flags = params.matchFlags();
     auto replaceIn = [&](Text& text) {
       const TextReplacement done = replaceInText(text, params.findText, params.replacement, flags);
-      count += done.count;
+      result.count += done.count;
       return done.replaced;
     };
 
@@ -180,19 +189,18 @@ Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchPa
     }
     if (replaced) writePage(path, joinPieces(pieces), codePage);
   });
+  return result;
 }
 
-Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params,
-                const CompressionOptions& options) {
-  pageResult = 1;
-  if (auto refusal = refuseParameters(params)) {
-    pageResult = -1;
-    return *refusal;
-  }
-  return trapped(pageResult, [&] {
+PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParameters& params,
+                                       const CompressionOptions& options) {
+  if (auto refusal = refuseParameters(params)) return failedPage(givenPath, std::move(*refusal));
+  PageReplacement result = startedPage(givenPath);
+  Text& path = result.path;
+  trapped(result, [&] {
     const int kind = params.target.kind;
     if (kind == kKindFileName) {
-      renamePage(path, pageResult, count, params);
+      renamePage(result, params);
       return;
     }
 
@@ -204,7 +212,7 @@ Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const
 
     if (options.Check4 && !hasHtmlTagExactCase(page)) {
       path += kMarkRequireHtml;
-      pageResult = -1;
+      result.succeeded = false;
       return;
     }
 
@@ -225,13 +233,12 @@ Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const
 
     bool write = true;
     if (!hasHtmlTagUpper(upperAscii(page))) {
-      pageResult = -1;
+      result.succeeded = false;
       path += kMarkNotHtml;
       write = false;
     }
 
     PieceList pieces = cutPieces(page, ScanVariant::Specific);
-    count = 0;
     const int flags = params.matchFlags();
     const TextView name = params.target.tagName;
     if (kind != kKindTitle && kind != kKindTagInside) return;
@@ -245,29 +252,28 @@ Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const
       if (params.fixedReplacement) {
         replaced |= target != params.replacement;
         target = params.replacement;
-        ++count;
+        ++result.count;
       } else {
         const TextReplacement done = replaceInText(target, params.findText, params.replacement, flags);
-        count += done.count;
+        result.count += done.count;
         replaced |= done.replaced;
       }
     }
     if (write && replaced) writePage(path, joinPieces(pieces), codePage);
   });
+  return result;
 }
 
 bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
-  int pageResult = 0;
-  long long count = 0;
-  Text error = params.mode == ReplaceMode::Specific
-                   ? replaceAttributeInPage(row.path, pageResult, count, params, options)
-                   : replaceInPage(row.path, pageResult, count, params);
-  if (pageResult == -1) {
+  PageReplacement done = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(row.path, params, options)
+                                                              : replaceInPage(row.path, params);
+  row.path = std::move(done.path);
+  if (!done.succeeded) {
     row.countText = Text(kCountError);
-    row.resultText = error;
+    row.resultText = std::move(done.error);
     return false;
   }
-  row.countText = countText(count);
+  row.countText = countText(done.count);
   row.resultText = Text(kResultReplaced);
   return true;
 }

@@ -99,22 +99,32 @@ Text statusText(TextView path);
 // search text), or nothing when they may run.
 std::optional<Text> refuseParameters(const SearchParameters& params);
 
-// One page in a general mode (Text, Tags, Page, Scripts). Sets pageResult to
-// 1, then to -1 on failure; adds the replacements to count. Reads the page,
+// What replacing in one page did.
+struct PageReplacement {
+  // The path the result list shows for the page: the one given, or in the
+  // specific mode the mirror's path and a result mark (see below).
+  Text path;
+  bool succeeded = true;
+  long long count = 0;  // the occurrences met, as replaceInText counts them
+  // The description of the error that ended the page; empty on success, and
+  // also when the html tests refused the page (which is a failure all the same).
+  Text error;
+};
+
+// One page in a general mode (Text, Tags, Page, Scripts). Reads the page,
 // appends its bytes to the backup store, replaces and writes the page back
 // atomically: a failure leaves the page as it was (the backup entry stays).
-// A page without any "<" is left alone in the piece modes. Returns the
-// description of the error that ended the page, empty on success. Never throws.
-Text replaceInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params);
+// A page without any "<" is left alone in the piece modes. Never throws.
+PageReplacement replaceInPage(const Text& path, const SearchParameters& params);
 
 // One page in the specific mode. The file-name kind renames the page within
 // its directory (never over another file; no backup). The other kinds back
 // the page up, apply the page compressor's html tests (marking the path with
-// kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when options.Check1 is on and
-// the path lies under text1 (path then names the output), and write the page.
-// Same result, count and error conventions as `replaceInPage`.
-Text replaceAttributeInPage(Text& path, int& pageResult, long long& count, const SearchParameters& params,
-                const CompressionOptions& options);
+// kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when
+// options.Check1 is on and the path lies under text1 (the result's path then
+// names the output), and write the page. Never throws.
+PageReplacement replaceAttributeInPage(const Text& path, const SearchParameters& params,
+                                       const CompressionOptions& options);
 
 // One row of the result list.
 struct ReplaceRow {

@@ -56,6 +56,10 @@ SearchParameters specific(int kind, Text tagName, Text find, Text replacement, b
   return p;
 }
 
+PageReplacement replaceInAnyMode(const Text& path, const SearchParameters& params) {
+  return params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, params, {}) : replaceInPage(path, params);
+}
+
 struct GeneralCase {
   const char* name;
   ReplaceMode mode;
@@ -74,16 +78,14 @@ class GeneralModes : public PageTest, public ::testing::WithParamInterface<Gener
 
 TEST_P(GeneralModes, RewritesThePageFile) {
   const GeneralCase& c = GetParam();
-  Text path = page("a.htm", c.before);
-  const Text given = path;
-  int result = 0;
-  long long count = 0;
-  Text error = replaceInPage(path, result, count, general(c.mode, c.find, c.replacement, c.caseSensitive, c.wholeWord));
-  EXPECT_EQ(result, 1) << toUtf8(error);
-  EXPECT_EQ(error, U"");
-  EXPECT_EQ(path, given);
+  const Text path = page("a.htm", c.before);
+  const PageReplacement done =
+      replaceInPage(path, general(c.mode, c.find, c.replacement, c.caseSensitive, c.wholeWord));
+  EXPECT_TRUE(done.succeeded) << toUtf8(done.error);
+  EXPECT_EQ(done.error, U"");
+  EXPECT_EQ(done.path, path);
   EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
-  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(done.count, c.count);
 }
 
 const Text kScriptPage =
@@ -121,13 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
         GeneralCase{"NoTagLeavesPage", ReplaceMode::Text, false, false, U"a", U"b", U"a a a", U"a a a", 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PageTest, SearchBacksUpTheBytesWithoutFiller) {
+TEST_F(PageTest, GeneralModesBackUpTheBytesWithoutFiller) {
   const std::string original = "<p>\xd6\xd0\xce\xc4 cat\xff</p>";  // GBK Chinese and a stray byte
   Text path = pageBytes("a.htm", original);
-  int result = 0;
-  long long count = 0;
-  replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"dog"));
-  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(replaceInPage(path, general(ReplaceMode::Text, U"cat", U"dog")).succeeded);
   EXPECT_EQ(test::readBytes(pages / "a.htm"), "<p>\xd6\xd0\xce\xc4 dog\xff</p>");
   auto entries = backups();
   ASSERT_EQ(entries.size(), 1u);
@@ -161,16 +160,14 @@ TEST_F(PageTest, ReplacesInEachPagesOwnEncoding) {
   for (const Case& c : cases) {
     ClearBackupStore();
     Text path = pageBytes("a.htm", c.before);
-    int result = 0;
-    long long count = 0;
-    const Text error = replaceInPage(path, result, count, general(ReplaceMode::Page, c.find, c.replacement));
+    const PageReplacement done = replaceInPage(path, general(ReplaceMode::Page, c.find, c.replacement));
     if (c.after.empty()) {
-      EXPECT_EQ(result, -1) << c.name;
-      EXPECT_NE(error.find(U"页面未改动"), npos) << c.name;
+      EXPECT_FALSE(done.succeeded) << c.name;
+      EXPECT_NE(done.error.find(U"页面未改动"), npos) << c.name;
       EXPECT_EQ(test::readBytes(pages / "a.htm"), c.before) << c.name;
       EXPECT_TRUE(backups().empty()) << c.name;
     } else {
-      EXPECT_EQ(result, 1) << c.name << toUtf8(error);
+      EXPECT_TRUE(done.succeeded) << c.name << toUtf8(done.error);
       EXPECT_EQ(test::readBytes(pages / "a.htm"), c.after) << c.name;
     }
   }
@@ -194,21 +191,17 @@ TEST_F(PageTest, TitleKindIsRefusedWhenThePageCannotHoldTheReplacement) {
 TEST_F(PageTest, WholeWordsWithChineseNeighboursInAGbkPage) {
   // 中cat文 cat 中 cat: only the cat between spaces and the last one are words.
   Text path = page("a.htm", U"<p>中cat文 cat 中 cat</p>");
-  int result = 0;
-  long long count = 0;
-  replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"猫", false, true));
-  EXPECT_EQ(result, 1);
+  const PageReplacement done = replaceInPage(path, general(ReplaceMode::Text, U"cat", U"猫", false, true));
+  EXPECT_TRUE(done.succeeded);
   EXPECT_EQ(read("a.htm"), U"<p>中cat文 猫 中 猫</p>");
-  EXPECT_EQ(count, 3);
+  EXPECT_EQ(done.count, 3);
 }
 
 TEST_F(PageTest, TagWithoutEndFailsTheGeneralModesAndKeepsThePage) {
   Text path = page("a.htm", U"<a title=x<b>x</a>");
-  int result = 0;
-  long long count = 0;
-  Text error = replaceInPage(path, result, count, general(ReplaceMode::Text, U"x", U"y"));
-  EXPECT_EQ(result, -1);
-  EXPECT_NE(error, U"");
+  const PageReplacement done = replaceInPage(path, general(ReplaceMode::Text, U"x", U"y"));
+  EXPECT_FALSE(done.succeeded);
+  EXPECT_NE(done.error, U"");
   EXPECT_EQ(read("a.htm"), U"<a title=x<b>x</a>");
   EXPECT_EQ(backups().size(), 1u);  // the backup came first and stays
 }
@@ -219,37 +212,32 @@ TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
   const auto check = [&](const char* what, auto replace) {
     Text path = page("a.htm", content);
     std::filesystem::last_write_time(pages / "a.htm", before);
-    int result = 0;
-    long long count = 0;
-    EXPECT_EQ(replace(path, result, count), U"") << what;
-    EXPECT_EQ(result, 1) << what;
+    const PageReplacement done = replace(path);
+    EXPECT_EQ(done.error, U"") << what;
+    EXPECT_TRUE(done.succeeded) << what;
     EXPECT_EQ(read("a.htm"), content) << what;
     EXPECT_EQ(std::filesystem::last_write_time(pages / "a.htm"), before) << what;
   };
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Scripts, ReplaceMode::Page})
-    check("general", [&](Text& path, int& result, long long& count) {
-      return replaceInPage(path, result, count, general(mode, U"q", U"r"));
-    });
-  check("title", [&](Text& path, int& result, long long& count) {
-    return replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
+    check("general", [&](const Text& path) { return replaceInPage(path, general(mode, U"q", U"r")); });
+  check("title", [&](const Text& path) {
+    return replaceAttributeInPage(path, specific(kKindTitle, U"TITLE", U"q", U"r"), {});
   });
-  check("same title", [&](Text& path, int& result, long long& count) {
-    return replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
+  check("same title", [&](const Text& path) {
+    return replaceAttributeInPage(path, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
   });
 }
 
 TEST_F(PageTest, MissingPageFailsWithoutBackup) {
   Text path = textPath(pages / "gone.htm");
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Page}) {
-    int result = 0;
-    long long count = 0;
-    EXPECT_NE(replaceInPage(path, result, count, general(mode, U"x", U"y")), U"");
-    EXPECT_EQ(result, -1);
+    const PageReplacement done = replaceInPage(path, general(mode, U"x", U"y"));
+    EXPECT_NE(done.error, U"");
+    EXPECT_FALSE(done.succeeded);
   }
-  int result = 0;
-  long long count = 0;
-  EXPECT_NE(replaceAttributeInPage(path, result, count, specific(kKindTitle, U"TITLE", U"x", U"y"), {}), U"");
-  EXPECT_EQ(result, -1);
+  const PageReplacement done = replaceAttributeInPage(path, specific(kKindTitle, U"TITLE", U"x", U"y"), {});
+  EXPECT_NE(done.error, U"");
+  EXPECT_FALSE(done.succeeded);
   EXPECT_TRUE(backups().empty());
 }
 
@@ -259,18 +247,14 @@ TEST_F(PageTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
   ASSERT_EQ(::mkfifo((pages / "x.htm").c_str(), 0600), 0);
   const Text path = textPath(pages / "x.htm");
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Page, ReplaceMode::Scripts}) {
-    Text row = path;
-    int result = 0;
-    long long count = 0;
-    EXPECT_NE(replaceInPage(row, result, count, general(mode, U"x", U"y")), U"");
-    EXPECT_EQ(result, -1);
+    const PageReplacement done = replaceInPage(path, general(mode, U"x", U"y"));
+    EXPECT_NE(done.error, U"");
+    EXPECT_FALSE(done.succeeded);
   }
   for (int kind : {kKindTitle, kKindTagInside}) {
-    Text row = path;
-    int result = 0;
-    long long count = 0;
-    EXPECT_NE(replaceAttributeInPage(row, result, count, specific(kind, U"TITLE", U"x", U"y"), {}), U"");
-    EXPECT_EQ(result, -1);
+    const PageReplacement done = replaceAttributeInPage(path, specific(kind, U"TITLE", U"x", U"y"), {});
+    EXPECT_NE(done.error, U"");
+    EXPECT_FALSE(done.succeeded);
   }
   EXPECT_TRUE(backups().empty());
 }
@@ -282,12 +266,9 @@ TEST_F(PageTest, EmptySearchTextIsRefusedBeforeAnythingIsTouched) {
                               specific(kKindFileName, U"name", U"", U"y")};
   for (const auto& params : modes) {
     EXPECT_EQ(refuseParameters(params), Text(kEmptySearchText));
-    int result = 0;
-    long long count = 0;
-    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
-                                                      : replaceInPage(path, result, count, params);
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(error, kEmptySearchText);
+    const PageReplacement done = replaceInAnyMode(path, params);
+    EXPECT_FALSE(done.succeeded);
+    EXPECT_EQ(done.error, kEmptySearchText);
   }
   EXPECT_FALSE(pathExists(home / "bak.kbq"));
   EXPECT_FALSE(pathExists(home / "bak.dat"));
@@ -306,12 +287,9 @@ TEST_F(PageTest, FailedWriteLeavesThePageWhole) {
   SearchParameters modes[] = {general(ReplaceMode::Text, U"cat", U"dog"), general(ReplaceMode::Page, U"cat", U"dog"),
                               specific(kKindTagInside, U"A", U"cat", U"dog")};
   for (const auto& params : modes) {
-    int result = 0;
-    long long count = 0;
-    Text error = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(path, result, count, params, {})
-                                                      : replaceInPage(path, result, count, params);
-    EXPECT_EQ(error, U"磁盘已满");
-    EXPECT_EQ(result, -1);
+    const PageReplacement done = replaceInAnyMode(path, params);
+    EXPECT_EQ(done.error, U"磁盘已满");
+    EXPECT_FALSE(done.succeeded);
   }
   EXPECT_EQ(read("a.htm"), content);
   EXPECT_EQ(backups().size(), 3u);
@@ -322,10 +300,9 @@ TEST_F(PageTest, FailedBackupLeavesThePageUnchanged) {
   test::FaultyFileService faulty;
   faulty.unwritableDirectories.insert(home.path());
   ScopedFileService scope(faulty);
-  int result = 0;
-  long long count = 0;
-  EXPECT_NE(replaceInPage(path, result, count, general(ReplaceMode::Text, U"cat", U"dog")), U"");
-  EXPECT_EQ(result, -1);
+  const PageReplacement done = replaceInPage(path, general(ReplaceMode::Text, U"cat", U"dog"));
+  EXPECT_NE(done.error, U"");
+  EXPECT_FALSE(done.succeeded);
   EXPECT_EQ(read("a.htm"), U"<p>cat</p>");
 }
 
@@ -348,13 +325,11 @@ class SpecificKinds : public PageTest, public ::testing::WithParamInterface<Spec
 TEST_P(SpecificKinds, RewritesTheTargets) {
   const SpecificCase& c = GetParam();
   Text path = page("a.htm", c.before);
-  int result = 0;
-  long long count = 0;
-  Text error =
-      replaceAttributeInPage(path, result, count, specific(c.kind, c.tagName, c.find, c.replacement, c.fixed), {});
-  EXPECT_EQ(result, 1) << toUtf8(error);
+  const PageReplacement done =
+      replaceAttributeInPage(path, specific(c.kind, c.tagName, c.find, c.replacement, c.fixed), {});
+  EXPECT_TRUE(done.succeeded) << toUtf8(done.error);
   EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
-  EXPECT_EQ(count, c.count);
+  EXPECT_EQ(done.count, c.count);
   EXPECT_EQ(backups().size(), 1u);
 }
 
@@ -399,16 +374,13 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
   for (const auto& c : cases) {
     std::string name = "p" + std::to_string(n++) + ".htm";
     Text path = page(name, c.content);
-    const Text given = path;
     CompressionOptions options;
     options.Check4 = c.requireHtml;
-    int result = 0;
-    long long count = 0;
-    Text error = replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
-    EXPECT_EQ(result, c.result) << toUtf8(c.content);
-    EXPECT_EQ(error, U"");
-    EXPECT_EQ(path, given + Text(c.mark)) << toUtf8(c.content);
-    if (result == -1) {
+    const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), options);
+    EXPECT_EQ(done.succeeded, c.result == 1) << toUtf8(c.content);
+    EXPECT_EQ(done.error, U"");
+    EXPECT_EQ(done.path, path + Text(c.mark)) << toUtf8(c.content);
+    if (!done.succeeded) {
       EXPECT_EQ(read(name), c.content);
     }
   }
@@ -417,11 +389,9 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
 
 TEST_F(PageTest, SecondTestStillCountsButWritesNothing) {
   Text path = page("a.htm", U"<a href=x>");
-  int result = 0;
-  long long count = 0;
-  replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {});
-  EXPECT_EQ(result, -1);
-  EXPECT_EQ(count, 1);
+  const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), {});
+  EXPECT_FALSE(done.succeeded);
+  EXPECT_EQ(done.count, 1);
   EXPECT_FALSE(pathExists(pages / "a.htm|文件错误"));
   EXPECT_EQ(read("a.htm"), U"<a href=x>");
 }
@@ -433,31 +403,28 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   options.Check1 = true;
   options.text1 = textPath(pages / "SITE");  // compared ignoring case
   options.text2 = textPath(pages / "out");
-  int result = 0;
-  long long count = 0;
-  replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(path, textPath(pages / "out/news/a.htm"));
+  const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  EXPECT_TRUE(done.succeeded);
+  EXPECT_EQ(done.path, textPath(pages / "out/news/a.htm"));
   EXPECT_EQ(read("out/news/a.htm"), U"<html><a href=y>");
   EXPECT_EQ(read("site/news/a.htm"), U"<html><a href=x>");
   EXPECT_EQ(backups().at(0).path, textPath(pages / "site/news/a.htm"));
 
   // Outside text1, or with Check1 off, the page is rewritten in place.
   Text other = page("b.htm", U"<html><a href=x>");
-  replaceAttributeInPage(other, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
-  EXPECT_EQ(other, textPath(pages / "b.htm"));
+  EXPECT_EQ(replaceAttributeInPage(other, specific(kKindTagInside, U"A", U"x", U"y"), options).path,
+            textPath(pages / "b.htm"));
   options.Check1 = false;
   Text inside = page("site/c.htm", U"<html><a href=x>");
-  replaceAttributeInPage(inside, result, count, specific(kKindTagInside, U"A", U"x", U"y"), options);
+  replaceAttributeInPage(inside, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_EQ(read("site/c.htm"), U"<html><a href=y>");
 }
 
 TEST_F(PageTest, ServerBlockWithoutEndFailsTheSpecificMode) {
   Text path = page("a.htm", U"<html><% x >y");
-  int result = 0;
-  long long count = 0;
-  EXPECT_NE(replaceAttributeInPage(path, result, count, specific(kKindTagInside, U"A", U"x", U"y"), {}), U"");
-  EXPECT_EQ(result, -1);
+  const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), {});
+  EXPECT_NE(done.error, U"");
+  EXPECT_FALSE(done.succeeded);
   EXPECT_EQ(read("a.htm"), U"<html><% x >y");
 }
 
@@ -480,17 +447,14 @@ TEST_P(RenameKind, RenamesWithinItsDirectory) {
   const RenameCase& c = GetParam();
   test::writeBytes(pages / "taken.htm", "other");
   Text path = page(nativePath(c.file), U"<html>");
-  const Text given = path;
   SearchParameters params = specific(kKindFileName, U"name", c.find, c.replacement);
   params.caseSensitive = c.caseSensitive;
   params.wholeWord = true;  // never applies to file names
-  int result = 0;
-  long long count = 0;
-  Text error = replaceAttributeInPage(path, result, count, params, {});
-  EXPECT_EQ(result, c.result) << toUtf8(error);
-  EXPECT_EQ(result == -1, !error.empty());
-  EXPECT_EQ(path, given);  // the list keeps the old path
-  EXPECT_EQ(count, c.count);
+  const PageReplacement done = replaceAttributeInPage(path, params, {});
+  EXPECT_EQ(done.succeeded, c.result == 1) << toUtf8(done.error);
+  EXPECT_EQ(!done.succeeded, !done.error.empty());
+  EXPECT_EQ(done.path, path);  // the list keeps the old path
+  EXPECT_EQ(done.count, c.count);
   EXPECT_EQ(test::readBytes(pages / nativePath(c.existsAfter)), "<html>");
   if (c.existsAfter != c.file) {
     EXPECT_FALSE(pathExists(pages / nativePath(c.file)));
@@ -512,10 +476,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PageTest, RenamingAMissingPageFails) {
   Text path = textPath(pages / "gone.htm");
-  int result = 0;
-  long long count = 0;
-  replaceAttributeInPage(path, result, count, specific(kKindFileName, U"name", U"gone", U"here"), {});
-  EXPECT_EQ(result, -1);
+  EXPECT_FALSE(replaceAttributeInPage(path, specific(kKindFileName, U"name", U"gone", U"here"), {}).succeeded);
   EXPECT_FALSE(pathExists(pages / "here.htm"));
 }
 
