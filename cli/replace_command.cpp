@@ -102,7 +102,7 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
   std::int64_t succeeded = 0, replacements = 0;
   for (const std::string& path : args.paths) {
     ReplaceRow row{absolutePath(textPath(path))};
-    const bool replaced = replaceRow(row, params, options);
+    const bool replaced = replaceInPageOfRow(row, params, options);
     if (replaced) {
       ++succeeded;
       replacements += sizeColumnValue(row.countText);

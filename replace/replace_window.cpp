@@ -327,7 +327,7 @@ void Form5::startReplace() {
     // Without a chosen mode there is nothing to replace: the page is not
     // touched and shows no replacements.
     if (const auto params = parameters()) {
-      replaceRow(row, *params, options_ ? options_() : CompressionOptions{});
+      replaceInPageOfRow(row, *params, options_ ? options_() : CompressionOptions{});
     } else {
       row.countText = countText(0);
       row.resultText = Text(kResultReplaced);

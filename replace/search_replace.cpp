@@ -264,7 +264,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
   return result;
 }
 
-bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
+bool replaceInPageOfRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
   PageReplacement done = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(row.path, params, options)
                                                               : replaceInPage(row.path, params);
   row.path = std::move(done.path);

@@ -133,9 +133,10 @@ struct ReplaceRow {
   Text resultText{kResultWaiting};
 };
 
-// Runs one row as the start button does: `replaceInPage`, or
-// `replaceAttributeInPage` in the specific mode, then fills the count and
-// result texts. Returns false when the page failed.
-bool replaceRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);
+// Replaces in the row's page as the start button does: `replaceInPage`, or
+// `replaceAttributeInPage` in the specific mode; then the row takes the
+// result's path and shows its count and result texts. Returns false when the
+// page failed.
+bool replaceInPageOfRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);
 
 }  // namespace vantiro

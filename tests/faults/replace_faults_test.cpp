@@ -89,7 +89,7 @@ class ReplaceUnderFault {
     setProgramDirectory(scratchHome.path());
     writeBytes(scratch / "p.htm", bytes);
     ReplaceRow row{textPath(scratch / "p.htm")};
-    EXPECT_TRUE(replaceRow(row, params_, {}));
+    EXPECT_TRUE(replaceInPageOfRow(row, params_, {}));
     setProgramDirectory(home.path());
     return readBytes(scratch / "p.htm");
   }
@@ -100,9 +100,9 @@ class ReplaceUnderFault {
     rows = {ReplaceRow{textPath(first)}, ReplaceRow{textPath(second)}};
     {
       ScopedFileService scoped(faulty);
-      firstSucceeded = replaceRow(rows[0], params_, options_);
+      firstSucceeded = replaceInPageOfRow(rows[0], params_, options_);
     }
-    secondSucceeded = replaceRow(rows[1], params_, options_);
+    secondSucceeded = replaceInPageOfRow(rows[1], params_, options_);
   }
 
   test::TempDir home;

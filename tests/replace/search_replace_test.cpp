@@ -177,14 +177,14 @@ TEST_F(PageTest, TitleKindIsRefusedWhenThePageCannotHoldTheReplacement) {
   const std::string gbkPage = "<html><meta charset=gbk><title>" + CodePage::named("GBK").encode(U"旧") + "</title>";
   Text path = pageBytes("t.htm", gbkPage);
   ReplaceRow row{path};
-  EXPECT_FALSE(replaceRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
+  EXPECT_FALSE(replaceInPageOfRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
   EXPECT_EQ(row.countText, kCountError);
   EXPECT_NE(row.resultText.find(U"GBK"), npos);
   EXPECT_EQ(test::readBytes(pages / "t.htm"), gbkPage);
 
   path = pageBytes("u.htm", "<html><title>旧</title>");
   row = ReplaceRow{path};
-  EXPECT_TRUE(replaceRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
+  EXPECT_TRUE(replaceInPageOfRow(row, specific(kKindTitle, U"TITLE", U"旧", U"🙂", true), CompressionOptions{}));
   EXPECT_EQ(test::readBytes(pages / "u.htm"), "<html><title>🙂</title>");
 }
 
@@ -485,22 +485,22 @@ TEST_F(PageTest, RowsShowCountAndResult) {
   ReplaceRow row{path};
   EXPECT_EQ(row.countText, U"就绪");
   EXPECT_EQ(row.resultText, U"等待压缩");
-  EXPECT_TRUE(replaceRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
+  EXPECT_TRUE(replaceInPageOfRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
   EXPECT_EQ(row.countText, U" 3");
   EXPECT_EQ(row.resultText, U"成功替换");
-  EXPECT_TRUE(replaceRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
+  EXPECT_TRUE(replaceInPageOfRow(row, general(ReplaceMode::Text, U"cat", U"dog"), {}));
   EXPECT_EQ(row.countText, U" 0");
 
   ReplaceRow rejected{page("b.htm", U"<Html>")};
   CompressionOptions options;
   options.Check4 = true;
-  EXPECT_FALSE(replaceRow(rejected, specific(kKindTitle, U"TITLE", U"x", U"y"), options));
+  EXPECT_FALSE(replaceInPageOfRow(rejected, specific(kKindTitle, U"TITLE", U"x", U"y"), options));
   EXPECT_EQ(rejected.path, textPath(pages / "b.htm") + U"|文件错误!");
   EXPECT_EQ(rejected.countText, U"错误");
   EXPECT_EQ(rejected.resultText, U"");
 
   ReplaceRow missing{textPath(pages / "gone.htm")};
-  EXPECT_FALSE(replaceRow(missing, general(ReplaceMode::Page, U"cat", U"dog"), {}));
+  EXPECT_FALSE(replaceInPageOfRow(missing, general(ReplaceMode::Page, U"cat", U"dog"), {}));
   EXPECT_EQ(missing.countText, U"错误");
   EXPECT_NE(missing.resultText, U"");
 }
