@@ -308,7 +308,8 @@ void Form2::viewSelectedRows() {
   const int rows = ListView1->topLevelItemCount();
   for (int i = 0; i < rows; ++i) {
     QTreeWidgetItem* item = ListView1->topLevelItem(i);
-    if (item->isSelected() && static_cast<std::size_t>(i) < rows_.size()) jr(rows_[static_cast<std::size_t>(i)].source);
+    if (item->isSelected() && static_cast<std::size_t>(i) < rows_.size())
+      showInfoWindow(rows_[static_cast<std::size_t>(i)].source);
   }
 }
 

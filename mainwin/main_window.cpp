@@ -204,12 +204,12 @@ void Form1::queueHighlightedDirectory() {
 
 void Form1::viewFileListFile() {
   Text path = browser_->currentFilePath();
-  if (!path.empty()) jr(path);
+  if (!path.empty()) showInfoWindow(path);
 }
 
 void Form1::viewTaskListEntry() {
   Text path = taskList_->currentEntry();
-  if (!path.empty()) jr(path);
+  if (!path.empty()) showInfoWindow(path);
 }
 
 void Form1::setSourceFromHighlighted() { options_->text1->setEditText(toQString(browser_->highlightedDirectory())); }

@@ -234,7 +234,7 @@ QStringList desktopExecArguments(const QStringList& arguments, const QString& fi
   return result;
 }
 
-void jr(const Text& path) {
+void showInfoWindow(const Text& path) {
   QPointer<InfoWindow>& window = theWindow();
   if (!window) window = new InfoWindow;
   window->show();

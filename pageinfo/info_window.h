@@ -14,7 +14,7 @@ namespace vantiro::ui {
 // Shows the one viewer window (creating it when none is open) and fills it for
 // the file at `path`. An open window is refilled without being cleared first:
 // a title or language the new file does not give stays from the previous one.
-void jr(const Text& path);
+void showInfoWindow(const Text& path);
 
 // The viewer window while it is open, otherwise nullptr.
 QWidget* infoWindow();

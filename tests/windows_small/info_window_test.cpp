@@ -23,7 +23,7 @@ namespace {
 
 using test::writeBytes;
 using ui::infoWindow;
-using ui::jr;
+using ui::showInfoWindow;
 
 class InfoWindowTest : public ::testing::Test {
  protected:
@@ -62,7 +62,7 @@ TEST_F(InfoWindowTest, ShowsTheFactsOfAGbkPage) {
                        U"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
                        U"<body>正文</body></html>";
   const Text path = page("中文.htm", content);
-  jr(path);
+  showInfoWindow(path);
   ASSERT_NE(infoWindow(), nullptr);
   EXPECT_EQ(infoWindow()->windowTitle(), QStringLiteral("查看文件"));
   EXPECT_TRUE(infoWindow()->isVisible());
@@ -78,7 +78,7 @@ TEST_F(InfoWindowTest, ShowsTheFactsOfAGbkPage) {
 }
 
 TEST_F(InfoWindowTest, ToolbarHasTheFiveButtonsAndCloseEndsTheWindow) {
-  jr(page("a.htm", U"<html></html>"));
+  showInfoWindow(page("a.htm", U"<html></html>"));
   for (const char* caption : {"记事本", "IE", "FontPage", "Dreamweaver", "关闭"})
     EXPECT_NE(action(QString::fromUtf8(caption)), nullptr) << caption;
   EXPECT_EQ(action(QStringLiteral("FontPage"))->toolTip(), QStringLiteral("调用Fontpage2000编辑这个文件"));
@@ -93,38 +93,38 @@ TEST_F(InfoWindowTest, ToolbarHasTheFiveButtonsAndCloseEndsTheWindow) {
 }
 
 TEST_F(InfoWindowTest, RefillKeepsWhatTheNextFileDoesNotSet) {
-  jr(page("titled.htm", U"<HTML><TITLE>First</TITLE><meta charset=big5></HTML>"));
+  showInfoWindow(page("titled.htm", U"<HTML><TITLE>First</TITLE><meta charset=big5></HTML>"));
   EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
   EXPECT_EQ(label("languageLabel"), QStringLiteral("中国台湾大五码"));
   QWidget* window = infoWindow();
 
   // No title: title and language stay; size and type are the new file's.
-  jr(page("untitled.htm", U"<html><body>x</body></html>"));
+  showInfoWindow(page("untitled.htm", U"<html><body>x</body></html>"));
   EXPECT_EQ(infoWindow(), window);
   EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
   EXPECT_EQ(label("languageLabel"), QStringLiteral("中国台湾大五码"));
   EXPECT_EQ(label("sizeLabel"), QStringLiteral("27 byte"));
 
   // A file of unknown type switches the icon; the next page switches it back.
-  jr(page("notes.txt", U"just text"));
+  showInfoWindow(page("notes.txt", U"just text"));
   EXPECT_EQ(label("typeLabel"), QStringLiteral("未知类型"));
   EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
   EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("Image1"))->property("unknownType").toBool());
-  jr(page("b.htm", U"<html><title></title></html>"));
+  showInfoWindow(page("b.htm", U"<html><title></title></html>"));
   EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("Image1"))->property("unknownType").toBool());
   EXPECT_EQ(label("titleLabel"), QString());
 
   // A fresh window starts from "未知".
   window->close();
   test::settleEvents();
-  jr(page("c.htm", U"<html></html>"));
+  showInfoWindow(page("c.htm", U"<html></html>"));
   EXPECT_EQ(label("titleLabel"), QStringLiteral("未知"));
   EXPECT_EQ(label("languageLabel"), QStringLiteral("未知"));
 }
 
 TEST_F(InfoWindowTest, UnreadableFileAndMissingProgramAreReportedInABox) {
   ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
-  jr(textPath(dir_ / "gone.htm"));
+  showInfoWindow(textPath(dir_ / "gone.htm"));
   ASSERT_NE(infoWindow(), nullptr);
   ASSERT_EQ(ui::MessageBox::shownTexts().size(), 1u);
   EXPECT_TRUE(ui::MessageBox::shownTexts().front().startsWith(QStringLiteral("无法读取文件")));
@@ -133,7 +133,7 @@ TEST_F(InfoWindowTest, UnreadableFileAndMissingProgramAreReportedInABox) {
   // A page name that a shell would act on is only ever one argument.
   ui::MessageBox::reset();
   ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok, ui::MessageBox::Answer::Ok});
-  jr(page("a;touch pwned.htm", U"<html></html>"));
+  showInfoWindow(page("a;touch pwned.htm", U"<html></html>"));
   action(QStringLiteral("Dreamweaver"))->trigger();
   action(QStringLiteral("FontPage"))->trigger();
   ASSERT_EQ(ui::MessageBox::shownTexts().size(), 2u);
