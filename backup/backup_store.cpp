@@ -336,7 +336,7 @@ bool hasResultMarker(TextView path) {
   return path.ends_with(U"|文件错误");
 }
 
-bool re(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks) {
+bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks) {
   observer.showStatus(restoringText(entry));
   pauseMilliseconds(100);
   bool restored = true;

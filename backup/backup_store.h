@@ -83,7 +83,7 @@ class BackupIndexChecks {
   // FileError when the index cannot be read.
   static BackupIndexChecks read();
   // Throws FileError when the entry at `start` (1-based) and `length` must not
-  // be restored (see `re`).
+  // be restored (see `restoreEntry`).
   void check(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) const;
 
  private:
@@ -105,6 +105,6 @@ class BackupIndexChecks {
 // returns whether the entry was restored. Never throws a file error.
 // With `checks` (read after the last change to the index) the index is not
 // read again.
-bool re(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks = nullptr);
+bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks = nullptr);
 
 }  // namespace vantiro

@@ -165,7 +165,7 @@ void Form6::restoreRows(bool selectedOnly) {
   for (std::size_t k = 0; k < entries_.size(); ++k) {
     QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(k));
     if (selectedOnly && !(item && item->isSelected())) continue;
-    re(entries_[k], observer, checks ? &*checks : nullptr);
+    restoreEntry(entries_[k], observer, checks ? &*checks : nullptr);
   }
   QApplication::restoreOverrideCursor();
 }

@@ -74,7 +74,7 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
   std::int64_t restored = 0, failed = 0;
   for (std::size_t k = 0; k < entries.size(); ++k) {
     if (!chosen[k]) continue;
-    const bool done = re(entries[k], observer, &checks);
+    const bool done = restoreEntry(entries[k], observer, &checks);
     ++(done ? restored : failed);
     observer.entryDone(done);
     if (style == OutputStyle::Json)

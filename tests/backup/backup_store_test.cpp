@@ -195,7 +195,7 @@ TEST_F(BackupStoreTest, RestoreBringsBackExactGbkBytesWithStatusTexts) {
   auto entries = ReadBackupIndex(false);
   ASSERT_EQ(entries.size(), 1u);
   RecordingObserver observer;
-  EXPECT_TRUE(re(entries[0], observer));
+  EXPECT_TRUE(restoreEntry(entries[0], observer));
   EXPECT_EQ(readBytes(target), original);
   struct ::stat st{};
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -207,7 +207,7 @@ TEST_F(BackupStoreTest, RestoreBringsBackExactGbkBytesWithStatusTexts) {
   EXPECT_EQ(observer.statuses[1], U"成功还原  " + textPath(target) + U"文件，大小为" + size + U"B   OK!!");
 
   // A second restore gives the same file.
-  EXPECT_TRUE(re(entries[0], observer));
+  EXPECT_TRUE(restoreEntry(entries[0], observer));
   EXPECT_EQ(readBytes(target), original);
 }
 
@@ -240,7 +240,7 @@ TEST_F(BackupStoreTest, RestoreThatCannotBeDoneLeavesTargetAlone) {
   for (const Case& c : cases) {
     writeBytes(target, "current");
     RecordingObserver observer;
-    EXPECT_FALSE(re(c.entry, observer)) << c.what;
+    EXPECT_FALSE(restoreEntry(c.entry, observer)) << c.what;
     EXPECT_EQ(readBytes(target), "current") << c.what;
     ASSERT_EQ(observer.statuses.size(), 2u);
     EXPECT_EQ(observer.statuses[1], U"还原  " + c.entry.path + U"失败！") << c.what;
@@ -249,12 +249,12 @@ TEST_F(BackupStoreTest, RestoreThatCannotBeDoneLeavesTargetAlone) {
   // Padded numbers are read as the index always allowed.
   RecordingObserver observer;
   BackupEntry padded = with([](BackupEntry& e) { e.start = U" 100 "; e.length = U"11 "; });
-  EXPECT_TRUE(re(padded, observer));
+  EXPECT_TRUE(restoreEntry(padded, observer));
   EXPECT_EQ(readBytes(target), "saved bytes");
 
   ClearBackupStore();
   writeBytes(target, "current");
-  EXPECT_FALSE(re(good, observer)) << "no data file";
+  EXPECT_FALSE(restoreEntry(good, observer)) << "no data file";
   EXPECT_EQ(readBytes(target), "current");
 }
 
@@ -263,9 +263,9 @@ TEST_F(BackupStoreTest, RestoringAllInRowOrderLeavesTheLastRowsCopy) {
   AppendBackupEntry(textPath(target), "older", 5, BackupFiller::Spaces);
   AppendBackupEntry(textPath(target), "newer", 5, BackupFiller::Spaces);
   RecordingObserver observer;
-  for (const BackupEntry& e : ReadBackupIndex(true)) re(e, observer);
+  for (const BackupEntry& e : ReadBackupIndex(true)) restoreEntry(e, observer);
   EXPECT_EQ(readBytes(target), "older");
-  for (const BackupEntry& e : ReadBackupIndex(false)) re(e, observer);
+  for (const BackupEntry& e : ReadBackupIndex(false)) restoreEntry(e, observer);
   EXPECT_EQ(readBytes(target), "newer");
 }
 
@@ -302,7 +302,7 @@ TEST_F(BackupStoreTest, RestoreReachesANameThatIsNotUtf8) {
   const std::string original = "original \xFF bytes";
   AppendBackupEntry(textPath(native), original, original.size(), BackupFiller::Spaces);
   RecordingObserver observer;
-  ASSERT_TRUE(re(ReadBackupIndex(false).at(0), observer));
+  ASSERT_TRUE(restoreEntry(ReadBackupIndex(false).at(0), observer));
   EXPECT_EQ(readBytes(native), original);
 }
 

@@ -323,7 +323,7 @@ TEST_F(PageCompressorTest, RestoreAfterCompressionGivesBackTheGbkBytes) {
   struct Quiet : RestoreObserver {
     void showStatus(const Text&) override {}
   } quiet;
-  ASSERT_TRUE(re(backups().at(0), quiet));
+  ASSERT_TRUE(restoreEntry(backups().at(0), quiet));
   EXPECT_EQ(readBytes(site / "gbk.htm"), page);
 }
 

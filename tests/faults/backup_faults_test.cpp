@@ -117,7 +117,7 @@ TEST_F(DamagedStore, DataFileShorterThanItsIndex) {
     Quiet quiet;
     for (const BackupEntry& e : ReadBackupIndex(false)) {
       const std::string name = std::filesystem::path(nativePath(e.path)).filename();
-      EXPECT_EQ(re(e, quiet), !isLost(name)) << name;
+      EXPECT_EQ(restoreEntry(e, quiet), !isLost(name)) << name;
       EXPECT_EQ(readBytes(site / name), isLost(name) ? compressed[name] : originals[name]) << name;
       writeBytes(site / name, compressed[name]);
     }

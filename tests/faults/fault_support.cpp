@@ -59,7 +59,7 @@ RestoreTally restoreAll() {
   const BackupIndexChecks checks = BackupIndexChecks::read();
   tally.entries = entries.size();
   for (const BackupEntry& entry : entries) {
-    if (re(entry, quiet, &checks))
+    if (restoreEntry(entry, quiet, &checks))
       ++tally.restored;
     else
       tally.failedPaths.push_back(entry.path);
