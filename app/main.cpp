@@ -42,6 +42,6 @@ int main(int argc, char** argv) {
   }
 
   vantiro::ui::Form1 window;
-  window.Form_Load();
+  window.startUp();
   return QApplication::exec();
 }

@@ -54,7 +54,7 @@ Text readPathSetting(TextView key) {
 
 }  // namespace
 
-void Form1::Form_Load() {
+void Form1::startUp() {
   try {
     // 1. The tip window's start-up switch, used at step 12.
     const int tipSwitch = readTipSwitch();
@@ -93,7 +93,7 @@ void Form1::Form_Load() {
   }
 }
 
-void Form1::Form_Unload() {
+void Form1::saveSettings() {
   try {
     const QAction* const items[] = {menus_->com10, menus_->com11, menus_->com111,
                                     menus_->com12, menus_->com2,  menus_->com3->menuAction()};

@@ -271,7 +271,7 @@ void Form1::showTipWindow() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  Form_Unload();
+  saveSettings();
   event->accept();
   // Ends the program at once: the other windows are not asked to close.
   QCoreApplication::exit(0);

@@ -46,10 +46,10 @@ class Form1 : public QMainWindow {
   // list, show, backup size, window frame, settings, directory fields, stored
   // directory, tip window, backup-size question. A failure shows its text and
   // skips the remaining steps; the window stays usable.
-  void Form_Load();
+  void startUp();
   // Shut-down: writes the menu keys, the options and the directory to the
   // settings store. Called when the window is closed, which then ends the program.
-  void Form_Unload();
+  void saveSettings();
 
   // The options as the controls show them now, the run window's keep-on-top
   // check mark included. Every reader calls this when it needs a value.

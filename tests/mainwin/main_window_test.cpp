@@ -78,7 +78,7 @@ class MainWindowTest : public test::WindowTest {
 
   Form1& start() {
     window_ = std::make_unique<Form1>();
-    window_->Form_Load();
+    window_->startUp();
     return *window_;
   }
   // Closes the window as the user does; the settings are written then.
