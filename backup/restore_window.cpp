@@ -37,7 +37,7 @@ QPointer<Form6>& theWindow() {
 int storedCheckValue() {
   Text value;
   try {
-    ReadSetting(kCheckKey, value);
+    value = ReadSetting(kCheckKey).value_or(Text());
   } catch (const std::exception&) {
     return 0;
   }

@@ -113,22 +113,20 @@ void writeSetting(TextView key, TextView value, const FieldCoding& coding) {
   files().writeFileAtomic(path, file);
 }
 
-void readSetting(TextView key, Text& value, const FieldCoding& coding) {
+std::optional<Text> readSetting(TextView key, const FieldCoding& coding) {
   const std::string file = openSettings(settingsFilePath());
   const std::size_t slots = slotCount(file);
-  for (std::size_t k = 0; k < slots; ++k) {
-    if (keyOffset(k) < file.size() && readField(file, keyOffset(k)) == key) {
-      value = readField(file, valueOffset(k), coding);
-      return;
-    }
-  }
+  for (std::size_t k = 0; k < slots; ++k)
+    if (keyOffset(k) < file.size() && readField(file, keyOffset(k)) == key)
+      return readField(file, valueOffset(k), coding);
+  return std::nullopt;
 }
 
 }  // namespace
 
 void WriteSetting(TextView key, TextView value) { writeSetting(key, value, kCodePageField); }
-void ReadSetting(TextView key, Text& value) { readSetting(key, value, kCodePageField); }
+std::optional<Text> ReadSetting(TextView key) { return readSetting(key, kCodePageField); }
 void WritePathSetting(TextView key, TextView path) { writeSetting(key, path, kPathField); }
-void ReadPathSetting(TextView key, Text& path) { readSetting(key, path, kPathField); }
+std::optional<Text> ReadPathSetting(TextView key) { return readSetting(key, kPathField); }
 
 }  // namespace vantiro

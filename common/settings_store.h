@@ -14,6 +14,7 @@
 #include "platform/text.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace vantiro {
@@ -32,17 +33,17 @@ std::string settingsFilePath();
 // file when it is missing. Throws FileError on input/output failures.
 void WriteSetting(TextView key, TextView value);
 
-// When `key` is present, sets `value` to the stored value with leading and
-// trailing blanks removed; otherwise leaves `value` exactly as passed (put the
-// default there before the call). A missing file is created empty. A damaged
-// file (short, cut inside a field, garbage count) is read as far as it goes.
-// Throws FileError on input/output failures.
-void ReadSetting(TextView key, Text& value);
+// The value stored under `key`, with leading and trailing blanks removed, or
+// nothing when the key is absent (the caller's default then applies). A
+// missing file is created empty. A damaged file (short, cut inside a field,
+// garbage count) is read as far as it goes. Throws FileError on input/output
+// failures.
+std::optional<Text> ReadSetting(TextView key);
 
 // The same for a value that is a path: stored as the file system's bytes
 // (UTF-8, escapes as their bytes) rather than in the code page; keys stay in
 // the code page.
 void WritePathSetting(TextView key, TextView path);
-void ReadPathSetting(TextView key, Text& path);
+std::optional<Text> ReadPathSetting(TextView key);
 
 }  // namespace vantiro

@@ -40,17 +40,9 @@ long long leadingNumber(const Text& text) {
   return negative ? -value : value;
 }
 
-Text readSetting(TextView key) {
-  Text value;
-  ReadSetting(key, value);
-  return value;
-}
+Text readSetting(TextView key) { return ReadSetting(key).value_or(Text()); }
 
-Text readPathSetting(TextView key) {
-  Text path;
-  ReadPathSetting(key, path);
-  return path;
-}
+Text readPathSetting(TextView key) { return ReadPathSetting(key).value_or(Text()); }
 
 }  // namespace
 

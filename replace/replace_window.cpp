@@ -211,23 +211,15 @@ std::array<QRadioButton*, 8> Form5::optionButtons() const {
 
 void Form5::loadSettings() {
   try {
-    Text text;
-    ReadSetting(U"form5.text1.text", text);
-    Text1->setText(toQString(text));
-    text.clear();
-    ReadSetting(U"form5.text2.text", text);
-    Text2->setText(toQString(text));
+    Text1->setText(toQString(ReadSetting(U"form5.text1.text").value_or(Text())));
+    Text2->setText(toQString(ReadSetting(U"form5.text2.text").value_or(Text())));
     const auto checks = checkBoxes();
     for (std::size_t i = 0; i < checks.size(); ++i) {
-      Text value;
-      ReadSetting(settingKey(U"check", i + 1), value);
-      checks[i]->setChecked(storedCheckValue(value));
+      checks[i]->setChecked(storedCheckValue(ReadSetting(settingKey(U"check", i + 1)).value_or(Text())));
     }
     const auto options = optionButtons();
     for (std::size_t i = 0; i < options.size(); ++i) {
-      Text value;
-      ReadSetting(settingKey(U"Option", i + 1), value);
-      if (value == U"ture") options[i]->setChecked(true);
+      if (ReadSetting(settingKey(U"Option", i + 1)) == U"ture") options[i]->setChecked(true);
     }
   } catch (const std::exception& e) {
     ui::MessageBox::information(this, QString::fromUtf8(e.what()));

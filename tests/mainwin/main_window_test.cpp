@@ -112,11 +112,7 @@ class MainWindowTest : public test::WindowTest {
   }
   std::vector<Text> entries() const { return window_->taskList()->entries(); }
 
-  static Text setting(TextView key) {
-    Text value = U"<absent>";
-    ReadSetting(key, value);
-    return value;
-  }
+  static Text setting(TextView key) { return ReadSetting(key).value_or(U"<absent>"); }
 
   test::TempDir site_;
   std::unique_ptr<Form1> window_;

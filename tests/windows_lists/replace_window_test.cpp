@@ -85,11 +85,7 @@ class ReplaceWindowTest : public ::testing::Test {
     return {item->text(0), item->text(1), item->text(2)};
   }
 
-  static Text setting(TextView key) {
-    Text value = U"<absent>";
-    ReadSetting(key, value);
-    return value;
-  }
+  static Text setting(TextView key) { return ReadSetting(key).value_or(U"<absent>"); }
 
   test::TempDir home_;
   test::TempDir pages_;

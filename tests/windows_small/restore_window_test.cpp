@@ -249,9 +249,7 @@ TEST_F(RestoreWindowTest, SwitchTakesEffectAtTheNextOpeningAndIsSavedOnClose) {
   EXPECT_EQ(column(w, 0), (std::vector<QString>{a, b}));
   press(w, "Command3");
   test::settleEvents();
-  Text value;
-  ReadSetting(U"form6.check1.value", value);
-  EXPECT_EQ(value, U"1");
+  EXPECT_EQ(ReadSetting(U"form6.check1.value"), U"1");
 
   w = open();
   EXPECT_TRUE(check(w)->isChecked());
@@ -259,8 +257,7 @@ TEST_F(RestoreWindowTest, SwitchTakesEffectAtTheNextOpeningAndIsSavedOnClose) {
   check(w)->setChecked(false);
   w->close();  // the close box saves too
   test::settleEvents();
-  ReadSetting(U"form6.check1.value", value);
-  EXPECT_EQ(value, U"0");
+  EXPECT_EQ(ReadSetting(U"form6.check1.value"), U"0");
 }
 
 TEST_F(RestoreWindowTest, StoredSwitchIsReadAsANumberModuloTwo) {
