@@ -45,7 +45,7 @@ std::size_t findText(TextView s, TextView find, std::size_t from) {
   return npos;
 }
 
-PageText getfile(const std::string& nativePath) { return decodePage(files().readFile(nativePath)); }
+PageText readPageText(const std::string& nativePath) { return decodePage(files().readFile(nativePath)); }
 
 LineBreak lineBreakOf(TextView page) { return findText(page, U"\r\n") != npos ? LineBreak::CrLf : LineBreak::Lf; }
 

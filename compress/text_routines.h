@@ -23,7 +23,7 @@ namespace vantiro {
 // The whole file decoded in its own encoding (read in one go). Throws
 // FileError when the file cannot be read, EncodingRefused when its encoding
 // cannot be handled.
-PageText getfile(const std::string& nativePath);
+PageText readPageText(const std::string& nativePath);
 
 // CR LF when `page` holds a CR LF anywhere, LF otherwise.
 LineBreak lineBreakOf(TextView page);

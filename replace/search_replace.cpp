@@ -204,7 +204,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
       return;
     }
 
-    const PageText decoded = getfile(nativePath(path));
+    const PageText decoded = readPageText(nativePath(path));
     const Text& page = decoded.text;
     const CodePage& codePage = *decoded.codePage;
     if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);

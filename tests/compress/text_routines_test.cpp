@@ -134,14 +134,14 @@ TEST(TextRoutines, YsjbCompressesScripts) {
               });
 }
 
-class GetfileTest : public ::testing::Test {
+class ReadPageTextTest : public ::testing::Test {
  protected:
   void SetUp() override { setProgramDirectory(home_.path()); }
   test::TempDir home_;
   test::TempDir dir_;
 };
 
-TEST_F(GetfileTest, ReadsWholeFilesOfEverySize) {
+TEST_F(ReadPageTextTest, ReadsWholeFilesOfEverySize) {
   // Chinese characters straddling any piece boundary a reader might choose.
   for (std::size_t size : {0u, 1u, 1999u, 2000u, 2001u, 40000u}) {
     std::string bytes;
@@ -150,13 +150,13 @@ TEST_F(GetfileTest, ReadsWholeFilesOfEverySize) {
     ASSERT_EQ(bytes.size(), size);
     const std::string path = dir_ / ("page" + std::to_string(size) + ".htm");
     test::writeBytes(path, bytes);
-    const Text text = getfile(path).text;
+    const Text text = readPageText(path).text;
     EXPECT_EQ(text, decodeAnsi(bytes)) << size;
     EXPECT_EQ(encodeAnsi(text), bytes) << size;
   }
 }
 
-TEST_F(GetfileTest, MissingFileThrows) { EXPECT_THROW(getfile(dir_ / "absent.htm"), FileError); }
+TEST_F(ReadPageTextTest, MissingFileThrows) { EXPECT_THROW(readPageText(dir_ / "absent.htm"), FileError); }
 
 }  // namespace
 }  // namespace vantiro
