@@ -173,8 +173,8 @@ PageSplit scanPage(PageChars chars) {
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
-    // A tag within one line is already what xiaohc would make of it.
-    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) xiaohc(tag, split.lineBreak);
+    // A tag within one line is already what joinTrimmedLines would make of it.
+    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) joinTrimmedLines(tag, split.lineBreak);
 
     split.endsInScript = false;
     if (startsWithUpper(tag, U"SCRIPT")) {

@@ -16,7 +16,7 @@ namespace vantiro {
 // - A tag runs to the first ">" that no later tag start precedes since the
 //   last ">" (so an attribute holding "<b>" stays inside its tag); without a
 //   ">" it runs to the end of the page. Its text is stored without "<" and ">",
-//   trimmed of spaces and made one line (xiaohc).
+//   trimmed of spaces and made one line (joinTrimmedLines).
 // - A server-script block ("<%" with at least one more character) runs to the
 //   first "%>", whatever it holds.
 // - The content of a script element runs to the next "</script" in any case

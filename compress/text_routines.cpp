@@ -53,7 +53,7 @@ LineBreak lineBreakOf(TextView page) { return findText(page, U"\r\n") != npos ? 
 // passes the read position, because every step replaces a piece by one that is
 // no longer.
 
-void xiaohc(SlotText& s, LineBreak lineBreak) {
+void joinTrimmedLines(SlotText& s, LineBreak lineBreak) {
   const TextView breakText = lineBreakText(lineBreak);
   std::size_t w = 0, r = 0;
   for (bool first = true;; first = false) {

@@ -31,7 +31,7 @@ LineBreak lineBreakOf(TextView page);
 // Makes a multi-line tag one line: every line trimmed of spaces, the lines
 // joined by one space each, the result trimmed. An empty line still gives its
 // space: "a\r\n\r\nb" becomes "a  b".
-void xiaohc(SlotText& s, LineBreak lineBreak);
+void joinTrimmedLines(SlotText& s, LineBreak lineBreak);
 
 // Joins the lines with one space each (lines are not trimmed), then makes every
 // run of spaces one space. A single leading or trailing space stays.

@@ -35,8 +35,8 @@ void expectTable(const char* routine, void (*fn)(SlotText&, LineBreak), std::ini
   }
 }
 
-TEST(TextRoutines, XiaohcMakesATagOneLine) {
-  expectTable("xiaohc", xiaohc,
+TEST(TextRoutines, JoinTrimmedLinesMakesATagOneLine) {
+  expectTable("joinTrimmedLines", joinTrimmedLines,
               {
                   {U"a\r\n  href=x", U"a href=x"},
                   {U"a\r\n\r\nb", U"a  b"},  // an empty line still gives its space
