@@ -207,7 +207,7 @@ void shortenSpaceEntities(SlotText& text) {
 // Joined and collapsed; `blankGoes` decides whether white space other than
 // spaces alone also vanishes.
 void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
-  xiaohc1(text, lineBreak);
+  collapseLinesAndSpaces(text, lineBreak);
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 

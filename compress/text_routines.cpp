@@ -70,7 +70,7 @@ void joinTrimmedLines(SlotText& s, LineBreak lineBreak) {
   trimInPlace(s);
 }
 
-void xiaohc1(SlotText& s, LineBreak lineBreak) {
+void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak) {
   // Nothing moves before the first line break or doubled space.
   const std::size_t n = s.size();
   std::size_t start = 0;

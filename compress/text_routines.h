@@ -35,7 +35,7 @@ void joinTrimmedLines(SlotText& s, LineBreak lineBreak);
 
 // Joins the lines with one space each (lines are not trimmed), then makes every
 // run of spaces one space. A single leading or trailing space stays.
-void xiaohc1(SlotText& s, LineBreak lineBreak);
+void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak);
 
 // Trims the spaces at both ends of every line; line breaks (and empty lines) stay.
 void xiaohc2(SlotText& s, LineBreak lineBreak);

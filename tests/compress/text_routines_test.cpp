@@ -52,8 +52,8 @@ TEST(TextRoutines, JoinTrimmedLinesMakesATagOneLine) {
               });
 }
 
-TEST(TextRoutines, Xiaohc1JoinsLinesAndCollapsesSpaces) {
-  expectTable("xiaohc1", xiaohc1,
+TEST(TextRoutines, CollapseLinesAndSpacesMakesOneLineWithSingleSpaces) {
+  expectTable("collapseLinesAndSpaces", collapseLinesAndSpaces,
               {
                   {U"one\r\n\r\n  two", U"one two"},
                   {U"a\nb\tc", U"a\nb\tc"},
