@@ -93,7 +93,7 @@ void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak) {
   s.resize(w);
 }
 
-void xiaohc2(SlotText& s, LineBreak lineBreak) {
+void trimLines(SlotText& s, LineBreak lineBreak) {
   const TextView breakText = lineBreakText(lineBreak);
   std::size_t w = 0, r = 0;
   for (;;) {
@@ -140,7 +140,7 @@ void th(SlotText& s, TextView find, TextView repl) {
 
 void ysjb(SlotText& script, LineBreak lineBreak) {
   // Trimming every line also trims the script's two ends.
-  xiaohc2(script, lineBreak);
+  trimLines(script, lineBreak);
   if (findChar(script, U'{') == npos || findChar(script, U'}') == npos) return;
   // A run of spaces goes when a brace stands right before or right after it.
   // Removing one run never puts another run next to a brace, so one pass

@@ -38,7 +38,7 @@ void joinTrimmedLines(SlotText& s, LineBreak lineBreak);
 void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak);
 
 // Trims the spaces at both ends of every line; line breaks (and empty lines) stay.
-void xiaohc2(SlotText& s, LineBreak lineBreak);
+void trimLines(SlotText& s, LineBreak lineBreak);
 
 // Replaces every occurrence of `find`, left to right; the search goes on after
 // the replaced occurrence, so a replacement is never searched again. An empty

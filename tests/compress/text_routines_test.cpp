@@ -68,8 +68,8 @@ TEST(TextRoutines, CollapseLinesAndSpacesMakesOneLineWithSingleSpaces) {
               });
 }
 
-TEST(TextRoutines, Xiaohc2TrimsEveryLineAndKeepsBreaks) {
-  expectTable("xiaohc2", xiaohc2,
+TEST(TextRoutines, TrimLinesTrimsEveryLineAndKeepsBreaks) {
+  expectTable("trimLines", trimLines,
               {
                   {U"  x \r\n y", U"x\r\ny"},
                   {U"a\r\n   \r\n b ", U"a\r\n\r\nb"},
