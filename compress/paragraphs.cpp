@@ -74,7 +74,7 @@ void takeIntoBlock(SlotText& text, PagePreTracker& pagePre, std::size_t i) {
   const bool hasLooseBreaks =
       std::any_of(text.begin(), text.end(), [](char32_t c) { return c != U' ' && isHtmlSpace(c); });
   if (hasLooseBreaks && !pagePre.at(i)) flattenWhiteSpace(text);
-  th(text, U"&nbsp;", U" ");
+  replaceAll(text, U"&nbsp;", U" ");
 }
 
 }  // namespace

@@ -201,7 +201,7 @@ void unquoteValues(SlotText& tag) {
 // ";&nbsp;&nbsp" -> "; &nbsp": three "&nbsp;" in a row show the same as
 // "&nbsp; &nbsp;".
 void shortenSpaceEntities(SlotText& text) {
-  if (text.size() >= 11) th(text, U";&nbsp;&nbsp", U"; &nbsp");
+  if (text.size() >= 11) replaceAll(text, U";&nbsp;&nbsp", U"; &nbsp");
 }
 
 // Joined and collapsed; `blankGoes` decides whether white space other than

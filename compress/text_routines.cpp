@@ -109,7 +109,7 @@ void trimLines(SlotText& s, LineBreak lineBreak) {
   s.resize(w);
 }
 
-void th(SlotText& s, TextView find, TextView repl) {
+void replaceAll(SlotText& s, TextView find, TextView repl) {
   if (find.empty()) return;
   const TextView text = s.view();
   std::size_t p = findText(text, find);

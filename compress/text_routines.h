@@ -43,7 +43,7 @@ void trimLines(SlotText& s, LineBreak lineBreak);
 // Replaces every occurrence of `find`, left to right; the search goes on after
 // the replaced occurrence, so a replacement is never searched again. An empty
 // `find` changes nothing.
-void th(SlotText& s, TextView find, TextView repl);
+void replaceAll(SlotText& s, TextView find, TextView repl);
 
 // Script compression: every line trimmed of spaces, and when the script holds
 // both "{" and "}", the spaces next to every brace removed. Line breaks are

@@ -77,7 +77,7 @@ TEST(SlotText, ACopiedSplitIsIndependentOfItsOriginal) {
   PageSplit original = scanPage(U"<p>one<b>two");
   PageSplit copy = original;
   copy.texts[0].assign(U"1");
-  th(original.texts[1], U"two", U"2");
+  replaceAll(original.texts[1], U"two", U"2");
   copy.tags[1].append(U" class=x");
   EXPECT_EQ(utf8(original.texts[0]), "one");
   EXPECT_EQ(utf8(original.tags[1]), "b");

@@ -97,7 +97,7 @@ TEST(TextRoutines, APageHoldingACrLfAnywhereBreaksLinesWithIt) {
   }
 }
 
-TEST(TextRoutines, ThReplacesEveryOccurrence) {
+TEST(TextRoutines, ReplaceAllReplacesEveryOccurrence) {
   struct ThCase {
     const char32_t* input;
     const char32_t* find;
@@ -115,7 +115,7 @@ TEST(TextRoutines, ThReplacesEveryOccurrence) {
            ThCase{U"abc", U"", U"x", U"abc"},
        }) {
     SlotText s{TextView(c.input)};
-    th(s, c.find, c.repl);
+    replaceAll(s, c.find, c.repl);
     EXPECT_EQ(toUtf8(s), toUtf8(c.expected)) << toUtf8(c.input);
   }
 }
