@@ -247,7 +247,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
     }
 
     if (startsWithUpper(tag, U"SCRIPT")) {
-      if (compressScripts) ysjb(text, split.lineBreak);
+      if (compressScripts) compressScript(text, split.lineBreak);
       continue;
     }
     if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends

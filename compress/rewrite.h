@@ -18,7 +18,7 @@ namespace vantiro {
 // - texts: outside preformatted blocks, lines are joined and space runs made
 //   one space; white space between tags goes, except one space between two
 //   inline elements. Runs of three "&nbsp;" become two with a space between.
-//   Script contents are compressed with ysjb when `compressScripts` (Check2)
+//   Script contents are compressed with compressScript when `compressScripts` (Check2)
 //   is set and otherwise left exactly as read; the contents of textarea, xmp
 //   and plaintext are always left exactly as read, and listing is a
 //   preformatted block like pre.

@@ -138,7 +138,7 @@ void replaceAll(SlotText& s, TextView find, TextView repl) {
   s.resize(w);
 }
 
-void ysjb(SlotText& script, LineBreak lineBreak) {
+void compressScript(SlotText& script, LineBreak lineBreak) {
   // Trimming every line also trims the script's two ends.
   trimLines(script, lineBreak);
   if (findChar(script, U'{') == npos || findChar(script, U'}') == npos) return;

@@ -48,7 +48,7 @@ void replaceAll(SlotText& s, TextView find, TextView repl);
 // Script compression: every line trimmed of spaces, and when the script holds
 // both "{" and "}", the spaces next to every brace removed. Line breaks are
 // never removed, so a script keeps one statement per line.
-void ysjb(SlotText& script, LineBreak lineBreak);
+void compressScript(SlotText& script, LineBreak lineBreak);
 
 // The first position at or after `from` that holds `c`, or npos. Pages are
 // searched often and mostly in vain, so blocks of characters are compared at

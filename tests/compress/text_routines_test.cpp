@@ -120,8 +120,8 @@ TEST(TextRoutines, ReplaceAllReplacesEveryOccurrence) {
   }
 }
 
-TEST(TextRoutines, YsjbCompressesScripts) {
-  expectTable("ysjb", ysjb,
+TEST(TextRoutines, CompressScriptTrimsLinesAndSpacesByBraces) {
+  expectTable("compressScript", compressScript,
               {
                   {U"if (a)\r\n  { x=1; }", U"if (a)\r\n{x=1;}"},
                   {U"  a {  b  \r\n c  ", U"a {  b\r\nc"},  // no "}": lines trimmed only
