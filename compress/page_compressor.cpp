@@ -95,7 +95,7 @@ void checkStillAsRead(const PreparedPage& page) {
   if (!now || !now->unchangedSince(*page.readInfo)) throw FileError(std::string(kChangedDuringRun));
 }
 
-// The part of jf3 that has effects, in order: the markers, the mirror mapping
+// The part of compressPageFile that has effects, in order: the markers, the mirror mapping
 // and its directories, the checks that come before any change (the page is as
 // read, the output may be written), the backup entry; the result then waits
 // for placePage. A page whose result is its own bytes is left as it is, with
@@ -312,8 +312,8 @@ void commitPage(PreparedPage& page, Text& path, int& pageResult, const Compressi
   placePage(page, path, pageResult, options, question);
 }
 
-void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-         RestoreQuestion& question) {
+void compressPageFile(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
+                      RestoreQuestion& question) {
   PreparedPage page = preparePage(path, options, &progress);
   commitPage(page, path, pageResult, options, progress, question);
 }

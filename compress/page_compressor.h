@@ -1,5 +1,5 @@
 #pragma once
-// `jf3`: compresses one page file end to end. It reads the page, checks that
+// compressPageFile: compresses one page file end to end. It reads the page, checks that
 // it is HTML, maps the output path under the compression directory, runs the
 // passes, records the page's bytes in the backup store and writes the result.
 
@@ -61,21 +61,21 @@ inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修�
 // truncated or half-written; the backup entry (the page's bytes as read) is
 // appended before that. `progress` gets the range 0..lastIndex and the tag
 // progress. Never throws.
-void jf3(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-         RestoreQuestion& question);
+void compressPageFile(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
+                      RestoreQuestion& question);
 
 // Whether compressing a page changes anything on disk. A dry run reads and
 // compresses pages exactly as a run would and reports the same outcome, but
 // creates no directory, appends no backup entry and writes no file.
 enum class WriteMode { Write, DryRun };
 
-// jf3 in two halves, so that a run can compress the next page while the
+// compressPageFile in two halves, so that a run can compress the next page while the
 // current one is written. preparePage reads the page and does everything
 // that changes nothing outside memory (tests, passes, the encoded result);
 // what it meets is kept in the PreparedPage, progress included. commitPage
-// then does the rest exactly as jf3 would have: markers, the mirror mapping
+// then does the rest exactly as compressPageFile would have: markers, the mirror mapping
 // and its directories, the backup entry, the write, the error path with its
-// question. jf3(...) is commitPage(preparePage(...)).
+// question. compressPageFile(...) is commitPage(preparePage(...)).
 
 // Progress calls kept to be made later, on the thread that shows them.
 class RecordedProgress final : public ProgressIndicator {
@@ -129,7 +129,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
 // preparePage for a page already read (`bytes`), writing nothing at all.
 PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress);
 
-// The rest of jf3 for a page prepared with the same `path`, `options` and
+// The rest of compressPageFile for a page prepared with the same `path`, `options` and
 // `mode`. In a dry run `path` and `pageResult` end as they would have, and
 // nothing is asked. A page that another program changed since it was read
 // fails with kChangedDuringRun and keeps that change. A page whose result is

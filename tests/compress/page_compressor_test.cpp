@@ -53,7 +53,7 @@ class PageCompressorTest : public test::ProgramDirectoryTest {
   int compressExisting(const std::string& name, const CompressionOptions& options = {}) {
     path = textPath(site / name);
     int result = 1;
-    jf3(path, result, options, progress, question);
+    compressPageFile(path, result, options, progress, question);
     return result;
   }
   std::vector<BackupEntry> backups() const { return ReadBackupIndex(false); }
@@ -204,7 +204,7 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   options.text2 = textPath(site / "out/small");
   path = textPath(site / "web/news/a.htm");
   int result = 1;
-  jf3(path, result, options, progress, question);
+  compressPageFile(path, result, options, progress, question);
   ASSERT_EQ(result, 1) << toUtf8(path);
   EXPECT_EQ(path, textPath(site / "out/small/news/a.htm"));
   EXPECT_EQ(readBytes(site / "out/small/news/a.htm"), kSimple);
@@ -215,7 +215,7 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   // empty the mirror is off and the page is compressed in place.
   options.text1 = textPath(site / "elsewhere");
   path = textPath(site / "web/news/a.htm");
-  jf3(path, result, options, progress, question);
+  compressPageFile(path, result, options, progress, question);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(path, textPath(site / "web/news/a.htm") + U"|不在源目录中");
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
@@ -224,7 +224,7 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   options.text2.clear();
   writeBytes(site / "web/news/a.htm", kSimple + " ");
   path = textPath(site / "web/news/a.htm");
-  jf3(path, result, options, progress, question);
+  compressPageFile(path, result, options, progress, question);
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
 }
 
@@ -302,7 +302,7 @@ TEST_F(PageCompressorTest, Check3YesWritesThePageToItsMirrorAfterAnError) {
   question.answer = true;
   path = textPath(site / "web/a.htm");
   int result = 1;
-  jf3(path, result, options, progress, question);
+  compressPageFile(path, result, options, progress, question);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(readBytes(site / "out/a.htm"), "<html>x");
 }
@@ -310,7 +310,7 @@ TEST_F(PageCompressorTest, Check3YesWritesThePageToItsMirrorAfterAnError) {
 TEST_F(PageCompressorTest, VanishedPageFails) {
   path = textPath(site / "gone.htm");
   int result = 1;
-  jf3(path, result, {}, progress, question);
+  compressPageFile(path, result, {}, progress, question);
   EXPECT_EQ(result, -1);
   EXPECT_TRUE(path.starts_with(textPath(site / "gone.htm|")));
   EXPECT_FALSE(pathExists(site / "gone.htm"));

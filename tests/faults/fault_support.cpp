@@ -44,7 +44,7 @@ std::optional<std::string> cleanOutput(const std::string& page, const Compressio
   int result = 1;
   NoProgress progress;
   FixedAnswer no(false);
-  jf3(path, result, inPlace, progress, no);
+  compressPageFile(path, result, inPlace, progress, no);
   setProgramDirectory(home);
   if (result != 1) return std::nullopt;
   return readBytes(scratch / "page.htm");
