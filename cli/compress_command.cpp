@@ -151,12 +151,12 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
 
   const std::vector<RunRow> queued = rows;
   RunReport report(options, style, true, out, err, progress);
-  const RunTotals totals = ys(rows, report, mode);
+  const RunTotals totals = compressQueuedRows(rows, report, mode);
   std::vector<OptionSaving> savings;
   for (const auto& [option, optionOptions] : measured) {
     std::vector<RunRow> again = queued;
     RunReport silent(optionOptions, style, false, out, err, progress);
-    ys(again, silent, mode);
+    compressQueuedRows(again, silent, mode);
     savings.push_back(optionSaving(option, totals, report.newSizes(), silent.newSizes()));
   }
   line.clear();

@@ -284,7 +284,7 @@ std::int64_t sizeColumnValue(TextView text) {
   return value;
 }
 
-RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
+RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode) {
   RunTotals totals;
   totals.pages = rows.size();
   observer.notice(Text(kRunNotice));

@@ -1,6 +1,6 @@
 #pragma once
 // A compression run without its window: the rows of the result list, what a
-// run start puts in them, and the driver `ys` that compresses row after row
+// run start puts in them, and the driver compressQueuedRows that compresses row after row
 // and fills in each outcome. The run window and the command line both use it.
 
 #include "common/compression_options.h"
@@ -105,7 +105,7 @@ inline constexpr std::int64_t kBytesReadAhead = 16 << 20;
 // times over.
 inline constexpr std::size_t kPagesPerSync = 32;
 
-// `ys`: compresses every row from the first to the last and fills in columns
+// Compresses every row from the first to the last and fills in columns
 // 4 to 6. A row whose file is not a normal file gets "文件不在"; a page that
 // fails gets "压缩失败"; no page ends the run, whatever its sizes (64-bit).
 // Rows are written and reported in order, each with the options read for it
@@ -116,6 +116,6 @@ inline constexpr std::size_t kPagesPerSync = 32;
 // Leftover temporary files of earlier runs beside the pages are removed. In a dry run (`mode`) every row is compressed and reported
 // as it would have been, its new size the size of the result, and nothing is
 // written.
-RunTotals ys(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode = WriteMode::Write);
+RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode = WriteMode::Write);
 
 }  // namespace vantiro

@@ -313,14 +313,14 @@ void Form2::viewSelectedRows() {
   }
 }
 
-void Form2::ys() {
+void Form2::compressQueuedRows() {
   setBar(ProgressBar1, 0, rowCount(), 0);
   fitColumns();
   {
     ScreenPacer pacer(this);
     RunWindowObserver observer(*this, pacer);
     try {
-      vantiro::ys(rows_, observer);
+      vantiro::compressQueuedRows(rows_, observer);
     } catch (const std::exception& e) {
       // Rows already done keep their results; the rest stay empty.
       pacer.whileReleased([&] {

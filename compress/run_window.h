@@ -4,7 +4,7 @@
 //
 // The main window constructs a fresh Form2 for every run (constructing it is
 // the window's load: it shows itself and pauses 1000 ms), adds one row per
-// page with addRow and calls ys(). Closing the window (停止, 关闭) only hides
+// page with addRow and calls compressQueuedRows(). Closing the window (停止, 关闭) only hides
 // it; its owner deletes it, at the latest when the next run replaces it.
 
 #include "common/compression_options.h"
@@ -40,7 +40,7 @@ class Form2 : public QWidget {
 
   // The run: compresses every row from top to bottom and fills in its result.
   // Returns when the last row is done; the window keeps the results.
-  void ys();
+  void compressQueuedRows();
 
   // Keeps the window above ordinary windows without moving or resizing it.
   bool alwaysOnTop() const { return alwaysOnTop_; }

@@ -56,7 +56,7 @@ void Form1::startRun(bool selectedOnly) {
   run->show();
   run->raise();
   if (now.Check5) taskList_->clear();
-  run->ys();
+  run->compressQueuedRows();
 }
 
 }  // namespace vantiro::ui

@@ -113,7 +113,7 @@ TEST_F(CompressionRunTest, RowsGetResultSizeAndSaving) {
   EXPECT_TRUE(rows[1].size.empty()) << "a vanished file leaves size and date empty";
 
   RecordingRun run;
-  RunTotals totals = ys(rows, run);
+  RunTotals totals = compressQueuedRows(rows, run);
 
   const std::string written = readBytes(site / "a.htm");
   EXPECT_EQ(rows[0].result, U"压缩成功");
@@ -165,7 +165,7 @@ TEST_F(CompressionRunTest, NoPageEndsTheRun) {
   rows[1].size.clear();
   RecordingRun run;
   run.opts.Check7 = true;  // line breaks after every tag: the small pages grow
-  ys(rows, run);
+  compressQueuedRows(rows, run);
   EXPECT_EQ(rows[0].result, U"压缩成功");
   EXPECT_TRUE(rows[0].ratio.starts_with(U"-")) << toUtf8(rows[0].ratio);
   EXPECT_EQ(rows[1].result, U"压缩成功");
@@ -187,7 +187,7 @@ TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
   } run;
   std::vector<RunRow> rows = {makeRunRow(page("a.htm", "<html><body>x</body></html>"), {}),
                               makeRunRow(page("b.htm", "<html><body>x</body></html>"), {})};
-  ys(rows, run);
+  compressQueuedRows(rows, run);
   EXPECT_EQ(run.calls, 2);
   EXPECT_EQ(readBytes(site / "a.htm"), "<html><body>x</body></html>");
   EXPECT_EQ(readBytes(site / "b.htm"), "<html>\n<body>\nx\n</body>\n</html>\n");  // an LF page
@@ -211,7 +211,7 @@ TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
   rows.push_back(makeRunRow(page("out/web/m.htm", "<html><body>old</body></html>"), {}));  // ... read next
   rows.push_back(makeRunRow(page("p6.htm", loose), {}));
   rows.push_back(makeRunRow(page("out/p6.htm", "<html><body>old</body></html>"), {}));  // the row before writes it
-  ys(rows, run);
+  compressQueuedRows(rows, run);
 
   ASSERT_EQ(run.finished.size(), rows.size());
   for (std::size_t k = 0; k < run.finished.size(); ++k) EXPECT_EQ(run.finished[k], k);
@@ -251,7 +251,7 @@ TEST_F(CompressionRunTest, RowFindsTheFileAnEarlierRowCreated) {
   std::vector<RunRow> rows;  // web/pK is written to out/web/pK, which is queued after it
   for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(page("web/p" + std::to_string(k) + ".htm", loose), {}));
   for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(textPath(site / ("out/web/p" + std::to_string(k) + ".htm")), {}));
-  ys(rows, run);
+  compressQueuedRows(rows, run);
 
   for (const RunRow& row : rows) EXPECT_EQ(row.result, U"压缩成功") << toUtf8(row.outcome);
   EXPECT_EQ(readBytes(site / "out/out/web/p2.htm"), tight);
@@ -307,7 +307,7 @@ TEST_F(CompressionRunTest, ManyPagesWrittenInOrderWithBoundedReadAhead) {
     content[path] = reference.result;
   }
 
-  RunTotals totals = ys(rows, run);
+  RunTotals totals = compressQueuedRows(rows, run);
 
   EXPECT_EQ(totals.succeeded, rows.size());
   ASSERT_EQ(run.finished.size(), rows.size());

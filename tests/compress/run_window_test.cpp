@@ -153,7 +153,7 @@ TEST_F(RunWindowTest, RunFillsRowsBarsAndStatus) {
   QObject::connect(child<QStatusBar>("StatusBar1"), &QStatusBar::messageChanged, &w,
                    [&](const QString& s) { statuses.push_back(s); });
   ui::MessageBox::setNextAnswers({Answer::Ok});
-  w.ys();
+  w.compressQueuedRows();
 
   ASSERT_FALSE(ui::MessageBox::shownTexts().empty());
   EXPECT_EQ(ui::MessageBox::shownTexts().front(), QStringLiteral("如果出现问题，请大家在压缩之后按还原压缩功能"));
@@ -196,7 +196,7 @@ TEST_F(RunWindowTest, MissingRowsDoNotAdvanceTheOverallBar) {
   queue(pages_ / "a.htm");
   w.addRow(textPath(pages_ / "never.htm"), Text(), Text(), Text());
   ui::MessageBox::setNextAnswers({Answer::Ok});
-  w.ys();
+  w.compressQueuedRows();
   EXPECT_EQ(bar("ProgressBar1")->maximum(), 3);
   EXPECT_EQ(bar("ProgressBar1")->value(), 2);
   EXPECT_EQ(cell(2, 4), QStringLiteral("文件不在"));
@@ -212,7 +212,7 @@ TEST_F(RunWindowTest, GrownAndEmptyPagesKeepTheBarsInRange) {
   queue(pages_ / "grows.htm");
   w.addRow(textPath(pages_ / "empty.htm"), Text(), U"0", Text());
   ui::MessageBox::setNextAnswers({Answer::Ok});
-  w.ys();
+  w.compressQueuedRows();
   EXPECT_EQ(cell(0, 4), QStringLiteral("压缩成功"));
   EXPECT_TRUE(cell(0, 6).startsWith(u'-')) << cell(0, 6).toStdString();
   EXPECT_EQ(bar("ProgressBar4")->value(), 0);
@@ -233,7 +233,7 @@ TEST_F(RunWindowTest, Check3AsksWhetherToRestoreAndOptionsAreReadLive) {
   queue(pages_ / "two.htm");
   options_.Check3 = true;
   ui::MessageBox::setNextAnswers({Answer::Ok, Answer::No, Answer::Yes});
-  w.ys();
+  w.compressQueuedRows();
   const auto& shown = ui::MessageBox::shownTexts();
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[1], QStringLiteral("您好:\r\n    本软件在压缩您的这个文件时出现了错误，是否还原文件？（建议选择 是）"));
@@ -253,7 +253,7 @@ TEST_F(RunWindowTest, AnErrorOfTheRunItselfStopsItWithABox) {
   StatFailsAfterWrite failing;
   ScopedFileService scoped(failing);
   ui::MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
-  w.ys();
+  w.compressQueuedRows();
   const auto& shown = ui::MessageBox::shownTexts();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1], QStringLiteral("发生错误磁盘错误将停止压缩"));
@@ -302,7 +302,7 @@ TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
   QElapsedTimer clock;
   clock.start();
   ui::MessageBox::setNextAnswers({Answer::Ok});
-  w.ys();
+  w.compressQueuedRows();
   const qint64 elapsed = clock.elapsed();
 
   EXPECT_GT(values, 60 * 20) << "the bar takes every value";

@@ -28,7 +28,7 @@ void RecordingRun::rowFinished(std::size_t index, const RunRow& row) {
 std::vector<RunRow> runPages(const std::vector<std::string>& paths, RecordingRun& run) {
   std::vector<RunRow> rows;
   for (const std::string& path : paths) rows.push_back(makeRunRow(textPath(path), run.opts));
-  ys(rows, run);
+  compressQueuedRows(rows, run);
   return rows;
 }
 

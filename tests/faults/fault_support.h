@@ -46,7 +46,7 @@ class RecordingRun final : public RunObserver {
   std::size_t pagesAsked_ = 0;
 };
 
-// Queues `paths` as a run start does and runs `ys` over them.
+// Queues `paths` as a run start does and runs compressQueuedRows over them.
 std::vector<RunRow> runPages(const std::vector<std::string>& paths, RecordingRun& run);
 
 // The bytes a clean compression of `page` with `options` writes, or nothing

@@ -39,7 +39,7 @@ class PageSafety : public test::ProgramDirectoryTest {
     std::vector<RunRow> rows;
     for (const std::string& name : names) rows.push_back(makeRunRow(textPath(site / name), {}));
     test::RecordingRun observer;
-    ys(rows, observer);
+    compressQueuedRows(rows, observer);
     return rows;
   }
   std::string compressed() {

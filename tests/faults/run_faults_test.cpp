@@ -88,7 +88,7 @@ class RunUnderFault {
       faulty.beforeOperation = nullptr;
     };
     ScopedFileService scoped(faulty);
-    ys(rows, run);
+    compressQueuedRows(rows, run);
   }
 
   test::TempDir home;
