@@ -35,16 +35,14 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
   PreparedPage page = preparePageBytes(std::move(bytes), options, &noProgress);
   // The outcome as a run would report it, of a page named "-" that is not written.
   const Text name = U"-";
-  Text outcome = name;
-  int pageResult = 1;
   FixedAnswer nothingAsked(false);
-  commitPage(page, outcome, pageResult, options, noProgress, nothingAsked, WriteMode::DryRun);
-  if (pageResult == 1) {
+  const PageOutcome outcome = commitPage(page, name, options, noProgress, nothingAsked, WriteMode::DryRun);
+  if (outcome.succeeded) {
     out.write(page.result.data(), static_cast<std::streamsize>(page.result.size()));
     out.flush();
     return kExitSuccess;
   }
-  err << toUtf8(kResultFailed) << ": " << lineField(TextView(outcome).substr(name.size() + 1)) << '\n';
+  err << toUtf8(kResultFailed) << ": " << lineField(TextView(outcome.path).substr(name.size() + 1)) << '\n';
   if (options.Check3 && page.bytes) {
     out.write(page.bytes->data(), static_cast<std::streamsize>(page.bytes->size()));
     out.flush();

@@ -183,10 +183,10 @@ bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionO
 // A row whose outcome is reported once the rows before it are.
 struct WaitingRow {
   std::size_t index;
-  Text path;  // the page, then as commitPage leaves it
+  Text path;  // the page as queued
   CompressionOptions options;
   std::optional<PreparedPage> page;  // none for a row whose file is not a normal file
-  int pageResult;
+  PageOutcome outcome;               // as beginCommit, then placePage leave it
 };
 
 // The file a page's name reaches, whatever name it is reached by: a file with
@@ -323,13 +323,13 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
       row.result = kResultMissing;
       ++totals.missing;
     } else {
-      placePage(*w.page, w.path, w.pageResult, w.options, observer.restoreQuestion());
-      row.outcome = w.path;
+      w.outcome = placePage(*w.page, std::move(w.outcome), w.options, observer.restoreQuestion());
+      row.outcome = w.outcome.path;
       std::optional<std::int64_t> written;
-      if (w.pageResult == 1 && mode == WriteMode::DryRun) {
+      if (w.outcome.succeeded && mode == WriteMode::DryRun) {
         written = static_cast<std::int64_t>(w.page->result.size());
-      } else if (w.pageResult == 1) {
-        if (std::optional<FileInfo> info = files().stat(nativePath(w.path)))
+      } else if (w.outcome.succeeded) {
+        if (std::optional<FileInfo> info = files().stat(nativePath(w.outcome.path)))
           written = static_cast<std::int64_t>(info->size);
       }
       w.page.reset();
@@ -372,7 +372,7 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   for (std::size_t i = 0; i < rows.size(); ++i) {
     RunRow& row = rows[i];
     observer.setStatus(Text(kStatusCompressing) + row.source);
-    WaitingRow current{i, row.source, {}, {}, 1};
+    WaitingRow current{i, row.source, {}, {}, {}};
     if (const CompressionOptions* queued = ahead.options(i)) {
       current.options = *queued;
       current.page = ahead.take();
@@ -415,13 +415,13 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     if (compressed != compressedFiles.end() && compressed->second != current.path) {
       // Compressed already through another name: reported as it is now.
       placeWaiting();
-      waiting.push_back(WaitingRow{i, current.path, current.options, PreparedPage{}, 1});
+      waiting.push_back(WaitingRow{i, current.path, current.options, PreparedPage{}, {current.path, true}});
       placeWhenDue();
       continue;
     }
-    beginCommit(*current.page, current.path, current.pageResult, current.options, observer.pageProgress(),
-                observer.restoreQuestion(), mode);
-    if (identity && current.pageResult == 1) compressedFiles.emplace(*identity, current.path);
+    current.outcome = beginCommit(*current.page, current.path, current.options, observer.pageProgress(),
+                                  observer.restoreQuestion(), mode);
+    if (identity && current.outcome.succeeded) compressedFiles.emplace(*identity, current.outcome.path);
     if (current.page->awaitingPlace) ++waitingToPlace;
     waiting.push_back(std::move(current));
     placeWhenDue();

@@ -101,13 +101,14 @@ void checkStillAsRead(const PreparedPage& page) {
 // for placePage. A page whose result is its own bytes is left as it is, with
 // no entry. Throws what the preparation met, at the point where the page
 // would have met it.
-void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-            ProgressIndicator& progress, WriteMode mode) {
+void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& options, ProgressIndicator& progress,
+            WriteMode mode) {
+  Text& path = outcome.path;
   page.outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
     path += kCheck4Marker;
-    pageResult = -1;
+    outcome.succeeded = false;
     return;
   }
 
@@ -123,7 +124,7 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   }
 
   if (page.notHtml) {
-    pageResult = -1;
+    outcome.succeeded = false;
     path += kNotHtmlMarker;
   }
   page.progress.replay(&progress);
@@ -153,14 +154,14 @@ void finish(PreparedPage& page, Text& path, int& pageResult, const CompressionOp
   page.awaitingPlace = true;
 }
 
-// A failed page: `path` gets "|" and the reason, and under Check3 the page as
-// read is written back to its output when the user says so, but never over a
-// page another program changed meanwhile.
-void failPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-              RestoreQuestion& question, WriteMode mode, const std::string& reason) {
-  pageResult = -1;
-  path += U'|';
-  path += fromUtf8(reason);
+// A failed page: its path gets "|" and the reason, and under Check3 the page
+// as read is written back to its output when the user says so, but never over
+// a page another program changed meanwhile.
+void failPage(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& options, RestoreQuestion& question,
+              WriteMode mode, const std::string& reason) {
+  outcome.succeeded = false;
+  outcome.path += U'|';
+  outcome.path += fromUtf8(reason);
   if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
   // A page that was never read has nothing to write back (writing the empty
   // text would wipe it), and a page that failed the HTML test has no output.
@@ -174,8 +175,8 @@ void failPage(PreparedPage& page, Text& path, int& pageResult, const Compression
 
 // Runs `step`, turning what it throws into the page's failure.
 template <typename Step>
-void failOnError(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                 RestoreQuestion& question, WriteMode mode, Step step) {
+void failOnError(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& options, RestoreQuestion& question,
+                 WriteMode mode, Step step) {
   std::string reason;
   try {
     step();
@@ -186,7 +187,7 @@ void failOnError(PreparedPage& page, Text& path, int& pageResult, const Compress
     reason = "未知错误";
   }
   page.awaitingPlace = false;
-  failPage(page, path, pageResult, options, question, mode, reason);
+  failPage(page, outcome, options, question, mode, reason);
 }
 
 // Writes the result beside the page's output ahead of the commit, which then
@@ -289,33 +290,34 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   return page;
 }
 
-void beginCommit(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode) {
-  failOnError(page, path, pageResult, options, question, mode,
-              [&] { finish(page, path, pageResult, options, progress, mode); });
+PageOutcome beginCommit(PreparedPage& page, Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                        RestoreQuestion& question, WriteMode mode) {
+  PageOutcome outcome{std::move(path), true};
+  failOnError(page, outcome, options, question, mode, [&] { finish(page, outcome, options, progress, mode); });
+  return outcome;
 }
 
-void placePage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-               RestoreQuestion& question) {
-  if (!page.awaitingPlace) return;
-  failOnError(page, path, pageResult, options, question, WriteMode::Write, [&] {
+PageOutcome placePage(PreparedPage& page, PageOutcome begun, const CompressionOptions& options,
+                      RestoreQuestion& question) {
+  if (!page.awaitingPlace) return begun;
+  failOnError(page, begun, options, question, WriteMode::Write, [&] {
     SyncBackupStore();
     checkStillAsRead(page);
     page.staged->place();
     page.awaitingPlace = false;
   });
+  return begun;
 }
 
-void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode) {
-  beginCommit(page, path, pageResult, options, progress, question, mode);
-  placePage(page, path, pageResult, options, question);
+PageOutcome commitPage(PreparedPage& page, Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                       RestoreQuestion& question, WriteMode mode) {
+  return placePage(page, beginCommit(page, std::move(path), options, progress, question, mode), options, question);
 }
 
-void compressPageFile(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-                      RestoreQuestion& question) {
+PageOutcome compressPageFile(Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                             RestoreQuestion& question) {
   PreparedPage page = preparePage(path, options, &progress);
-  commitPage(page, path, pageResult, options, progress, question);
+  return commitPage(page, std::move(path), options, progress, question);
 }
 
 }  // namespace vantiro

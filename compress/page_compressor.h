@@ -49,20 +49,26 @@ inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 // it is left with that change, not overwritten.
 inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修改";
 
+// What became of a page. On success `path` is the file written: the page
+// itself, or its mirror under options.text2 when Check1 maps it there. A page
+// that failed has, unless a marker above applies, "|" and the reason appended
+// to the path it was given (or mapped to).
+struct PageOutcome {
+  Text path;
+  bool succeeded = true;
+};
+
 // Compresses the page at `path`. A mirror file that exists already is backed
 // up with its own bytes before it is replaced; otherwise the entry holds the
-// page's bytes under the path written. The caller sets `pageResult` to 1; on any
-// failure it becomes -1 and, unless a marker above applies, "|" and the reason
-// are appended to `path`. On success `path` is the file written: the page
-// itself, or its mirror under options.text2 when Check1 maps it there.
+// page's bytes under the path written.
 //
 // The result goes to a temporary file beside the output and replaces it only
 // when complete, keeping the file's permissions, so a page is never left
 // truncated or half-written; the backup entry (the page's bytes as read) is
 // appended before that. `progress` gets the range 0..lastIndex and the tag
 // progress. Never throws.
-void compressPageFile(Text& path, int& pageResult, const CompressionOptions& options, ProgressIndicator& progress,
-                      RestoreQuestion& question);
+PageOutcome compressPageFile(Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                             RestoreQuestion& question);
 
 // Whether compressing a page changes anything on disk. A dry run reads and
 // compresses pages exactly as a run would and reports the same outcome, but
@@ -130,24 +136,24 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
 PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress);
 
 // The rest of compressPageFile for a page prepared with the same `path`, `options` and
-// `mode`. In a dry run `path` and `pageResult` end as they would have, and
+// `mode`. In a dry run the outcome is what it would have been, and
 // nothing is asked. A page that another program changed since it was read
 // fails with kChangedDuringRun and keeps that change. A page whose result is
 // its bytes is left untouched (same time, same file) with no backup entry.
-void commitPage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode = WriteMode::Write);
+PageOutcome commitPage(PreparedPage& page, Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                       RestoreQuestion& question, WriteMode mode = WriteMode::Write);
 
 // commitPage in two steps, so that a run makes the backup store durable once
 // for several pages: beginCommit does everything up to the backup entry and
 // leaves page.awaitingPlace set when the result is still to be put in place;
-// placePage makes the entries appended so far durable (SyncBackupStore, at
-// no cost when an earlier placePage did) and then puts the result in place,
-// or fails the page as commitPage would when that sync fails or the page
-// changed meanwhile.
-void beginCommit(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-                 ProgressIndicator& progress, RestoreQuestion& question, WriteMode mode = WriteMode::Write);
-void placePage(PreparedPage& page, Text& path, int& pageResult, const CompressionOptions& options,
-               RestoreQuestion& question);
+// placePage takes the outcome beginCommit gave, makes the entries appended so
+// far durable (SyncBackupStore, at no cost when an earlier placePage did) and
+// then puts the result in place, or fails the page as commitPage would when
+// that sync fails or the page changed meanwhile.
+PageOutcome beginCommit(PreparedPage& page, Text path, const CompressionOptions& options, ProgressIndicator& progress,
+                        RestoreQuestion& question, WriteMode mode = WriteMode::Write);
+PageOutcome placePage(PreparedPage& page, PageOutcome begun, const CompressionOptions& options,
+                      RestoreQuestion& question);
 
 // The HTML tests, which also accept the html start tag with attributes
 // (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"

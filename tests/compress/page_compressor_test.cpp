@@ -45,16 +45,16 @@ struct RangeCheckingProgress : ProgressIndicator {
 
 class PageCompressorTest : public test::ProgramDirectoryTest {
  protected:
-  // Writes `bytes` as the page `name` and compresses it; returns pageResult.
-  int compress(const std::string& name, const std::string& bytes, const CompressionOptions& options = {}) {
+  // Writes `bytes` as the page `name` and compresses it; returns whether it
+  // succeeded, and leaves the outcome's path in `path`.
+  bool compress(const std::string& name, const std::string& bytes, const CompressionOptions& options = {}) {
     writeBytes(site / name, bytes);
     return compressExisting(name, options);
   }
-  int compressExisting(const std::string& name, const CompressionOptions& options = {}) {
-    path = textPath(site / name);
-    int result = 1;
-    compressPageFile(path, result, options, progress, question);
-    return result;
+  bool compressExisting(const std::string& name, const CompressionOptions& options = {}) {
+    const PageOutcome outcome = compressPageFile(textPath(site / name), options, progress, question);
+    path = outcome.path;
+    return outcome.succeeded;
   }
   std::vector<BackupEntry> backups() const { return ReadBackupIndex(false); }
 
@@ -68,7 +68,7 @@ const std::string kSimple = "<html><body>x</body></html>";
 
 TEST_F(PageCompressorTest, CompressesInPlaceAndBacksUpTheBytesAsRead) {
   const std::string page = "  <html>\r\n<body>\r\n  <p>Hello,\r\n  world</p>\r\n</body>\r\n</html>\r\n";
-  ASSERT_EQ(compress("a.htm", page), 1);
+  ASSERT_TRUE(compress("a.htm", page));
   EXPECT_EQ(path, textPath(site / "a.htm"));
   EXPECT_EQ(readBytes(site / "a.htm"), "<html><body><p>Hello, world</body></html>");
   auto entries = backups();
@@ -101,8 +101,8 @@ TEST_F(PageCompressorTest, RealPagesWithAttributesOnTheHtmlTagAreCompressed) {
   CompressionOptions check4;
   check4.Check4 = true;
   const std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<body>x</body></html>";
-  EXPECT_EQ(compress("a.htm", page, check4), 1);
-  EXPECT_EQ(compress("b.htm", page), 1);
+  EXPECT_TRUE(compress("a.htm", page, check4));
+  EXPECT_TRUE(compress("b.htm", page));
   EXPECT_EQ(readBytes(site / "b.htm").find("<html lang=en>"), readBytes(site / "b.htm").find("<html"));
 }
 
@@ -110,7 +110,7 @@ TEST_F(PageCompressorTest, Check4RefusesMixedCaseWithoutTouchingAnything) {
   CompressionOptions options;
   options.Check4 = true;
   const std::string page = "<Html><body>x</body></Html>";
-  EXPECT_EQ(compress("a.htm", page, options), -1);
+  EXPECT_FALSE(compress("a.htm", page, options));
   EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误!");
   EXPECT_EQ(readBytes(site / "a.htm"), page);
   EXPECT_FALSE(pathExists(home / "bak.kbq"));
@@ -118,7 +118,7 @@ TEST_F(PageCompressorTest, Check4RefusesMixedCaseWithoutTouchingAnything) {
 
 TEST_F(PageCompressorTest, PageWithoutHtmlTagIsBackedUpUnderTheMarkedPathButNotWritten) {
   const std::string page = "<head><title>t</title></head>  <body>x</body>";
-  EXPECT_EQ(compress("a.htm", page), -1);
+  EXPECT_FALSE(compress("a.htm", page));
   EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误");
   EXPECT_EQ(readBytes(site / "a.htm"), page);
   auto entries = backups();
@@ -141,7 +141,7 @@ TEST_F(PageCompressorTest, TextAroundTheTags) {
        "<html><body><script>if (a < b)\r\n  go();\r\n</body></html>"},
   };
   for (const Case& c : cases) {
-    ASSERT_EQ(compress("a.htm", c.page), 1) << c.what << ": " << toUtf8(path);
+    ASSERT_TRUE(compress("a.htm", c.page)) << c.what << ": " << toUtf8(path);
     EXPECT_EQ(readBytes(site / "a.htm"), c.written) << c.what;
   }
 }
@@ -160,7 +160,7 @@ TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTextsWithTheP
            Case{"<html><textarea>\r\n a</textarea><xmp>b</xmp></html>",
                 "<html>\r\n<textarea>\r\n a</textarea>\r\n<xmp>b</xmp>\r\n</html>\r\n"},
        }) {
-    ASSERT_EQ(compress("a.htm", c.page, options), 1);
+    ASSERT_TRUE(compress("a.htm", c.page, options));
     EXPECT_EQ(readBytes(site / "a.htm"), c.written) << c.page;
   }
 }
@@ -187,9 +187,9 @@ TEST_F(PageCompressorTest, LfPagesCompressLikeTheirCrLfTwins) {
       options.Check2 = (k & 1) != 0;
       options.Check6 = (k & 2) != 0;
       options.Check7 = (k & 4) != 0;
-      ASSERT_EQ(compress("twin.htm", twin, options), 1) << twin;
+      ASSERT_TRUE(compress("twin.htm", twin, options)) << twin;
       const std::string twinWritten = encodeAnsi(test::asLf(decodeAnsi(readBytes(site / "twin.htm"))));
-      ASSERT_EQ(compress("lf.htm", lfPage, options), 1) << lfPage;
+      ASSERT_TRUE(compress("lf.htm", lfPage, options)) << lfPage;
       EXPECT_EQ(readBytes(site / "lf.htm"), twinWritten) << "options " << k << " on " << lfPage;
     }
   }
@@ -202,10 +202,9 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   options.Check1 = true;
   options.text1 = textPath(site / "WEB");  // compared upper-cased
   options.text2 = textPath(site / "out/small");
-  path = textPath(site / "web/news/a.htm");
-  int result = 1;
-  compressPageFile(path, result, options, progress, question);
-  ASSERT_EQ(result, 1) << toUtf8(path);
+  PageOutcome outcome = compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
+  path = outcome.path;
+  ASSERT_TRUE(outcome.succeeded) << toUtf8(path);
   EXPECT_EQ(path, textPath(site / "out/small/news/a.htm"));
   EXPECT_EQ(readBytes(site / "out/small/news/a.htm"), kSimple);
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
@@ -214,17 +213,14 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   // Outside text1 the page is refused, never written in place; with text2
   // empty the mirror is off and the page is compressed in place.
   options.text1 = textPath(site / "elsewhere");
-  path = textPath(site / "web/news/a.htm");
-  compressPageFile(path, result, options, progress, question);
-  EXPECT_EQ(result, -1);
-  EXPECT_EQ(path, textPath(site / "web/news/a.htm") + U"|不在源目录中");
+  outcome = compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(outcome.path, textPath(site / "web/news/a.htm") + U"|不在源目录中");
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
-  result = 1;
   options.text1 = textPath(site / "web");
   options.text2.clear();
   writeBytes(site / "web/news/a.htm", kSimple + " ");
-  path = textPath(site / "web/news/a.htm");
-  compressPageFile(path, result, options, progress, question);
+  compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
 }
 
@@ -236,7 +232,7 @@ TEST_F(PageCompressorTest, OutputThatCannotBeWrittenFailsThePageAndLosesNothing)
   options.Check1 = true;
   options.text1 = textPath(site.path());
   options.text2 = textPath(site / "blocker/");
-  EXPECT_EQ(compressExisting("a.htm", options), -1);
+  EXPECT_FALSE(compressExisting("a.htm", options));
   EXPECT_NE(path.find(U"|"), npos);
   EXPECT_TRUE(path.starts_with(textPath(site / "blocker/a.htm|")));
   EXPECT_EQ(readBytes(site / "a.htm"), kSimple + "  ");
@@ -249,7 +245,7 @@ TEST_F(PageCompressorTest, OutputThatCannotBeWrittenFailsThePageAndLosesNothing)
   faulty.unwritableDirectories.insert(site.path());
   const std::string page = "<html>\r\n<body>x</body>\r\n</html>";
   writeBytes(site / "b.htm", page);
-  EXPECT_EQ(compressExisting("b.htm"), -1);
+  EXPECT_FALSE(compressExisting("b.htm"));
   EXPECT_TRUE(path.starts_with(textPath(site / "b.htm|"))) << toUtf8(path);
   EXPECT_EQ(readBytes(site / "b.htm"), page);
   EXPECT_TRUE(question.asked.empty()) << "asked only under Check3";
@@ -261,7 +257,7 @@ TEST_F(PageCompressorTest, BackupFailureMeansNoWrite) {
   ScopedFileService scoped(faulty);
   faulty.unwritableDirectories.insert(home.path());
   const std::string page = "<html>\r\n<body>x</body>\r\n</html>";
-  EXPECT_EQ(compress("a.htm", page), -1);
+  EXPECT_FALSE(compress("a.htm", page));
   EXPECT_EQ(readBytes(site / "a.htm"), page);
 }
 
@@ -271,7 +267,7 @@ TEST_F(PageCompressorTest, ErrorPathAsksUnderCheck3AndNeverWipesAPage) {
   question.answer = true;
 
   // Fewer than two tags: an error of the page, reported with its reason.
-  EXPECT_EQ(compress("one.htm", "<html>only", options), -1);
+  EXPECT_FALSE(compress("one.htm", "<html>only", options));
   EXPECT_TRUE(path.starts_with(textPath(site / "one.htm|")));
   ASSERT_EQ(question.asked.size(), 1u);
   EXPECT_EQ(question.asked[0], U"您好:\r\n    本软件在压缩您的这个文件时出现了错误，是否还原文件？（建议选择 是）");
@@ -282,13 +278,13 @@ TEST_F(PageCompressorTest, ErrorPathAsksUnderCheck3AndNeverWipesAPage) {
   ScopedFileService scoped(faulty);
   writeBytes(site / "locked.htm", kSimple);
   faulty.unreadable.insert(site / "locked.htm");
-  EXPECT_EQ(compressExisting("locked.htm", options), -1);
+  EXPECT_FALSE(compressExisting("locked.htm", options));
   EXPECT_EQ(question.asked.size(), 2u);
   EXPECT_EQ(readBytes(site / "locked.htm"), kSimple);
 
   // Without Check3 nothing is asked.
   options.Check3 = false;
-  EXPECT_EQ(compressExisting("locked.htm", options), -1);
+  EXPECT_FALSE(compressExisting("locked.htm", options));
   EXPECT_EQ(question.asked.size(), 2u);
 }
 
@@ -300,25 +296,20 @@ TEST_F(PageCompressorTest, Check3YesWritesThePageToItsMirrorAfterAnError) {
   options.text1 = textPath(site / "web");
   options.text2 = textPath(site / "out");
   question.answer = true;
-  path = textPath(site / "web/a.htm");
-  int result = 1;
-  compressPageFile(path, result, options, progress, question);
-  EXPECT_EQ(result, -1);
+  EXPECT_FALSE(compressPageFile(textPath(site / "web/a.htm"), options, progress, question).succeeded);
   EXPECT_EQ(readBytes(site / "out/a.htm"), "<html>x");
 }
 
 TEST_F(PageCompressorTest, VanishedPageFails) {
-  path = textPath(site / "gone.htm");
-  int result = 1;
-  compressPageFile(path, result, {}, progress, question);
-  EXPECT_EQ(result, -1);
-  EXPECT_TRUE(path.starts_with(textPath(site / "gone.htm|")));
+  const PageOutcome outcome = compressPageFile(textPath(site / "gone.htm"), {}, progress, question);
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_TRUE(outcome.path.starts_with(textPath(site / "gone.htm|")));
   EXPECT_FALSE(pathExists(site / "gone.htm"));
 }
 
 TEST_F(PageCompressorTest, RestoreAfterCompressionGivesBackTheGbkBytes) {
   const std::string page = "<html>\r\n<body>\xC4\xE3\xBA\xC3 \x81\x20 \xFF  x</body>\r\n</html>\xB0";
-  ASSERT_EQ(compress("gbk.htm", page), 1);
+  ASSERT_TRUE(compress("gbk.htm", page));
   ASSERT_NE(readBytes(site / "gbk.htm"), page);
   struct Quiet : RestoreObserver {
     void showStatus(const Text&) override {}
@@ -344,10 +335,7 @@ TEST_F(PageCompressorTest, APreparedPageReplacesItsOutputOnlyWhenCommitted) {
   EXPECT_EQ(files().listDirectory(site.path()).size(), 3u) << "the result waits in a file of its own";
   EXPECT_TRUE(backups().empty());
 
-  path = textPath(site / "a.htm");
-  int result = 1;
-  commitPage(page, path, result, options, progress, question);
-  ASSERT_EQ(result, 1);
+  ASSERT_TRUE(commitPage(page, textPath(site / "a.htm"), options, progress, question).succeeded);
   EXPECT_EQ(readBytes(site / "a.htm"), kSimple);
   EXPECT_EQ(readBytes(site / "b.htm"), kSimple + "  ");
   EXPECT_EQ(files().listDirectory(site.path()).size(), 2u) << "no temporary file is left";
@@ -370,10 +358,8 @@ TEST_F(PageCompressorTest, AMirrorPageIsWrittenAheadOnlyWhereItsDirectoryIsThere
     const std::string name = std::string(dir) + "/a.htm";
     PreparedPage page = preparePage(textPath(site / ("web/" + name)), options, nullptr);
     EXPECT_EQ(page.staged != nullptr, std::string(dir) == "old") << dir;
-    path = textPath(site / ("web/" + name));
-    int result = 1;
-    commitPage(page, path, result, options, progress, question);
-    ASSERT_EQ(result, 1) << toUtf8(path);
+    const PageOutcome outcome = commitPage(page, textPath(site / ("web/" + name)), options, progress, question);
+    ASSERT_TRUE(outcome.succeeded) << toUtf8(outcome.path);
     EXPECT_EQ(readBytes(site / ("out/" + name)), kSimple);
     EXPECT_EQ(readBytes(site / ("web/" + name)), kSimple + "  ");
     EXPECT_EQ(files().listDirectory(site / (std::string("out/") + dir)).size(), 1u);
@@ -383,7 +369,7 @@ TEST_F(PageCompressorTest, AMirrorPageIsWrittenAheadOnlyWhereItsDirectoryIsThere
 TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
   writeBytes(site / "a.htm", kSimple + " ");
   ASSERT_EQ(::chmod((site / "a.htm").c_str(), 0604), 0);
-  ASSERT_EQ(compressExisting("a.htm"), 1);
+  ASSERT_TRUE(compressExisting("a.htm"));
   struct ::stat st{};
   ASSERT_EQ(::stat((site / "a.htm").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0604u);

@@ -40,13 +40,11 @@ std::optional<std::string> cleanOutput(const std::string& page, const Compressio
   CompressionOptions inPlace = options;
   inPlace.Check1 = false;
   inPlace.Check3 = false;
-  Text path = textPath(scratch / "page.htm");
-  int result = 1;
   NoProgress progress;
   FixedAnswer no(false);
-  compressPageFile(path, result, inPlace, progress, no);
+  const PageOutcome outcome = compressPageFile(textPath(scratch / "page.htm"), inPlace, progress, no);
   setProgramDirectory(home);
-  if (result != 1) return std::nullopt;
+  if (!outcome.succeeded) return std::nullopt;
   return readBytes(scratch / "page.htm");
 }
 
