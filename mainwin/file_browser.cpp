@@ -306,11 +306,11 @@ void FileBrowser::refreshDirectories() {
 void FileBrowser::renameCurrentFile() {
   const QListWidgetItem* item = File1->currentItem();
   if (!item) return;
-  QString answer = item->text();
-  bool ok = MessageBox::input(this, QStringLiteral("请输入新的文件名（空为不变）："), answer, QStringLiteral("文件重命名"));
-  Text name = trimSpaces(fromQString(answer));
+  const std::optional<QString> answer =
+      MessageBox::input(this, QStringLiteral("请输入新的文件名（空为不变）："), item->text(), QStringLiteral("文件重命名"));
+  const Text name = answer ? trimSpaces(fromQString(*answer)) : Text();
   bool renamed = false;
-  if (ok && !name.empty() && name.find(U'/') == npos) {
+  if (!name.empty() && name.find(U'/') == npos) {
     try {
       files().renameNoReplace(nativePath(filePath(item)), nativePath(withSlash(File1->directory_) + name));
       renamed = true;

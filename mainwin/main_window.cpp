@@ -225,10 +225,10 @@ void Form1::saveList() {
     showListManager();
     return;
   }
-  QString name;
-  if (!MessageBox::input(this, QStringLiteral("请输入您的记录名称！"), name)) return;
+  const std::optional<QString> name = MessageBox::input(this, QStringLiteral("请输入您的记录名称！"));
+  if (!name) return;
   try {
-    WriteNewSavedList(fromQString(name), taskList_->entries());
+    WriteNewSavedList(fromQString(*name), taskList_->entries());
   } catch (const std::exception&) {
     // A failed write ends the operation without a message.
   }

@@ -106,28 +106,29 @@ MessageBox::Answer MessageBox::questionWithCancel(QWidget* parent, const QString
   }
 }
 
-bool MessageBox::input(QWidget* parent, const QString& prompt, QString& value, const QString& title) {
+std::optional<QString> MessageBox::input(QWidget* parent, const QString& prompt, const QString& initial,
+                                         const QString& title) {
   shownTexts().push_back(prompt);
   if (!presetInputs().empty()) {
-    value = presetInputs().front();
+    QString value = presetInputs().front();
     presetInputs().pop_front();
-    return true;
+    return value;
   }
   if (!presetAnswers().empty()) {
     Answer a = presetAnswers().front();
     presetAnswers().pop_front();
-    return a == Answer::Ok || a == Answer::Yes;
+    if (a == Answer::Ok || a == Answer::Yes) return initial;
+    return std::nullopt;
   }
   QInputDialog dialog(parent);
   dialog.setWindowTitle(titleOr(title));
   dialog.setLabelText(prompt);
-  dialog.setTextValue(value);
+  dialog.setTextValue(initial);
   dialog.setOkButtonText(QStringLiteral("确定"));
   dialog.setCancelButtonText(QStringLiteral("取消"));
   fitTitle(dialog, &dialog);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  value = dialog.textValue();
-  return true;
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue();
 }
 
 void keepScreenCurrent() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
 
 class QWidget;
 
@@ -19,8 +20,9 @@ class MessageBox {
   static bool question(QWidget* parent, const QString& text, const QString& title = QString());
   // Yes/No/Cancel question; the answer given (Cancel also when the box is closed).
   static Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title = QString());
-  // Text input; false when cancelled.
-  static bool input(QWidget* parent, const QString& prompt, QString& value, const QString& title = QString());
+  // Text input starting from `initial`: the text entered, nothing when cancelled.
+  static std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& initial = QString(),
+                                      const QString& title = QString());
 
   // Tests: the next boxes answer these without showing (an input box takes
   // its text from nextInputs). Each box shown is recorded in shownTexts.
