@@ -47,11 +47,11 @@ bool TipsOfTheDay::LoadTips(const std::string& path) {
   auto lines = readTipsFile(path);
   if (!lines) return false;
   tips_ = std::move(*lines);
-  ShowRandomTip();
+  pickRandomTip();
   return true;
 }
 
-void TipsOfTheDay::ShowRandomTip() { current_ = pickTip(tips_.size(), random_ ? random_() : 0.0); }
+void TipsOfTheDay::pickRandomTip() { current_ = pickTip(tips_.size(), random_ ? random_() : 0.0); }
 
 std::optional<Text> TipsOfTheDay::currentTipText() const {
   if (tips_.empty() || current_ == 0) return std::nullopt;

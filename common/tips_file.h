@@ -42,7 +42,7 @@ class TipsOfTheDay {
   // when the path is empty or there is no such file.
   bool LoadTips(const std::string& path);
   // Picks a new current tip at random; the same tip may come twice in a row.
-  void ShowRandomTip();
+  void pickRandomTip();
 
   const std::vector<Text>& tips() const { return tips_; }
   // 1-based; 0 before any tip was picked.

@@ -108,7 +108,7 @@ TipWindow::TipWindow(QWidget* parent, UniformRandom random) : QDialog(parent), t
 }
 
 void TipWindow::ShowRandomTip() {
-  tips_.ShowRandomTip();
+  tips_.pickRandomTip();
   DisplayCurrentTip();
 }
 

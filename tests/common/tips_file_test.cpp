@@ -106,11 +106,11 @@ TEST_F(TipsFile, LoadingPicksARandomTipAndNextPicksAgain) {
   EXPECT_EQ(tips.tips().size(), 4u);
   EXPECT_EQ(tips.currentTip(), 3u);
   EXPECT_EQ(tips.currentTipText(), Text(U"三"));
-  tips.ShowRandomTip();  // the same tip may come twice in a row
+  tips.pickRandomTip();  // the same tip may come twice in a row
   EXPECT_EQ(tips.currentTipText(), Text(U"三"));
-  tips.ShowRandomTip();
+  tips.pickRandomTip();
   EXPECT_EQ(tips.currentTipText(), Text(U"一"));
-  tips.ShowRandomTip();
+  tips.pickRandomTip();
   EXPECT_EQ(tips.currentTipText(), Text(U"四"));
 }
 
@@ -120,13 +120,13 @@ TEST_F(TipsFile, OneLineAlwaysShowsThatLineAndAnEmptyFileShowsNothing) {
   ASSERT_TRUE(one.LoadTips(tipsFilePath()));
   for (int i = 0; i < 20; ++i) {
     EXPECT_EQ(one.currentTipText(), Text(U"唯一的技巧"));
-    one.ShowRandomTip();
+    one.pickRandomTip();
   }
 
   writeTips(U"");
   TipsOfTheDay none(sequence({0.3}));
   EXPECT_TRUE(none.LoadTips(tipsFilePath()));
-  none.ShowRandomTip();
+  none.pickRandomTip();
   EXPECT_EQ(none.currentTip(), 0u);
   EXPECT_FALSE(none.currentTipText().has_value());
 }
