@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     rows = main.runWindow() ? main.runWindow()->rowCount() : 0;
   } else if (what == "replace") {
     queuePages(main, dir);
-    auto* window = new vantiro::Form5(*main.taskList(), [&main] { return main.options(); });
+    auto* window = new vantiro::ReplaceWindow(*main.taskList(), [&main] { return main.options(); });
     window->show();
     window->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("参考"));
     window->findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("參考"));

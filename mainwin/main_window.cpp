@@ -257,7 +257,7 @@ void Form1::showListManager() {
 void Form1::showRestoreWindow() { Form6::open(); }
 
 void Form1::showReplaceWindow() {
-  if (!replaceWindow_) replaceWindow_ = new Form5(*taskList_, [this] { return options(); });
+  if (!replaceWindow_) replaceWindow_ = new ReplaceWindow(*taskList_, [this] { return options(); });
   replaceWindow_->show();
   replaceWindow_->raise();
   replaceWindow_->activateWindow();

@@ -22,7 +22,7 @@ class QPushButton;
 class QStatusBar;
 
 namespace vantiro {
-class Form5;
+class ReplaceWindow;
 class ListManagerWindow;
 }  // namespace vantiro
 
@@ -104,7 +104,7 @@ class Form1 : public QMainWindow {
   MainMenus* menus_ = nullptr;
 
   QPointer<Form2> runWindow_;
-  QPointer<Form5> replaceWindow_;
+  QPointer<ReplaceWindow> replaceWindow_;
   QPointer<ListManagerWindow> listManager_;
   QPointer<TipWindow> tipWindow_;
 

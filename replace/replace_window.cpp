@@ -60,10 +60,10 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-Form5::Form5(TaskListAccess& taskList, std::function<CompressionOptions()> options, QWidget* parent)
+ReplaceWindow::ReplaceWindow(TaskListAccess& taskList, std::function<CompressionOptions()> options, QWidget* parent)
     : QWidget(parent, Qt::Window), options_(std::move(options)) {
   setAttribute(Qt::WA_DeleteOnClose);
-  setObjectName(QStringLiteral("Form5"));
+  setObjectName(QStringLiteral("Form5"));  // the window's control name, as tests find it
   setWindowTitle(QStringLiteral("查找替换"));
   buildControls();
   ui::closeOnEscape(this);
@@ -71,9 +71,9 @@ Form5::Form5(TaskListAccess& taskList, std::function<CompressionOptions()> optio
   fillRows(taskList);
 }
 
-Form5::~Form5() = default;
+ReplaceWindow::~ReplaceWindow() = default;
 
-void Form5::buildControls() {
+void ReplaceWindow::buildControls() {
   Label1 = named(new QLabel(QStringLiteral("查找文字："), this), "Label1");
   Text1 = named(new QLineEdit(this), "Text1");
   Label2 = named(new QLabel(QStringLiteral("替换成："), this), "Label2");
@@ -158,7 +158,7 @@ void Form5::buildControls() {
   layout->addWidget(StatusBar1);
   resize(640, 480);
 
-  connect(Command1, &QPushButton::clicked, this, &Form5::startReplace);
+  connect(Command1, &QPushButton::clicked, this, &ReplaceWindow::startReplace);
   connect(Command2, &QPushButton::clicked, this, &QWidget::close);
   // Selecting an option runs its click action also when the settings select
   // it at opening, as the window always did.
@@ -167,11 +167,11 @@ void Form5::buildControls() {
       if (checked) applyModeClick(option);
     });
   }
-  connect(Combo1, &QComboBox::activated, this, &Form5::chooseAttribute);
-  connect(Check3, &QCheckBox::toggled, this, &Form5::setAlwaysOnTop);
+  connect(Combo1, &QComboBox::activated, this, &ReplaceWindow::chooseAttribute);
+  connect(Check3, &QCheckBox::toggled, this, &ReplaceWindow::setAlwaysOnTop);
 }
 
-void Form5::applyModeClick(QRadioButton* option) {
+void ReplaceWindow::applyModeClick(QRadioButton* option) {
   if (option == Option4) {
     Frame2->setEnabled(Option4->isEnabled());
     Check5->setEnabled(false);
@@ -183,14 +183,14 @@ void Form5::applyModeClick(QRadioButton* option) {
   }
 }
 
-void Form5::chooseAttribute(int index) {
+void ReplaceWindow::chooseAttribute(int index) {
   const auto entries = attributeEntries();
   if (index < 0 || static_cast<std::size_t>(index) >= entries.size()) return;
   const AttributeEntry& entry = entries[static_cast<std::size_t>(index)];
   target_ = AttributeTarget{entry.kind, Text(entry.tagName)};
 }
 
-void Form5::setAlwaysOnTop(bool on) {
+void ReplaceWindow::setAlwaysOnTop(bool on) {
   alwaysOnTop_ = on;
   if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
   // Changing a window flag re-creates a shown window; put it back where it was.
@@ -203,13 +203,13 @@ void Form5::setAlwaysOnTop(bool on) {
   }
 }
 
-std::array<QCheckBox*, 5> Form5::checkBoxes() const { return {Check1, Check2, Check3, Check4, Check5}; }
+std::array<QCheckBox*, 5> ReplaceWindow::checkBoxes() const { return {Check1, Check2, Check3, Check4, Check5}; }
 
-std::array<QRadioButton*, 8> Form5::optionButtons() const {
+std::array<QRadioButton*, 8> ReplaceWindow::optionButtons() const {
   return {Option1, Option2, Option3, Option4, Option5, Option6, Option7, Option8};
 }
 
-void Form5::loadSettings() {
+void ReplaceWindow::loadSettings() {
   try {
     Text1->setText(toQString(ReadSetting(U"form5.text1.text").value_or(Text())));
     Text2->setText(toQString(ReadSetting(U"form5.text2.text").value_or(Text())));
@@ -226,7 +226,7 @@ void Form5::loadSettings() {
   }
 }
 
-void Form5::saveSettings() {
+void ReplaceWindow::saveSettings() {
   try {
     WriteSetting(U"form5.text1.text", fromQString(Text1->text()));
     WriteSetting(U"form5.text2.text", fromQString(Text2->text()));
@@ -245,7 +245,7 @@ void Form5::saveSettings() {
   }
 }
 
-void Form5::fillRows(TaskListAccess& taskList) {
+void ReplaceWindow::fillRows(TaskListAccess& taskList) {
   const std::vector<Text> entries = taskList.entries();
   if (entries.empty()) {
     ui::MessageBox::information(this, QStringLiteral("请选择好文件，谢谢"));
@@ -261,7 +261,7 @@ void Form5::fillRows(TaskListAccess& taskList) {
   }
 }
 
-void Form5::showRow(std::size_t index) {
+void ReplaceWindow::showRow(std::size_t index) {
   QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(index));
   if (!item) return;
   const ReplaceRow& row = rows_[index];
@@ -270,7 +270,7 @@ void Form5::showRow(std::size_t index) {
   item->setText(2, toQString(row.resultText));
 }
 
-std::optional<SearchParameters> Form5::parameters() const {
+std::optional<SearchParameters> ReplaceWindow::parameters() const {
   SearchParameters params;
   params.findText = fromQString(Text1->text());
   params.replacement = fromQString(Text2->text());
@@ -294,7 +294,7 @@ std::optional<SearchParameters> Form5::parameters() const {
   return params;
 }
 
-void Form5::startReplace() {
+void ReplaceWindow::startReplace() {
   if (!rows_.empty()) {
     SearchParameters check;
     check.findText = fromQString(Text1->text());
@@ -334,7 +334,7 @@ void Form5::startReplace() {
   QApplication::restoreOverrideCursor();
 }
 
-void Form5::closeEvent(QCloseEvent* event) {
+void ReplaceWindow::closeEvent(QCloseEvent* event) {
   saveSettings();
   QWidget::closeEvent(event);
 }

@@ -34,14 +34,14 @@ class QTreeWidget;
 
 namespace vantiro {
 
-class Form5 : public QWidget {
+class ReplaceWindow : public QWidget {
   Q_OBJECT
 
  public:
   // `options` reads the main window's options live; the specific mode asks it
   // for every page (the HTML test switch and the two directory fields).
-  Form5(TaskListAccess& taskList, std::function<CompressionOptions()> options, QWidget* parent = nullptr);
-  ~Form5() override;
+  ReplaceWindow(TaskListAccess& taskList, std::function<CompressionOptions()> options, QWidget* parent = nullptr);
+  ~ReplaceWindow() override;
 
   // Keeps the window above ordinary windows without moving or resizing it.
   bool alwaysOnTop() const { return alwaysOnTop_; }

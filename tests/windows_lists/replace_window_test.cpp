@@ -57,8 +57,8 @@ class ReplaceWindowTest : public ::testing::Test {
   }
   std::string pageBytes(const std::string& name) { return readBytes(pages_ / name); }
 
-  Form5& open() {
-    window_ = new Form5(tasks_, [this] { return options_; });
+  ReplaceWindow& open() {
+    window_ = new ReplaceWindow(tasks_, [this] { return options_; });
     return *window_;
   }
   void closeWindow() {
@@ -91,12 +91,12 @@ class ReplaceWindowTest : public ::testing::Test {
   test::TempDir pages_;
   test::FakeTaskList tasks_;
   CompressionOptions options_;
-  QPointer<Form5> window_;
+  QPointer<ReplaceWindow> window_;
 };
 
 TEST_F(ReplaceWindowTest, OpeningSnapshotsTheTaskListAsReadyRows) {
   tasks_.items = {U"/web/a.htm", U"/web/新闻.htm"};
-  Form5& w = open();
+  ReplaceWindow& w = open();
   EXPECT_EQ(w.windowTitle(), QStringLiteral("查找替换"));
   ASSERT_EQ(control<QTreeWidget>("ListView1")->topLevelItemCount(), 2);
   EXPECT_EQ(row(1).path, QStringLiteral("/web/新闻.htm"));
@@ -110,7 +110,7 @@ TEST_F(ReplaceWindowTest, OpeningSnapshotsTheTaskListAsReadyRows) {
 
 TEST_F(ReplaceWindowTest, EscClosesTheWindowBetweenRuns) {
   tasks_.items = {U"/web/a.htm"};
-  Form5& w = open();
+  ReplaceWindow& w = open();
   w.show();
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -316,7 +316,7 @@ TEST_F(ReplaceWindowTest, ModeButtonsEnableOnlyWhatTheirModeUses) {
 
 TEST_F(ReplaceWindowTest, KeepOnTopFollowsCheck3WithoutMovingTheWindow) {
   tasks_.items = {U"/x.htm"};
-  Form5& w = open();
+  ReplaceWindow& w = open();
   w.show();
   const QRect before = w.geometry();
   control<QCheckBox>("Check3")->setChecked(true);
@@ -366,7 +366,7 @@ TEST_F(ReplaceWindowTest, OpeningRestoresTheSavedSettings) {
   WriteSetting(U"form5.Option1.Value", U"true");  // only the program's own spelling selects
   WriteSetting(U"form5.combo1.text", U"标题");    // written, never read back
   tasks_.items = {U"/x.htm"};
-  Form5& w = open();
+  ReplaceWindow& w = open();
   EXPECT_EQ(control<QLineEdit>("Text1")->text(), QStringLiteral("甲"));
   EXPECT_EQ(control<QLineEdit>("Text2")->text(), QStringLiteral("乙"));
   EXPECT_TRUE(control<QCheckBox>("Check1")->isChecked());
