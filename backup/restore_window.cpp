@@ -28,8 +28,8 @@ namespace {
 
 constexpr char32_t kCheckKey[] = U"form6.check1.value";
 
-QPointer<Form6>& theWindow() {
-  static QPointer<Form6> window;
+QPointer<RestoreWindow>& theWindow() {
+  static QPointer<RestoreWindow> window;
   return window;
 }
 
@@ -66,17 +66,17 @@ class StatusBarObserver final : public RestoreObserver {
 
 }  // namespace
 
-Form6* Form6::open(QWidget* parent) {
-  QPointer<Form6>& window = theWindow();
-  if (!window) window = new Form6(parent);
+RestoreWindow* RestoreWindow::open(QWidget* parent) {
+  QPointer<RestoreWindow>& window = theWindow();
+  if (!window) window = new RestoreWindow(parent);
   window->show();
   window->raise();
   window->activateWindow();
   return window;
 }
 
-Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
-  setObjectName(QStringLiteral("Form6"));
+RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("Form6"));  // the window's control name, as tests find it
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("za"));
 
@@ -124,9 +124,9 @@ Form6::Form6(QWidget* parent) : QWidget(parent, Qt::Window) {
   load();
 }
 
-Form6::~Form6() = default;
+RestoreWindow::~RestoreWindow() = default;
 
-void Form6::load() {
+void RestoreWindow::load() {
   ListView1->clear();
   Check1->setChecked(storedCheckValue() == 1);
   try {
@@ -145,7 +145,7 @@ void Form6::load() {
   }
 }
 
-void Form6::restoreRows(bool selectedOnly) {
+void RestoreWindow::restoreRows(bool selectedOnly) {
   // One program at a time writes the program directory; the lock is held until the last entry is back.
   const ProgramDirectoryLock held = lockProgramDirectory(false);
   if (!held.lock) {
@@ -170,7 +170,7 @@ void Form6::restoreRows(bool selectedOnly) {
   QApplication::restoreOverrideCursor();
 }
 
-void Form6::closeEvent(QCloseEvent* event) {
+void RestoreWindow::closeEvent(QCloseEvent* event) {
   try {
     WriteSetting(kCheckKey, Check1->isChecked() ? Text(U"1") : Text(U"0"));
   } catch (const std::exception& e) {

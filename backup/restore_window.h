@@ -15,21 +15,21 @@ class QTreeWidget;
 
 namespace vantiro::ui {
 
-class Form6 : public QWidget {
+class RestoreWindow : public QWidget {
   Q_OBJECT
 
  public:
   // Shows the one restore window, creating it (and reading the index) when
   // none is open. The window deletes itself when closed.
-  static Form6* open(QWidget* parent = nullptr);
+  static RestoreWindow* open(QWidget* parent = nullptr);
 
-  ~Form6() override;
+  ~RestoreWindow() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  explicit Form6(QWidget* parent);
+  explicit RestoreWindow(QWidget* parent);
   void load();
   void restoreRows(bool selectedOnly);
 

@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     window->startReplace();
     rows = window->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount();
   } else if (what == "restore") {
-    vantiro::ui::Form6* window = vantiro::ui::Form6::open(&main);
+    vantiro::ui::RestoreWindow* window = vantiro::ui::RestoreWindow::open(&main);
     QApplication::processEvents();
     rows = window->findChild<QTreeWidget*>(QStringLiteral("ListView1"))->topLevelItemCount();
     clock.start();

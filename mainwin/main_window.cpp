@@ -254,7 +254,7 @@ void Form1::showListManager() {
   listManager_->activateWindow();
 }
 
-void Form1::showRestoreWindow() { Form6::open(); }
+void Form1::showRestoreWindow() { RestoreWindow::open(); }
 
 void Form1::showReplaceWindow() {
   if (!replaceWindow_) replaceWindow_ = new ReplaceWindow(*taskList_, [this] { return options(); });

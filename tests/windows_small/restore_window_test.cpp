@@ -29,7 +29,7 @@ namespace {
 
 using test::readBytes;
 using test::writeBytes;
-using ui::Form6;
+using ui::RestoreWindow;
 using ui::toQString;
 
 class RestoreWindowTest : public ::testing::Test {
@@ -53,8 +53,8 @@ class RestoreWindowTest : public ::testing::Test {
   }
 
   // Opens the window and records every status text it shows from then on.
-  Form6* open() {
-    Form6* w = Form6::open();
+  RestoreWindow* open() {
+    RestoreWindow* w = RestoreWindow::open();
     statuses_.clear();
     QObject::connect(w->findChild<QStatusBar*>(QStringLiteral("StatusBar1")), &QStatusBar::messageChanged, w,
                      [this](const QString& text) {
@@ -63,12 +63,12 @@ class RestoreWindowTest : public ::testing::Test {
     return w;
   }
 
-  static QTreeWidget* list(Form6* w) { return w->findChild<QTreeWidget*>(QStringLiteral("ListView1")); }
-  static QCheckBox* check(Form6* w) { return w->findChild<QCheckBox*>(QStringLiteral("Check1")); }
-  static void press(Form6* w, const char* name) {
+  static QTreeWidget* list(RestoreWindow* w) { return w->findChild<QTreeWidget*>(QStringLiteral("ListView1")); }
+  static QCheckBox* check(RestoreWindow* w) { return w->findChild<QCheckBox*>(QStringLiteral("Check1")); }
+  static void press(RestoreWindow* w, const char* name) {
     w->findChild<QPushButton*>(QString::fromLatin1(name))->click();
   }
-  static std::vector<QString> column(Form6* w, int c) {
+  static std::vector<QString> column(RestoreWindow* w, int c) {
     std::vector<QString> out;
     for (int i = 0; i < list(w)->topLevelItemCount(); ++i) out.push_back(list(w)->topLevelItem(i)->text(c));
     return out;
@@ -89,7 +89,7 @@ class RestoreWindowTest : public ::testing::Test {
 };
 
 TEST_F(RestoreWindowTest, EmptyStoreListsNothingAndRestoresNothing) {
-  Form6* w = open();
+  RestoreWindow* w = open();
   EXPECT_EQ(w->windowTitle(), QStringLiteral("za"));
   EXPECT_EQ(list(w)->topLevelItemCount(), 0);
   press(w, "Command2");
@@ -97,7 +97,7 @@ TEST_F(RestoreWindowTest, EmptyStoreListsNothingAndRestoresNothing) {
 }
 
 TEST_F(RestoreWindowTest, EscClosesTheWindow) {
-  QPointer<Form6> w = open();
+  QPointer<RestoreWindow> w = open();
   w->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(w));
   QTest::keyClick(w, Qt::Key_Escape);
@@ -108,7 +108,7 @@ TEST_F(RestoreWindowTest, EscClosesTheWindow) {
 TEST_F(RestoreWindowTest, DoesNotRestoreWhileAnotherProgramUsesTheDirectory) {
   backup(page("a.htm"), "A-1");
   writeBytes(page("a.htm"), "changed");
-  Form6* w = open();
+  RestoreWindow* w = open();
   {
     auto other = DirectoryLock::take(home_.path(), false);
     ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
@@ -139,7 +139,7 @@ TEST_F(RestoreWindowTest, OrderAndLastRowWinsFollowTheStoredSwitch) {
     writeBytes(page("a.htm"), "changed");
     writeBytes(page("b.htm"), "changed");
 
-    Form6* w = open();
+    RestoreWindow* w = open();
     EXPECT_EQ(check(w)->isChecked(), c.newestFirst);
     const QString a = QString::fromStdString(page("a.htm"));
     const QString b = QString::fromStdString(page("b.htm"));
@@ -179,7 +179,7 @@ TEST_F(RestoreWindowTest, RestoresOnlyTheSelectedRows) {
   backup(page("c.htm"), "C-1");
   for (const char* name : {"a.htm", "b.htm", "c.htm"}) writeBytes(page(name), "changed");
 
-  Form6* w = open();
+  RestoreWindow* w = open();
   press(w, "Command1");
   EXPECT_EQ(statuses_, std::vector<QString>{QStringLiteral("就绪")});
   EXPECT_EQ(readBytes(page("a.htm")), "changed");
@@ -203,7 +203,7 @@ TEST_F(RestoreWindowTest, NamesInUtf8AndNamesThatAreNotAreShownAndRestored) {
     backup(page(name), "saved " + name);
     writeBytes(page(name), "changed");
   }
-  Form6* w = open();
+  RestoreWindow* w = open();
   ASSERT_EQ(list(w)->topLevelItemCount(), 3);
   for (int i = 0; i < 3; ++i) list(w)->topLevelItem(i)->setSelected(true);
   press(w, "Command1");
@@ -228,7 +228,7 @@ TEST_F(RestoreWindowTest, AFailingEntryIsReportedAndTheNextOneStillRestored) {
   writeBytes(backupDataPath(), data.substr(0, data.size() - 1));
   writeBytes(page("a.htm"), "kept");
 
-  Form6* w = open();
+  RestoreWindow* w = open();
   press(w, "Command2");
   EXPECT_EQ(readBytes(page("a.htm")), "A-1");
   EXPECT_EQ(readBytes(page("b.htm")), "changed");
@@ -242,9 +242,9 @@ TEST_F(RestoreWindowTest, SwitchTakesEffectAtTheNextOpeningAndIsSavedOnClose) {
   const QString a = QString::fromStdString(page("a.htm"));
   const QString b = QString::fromStdString(page("b.htm"));
 
-  Form6* w = open();
+  RestoreWindow* w = open();
   EXPECT_FALSE(check(w)->isChecked());
-  EXPECT_EQ(Form6::open(), w);  // one window at most
+  EXPECT_EQ(RestoreWindow::open(), w);  // one window at most
   check(w)->setChecked(true);
   EXPECT_EQ(column(w, 0), (std::vector<QString>{a, b}));
   press(w, "Command3");
@@ -265,7 +265,7 @@ TEST_F(RestoreWindowTest, StoredSwitchIsReadAsANumberModuloTwo) {
   for (const auto& [stored, checked] : cases) {
     SCOPED_TRACE(stored);
     WriteSetting(U"form6.check1.value", fromUtf8(stored));
-    Form6* w = open();
+    RestoreWindow* w = open();
     EXPECT_EQ(check(w)->isChecked(), checked);
     delete w;  // no closing step: the stored text stays as written
   }
