@@ -40,49 +40,49 @@ bool isScriptTag(TextView tag) {
 
 PieceList cutPieces(TextView page, ScanVariant variant) {
   PieceList pieces;
-  std::size_t p = findTagStart(page, 0);
-  if (p == npos) {
+  std::size_t tagStart = findTagStart(page, 0);
+  if (tagStart == npos) {
     pieces.head = Text(page);
     return pieces;
   }
-  pieces.head = Text(page.substr(0, p));
+  pieces.head = Text(page.substr(0, tagStart));
 
   while (true) {
     // Find the tag's end: a tag start met before the ">" moves the scan on to
     // that ">" and the search starts again from there.
-    std::size_t q = p;
-    std::size_t g = npos;
+    std::size_t scanFrom = tagStart;
+    std::size_t tagEnd = npos;
     std::size_t nextStart = npos;
     while (true) {
-      g = page.find(U'>', q + 1);
-      nextStart = findTagStart(page, q + 1);
-      if (g != npos && nextStart != npos && nextStart < g) {
-        q = g;
+      tagEnd = page.find(U'>', scanFrom + 1);
+      nextStart = findTagStart(page, scanFrom + 1);
+      if (tagEnd != npos && nextStart != npos && nextStart < tagEnd) {
+        scanFrom = tagEnd;
         continue;
       }
       break;
     }
 
     bool open = false;
-    if (g == npos) {
+    if (tagEnd == npos) {
       if (variant == ScanVariant::General) throw PageError("网页中有未结束的标记（缺少“>”）");
       if (page.back() == U'>') {
-        g = page.size() - 1;  // the scan stood on the page's last ">": the tag ends there
+        tagEnd = page.size() - 1;  // the scan stood on the page's last ">": the tag ends there
       } else {
-        g = page.size();  // the tag runs to the end of the page, without a ">"
+        tagEnd = page.size();  // the tag runs to the end of the page, without a ">"
         open = true;
       }
     }
-    Text tag = trimSpaces(page.substr(p + 1, g - p - 1));
+    Text tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
 
     if (variant == ScanVariant::Specific && tag.size() >= 2 && tag[0] == U'%') {
       // A server-side block runs to its "%>", whatever "<" and ">" it holds.
-      std::size_t close = page.find(U"%>", p + 1);
+      std::size_t close = page.find(U"%>", tagStart + 1);
       if (close == npos) throw PageError("服务器端脚本缺少结束的“%>”");
-      g = close + 1;
+      tagEnd = close + 1;
       open = false;
-      tag = trimSpaces(page.substr(p + 1, g - p - 1));
-      nextStart = findTagStart(page, g + 1);
+      tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
+      nextStart = findTagStart(page, tagEnd + 1);
     }
 
     bool script = isScriptTag(tag);
@@ -92,13 +92,13 @@ PieceList cutPieces(TextView page, ScanVariant variant) {
       return pieces;
     }
 
-    std::size_t next = script ? findScriptEnd(page, g + 1) : nextStart;
+    std::size_t next = script ? findScriptEnd(page, tagEnd + 1) : nextStart;
     if (next == npos) {
-      pieces.tail = Text(page.substr(g + 1));
+      pieces.tail = Text(page.substr(tagEnd + 1));
       return pieces;
     }
-    pieces.texts[static_cast<std::size_t>(pieces.lastIndex)] = Text(page.substr(g + 1, next - g - 1));
-    p = next;
+    pieces.texts[static_cast<std::size_t>(pieces.lastIndex)] = Text(page.substr(tagEnd + 1, next - tagEnd - 1));
+    tagStart = next;
   }
 }
 
