@@ -153,32 +153,35 @@ std::vector<IndexLine> indexLines(std::string_view index) {
   return lines;
 }
 
+struct AlignedIndex {
+  std::string padding;     // the lines to write before the new entry's
+  std::uint64_t size = 0;  // the index size to cut back to should the append fail
+};
+
 // Readies the index for the lines of a new entry: a last line without its
 // line break is the rest of an append that was cut short and is cut off (its
 // number could be missing digits), and a last entry with missing lines gets
 // empty ones, so that the new entry's four lines are read as one entry.
-// Returns the lines to write first; `size` becomes the index size to cut back
-// to should the append fail.
-std::string alignIndex(const std::string& indexPath, std::uint64_t& size) {
+AlignedIndex alignIndex(const std::string& indexPath) {
+  AlignedIndex aligned;
   const std::optional<FileInfo> info = files().stat(indexPath);
-  if (!info || info->kind != EntryKind::File) return {};
+  if (!info || info->kind != EntryKind::File) return aligned;
   if (lastAppendLeft(indexPath, info->size)) {
-    size = info->size;
-    return {};
+    aligned.size = info->size;
+    return aligned;
   }
   const std::string index = files().readFile(indexPath);
   const std::vector<IndexLine> lines = indexLines(index);
   std::size_t complete = lines.size();
   if (!lines.empty() && !lines.back().terminated) {
     --complete;
-    size = index.size() - lines.back().bytes.size();
-    files().truncateFile(indexPath, size);
+    aligned.size = index.size() - lines.back().bytes.size();
+    files().truncateFile(indexPath, aligned.size);
   } else {
-    size = index.size();
+    aligned.size = index.size();
   }
-  std::string padding;
-  for (std::size_t n = complete; n % 4 != 0; ++n) padding += "\r\n";
-  return padding;
+  for (std::size_t n = complete; n % 4 != 0; ++n) aligned.padding += "\r\n";
+  return aligned;
 }
 
 // Reads and writes the saved bytes, throwing FileError with the reason.
@@ -213,8 +216,7 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   data.append(contentBytes);
 
   const std::string indexPath = backupIndexPath();
-  std::uint64_t indexBefore = 0;
-  const std::string padding = alignIndex(indexPath, indexBefore);
+  const AlignedIndex index = alignIndex(indexPath);
   const std::uint64_t dataBefore = sizeIfPresent(dataPath);
   std::uint64_t dataLength = 0;
   unsynced().appended();
@@ -230,10 +232,10 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   lines.append(decimal(length)).append(kLineBreak);
   lines.append(nowText()).append(kLineBreak);
   try {
-    const std::string entry = padding + indexPathBytes(path) + "\r\n" + encodeAnsi(lines);
+    const std::string entry = index.padding + indexPathBytes(path) + "\r\n" + encodeAnsi(lines);
     indexLeft().record(indexPath, files().appendFile(indexPath, entry) + entry.size());
   } catch (const FileError&) {
-    cutBack(indexPath, indexBefore);
+    cutBack(indexPath, index.size);
     cutBack(dataPath, dataLength);
     throw;
   }
