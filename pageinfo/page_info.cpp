@@ -30,7 +30,8 @@ Text describeCharset(const Text& value) {
 
 }  // namespace
 
-void analyseHead(TextView whole, PageInfo& info) {
+PageInfo analyseHead(TextView whole, PageInfo shownBefore) {
+  PageInfo info = std::move(shownBefore);
   const TextView head = whole.substr(0, std::min(whole.size(), kPageHeadCharacters));
   // Searches run on the upper-cased head and ignore case; what is shown is cut
   // from the head itself at the same positions.
@@ -39,19 +40,19 @@ void analyseHead(TextView whole, PageInfo& info) {
   info.isHtml = upper.find(U"HTML") != npos;
   if (!info.isHtml) {
     info.typeText = U"未知类型";
-    return;
+    return info;
   }
   info.typeText = U"超文本文件";
 
   const std::size_t titleTag = upper.find(U"<TITLE>");
-  if (titleTag == npos) return;
+  if (titleTag == npos) return info;
   const std::size_t titleEnd = upper.find(U"</TITLE>", titleTag + 1);
-  if (titleEnd == npos) return;
+  if (titleEnd == npos) return info;
   const std::size_t titleStart = titleTag + 7;
   info.title = Text(head.substr(titleStart, titleEnd - std::min(titleEnd, titleStart)));
 
   const std::size_t charset = upper.find(U"CHARSET=");
-  if (charset == npos) return;
+  if (charset == npos) return info;
   const std::size_t valueStart = charset + 8;
   const std::size_t quote = positionOf(upper, U'"', valueStart);
   const std::size_t greater = positionOf(upper, U'>', valueStart);
@@ -62,9 +63,10 @@ void analyseHead(TextView whole, PageInfo& info) {
   if ((semicolon != 0 && end > semicolon) || end == 0) end = semicolon;
   if (end == 0) {
     info.language = U"默认为英文网页";
-    return;
+    return info;
   }
   info.language = describeCharset(Text(head.substr(valueStart, end - 1 - valueStart)));
+  return info;
 }
 
 PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore) {
@@ -80,7 +82,7 @@ PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore) {
   // A page the program refuses to change can still be looked at.
   const CodePage& codePage = encoding.codePage != nullptr ? *encoding.codePage : CodePage::ansi();
   const Text head = codePage.decode(bytes);
-  analyseHead(head, info);
+  info = analyseHead(head, std::move(info));
   // A page that says nothing of its character set, or whose byte-order mark
   // outweighs what it says, shows what its bytes are.
   const bool foundInBytes = encoding.source == EncodingSource::ByteOrderMark ||

@@ -40,7 +40,8 @@ struct PageInfo {
 PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore);
 
 // The same analysis on a head already read (at most kPageHeadCharacters
-// characters are looked at); size and path are left as they are.
-void analyseHead(TextView head, PageInfo& info);
+// characters are looked at), starting from `shownBefore`; size and path are
+// left as they are.
+PageInfo analyseHead(TextView head, PageInfo shownBefore);
 
 }  // namespace vantiro
