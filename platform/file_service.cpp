@@ -407,27 +407,27 @@ class RealFileService final : public FileService {
 
 FileService* currentService = nullptr;
 
-bool wildcard(const char* p, const char* s) {
+bool matchesWildcard(const char* pattern, const char* name) {
   // Iterative matcher with one backtrack point: linear in practice.
   const char* star = nullptr;
   const char* resume = nullptr;
-  while (*s) {
-    char pc = *p >= 'A' && *p <= 'Z' ? static_cast<char>(*p + 32) : *p;
-    char sc = *s >= 'A' && *s <= 'Z' ? static_cast<char>(*s + 32) : *s;
+  while (*name) {
+    char pc = *pattern >= 'A' && *pattern <= 'Z' ? static_cast<char>(*pattern + 32) : *pattern;
+    char sc = *name >= 'A' && *name <= 'Z' ? static_cast<char>(*name + 32) : *name;
     if (pc == '*') {
-      star = p++;
-      resume = s;
+      star = pattern++;
+      resume = name;
     } else if (pc && (pc == '?' || pc == sc)) {
-      ++p, ++s;
+      ++pattern, ++name;
     } else if (star) {
-      p = star + 1;
-      s = ++resume;
+      pattern = star + 1;
+      name = ++resume;
     } else {
       return false;
     }
   }
-  while (*p == '*') ++p;
-  return *p == 0;
+  while (*pattern == '*') ++pattern;
+  return *pattern == 0;
 }
 
 }  // namespace
@@ -534,8 +534,8 @@ void removeLeftoverTemporaries(const std::vector<std::string>& paths, std::time_
 }
 
 bool matchesPattern(const std::string& name, const std::string& pattern) {
-  if (wildcard(pattern.c_str(), name.c_str())) return true;
-  return lowerAscii(pattern) == "*.htm" && wildcard("*.html", name.c_str());
+  if (matchesWildcard(pattern.c_str(), name.c_str())) return true;
+  return lowerAscii(pattern) == "*.htm" && matchesWildcard("*.html", name.c_str());
 }
 
 }  // namespace vantiro
