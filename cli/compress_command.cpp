@@ -51,17 +51,17 @@ bool readsStandardInput(const CompressArguments& args) {
 
 CompressionOptions compressionOptions(const CompressArguments& args) {
   CompressionOptions options;
-  options.Check1 = args.into.size() == 2;
-  if (options.Check1) {
-    options.text1 = textPath(args.into[0]);
-    options.text2 = textPath(args.into[1]);
+  options.mirror = args.into.size() == 2;
+  if (options.mirror) {
+    options.sourceDirectory = textPath(args.into[0]);
+    options.destinationDirectory = textPath(args.into[1]);
   }
-  options.Check2 = args.scripts;
-  options.Check3 = args.restoreOnError;
-  options.Check4 = args.requireHtml;
-  options.Check6 = args.paragraphs;
-  options.Check7 = args.readable;
-  options.Check8 = !args.overwriteBackup;
+  options.compressScripts = args.scripts;
+  options.offerRestoreAfterError = args.restoreOnError;
+  options.requireHtml = args.requireHtml;
+  options.preformatParagraphs = args.paragraphs;
+  options.breakLinesAfterTags = args.readable;
+  options.appendToBackup = !args.overwriteBackup;
   return options;
 }
 
@@ -124,7 +124,7 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   std::vector<RunRow> rows;
   for (const Text& page : queuePages(args)) rows.push_back(makeRunRow(page, options));
 
-  if (!rows.empty() && !options.Check8 && mode == WriteMode::Write) {
+  if (!rows.empty() && !options.appendToBackup && mode == WriteMode::Write) {
     try {
       ClearBackupStore();
     } catch (const FileError& e) {
@@ -137,9 +137,9 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   std::vector<std::pair<std::string, CompressionOptions>> measured;
   if (args.byOption) {
     measured.emplace_back("--scripts", options);
-    measured.back().second.Check2 = true;
+    measured.back().second.compressScripts = true;
     measured.emplace_back("--paragraphs", options);
-    measured.back().second.Check6 = true;
+    measured.back().second.preformatParagraphs = true;
   }
 
   const OutputStyle style = outputStyle(args.json, args.quiet);

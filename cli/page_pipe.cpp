@@ -43,7 +43,7 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
     return kExitSuccess;
   }
   err << toUtf8(kResultFailed) << ": " << lineField(TextView(outcome.path).substr(name.size() + 1)) << '\n';
-  if (options.Check3 && page.bytes) {
+  if (options.offerRestoreAfterError && page.bytes) {
     out.write(page.bytes->data(), static_cast<std::streamsize>(page.bytes->size()));
     out.flush();
   }

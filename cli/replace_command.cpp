@@ -91,11 +91,11 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
   }
 
   CompressionOptions options;
-  options.Check4 = args.requireHtml;
-  options.Check1 = args.into.size() == 2;
-  if (options.Check1) {
-    options.text1 = textPath(args.into[0]);
-    options.text2 = textPath(args.into[1]);
+  options.requireHtml = args.requireHtml;
+  options.mirror = args.into.size() == 2;
+  if (options.mirror) {
+    options.sourceDirectory = textPath(args.into[0]);
+    options.destinationDirectory = textPath(args.into[1]);
   }
 
   const OutputStyle style = outputStyle(args.json, args.quiet);

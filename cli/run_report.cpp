@@ -22,7 +22,7 @@ RunReport::RunReport(CompressionOptions options, OutputStyle style, bool printRo
       out_(out),
       err_(err),
       progress_(progress),
-      answer_(options_.Check3) {}
+      answer_(options_.offerRestoreAfterError) {}
 
 void RunReport::setStatus(const Text& status) {
   if (progress_.line == nullptr || !status.starts_with(kStatusCompressing)) return;

@@ -6,17 +6,19 @@
 namespace vantiro {
 
 struct CompressionOptions {
-  bool Check1 = false;  // compress the site under text1 into text2
-  bool Check2 = false;  // compress script bodies
-  bool Check3 = false;  // ask whether to write a page back after an error
-  bool Check4 = false;  // refuse pages without "<html>" / "<HTML>" (the hint's meaning)
-  bool Check5 = false;  // empty the task list when a run starts
-  bool Check6 = false;  // turn text-heavy paragraphs into preformatted blocks
-  bool Check7 = false;  // line break after every tag and non-empty text
-  bool Check8 = false;  // append to the backup store instead of clearing it
-  Text text1;           // site root directory
-  Text text2;           // compression directory
-  bool com11 = false;   // keep the run window on top
+  // Each switch is named for what it does; the comment names the main
+  // window's control that sets it.
+  bool mirror = false;                  // Check1: compress the site under sourceDirectory into destinationDirectory
+  bool compressScripts = false;         // Check2: compress script bodies
+  bool offerRestoreAfterError = false;  // Check3: ask whether to write a page back after an error
+  bool requireHtml = false;             // Check4: refuse pages without "<html>" / "<HTML>" (the hint's meaning)
+  bool emptyListAtStart = false;        // Check5: empty the task list when a run starts
+  bool preformatParagraphs = false;     // Check6: turn text-heavy paragraphs into preformatted blocks
+  bool breakLinesAfterTags = false;     // Check7: line break after every tag and non-empty text
+  bool appendToBackup = false;          // Check8: append to the backup store instead of clearing it
+  Text sourceDirectory;                 // text1: site root directory
+  Text destinationDirectory;            // text2: compression directory
+  bool runWindowOnTop = false;          // menu item com11: keep the run window on top
 };
 
 }  // namespace vantiro

@@ -5,7 +5,7 @@
 namespace vantiro {
 
 bool mirrorOn(const CompressionOptions& options) {
-  return options.Check1 && !options.text1.empty() && !options.text2.empty();
+  return options.mirror && !options.sourceDirectory.empty() && !options.destinationDirectory.empty();
 }
 
 std::optional<Text> mirroredPath(TextView path, TextView source, TextView destination) {

@@ -243,7 +243,7 @@ void RunObserver::betweenPages() { pauseMilliseconds(1); }
 std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
-  if (!options.Check1 || options.text1.empty() || options.text2.empty()) return {};
+  if (!options.mirror || options.sourceDirectory.empty() || options.destinationDirectory.empty()) return {};
   return mirrorPath(path, options).value_or(path);
 }
 

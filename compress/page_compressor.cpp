@@ -162,7 +162,9 @@ void failPage(PreparedPage& page, PageOutcome& outcome, const CompressionOptions
   outcome.succeeded = false;
   outcome.path += U'|';
   outcome.path += fromUtf8(reason);
-  if (mode == WriteMode::DryRun || !options.Check3 || !question.askRestoreAfterError(kRestoreAfterErrorQuestion)) return;
+  if (mode == WriteMode::DryRun || !options.offerRestoreAfterError ||
+      !question.askRestoreAfterError(kRestoreAfterErrorQuestion))
+    return;
   // A page that was never read has nothing to write back (writing the empty
   // text would wipe it), and a page that failed the HTML test has no output.
   if (!page.bytes || page.notHtml || page.outputPath.empty() || reason == kChangedDuringRun) return;
@@ -210,7 +212,7 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
 
 std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& options) {
   if (!mirrorOn(options)) return std::nullopt;
-  return mirroredPath(path, options.text1, options.text2);
+  return mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
 }
 
 bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML", false); }
@@ -273,7 +275,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
     PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
-    if (options.Check4 && !hasHtmlTagExactCase(pageChars.view())) {
+    if (options.requireHtml && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
       return page;
     }
@@ -281,9 +283,9 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     PageSplit split = scanPage(std::move(pageChars));
     if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
     sink.setRange(0, split.lastIndex);
-    rewritePage(split, options.Check2, sink);
-    if (options.Check6) convertParagraphs(split);
-    page.result = assembleEncoded(split, options.Check7);
+    rewritePage(split, options.compressScripts, sink);
+    if (options.preformatParagraphs) convertParagraphs(split);
+    page.result = assembleEncoded(split, options.breakLinesAfterTags);
   } catch (...) {
     page.error = std::current_exception();
   }

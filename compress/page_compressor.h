@@ -50,7 +50,7 @@ inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修改";
 
 // What became of a page. On success `path` is the file written: the page
-// itself, or its mirror under options.text2 when Check1 maps it there. A page
+// itself, or its mirror under options.destinationDirectory when Check1 maps it there. A page
 // that failed has, unless a marker above applies, "|" and the reason appended
 // to the path it was given (or mapped to).
 struct PageOutcome {

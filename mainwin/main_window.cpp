@@ -153,7 +153,7 @@ void Form1::buildControls() {
 
 CompressionOptions Form1::options() const {
   CompressionOptions o = options_->options();
-  o.com11 = menus_->com11->isChecked();
+  o.runWindowOnTop = menus_->com11->isChecked();
   return o;
 }
 

@@ -87,16 +87,16 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("选项�
 
 CompressionOptions OptionsPanel::options() const {
   CompressionOptions o;
-  o.Check1 = Check1->isChecked();
-  o.Check2 = Check2->isChecked();
-  o.Check3 = Check3->isChecked();
-  o.Check4 = Check4->isChecked();
-  o.Check5 = Check5->isChecked();
-  o.Check6 = Check6->isChecked();
-  o.Check7 = Check7->isChecked();
-  o.Check8 = Check8->isChecked();
-  o.text1 = fromQString(text1->currentText());
-  o.text2 = fromQString(text2->currentText());
+  o.mirror = Check1->isChecked();
+  o.compressScripts = Check2->isChecked();
+  o.offerRestoreAfterError = Check3->isChecked();
+  o.requireHtml = Check4->isChecked();
+  o.emptyListAtStart = Check5->isChecked();
+  o.preformatParagraphs = Check6->isChecked();
+  o.breakLinesAfterTags = Check7->isChecked();
+  o.appendToBackup = Check8->isChecked();
+  o.sourceDirectory = fromQString(text1->currentText());
+  o.destinationDirectory = fromQString(text2->currentText());
   return o;
 }
 

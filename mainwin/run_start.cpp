@@ -22,7 +22,7 @@ void Form1::startRun(bool selectedOnly) {
   // 1. Every start replaces the run window by a fresh one; loading it shows it.
   delete runWindow_.data();
   const CompressionOptions now = options();
-  runWindow_ = new Form2(now.com11, [this] { return options(); });
+  runWindow_ = new Form2(now.runWindowOnTop, [this] { return options(); });
   Form2* run = runWindow_;
 
   // 2. One row per entry, in task-list order.
@@ -32,7 +32,7 @@ void Form1::startRun(bool selectedOnly) {
     run->addRow(row.source, row.destination, row.size, row.date);
   }
   // 3. The directory fields remember what was used (duplicates included).
-  if (now.Check1) options_->rememberDirectories();
+  if (now.mirror) options_->rememberDirectories();
   // 4. Nothing to compress: the empty window stays, nothing else happens.
   if (run->rowCount() == 0) return;
   // One program at a time writes the backup store; the lock is held until the run ends.
@@ -42,7 +42,7 @@ void Form1::startRun(bool selectedOnly) {
     return;
   }
   // 5. Without the append switch the backup store starts afresh.
-  if (!now.Check8) {
+  if (!now.appendToBackup) {
     try {
       ClearBackupStore();
     } catch (const std::exception& e) {
@@ -55,7 +55,7 @@ void Form1::startRun(bool selectedOnly) {
   // 6.-8.
   run->show();
   run->raise();
-  if (now.Check5) taskList_->clear();
+  if (now.emptyListAtStart) taskList_->clear();
   run->compressQueuedRows();
 }
 

@@ -210,7 +210,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
     if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
     backUp(path, codePage.encode(page));  // decoding is lossless: these are the page's bytes
 
-    if (options.Check4 && !hasHtmlTagExactCase(page)) {
+    if (options.requireHtml && !hasHtmlTagExactCase(page)) {
       path += kMarkRequireHtml;
       result.succeeded = false;
       return;
@@ -220,7 +220,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
     // itself is rewritten only when something was.
     bool replaced = false;
     if (mirrorOn(options)) {
-      std::optional<Text> mirror = mirroredPath(path, options.text1, options.text2);
+      std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
       path = std::move(*mirror);
       CreatePathDirectories(path);

@@ -121,7 +121,7 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params);
 // its directory (never over another file; no backup). The other kinds back
 // the page up, apply the page compressor's html tests (marking the path with
 // kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when
-// options.Check1 is on and the path lies under text1 (the result's path then
+// options.mirror is on and the path lies under text1 (the result's path then
 // names the output), and write the page. Never throws.
 PageReplacement replaceAttributeInPage(const Text& path, const SearchParameters& params,
                                        const CompressionOptions& options);

@@ -34,9 +34,9 @@ TEST(SavingText, PercentRoundedDownToTwoDecimals) {
 
 TEST(DestinationColumn, PlainTextMapping) {
   CompressionOptions on;
-  on.Check1 = true;
-  on.text1 = U"/srv/Web";
-  on.text2 = U"/out";
+  on.mirror = true;
+  on.sourceDirectory = U"/srv/Web";
+  on.destinationDirectory = U"/out";
   struct Case {
     const char32_t* path;
     const char32_t* column;
@@ -46,13 +46,13 @@ TEST(DestinationColumn, PlainTextMapping) {
     EXPECT_EQ(destinationColumn(c.path, on), c.column);
   }
   CompressionOptions slash = on;
-  slash.text1 = U"/srv/web/";
+  slash.sourceDirectory = U"/srv/web/";
   EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", slash), U"/out/a.htm") << "paths are mapped by components";
   CompressionOptions noText2 = on;
-  noText2.text2.clear();
+  noText2.destinationDirectory.clear();
   EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", noText2), U"");
   CompressionOptions off = on;
-  off.Check1 = false;
+  off.mirror = false;
   EXPECT_EQ(destinationColumn(U"/srv/web/a.htm", off), U"");
 }
 
@@ -164,7 +164,7 @@ TEST_F(CompressionRunTest, NoPageEndsTheRun) {
   };
   rows[1].size.clear();
   RecordingRun run;
-  run.opts.Check7 = true;  // line breaks after every tag: the small pages grow
+  run.opts.breakLinesAfterTags = true;  // line breaks after every tag: the small pages grow
   compressQueuedRows(rows, run);
   EXPECT_EQ(rows[0].result, U"压缩成功");
   EXPECT_TRUE(rows[0].ratio.starts_with(U"-")) << toUtf8(rows[0].ratio);
@@ -181,7 +181,7 @@ TEST_F(CompressionRunTest, OptionsAreReadForEveryPage) {
     int calls = 0;
     CompressionOptions options() override {
       CompressionOptions o;
-      o.Check7 = ++calls == 2;
+      o.breakLinesAfterTags = ++calls == 2;
       return o;
     }
   } run;
@@ -202,9 +202,9 @@ TEST_F(CompressionRunTest, ReadingAheadSeesWhatEarlierRowsWrote) {
   std::filesystem::create_directories(site / "web");
   std::filesystem::create_directories(site / "out/web");
   RecordingRun run;
-  run.opts.Check1 = true;
-  run.opts.text1 = textPath(site.path());
-  run.opts.text2 = textPath(site / "out");
+  run.opts.mirror = true;
+  run.opts.sourceDirectory = textPath(site.path());
+  run.opts.destinationDirectory = textPath(site / "out");
   std::vector<RunRow> rows;
   for (int k = 0; k < 6; ++k) rows.push_back(makeRunRow(page("p" + std::to_string(k) + ".htm", loose), {}));
   rows.push_back(makeRunRow(page("web/m.htm", loose), run.opts));  // written to out/web/m.htm ...
@@ -245,9 +245,9 @@ TEST_F(CompressionRunTest, RowFindsTheFileAnEarlierRowCreated) {
   const std::string tight = "<html><body><p>a b</body></html>";
   std::filesystem::create_directories(site / "web");
   RecordingRun run;
-  run.opts.Check1 = true;
-  run.opts.text1 = textPath(site.path());
-  run.opts.text2 = textPath(site / "out");
+  run.opts.mirror = true;
+  run.opts.sourceDirectory = textPath(site.path());
+  run.opts.destinationDirectory = textPath(site / "out");
   std::vector<RunRow> rows;  // web/pK is written to out/web/pK, which is queued after it
   for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(page("web/p" + std::to_string(k) + ".htm", loose), {}));
   for (int k = 0; k < 3; ++k) rows.push_back(makeRunRow(textPath(site / ("out/web/p" + std::to_string(k) + ".htm")), {}));
@@ -268,7 +268,7 @@ TEST_F(CompressionRunTest, ManyPagesWrittenInOrderWithBoundedReadAhead) {
     std::vector<std::size_t> callsAtStart;  // options() calls when each row's compression starts
     CompressionOptions options() override {
       CompressionOptions o;
-      o.Check7 = calls++ % 3 == 1;
+      o.breakLinesAfterTags = calls++ % 3 == 1;
       return o;
     }
     void setStatus(const Text& status) override {
@@ -298,7 +298,7 @@ TEST_F(CompressionRunTest, ManyPagesWrittenInOrderWithBoundedReadAhead) {
     rows.push_back(makeRunRow(path, {}));
     // What compressing this row should give, worked out one page at a time.
     CompressionOptions o;
-    o.Check7 = n % 3 == 1;
+    o.breakLinesAfterTags = n % 3 == 1;
     writeBytes(scratch / "page.htm", content[path]);
     PreparedPage reference = preparePage(textPath(scratch / "page.htm"), o, nullptr);
     ASSERT_FALSE(reference.error) << n;

@@ -99,7 +99,7 @@ TEST_F(PageCompressorTest, HtmlTests) {
 
 TEST_F(PageCompressorTest, RealPagesWithAttributesOnTheHtmlTagAreCompressed) {
   CompressionOptions check4;
-  check4.Check4 = true;
+  check4.requireHtml = true;
   const std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<body>x</body></html>";
   EXPECT_TRUE(compress("a.htm", page, check4));
   EXPECT_TRUE(compress("b.htm", page));
@@ -108,7 +108,7 @@ TEST_F(PageCompressorTest, RealPagesWithAttributesOnTheHtmlTagAreCompressed) {
 
 TEST_F(PageCompressorTest, Check4RefusesMixedCaseWithoutTouchingAnything) {
   CompressionOptions options;
-  options.Check4 = true;
+  options.requireHtml = true;
   const std::string page = "<Html><body>x</body></Html>";
   EXPECT_FALSE(compress("a.htm", page, options));
   EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误!");
@@ -148,7 +148,7 @@ TEST_F(PageCompressorTest, TextAroundTheTags) {
 
 TEST_F(PageCompressorTest, ReadableOutputBreaksAfterTagsAndNonEmptyTextsWithThePagesLineBreak) {
   CompressionOptions options;
-  options.Check7 = true;
+  options.breakLinesAfterTags = true;
   struct Case {
     std::string page, written;
   };
@@ -184,9 +184,9 @@ TEST_F(PageCompressorTest, LfPagesCompressLikeTheirCrLfTwins) {
     const std::string twin = encodeAnsi(test::asCrLf(decodeAnsi(lfPage)));
     for (int k = 0; k < 8; ++k) {
       CompressionOptions options;
-      options.Check2 = (k & 1) != 0;
-      options.Check6 = (k & 2) != 0;
-      options.Check7 = (k & 4) != 0;
+      options.compressScripts = (k & 1) != 0;
+      options.preformatParagraphs = (k & 2) != 0;
+      options.breakLinesAfterTags = (k & 4) != 0;
       ASSERT_TRUE(compress("twin.htm", twin, options)) << twin;
       const std::string twinWritten = encodeAnsi(test::asLf(decodeAnsi(readBytes(site / "twin.htm"))));
       ASSERT_TRUE(compress("lf.htm", lfPage, options)) << lfPage;
@@ -199,9 +199,9 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
   std::filesystem::create_directories(site / "web/news");
   writeBytes(site / "web/news/a.htm", kSimple + "  ");
   CompressionOptions options;
-  options.Check1 = true;
-  options.text1 = textPath(site / "WEB");  // compared upper-cased
-  options.text2 = textPath(site / "out/small");
+  options.mirror = true;
+  options.sourceDirectory = textPath(site / "WEB");  // compared upper-cased
+  options.destinationDirectory = textPath(site / "out/small");
   PageOutcome outcome = compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
   path = outcome.path;
   ASSERT_TRUE(outcome.succeeded) << toUtf8(path);
@@ -212,13 +212,13 @@ TEST_F(PageCompressorTest, MirrorPathUnderTheCompressionDirectory) {
 
   // Outside text1 the page is refused, never written in place; with text2
   // empty the mirror is off and the page is compressed in place.
-  options.text1 = textPath(site / "elsewhere");
+  options.sourceDirectory = textPath(site / "elsewhere");
   outcome = compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
   EXPECT_FALSE(outcome.succeeded);
   EXPECT_EQ(outcome.path, textPath(site / "web/news/a.htm") + U"|不在源目录中");
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple + "  ");
-  options.text1 = textPath(site / "web");
-  options.text2.clear();
+  options.sourceDirectory = textPath(site / "web");
+  options.destinationDirectory.clear();
   writeBytes(site / "web/news/a.htm", kSimple + " ");
   compressPageFile(textPath(site / "web/news/a.htm"), options, progress, question);
   EXPECT_EQ(readBytes(site / "web/news/a.htm"), kSimple);
@@ -229,9 +229,9 @@ TEST_F(PageCompressorTest, OutputThatCannotBeWrittenFailsThePageAndLosesNothing)
   writeBytes(site / "blocker", "not a directory");
   writeBytes(site / "a.htm", kSimple + "  ");
   CompressionOptions options;
-  options.Check1 = true;
-  options.text1 = textPath(site.path());
-  options.text2 = textPath(site / "blocker/");
+  options.mirror = true;
+  options.sourceDirectory = textPath(site.path());
+  options.destinationDirectory = textPath(site / "blocker/");
   EXPECT_FALSE(compressExisting("a.htm", options));
   EXPECT_NE(path.find(U"|"), npos);
   EXPECT_TRUE(path.starts_with(textPath(site / "blocker/a.htm|")));
@@ -263,7 +263,7 @@ TEST_F(PageCompressorTest, BackupFailureMeansNoWrite) {
 
 TEST_F(PageCompressorTest, ErrorPathAsksUnderCheck3AndNeverWipesAPage) {
   CompressionOptions options;
-  options.Check3 = true;
+  options.offerRestoreAfterError = true;
   question.answer = true;
 
   // Fewer than two tags: an error of the page, reported with its reason.
@@ -283,7 +283,7 @@ TEST_F(PageCompressorTest, ErrorPathAsksUnderCheck3AndNeverWipesAPage) {
   EXPECT_EQ(readBytes(site / "locked.htm"), kSimple);
 
   // Without Check3 nothing is asked.
-  options.Check3 = false;
+  options.offerRestoreAfterError = false;
   EXPECT_FALSE(compressExisting("locked.htm", options));
   EXPECT_EQ(question.asked.size(), 2u);
 }
@@ -292,9 +292,9 @@ TEST_F(PageCompressorTest, Check3YesWritesThePageToItsMirrorAfterAnError) {
   std::filesystem::create_directories(site / "web");
   writeBytes(site / "web/a.htm", "<html>x");  // one tag: fails after the mapping
   CompressionOptions options;
-  options.Check1 = options.Check3 = true;
-  options.text1 = textPath(site / "web");
-  options.text2 = textPath(site / "out");
+  options.mirror = options.offerRestoreAfterError = true;
+  options.sourceDirectory = textPath(site / "web");
+  options.destinationDirectory = textPath(site / "out");
   question.answer = true;
   EXPECT_FALSE(compressPageFile(textPath(site / "web/a.htm"), options, progress, question).succeeded);
   EXPECT_EQ(readBytes(site / "out/a.htm"), "<html>x");
@@ -351,9 +351,9 @@ TEST_F(PageCompressorTest, AMirrorPageIsWrittenAheadOnlyWhereItsDirectoryIsThere
   writeBytes(site / "web/old/a.htm", kSimple + "  ");
   writeBytes(site / "web/new/a.htm", kSimple + "  ");
   CompressionOptions options;
-  options.Check1 = true;
-  options.text1 = textPath(site / "web");
-  options.text2 = textPath(site / "out");
+  options.mirror = true;
+  options.sourceDirectory = textPath(site / "web");
+  options.destinationDirectory = textPath(site / "out");
   for (const char* dir : {"old", "new"}) {
     const std::string name = std::string(dir) + "/a.htm";
     PreparedPage page = preparePage(textPath(site / ("web/" + name)), options, nullptr);

@@ -207,7 +207,7 @@ TEST_F(RunWindowTest, MissingRowsDoNotAdvanceTheOverallBar) {
 TEST_F(RunWindowTest, GrownAndEmptyPagesKeepTheBarsInRange) {
   writeBytes(pages_ / "grows.htm", "<html><b>x</b></html>");
   writeBytes(pages_ / "empty.htm", "");
-  options_.Check7 = true;  // a line break after every tag: this page grows
+  options_.breakLinesAfterTags = true;  // a line break after every tag: this page grows
   Form2& w = open();
   queue(pages_ / "grows.htm");
   w.addRow(textPath(pages_ / "empty.htm"), Text(), U"0", Text());
@@ -231,7 +231,7 @@ TEST_F(RunWindowTest, Check3AsksWhetherToRestoreAndOptionsAreReadLive) {
   Form2& w = open();
   queue(pages_ / "one.htm");
   queue(pages_ / "two.htm");
-  options_.Check3 = true;
+  options_.offerRestoreAfterError = true;
   ui::MessageBox::setNextAnswers({Answer::Ok, Answer::No, Answer::Yes});
   w.compressQueuedRows();
   const auto& shown = ui::MessageBox::shownTexts();

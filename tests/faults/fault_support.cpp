@@ -38,8 +38,8 @@ std::optional<std::string> cleanOutput(const std::string& page, const Compressio
   setProgramDirectory(scratchHome.path());
   writeBytes(scratch / "page.htm", readBytes(page));
   CompressionOptions inPlace = options;
-  inPlace.Check1 = false;
-  inPlace.Check3 = false;
+  inPlace.mirror = false;
+  inPlace.offerRestoreAfterError = false;
   NoProgress progress;
   FixedAnswer no(false);
   const PageOutcome outcome = compressPageFile(textPath(scratch / "page.htm"), inPlace, progress, no);

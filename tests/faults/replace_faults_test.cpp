@@ -189,9 +189,9 @@ TEST_P(ReplaceUnwritable, PageWholeRowShowsTheError) {
   ReplaceUnderFault g(c.params, {});
   if (c.into) {
     CompressionOptions options;
-    options.Check1 = true;
-    options.text1 = textPath(g.site / "web");
-    options.text2 = textPath(g.site / "out");
+    options.mirror = true;
+    options.sourceDirectory = textPath(g.site / "web");
+    options.destinationDirectory = textPath(g.site / "out");
     g.setOptions(options);
   }
   g.faulty.unwritableDirectories.insert(c.unwritable(g));

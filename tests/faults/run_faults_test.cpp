@@ -58,13 +58,13 @@ class RunUnderFault {
     second = site / "web/b.htm";
     writeBytes(first, kFirstPage);
     writeBytes(second, kSecondPage);
-    run.opts.Check2 = true;
+    run.opts.compressScripts = true;
     if (into) {
-      run.opts.Check1 = true;
-      run.opts.text1 = textPath(site / "web");
-      run.opts.text2 = textPath(site / "out");
+      run.opts.mirror = true;
+      run.opts.sourceDirectory = textPath(site / "web");
+      run.opts.destinationDirectory = textPath(site / "out");
     }
-    run.opts.Check3 = check3Yes;
+    run.opts.offerRestoreAfterError = check3Yes;
     run.answer = FixedAnswer(check3Yes);
     // The first row is finished before the second begins, so that its fault
     // never reaches the second.

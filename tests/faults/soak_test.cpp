@@ -222,9 +222,9 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 CompressionOptions assorted(std::size_t n) {
   CompressionOptions o;
-  o.Check2 = n % 2 == 1;
-  o.Check6 = n % 3 == 1;
-  o.Check7 = n % 5 == 2;
+  o.compressScripts = n % 2 == 1;
+  o.preformatParagraphs = n % 3 == 1;
+  o.breakLinesAfterTags = n % 5 == 2;
   return o;
 }
 
@@ -294,14 +294,14 @@ TEST_F(Soak, RunIntoAnotherDirectoryLeavesSourcesAndRestoresTheMirrors) {
 
   const auto start = std::chrono::steady_clock::now();
   test::RecordingRun run;
-  run.opts.Check1 = true;
-  run.opts.text1 = textPath(site.path().substr(0, site.path().size() - 1));
-  run.opts.text2 = textPath(out.path().substr(0, out.path().size() - 1));
+  run.opts.mirror = true;
+  run.opts.sourceDirectory = textPath(site.path().substr(0, site.path().size() - 1));
+  run.opts.destinationDirectory = textPath(out.path().substr(0, out.path().size() - 1));
   run.optionsForPage = [&](std::size_t n) {
     CompressionOptions o = assorted(n);
-    o.Check1 = true;
-    o.text1 = run.opts.text1;
-    o.text2 = run.opts.text2;
+    o.mirror = true;
+    o.sourceDirectory = run.opts.sourceDirectory;
+    o.destinationDirectory = run.opts.destinationDirectory;
     return o;
   };
   const std::vector<RunRow> rows = test::runPages(order, run);

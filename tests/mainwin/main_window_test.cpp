@@ -543,7 +543,7 @@ TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
   check(1)->click();
   EXPECT_TRUE(text1->currentText().isEmpty());
   EXPECT_TRUE(text2->currentText().isEmpty());
-  EXPECT_TRUE(w.options().text1.empty());
+  EXPECT_TRUE(w.options().sourceDirectory.empty());
 }
 
 TEST_F(MainWindowTest, HintsGoToTheStatusBar) {

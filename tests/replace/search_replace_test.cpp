@@ -375,7 +375,7 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
     std::string name = "p" + std::to_string(n++) + ".htm";
     Text path = page(name, c.content);
     CompressionOptions options;
-    options.Check4 = c.requireHtml;
+    options.requireHtml = c.requireHtml;
     const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), options);
     EXPECT_EQ(done.succeeded, c.result == 1) << toUtf8(c.content);
     EXPECT_EQ(done.error, U"");
@@ -400,9 +400,9 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   std::filesystem::create_directories(pages / "site/news");
   Text path = page("site/news/a.htm", U"<html><a href=x>");
   CompressionOptions options;
-  options.Check1 = true;
-  options.text1 = textPath(pages / "SITE");  // compared ignoring case
-  options.text2 = textPath(pages / "out");
+  options.mirror = true;
+  options.sourceDirectory = textPath(pages / "SITE");  // compared ignoring case
+  options.destinationDirectory = textPath(pages / "out");
   const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_TRUE(done.succeeded);
   EXPECT_EQ(done.path, textPath(pages / "out/news/a.htm"));
@@ -414,7 +414,7 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   Text other = page("b.htm", U"<html><a href=x>");
   EXPECT_EQ(replaceAttributeInPage(other, specific(kKindTagInside, U"A", U"x", U"y"), options).path,
             textPath(pages / "b.htm"));
-  options.Check1 = false;
+  options.mirror = false;
   Text inside = page("site/c.htm", U"<html><a href=x>");
   replaceAttributeInPage(inside, specific(kKindTagInside, U"A", U"x", U"y"), options);
   EXPECT_EQ(read("site/c.htm"), U"<html><a href=y>");
@@ -493,7 +493,7 @@ TEST_F(PageTest, RowsShowCountAndResult) {
 
   ReplaceRow rejected{page("b.htm", U"<Html>")};
   CompressionOptions options;
-  options.Check4 = true;
+  options.requireHtml = true;
   EXPECT_FALSE(replaceInPageOfRow(rejected, specific(kKindTitle, U"TITLE", U"x", U"y"), options));
   EXPECT_EQ(rejected.path, textPath(pages / "b.htm") + U"|文件错误!");
   EXPECT_EQ(rejected.countText, U"错误");

@@ -237,7 +237,7 @@ TEST_F(ReplaceWindowTest, WithoutAChosenModeNoPageIsTouched) {
 }
 
 TEST_F(ReplaceWindowTest, SpecificModeMarksAPageTheHtmlTestRefuses) {
-  options_.Check4 = true;
+  options_.requireHtml = true;
   const Text path = page("plain.htm", U"<p>no html tag</p>");
   tasks_.items = {path};
   open();
@@ -277,9 +277,9 @@ TEST_F(ReplaceWindowTest, SpecificModeUsesTheChosenEntryAndTheMainWindowsDirecto
   combo->setCurrentIndex(1);
   emit combo->activated(1);  // "标题"
   // The options are read when the page is processed, not when the window opened.
-  options_.Check1 = true;
-  options_.text1 = textPath(pages_ / "src/");
-  options_.text2 = textPath(pages_ / "out/");
+  options_.mirror = true;
+  options_.sourceDirectory = textPath(pages_ / "src/");
+  options_.destinationDirectory = textPath(pages_ / "out/");
   start();
   EXPECT_EQ(row(0).path, toQString(textPath(pages_ / "out/a.htm")));
   EXPECT_EQ(row(0).count, QStringLiteral(" 1"));
