@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  vantiro::ui::Form1 window;
+  vantiro::ui::MainWindow window;
   window.startUp();
   return QApplication::exec();
 }

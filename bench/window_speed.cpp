@@ -42,7 +42,7 @@ int usage() {
   return 2;
 }
 
-void queuePages(vantiro::ui::Form1& main, const QString& dir) {
+void queuePages(vantiro::ui::MainWindow& main, const QString& dir) {
   const QDir pages(dir);
   for (const QString& name : pages.entryList(QDir::Files, QDir::Name))
     main.taskList()->append(vantiro::ui::fromQString(pages.absoluteFilePath(name)));
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   const std::string what = argv[1];
   const QString dir = QString::fromLocal8Bit(argv[2]);
 
-  vantiro::ui::Form1 main;
+  vantiro::ui::MainWindow main;
   main.show();
   QApplication::processEvents();
   answerEveryBox();

@@ -71,7 +71,7 @@ void openWithDesktop(QWidget* parent, const QString& urlOrPath) {
     MessageBox::information(parent, QStringLiteral("无法启动程序打开 ") + urlOrPath);
 }
 
-MainMenus::MainMenus(Form1& window, QLabel* homeLink, QLabel* mailLink)
+MainMenus::MainMenus(MainWindow& window, QLabel* homeLink, QLabel* mailLink)
     : QObject(&window), window_(window), homeLink_(homeLink), mailLink_(mailLink) {
   setObjectName(QStringLiteral("MainMenus"));
   buildMenuBar();
@@ -109,7 +109,7 @@ void MainMenus::buildMenuBar() {
 
   connect(com2, &QAction::triggered, this, &MainMenus::showUptime);
   connect(com12, &QAction::triggered, this, &MainMenus::showTips);
-  connect(else1, &QAction::triggered, &window_, &Form1::showReplaceWindow);
+  connect(else1, &QAction::triggered, &window_, &MainWindow::showReplaceWindow);
   connect(help1, &QAction::triggered, this, &MainMenus::showHelp);
   connect(help2, &QAction::triggered, this, &MainMenus::showAbout);
   connect(help8, &QAction::triggered, this,
@@ -143,21 +143,21 @@ void MainMenus::buildListMenus() {
   sxml = item(dir1111, "sxml", "刷新目录");
 
   FileBrowser* browser = window_.browser();
-  Form1* w = &window_;
-  connect(filek1, &QAction::triggered, w, &Form1::addSelectedFiles);
-  connect(filek2, &QAction::triggered, w, &Form1::addAllFiles);
-  connect(filek3, &QAction::triggered, w, &Form1::viewFileListFile);
+  MainWindow* w = &window_;
+  connect(filek1, &QAction::triggered, w, &MainWindow::addSelectedFiles);
+  connect(filek2, &QAction::triggered, w, &MainWindow::addAllFiles);
+  connect(filek3, &QAction::triggered, w, &MainWindow::viewFileListFile);
   connect(rename, &QAction::triggered, browser, &FileBrowser::renameCurrentFile);
   connect(killfile, &QAction::triggered, browser, &FileBrowser::deleteCurrentFile);
   connect(ccxxx, &QAction::triggered, browser, &FileBrowser::refreshFiles);
-  connect(ysk1, &QAction::triggered, w, &Form1::compressSelectedEntries);
-  connect(ysk2, &QAction::triggered, w, &Form1::compressAllEntries);
-  connect(ysk4, &QAction::triggered, w, &Form1::removeSelectedEntries);
-  connect(ysk5, &QAction::triggered, w, &Form1::emptyTaskList);
-  connect(ysk6, &QAction::triggered, w, &Form1::viewTaskListEntry);
-  connect(mubiao, &QAction::triggered, w, &Form1::setSourceFromHighlighted);
-  connect(budi, &QAction::triggered, w, &Form1::setDestinationFromHighlighted);
-  connect(allmulu, &QAction::triggered, w, &Form1::queueHighlightedDirectory);
+  connect(ysk1, &QAction::triggered, w, &MainWindow::compressSelectedEntries);
+  connect(ysk2, &QAction::triggered, w, &MainWindow::compressAllEntries);
+  connect(ysk4, &QAction::triggered, w, &MainWindow::removeSelectedEntries);
+  connect(ysk5, &QAction::triggered, w, &MainWindow::emptyTaskList);
+  connect(ysk6, &QAction::triggered, w, &MainWindow::viewTaskListEntry);
+  connect(mubiao, &QAction::triggered, w, &MainWindow::setSourceFromHighlighted);
+  connect(budi, &QAction::triggered, w, &MainWindow::setDestinationFromHighlighted);
+  connect(allmulu, &QAction::triggered, w, &MainWindow::queueHighlightedDirectory);
   connect(sxml, &QAction::triggered, browser, &FileBrowser::refreshDirectories);
 
   for (QWidget* list : {static_cast<QWidget*>(browser->Dir1), static_cast<QWidget*>(browser->File1),

@@ -13,7 +13,7 @@ class QWidget;
 
 namespace vantiro::ui {
 
-class Form1;
+class MainWindow;
 
 // The maker's addresses shown and opened by the window.
 extern const char* const kHomePage;
@@ -30,7 +30,7 @@ class MainMenus : public QObject {
  public:
   // Builds the menu bar of `window`, the right-click menus of its lists, and
   // wires the link labels.
-  MainMenus(Form1& window, QLabel* homeLink, QLabel* mailLink);
+  MainMenus(MainWindow& window, QLabel* homeLink, QLabel* mailLink);
 
   // Menu bar (in order).
   QMenu* com3 = nullptr;
@@ -80,7 +80,7 @@ class MainMenus : public QObject {
   void buildMenuBar();
   void buildListMenus();
 
-  Form1& window_;
+  MainWindow& window_;
   QLabel* homeLink_;
   QLabel* mailLink_;
 };

@@ -46,7 +46,7 @@ Text readPathSetting(TextView key) { return ReadPathSetting(key).value_or(Text()
 
 }  // namespace
 
-void Form1::startUp() {
+void MainWindow::startUp() {
   try {
     // 1. The tip window's start-up switch, used at step 12.
     const int tipSwitch = readTipSwitch();
@@ -85,7 +85,7 @@ void Form1::startUp() {
   }
 }
 
-void Form1::saveSettings() {
+void MainWindow::saveSettings() {
   try {
     const QAction* const items[] = {menus_->com10, menus_->com11, menus_->com111,
                                     menus_->com12, menus_->com2,  menus_->com3->menuAction()};
@@ -103,7 +103,7 @@ void Form1::saveSettings() {
   }
 }
 
-void Form1::trimSystemMenu() {
+void MainWindow::trimSystemMenu() {
   // The window loses its maximize button and its resizable frame; it keeps
   // minimize and close.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -48,14 +48,14 @@ QLabel* linkLabel(const char* name, const QString& text, QWidget* parent) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantirov3.00"));
   setWindowIcon(QIcon(QStringLiteral(":/vantiro/vantiro.png")));
   buildControls();
 }
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
   // The menus watch the lists' events; they go first, so that no event of a
   // list being destroyed reaches them while this window is half gone.
   delete menus_;
@@ -67,7 +67,7 @@ Form1::~Form1() {
   delete tipWindow_.data();
 }
 
-void Form1::buildControls() {
+void MainWindow::buildControls() {
   auto* central = new QWidget(this);
   setCentralWidget(central);
 
@@ -134,41 +134,41 @@ void Form1::buildControls() {
 
   menus_ = new MainMenus(*this, Label1, Label4);
 
-  connect(Command1, &QPushButton::clicked, this, &Form1::addSelectedFiles);
-  connect(Command2, &QPushButton::clicked, this, &Form1::addAllFiles);
-  connect(Command3, &QPushButton::clicked, this, &Form1::removeSelectedEntries);
-  connect(Command4, &QPushButton::clicked, this, &Form1::emptyTaskList);
-  connect(Command5, &QPushButton::clicked, this, &Form1::compressSelectedEntries);
-  connect(Command6, &QPushButton::clicked, this, &Form1::compressAllEntries);
-  connect(Command7, &QPushButton::clicked, this, &Form1::showListManager);
-  connect(Command8, &QPushButton::clicked, this, &Form1::showRestoreWindow);
-  connect(Command9, &QPushButton::clicked, this, &Form1::saveList);
-  connect(Command10, &QPushButton::clicked, this, &Form1::loadDefaultList);
-  connect(Command11, &QPushButton::clicked, this, &Form1::showReplaceWindow);
-  connect(options_, &OptionsPanel::hint, this, &Form1::showStatus);
-  connect(browser_, &FileBrowser::fileDoubleClicked, this, &Form1::addDoubleClicked);
+  connect(Command1, &QPushButton::clicked, this, &MainWindow::addSelectedFiles);
+  connect(Command2, &QPushButton::clicked, this, &MainWindow::addAllFiles);
+  connect(Command3, &QPushButton::clicked, this, &MainWindow::removeSelectedEntries);
+  connect(Command4, &QPushButton::clicked, this, &MainWindow::emptyTaskList);
+  connect(Command5, &QPushButton::clicked, this, &MainWindow::compressSelectedEntries);
+  connect(Command6, &QPushButton::clicked, this, &MainWindow::compressAllEntries);
+  connect(Command7, &QPushButton::clicked, this, &MainWindow::showListManager);
+  connect(Command8, &QPushButton::clicked, this, &MainWindow::showRestoreWindow);
+  connect(Command9, &QPushButton::clicked, this, &MainWindow::saveList);
+  connect(Command10, &QPushButton::clicked, this, &MainWindow::loadDefaultList);
+  connect(Command11, &QPushButton::clicked, this, &MainWindow::showReplaceWindow);
+  connect(options_, &OptionsPanel::hint, this, &MainWindow::showStatus);
+  connect(browser_, &FileBrowser::fileDoubleClicked, this, &MainWindow::addDoubleClicked);
 
   resize(860, 620);
 }
 
-CompressionOptions Form1::options() const {
+CompressionOptions MainWindow::options() const {
   CompressionOptions o = options_->options();
   o.runWindowOnTop = menus_->com11->isChecked();
   return o;
 }
 
-void Form1::showStatus(const QString& text) { statusField_->setText(text); }
+void MainWindow::showStatus(const QString& text) { statusField_->setText(text); }
 
-QString Form1::statusText() const { return statusField_->text(); }
+QString MainWindow::statusText() const { return statusField_->text(); }
 
 // ---------------------------------------------------------------- task list
 
-void Form1::addSelectedFiles() {
+void MainWindow::addSelectedFiles() {
   taskList_->showList();
   for (const Text& path : browser_->selectedFilePaths()) taskList_->addIfAbsent(path);
 }
 
-void Form1::addAllFiles() {
+void MainWindow::addAllFiles() {
   taskList_->showList();
   for (const Text& path : browser_->allFilePaths()) {
     try {
@@ -179,46 +179,46 @@ void Form1::addAllFiles() {
   }
 }
 
-void Form1::addDoubleClicked(const Text& path) {
+void MainWindow::addDoubleClicked(const Text& path) {
   taskList_->showList();
   taskList_->addIfAbsent(path);
 }
 
-void Form1::removeSelectedEntries() { taskList_->removeSelectedEntries(); }
+void MainWindow::removeSelectedEntries() { taskList_->removeSelectedEntries(); }
 
-void Form1::emptyTaskList() { taskList_->clear(); }
+void MainWindow::emptyTaskList() { taskList_->clear(); }
 
-void Form1::queueDirectoryTree(const Text& root) {
+void MainWindow::queueDirectoryTree(const Text& root) {
   // The file list's "*.*" lists every file; the walk's matcher is told so with "*".
   const std::string pattern = browser_->pattern();
   const TextView scanPattern = pattern == "*.*" ? TextView(U"*") : kHtmlPattern;
   for (const Text& path : scanNewEntries(root, scanPattern, taskList_->entries())) taskList_->append(path);
 }
 
-void Form1::queueHighlightedDirectory() {
+void MainWindow::queueHighlightedDirectory() {
   Text d = browser_->highlightedDirectory();
   showStatus(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
   queueDirectoryTree(d);
   showStatus(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕！！"));
 }
 
-void Form1::viewFileListFile() {
+void MainWindow::viewFileListFile() {
   Text path = browser_->currentFilePath();
   if (!path.empty()) showInfoWindow(path);
 }
 
-void Form1::viewTaskListEntry() {
+void MainWindow::viewTaskListEntry() {
   Text path = taskList_->currentEntry();
   if (!path.empty()) showInfoWindow(path);
 }
 
-void Form1::setSourceFromHighlighted() { options_->text1->setEditText(toQString(browser_->highlightedDirectory())); }
+void MainWindow::setSourceFromHighlighted() { options_->text1->setEditText(toQString(browser_->highlightedDirectory())); }
 
-void Form1::setDestinationFromHighlighted() {
+void MainWindow::setDestinationFromHighlighted() {
   options_->text2->setEditText(toQString(browser_->highlightedDirectory()));
 }
 
-void Form1::saveList() {
+void MainWindow::saveList() {
   MessageBox::Answer answer = MessageBox::questionWithCancel(this, QStringLiteral("新的记录吗？按否为旧记录"));
   if (answer == MessageBox::Answer::Cancel) return;
   if (answer == MessageBox::Answer::No) {
@@ -234,7 +234,7 @@ void Form1::saveList() {
   }
 }
 
-void Form1::loadDefaultList() {
+void MainWindow::loadDefaultList() {
   try {
     if (!DefaultListExists()) return;
     std::vector<Text> paths = LoadDefaultList();
@@ -247,30 +247,30 @@ void Form1::loadDefaultList() {
 
 // ---------------------------------------------------------------- other windows
 
-void Form1::showListManager() {
+void MainWindow::showListManager() {
   if (!listManager_) listManager_ = new ListManagerWindow(*taskList_);
   listManager_->show();
   listManager_->raise();
   listManager_->activateWindow();
 }
 
-void Form1::showRestoreWindow() { RestoreWindow::open(); }
+void MainWindow::showRestoreWindow() { RestoreWindow::open(); }
 
-void Form1::showReplaceWindow() {
+void MainWindow::showReplaceWindow() {
   if (!replaceWindow_) replaceWindow_ = new ReplaceWindow(*taskList_, [this] { return options(); });
   replaceWindow_->show();
   replaceWindow_->raise();
   replaceWindow_->activateWindow();
 }
 
-void Form1::showTipWindow() {
+void MainWindow::showTipWindow() {
   if (tipWindow_) tipWindow_->close();
   // A transient of the main window: it stays above it, also after a box of
   // the main window has been answered.
   tipWindow_ = TipWindow::open(this);
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   saveSettings();
   event->accept();
   // Ends the program at once: the other windows are not asked to close.

@@ -35,12 +35,12 @@ class OptionsPanel;
 class TaskListPanel;
 class TipWindow;
 
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit Form1(QWidget* parent = nullptr);
-  ~Form1() override;
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // Start-up, in its fixed order: tip switch, directory, filter, default
   // list, show, backup size, window frame, settings, directory fields, stored

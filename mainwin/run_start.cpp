@@ -12,13 +12,13 @@
 
 namespace vantiro::ui {
 
-Form2* Form1::runWindow() const { return runWindow_; }
+Form2* MainWindow::runWindow() const { return runWindow_; }
 
-void Form1::compressSelectedEntries() { startRun(true); }
+void MainWindow::compressSelectedEntries() { startRun(true); }
 
-void Form1::compressAllEntries() { startRun(false); }
+void MainWindow::compressAllEntries() { startRun(false); }
 
-void Form1::startRun(bool selectedOnly) {
+void MainWindow::startRun(bool selectedOnly) {
   // 1. Every start replaces the run window by a fresh one; loading it shows it.
   delete runWindow_.data();
   const CompressionOptions now = options();

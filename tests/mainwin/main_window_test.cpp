@@ -52,7 +52,7 @@ namespace {
 
 using test::readBytes;
 using test::writeBytes;
-using ui::Form1;
+using ui::MainWindow;
 using ui::MessageBox;
 using Answer = ui::MessageBox::Answer;
 
@@ -76,8 +76,8 @@ class MainWindowTest : public test::WindowTest {
     test::WindowTest::TearDown();
   }
 
-  Form1& start() {
-    window_ = std::make_unique<Form1>();
+  MainWindow& start() {
+    window_ = std::make_unique<MainWindow>();
     window_->startUp();
     return *window_;
   }
@@ -115,13 +115,13 @@ class MainWindowTest : public test::WindowTest {
   static Text setting(TextView key) { return ReadSetting(key).value_or(U"<absent>"); }
 
   test::TempDir site_;
-  std::unique_ptr<Form1> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 // ---------------------------------------------------------------- start-up and shut-down
 
 TEST_F(MainWindowTest, FirstStartShowsEverythingOffAndTheProgramDirectory) {
-  Form1& w = start();
+  MainWindow& w = start();
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Vantirov3.00"));
   for (int n = 1; n <= 8; ++n) EXPECT_FALSE(check(n)->isChecked()) << n;
   EXPECT_FALSE(find<QComboBox>("text1")->isVisible());
@@ -169,7 +169,7 @@ TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
   check(6)->setChecked(true);
   closeWindow();
 
-  Form1& w = start();
+  MainWindow& w = start();
   EXPECT_TRUE(check(1)->isChecked());
   EXPECT_TRUE(check(6)->isChecked());
   EXPECT_FALSE(check(2)->isChecked());
@@ -197,7 +197,7 @@ TEST_F(MainWindowTest, StoredValuesAreReadAsLeadingNumbersAndCheckedForSense) {
     WriteSetting(U"check1", c.check1);
     WriteSetting(U"check2", c.check2);
     WriteSetting(U"dir", c.dir);
-    Form1& w = start();
+    MainWindow& w = start();
     EXPECT_EQ(check(1)->isChecked(), c.on1);
     EXPECT_EQ(check(2)->isChecked(), c.on2);
     auto* text1 = find<QComboBox>("text1");
@@ -463,7 +463,7 @@ TEST(FileBrowserParts, DrivesAndFilters) {
 }
 
 TEST_F(MainWindowTest, WholeDirectoryReportsInTheStatusBar) {
-  Form1& w = start();
+  MainWindow& w = start();
   openSite();
   w.browser()->setCurrentDirectory(siteDir());
   action("allmulu")->trigger();
@@ -527,7 +527,7 @@ TEST_F(MainWindowTest, SaveListAsksThenWritesTheNextNumberedList) {
 // ---------------------------------------------------------------- options
 
 TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
-  Form1& w = start();
+  MainWindow& w = start();
   openSite();
   auto* text1 = find<QComboBox>("text1");
   auto* text2 = find<QComboBox>("text2");
@@ -547,7 +547,7 @@ TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
 }
 
 TEST_F(MainWindowTest, HintsGoToTheStatusBar) {
-  Form1& w = start();
+  MainWindow& w = start();
   QTest::mouseMove(check(8), QPoint(5, 5));
   EXPECT_EQ(w.statusText(), QStringLiteral("为了您主页的绝对安全，强烈建议您选择这个选项！"));
   check(1)->click();
