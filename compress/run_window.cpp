@@ -100,7 +100,7 @@ QString failureReason(const RunRow& row) {
 // follows at the pacer's frame rate, while user input waits until the run ends.
 class RunWindowObserver final : public RunObserver {
  public:
-  RunWindowObserver(Form2& window, ScreenPacer& pacer)
+  RunWindowObserver(RunWindow& window, ScreenPacer& pacer)
       : window_(window), pacer_(pacer), progress_(window.ProgressBar5), question_(&window, pacer) {}
 
   CompressionOptions options() override { return window_.options_ ? window_.options_() : CompressionOptions{}; }
@@ -134,13 +134,13 @@ class RunWindowObserver final : public RunObserver {
   RestoreQuestion& restoreQuestion() override { return question_; }
 
  private:
-  Form2& window_;
+  RunWindow& window_;
   ScreenPacer& pacer_;
   BarProgress progress_;
   BoxQuestion question_;
 };
 
-Form2::Form2(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent)
+RunWindow::RunWindow(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent)
     : QWidget(parent, Qt::Window), options_(std::move(options)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("进程框"));
@@ -152,9 +152,9 @@ Form2::Form2(bool alwaysOnTop, std::function<CompressionOptions()> options, QWid
   pauseMilliseconds(1000);
 }
 
-Form2::~Form2() = default;
+RunWindow::~RunWindow() = default;
 
-void Form2::buildControls() {
+void RunWindow::buildControls() {
   ListView1 = new QTreeWidget(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
   ListView1->setColumnCount(7);
@@ -221,20 +221,20 @@ void Form2::buildControls() {
     close();
   });
   connect(Command3, &QPushButton::clicked, this, &QWidget::close);
-  connect(Command2, &QPushButton::clicked, this, &Form2::viewSelectedRows);
+  connect(Command2, &QPushButton::clicked, this, &RunWindow::viewSelectedRows);
   // Esc closes as "停止" does; during a run it waits with every other key.
   closeOnEscape(this);
 }
 
 // The window offers neither close box nor maximise nor resizing: it ends
 // through its own buttons, with the results in view until then.
-void Form2::trimSystemMenu() {
+void RunWindow::trimSystemMenu() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint);
   setFixedSize(1100, 560);
 }
 
-void Form2::setAlwaysOnTop(bool on) {
+void RunWindow::setAlwaysOnTop(bool on) {
   alwaysOnTop_ = on;
   if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
   // Changing a window flag hides a shown window: show it again where it was.
@@ -247,7 +247,7 @@ void Form2::setAlwaysOnTop(bool on) {
   }
 }
 
-void Form2::addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText) {
+void RunWindow::addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText) {
   RunRow row;
   row.source = source;
   row.destination = destination;
@@ -262,12 +262,12 @@ void Form2::addRow(const Text& source, const Text& destination, const Text& size
   item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
 }
 
-int Form2::rowCount() const { return ListView1->topLevelItemCount(); }
+int RunWindow::rowCount() const { return ListView1->topLevelItemCount(); }
 
 // Every column but the paths gets the width of its widest text; the two path
 // columns share what is left of the list's width, each up to its own widest
 // path, so that no column needs the list to scroll sideways.
-void Form2::fitColumns() {
+void RunWindow::fitColumns() {
   const QFontMetrics metrics = ListView1->fontMetrics();
   const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView1) + 12;
   int wanted[7] = {};
@@ -304,7 +304,7 @@ void Form2::fitColumns() {
   }
 }
 
-void Form2::viewSelectedRows() {
+void RunWindow::viewSelectedRows() {
   const int rows = ListView1->topLevelItemCount();
   for (int i = 0; i < rows; ++i) {
     QTreeWidgetItem* item = ListView1->topLevelItem(i);
@@ -313,7 +313,7 @@ void Form2::viewSelectedRows() {
   }
 }
 
-void Form2::compressQueuedRows() {
+void RunWindow::compressQueuedRows() {
   setBar(ProgressBar1, 0, rowCount(), 0);
   fitColumns();
   {

@@ -2,7 +2,7 @@
 // The run window "进程框": one compression run with its result rows, the four
 // progress bars, the status bar and the stop / view / close buttons.
 //
-// The main window constructs a fresh Form2 for every run (constructing it is
+// The main window constructs a fresh RunWindow for every run (constructing it is
 // the window's load: it shows itself and pauses 1000 ms), adds one row per
 // page with addRow and calls compressQueuedRows(). Closing the window (停止, 关闭) only hides
 // it; its owner deletes it, at the latest when the next run replaces it.
@@ -25,14 +25,14 @@ class QTreeWidget;
 
 namespace vantiro::ui {
 
-class Form2 : public QWidget {
+class RunWindow : public QWidget {
   Q_OBJECT
 
  public:
   // `options` reads the main window's switches; it is called afresh for every
   // page so that a change made while the run waits in a message box counts.
-  Form2(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent = nullptr);
-  ~Form2() override;
+  RunWindow(bool alwaysOnTop, std::function<CompressionOptions()> options, QWidget* parent = nullptr);
+  ~RunWindow() override;
 
   // A row as the run start fills it: columns 0 to 3; columns 4 to 6 are the run's.
   void addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText);

@@ -29,7 +29,7 @@ class ListManagerWindow;
 namespace vantiro::ui {
 
 class FileBrowser;
-class Form2;
+class RunWindow;
 class MainMenus;
 class OptionsPanel;
 class TaskListPanel;
@@ -83,7 +83,7 @@ class MainWindow : public QMainWindow {
   void showRestoreWindow();
   void showReplaceWindow();
   void showTipWindow();
-  Form2* runWindow() const;
+  RunWindow* runWindow() const;
 
   FileBrowser* browser() const { return browser_; }
   TaskListPanel* taskList() const { return taskList_; }
@@ -103,7 +103,7 @@ class MainWindow : public QMainWindow {
   OptionsPanel* options_ = nullptr;
   MainMenus* menus_ = nullptr;
 
-  QPointer<Form2> runWindow_;
+  QPointer<RunWindow> runWindow_;
   QPointer<ReplaceWindow> replaceWindow_;
   QPointer<ListManagerWindow> listManager_;
   QPointer<TipWindow> tipWindow_;

@@ -12,7 +12,7 @@
 
 namespace vantiro::ui {
 
-Form2* MainWindow::runWindow() const { return runWindow_; }
+RunWindow* MainWindow::runWindow() const { return runWindow_; }
 
 void MainWindow::compressSelectedEntries() { startRun(true); }
 
@@ -22,8 +22,8 @@ void MainWindow::startRun(bool selectedOnly) {
   // 1. Every start replaces the run window by a fresh one; loading it shows it.
   delete runWindow_.data();
   const CompressionOptions now = options();
-  runWindow_ = new Form2(now.runWindowOnTop, [this] { return options(); });
-  Form2* run = runWindow_;
+  runWindow_ = new RunWindow(now.runWindowOnTop, [this] { return options(); });
+  RunWindow* run = runWindow_;
 
   // 2. One row per entry, in task-list order.
   for (int i = 0; i < taskList_->count(); ++i) {

@@ -35,7 +35,7 @@ namespace {
 
 using test::readBytes;
 using test::writeBytes;
-using ui::Form2;
+using ui::RunWindow;
 using Answer = ui::MessageBox::Answer;
 
 const char kPage[] =
@@ -89,8 +89,8 @@ class RunWindowTest : public ::testing::Test {
     setProgramDirectory("");
   }
 
-  Form2& open(bool onTop = false) {
-    window_ = std::make_unique<Form2>(onTop, [this] { return options_; });
+  RunWindow& open(bool onTop = false) {
+    window_ = std::make_unique<RunWindow>(onTop, [this] { return options_; });
     return *window_;
   }
 
@@ -110,11 +110,11 @@ class RunWindowTest : public ::testing::Test {
   test::TempDir home_;
   test::TempDir pages_;
   CompressionOptions options_;
-  std::unique_ptr<Form2> window_;
+  std::unique_ptr<RunWindow> window_;
 };
 
 TEST_F(RunWindowTest, LoadsWithItsControlsAndWithoutCloseBox) {
-  Form2& w = open();
+  RunWindow& w = open();
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.windowTitle(), QStringLiteral("进程框"));
   EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -144,7 +144,7 @@ TEST_F(RunWindowTest, RunFillsRowsBarsAndStatus) {
   writeBytes(pages_ / "gone.htm", kPage);
   writeBytes(pages_ / "notes.txt", "<p>no html</p><b>here</b>");
   writeBytes(pages_ / "b.htm", std::string(kPage) + "<p>more   text</p>\r\n");
-  Form2& w = open();
+  RunWindow& w = open();
   for (const char* name : {"a.htm", "gone.htm", "notes.txt", "b.htm"}) queue(pages_ / name);
   EXPECT_EQ(w.rowCount(), 4);
   files().removeFile(pages_ / "gone.htm");
@@ -191,7 +191,7 @@ TEST_F(RunWindowTest, RunFillsRowsBarsAndStatus) {
 
 TEST_F(RunWindowTest, MissingRowsDoNotAdvanceTheOverallBar) {
   writeBytes(pages_ / "a.htm", kPage);
-  Form2& w = open();
+  RunWindow& w = open();
   queue(pages_ / "a.htm");
   queue(pages_ / "a.htm");
   w.addRow(textPath(pages_ / "never.htm"), Text(), Text(), Text());
@@ -208,7 +208,7 @@ TEST_F(RunWindowTest, GrownAndEmptyPagesKeepTheBarsInRange) {
   writeBytes(pages_ / "grows.htm", "<html><b>x</b></html>");
   writeBytes(pages_ / "empty.htm", "");
   options_.breakLinesAfterTags = true;  // a line break after every tag: this page grows
-  Form2& w = open();
+  RunWindow& w = open();
   queue(pages_ / "grows.htm");
   w.addRow(textPath(pages_ / "empty.htm"), Text(), U"0", Text());
   ui::MessageBox::setNextAnswers({Answer::Ok});
@@ -228,7 +228,7 @@ TEST_F(RunWindowTest, Check3AsksWhetherToRestoreAndOptionsAreReadLive) {
   const std::string broken = "<html>text";
   writeBytes(pages_ / "one.htm", broken);
   writeBytes(pages_ / "two.htm", broken);
-  Form2& w = open();
+  RunWindow& w = open();
   queue(pages_ / "one.htm");
   queue(pages_ / "two.htm");
   options_.offerRestoreAfterError = true;
@@ -247,7 +247,7 @@ TEST_F(RunWindowTest, Check3AsksWhetherToRestoreAndOptionsAreReadLive) {
 TEST_F(RunWindowTest, AnErrorOfTheRunItselfStopsItWithABox) {
   writeBytes(pages_ / "a.htm", kPage);
   writeBytes(pages_ / "b.htm", kPage);
-  Form2& w = open();
+  RunWindow& w = open();
   queue(pages_ / "a.htm");
   queue(pages_ / "b.htm");
   StatFailsAfterWrite failing;
@@ -267,7 +267,7 @@ TEST_F(RunWindowTest, AnErrorOfTheRunItselfStopsItWithABox) {
 
 TEST_F(RunWindowTest, ViewShowsEverySelectedRowInTurn) {
   for (const char* name : {"a.htm", "b.htm", "c.htm"}) writeBytes(pages_ / name, kPage);
-  Form2& w = open();
+  RunWindow& w = open();
   for (const char* name : {"a.htm", "b.htm", "c.htm"}) queue(pages_ / name);
 
   child<QPushButton>("Command2")->click();
@@ -291,7 +291,7 @@ TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
   for (int i = 0; i < 400; ++i) body += "<p>word   word</p>\r\n";
   for (int i = 0; i < 60; ++i) writeBytes(deep + "/page" + std::to_string(i) + ".htm", "<html>" + body + "</html>");
   writeBytes(pages_ / "notes.txt", "<p>no html</p><b>here</b>");
-  Form2& w = open();
+  RunWindow& w = open();
   for (int i = 0; i < 60; ++i) queue(deep + "/page" + std::to_string(i) + ".htm");
   queue(pages_ / "notes.txt");
 
@@ -328,7 +328,7 @@ TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
 }
 
 TEST_F(RunWindowTest, EscClosesTheWindowBetweenRuns) {
-  Form2& w = open();
+  RunWindow& w = open();
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::keyClick(&w, Qt::Key_Escape);
@@ -336,7 +336,7 @@ TEST_F(RunWindowTest, EscClosesTheWindowBetweenRuns) {
 }
 
 TEST_F(RunWindowTest, StopAndCloseHideTheWindowAndOnTopKeepsItsPlace) {
-  Form2& w = open(true);
+  RunWindow& w = open(true);
   EXPECT_TRUE(w.alwaysOnTop());
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   const QRect before = w.geometry();

@@ -571,7 +571,7 @@ TEST_F(MainWindowTest, CompressAllRunsOverTheQueuedPages) {
   MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
   button("Command6")->click();
 
-  ui::Form2* run = window_->runWindow();
+  ui::RunWindow* run = window_->runWindow();
   ASSERT_NE(run, nullptr);
   auto* rows = run->findChild<QTreeWidget*>(QStringLiteral("ListView1"));
   ASSERT_EQ(rows->topLevelItemCount(), 2);
@@ -673,7 +673,7 @@ TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {
   ASSERT_NE(window_->runWindow(), nullptr);
   EXPECT_EQ(window_->runWindow()->rowCount(), 0);
   EXPECT_EQ(readBytes(home_ / "bak.dat"), "old");
-  QPointer<ui::Form2> first = window_->runWindow();
+  QPointer<ui::RunWindow> first = window_->runWindow();
   MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
   button("Command6")->click();  // replaces the window
   EXPECT_TRUE(first.isNull());
