@@ -107,7 +107,7 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   page.outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
-    path += kCheck4Marker;
+    path += kRequiredHtmlMissingMarker;
     outcome.succeeded = false;
     return;
   }

@@ -40,9 +40,9 @@ class FixedAnswer final : public RestoreQuestion {
 extern const Text kRestoreAfterErrorQuestion;
 
 // Markers appended to `path` when a page is not HTML: "|文件错误!" by the
-// Check4 test (nothing written, no backup), "|文件错误" by the test that is
-// always made (backup entry under the marked path, page not written).
-inline constexpr TextView kCheck4Marker = U"|文件错误!";
+// test `requireHtml` asks for (nothing written, no backup), "|文件错误" by the
+// test that is always made (backup entry under the marked path, page not written).
+inline constexpr TextView kRequiredHtmlMissingMarker = U"|文件错误!";
 inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 
 // The reason of a page that another program changed while it was compressed:
