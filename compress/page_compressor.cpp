@@ -46,13 +46,15 @@ bool hasStartTag(TextView text, TextView tag, bool anyCase) {
 // Calls `put` with the pieces of the result in order: "<tag>text" for every
 // tag slot that is not empty, with the page's line break after each tag and
 // each non-empty text under Check7 (but for textarea, xmp and plaintext, whose
-// contents are kept exactly).
-template <typename Put>
-void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
+// contents are kept exactly). The pieces the program adds itself ("<", ">",
+// line breaks) go to `putAscii` instead: they are ASCII. Empty pieces are
+// left out.
+template <typename Put, typename PutAscii>
+void forEachPiece(const PageSplit& split, bool readable, Put&& put, PutAscii&& putAscii) {
   const TextView lineBreak = lineBreakText(split.lineBreak);
   if (!split.leadingText.empty()) {
     put(split.leadingText.view());
-    if (readable) put(lineBreak);
+    if (readable) putAscii(lineBreak);
   }
   for (int i = 0; i <= split.lastIndex; ++i) {
     const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
@@ -60,30 +62,40 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put) {
     const SlotText& text = split.texts[static_cast<std::size_t>(i)];
     // A line break would become part of a textarea's value.
     const bool breaks = readable && !rawTextEnd(tag);
-    put(TextView(U"<"));
+    putAscii(TextView(U"<"));
     put(tag.view());
-    put(TextView(U">"));
-    if (breaks) put(lineBreak);
+    putAscii(TextView(U">"));
+    if (breaks) putAscii(lineBreak);
+    if (text.empty()) continue;
     put(text.view());
-    if (breaks && !text.empty()) put(lineBreak);
+    if (breaks) putAscii(lineBreak);
   }
 }
 
 // The result as written, in the page's own encoding. Pieces are encoded straight into
 // one buffer with room for the longest possible result, so a page's many
-// small pieces cost no growing or clearing of the output each.
+// small pieces cost no growing or clearing of the output each. A code page
+// that bounds its characters' bytes writes ASCII as itself, so the pieces
+// the program adds are copied byte by byte rather than encoded: a page has
+// several of them for every tag.
 std::string assembleEncoded(const PageSplit& split, bool readable) {
   const CodePage& codePage = split.page.codePage();
   if (!codePage.boundsCharBytes()) {
     std::string out;
-    forEachPiece(split, readable, [&](TextView piece) { codePage.encodeAppend(piece, out); });
+    const auto append = [&](TextView piece) { codePage.encodeAppend(piece, out); };
+    forEachPiece(split, readable, append, append);
     return out;
   }
   std::size_t characters = 0;
-  forEachPiece(split, readable, [&](TextView piece) { characters += piece.size(); });
+  const auto count = [&](TextView piece) { characters += piece.size(); };
+  forEachPiece(split, readable, count, count);
   const auto buffer = std::make_unique_for_overwrite<char[]>(characters * CodePage::kMaxCharBytes);
   char* end = buffer.get();
-  forEachPiece(split, readable, [&](TextView piece) { end = codePage.encodeTo(piece, end); });
+  forEachPiece(
+      split, readable, [&](TextView piece) { end = codePage.encodeTo(piece, end); },
+      [&](TextView ascii) {
+        for (char32_t c : ascii) *end++ = static_cast<char>(c);
+      });
   return std::string(buffer.get(), end);
 }
 

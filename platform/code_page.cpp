@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -147,17 +148,32 @@ std::size_t widenAscii(const char* in, std::size_t n, char32_t* out) {
 }
 
 // Narrows the ASCII characters from text[i] on into out[w...]; returns the
-// number of characters moved.
+// number of characters moved. Most texts written are short (a tag, the text
+// between two tags), so the tail after the whole blocks is not left to the
+// caller's loop: it is the run's last block read once more, overlapping the
+// one before (its bytes are written again, the same), or a block of four.
 std::size_t narrowAscii(const char32_t* text, std::size_t i, std::size_t n, char* out) {
   std::size_t k = i;
 #if defined(__SSE2__)
   const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u)), zero = _mm_setzero_si128();
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k + 4));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(_mm_or_si128(a, b), high), zero)) != 0xFFFF) break;
-    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), zero);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (k - i)), bytes);
+  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)); };
+  const auto allAscii = [&](__m128i a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(a, high), zero)) == 0xFFFF; };
+  const auto narrow8 = [&](std::size_t at) {
+    const __m128i a = load(at), b = load(at + 4);
+    if (!allAscii(_mm_or_si128(a, b))) return false;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (at - i)), _mm_packus_epi16(_mm_packs_epi32(a, b), zero));
+    return true;
+  };
+  for (; k + 8 <= n; k += 8)
+    if (!narrow8(k)) return k - i;
+  if (k == n) return k - i;
+  if (n - i >= 8) return narrow8(n - 8) ? n - i : k - i;
+  if (k + 4 <= n) {
+    const __m128i a = load(k);
+    if (!allAscii(a)) return k - i;
+    const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(a, zero), zero));
+    std::memcpy(out + (k - i), &bytes, 4);
+    k += 4;
   }
 #else
   (void)out;

@@ -63,6 +63,25 @@ TEST(CodePage, RandomBytesRoundTripInEveryKindOfCodePage) {
   }
 }
 
+// ASCII runs are narrowed in blocks, with the tail of a short run handled apart:
+// every length of run, cut anywhere by a character above ASCII, written as is.
+TEST(CodePage, AsciiRunsOfEveryLengthEncodeStraight) {
+  for (const char* name : {"GBK", "UTF-8"}) {
+    CodePage page(name);
+    for (std::size_t length = 0; length <= 20; ++length)
+      for (std::size_t wide = 0; wide <= length; ++wide) {
+        Text text;
+        for (std::size_t k = 0; k < length; ++k) text += static_cast<char32_t>(U'a' + k);
+        if (wide < length) text[wide] = U'\u4E2D';
+        std::string buffer(text.size() * CodePage::kMaxCharBytes + 1, '#');
+        const std::size_t written = static_cast<std::size_t>(page.encodeTo(text, buffer.data()) - buffer.data());
+        EXPECT_EQ(buffer.substr(0, written), page.encode(text)) << name << " " << length << " " << wide;
+        EXPECT_EQ(page.decode(buffer.substr(0, written)), text) << name << " " << length << " " << wide;
+        EXPECT_EQ(buffer.back(), '#') << name << " " << length << " " << wide;
+      }
+  }
+}
+
 TEST(CodePage, InvalidBytesBecomeDistinctEscapes) {
   CodePage gbk("GBK");
   Text t = gbk.decode("\xff\x81");  // 0xFF never valid; lone lead byte at the end
