@@ -1,6 +1,7 @@
 #include "compress/rewrite.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -8,6 +9,10 @@
 #include "compress/inline_tags.h"
 #include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantiro {
 namespace {
@@ -58,12 +63,38 @@ bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
   return later == name;
 }
 
-// A value can lose its quotes when a browser reads it unquoted as the same value.
-bool isSafeUnquoted(TextView value) {
-  if (value.empty()) return false;
-  for (char32_t c : value)
-    if (c == U'<' || c == U'>' || c == U'\'' || isHtmlSpace(c)) return false;
-  return true;
+// A character that keeps a value quoted: a browser reading the value
+// unquoted would end it there, or read it differently.
+bool keepsQuotes(char32_t c) { return c == U'<' || c == U'>' || c == U'\'' || isHtmlSpace(c); }
+
+// The first position at or after `from` that holds a '"' or a character that
+// keeps a value quoted, or n. Values are long (addresses, class lists) and
+// most of them hold neither until their closing quote, so blocks of
+// characters are tested at once: for anything up to a space, '"', "'", "<"
+// or ">" (a few more than are looked for), and a block with a hit is then
+// read character by character.
+std::size_t findValueStop(const char32_t* d, std::size_t from, std::size_t n) {
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const auto candidates = [](__m128i c) {
+    // Signed: characters at or above 0x80000000 are candidates too, and fail the exact test.
+    const __m128i low = _mm_cmplt_epi32(c, _mm_set1_epi32(U' ' + 1));
+    const __m128i angle = _mm_cmpeq_epi32(_mm_or_si128(c, _mm_set1_epi32(2)), _mm_set1_epi32(U'>'));  // < or >
+    const __m128i quote =
+        _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32(U'"')), _mm_cmpeq_epi32(c, _mm_set1_epi32(U'\'')));
+    return _mm_or_si128(_mm_or_si128(low, angle), quote);
+  };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
+    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) continue;
+    for (std::size_t j = k; j < k + 8; ++j)
+      if (d[j] == U'"' || keepsQuotes(d[j])) return j;
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] == U'"' || keepsQuotes(d[k])) return k;
+  return n;
 }
 
 // Whether the "=" at `equalsAt` in `tag` follows the attribute name "style"
@@ -156,6 +187,7 @@ std::vector<std::pair<std::size_t, std::size_t>> singleQuotedValues(const SlotTe
 // (a safe value has no quote, so no new ="... can form across it).
 void unquoteValues(SlotText& tag) {
   const std::size_t n = tag.size();
+  char32_t* const t = tag.data();
   // A ="..." inside a single-quoted value is part of that value (a script's
   // string, a title's text) and stays as it is.
   const auto singleQuoted = singleQuotedValues(tag);
@@ -171,19 +203,31 @@ void unquoteValues(SlotText& tag) {
   std::size_t copied = 0;  // old tag before this is rebuilt
   std::size_t q = nextQuoteOpen(0);
   for (bool first = true; q != npos; first = false) {
-    std::size_t e = findChar(tag, U'"', q + 2);
+    // The value runs to the closing quote e; it can lose its quotes when it
+    // is not empty and holds nothing that keeps them.
+    const std::size_t stop = findValueStop(t, q + 2, n);
+    std::size_t e = stop;
+    bool safe = stop > q + 2;
+    if (stop == n) {
+      e = npos;
+    } else if (t[stop] != U'"') {
+      e = findChar(tag, U'"', stop + 1);
+      safe = false;
+    }
     if (e == npos) {
       if (!first) throw PageError("属性值缺少结束引号");
       e = n;
     }
-    const TextView value = tag.view().substr(q + 2, e - q - 2);
-    if (!isSafeUnquoted(value)) {
+    if (!safe) {
       q = nextQuoteOpen(q + 1);
       continue;
     }
     if (e == n) throw PageError("属性值缺少结束引号");
-    for (std::size_t k = copied; k <= q; ++k) tag[w++] = tag[k];
-    for (std::size_t k = q + 2; k < e; ++k) tag[w++] = tag[k];
+    // Moved left over the quotes dropped so far; nothing moves before the first.
+    if (w != copied) std::memmove(t + w, t + copied, (q + 1 - copied) * sizeof(char32_t));
+    w += q + 1 - copied;
+    std::memmove(t + w, t + q + 2, (e - q - 2) * sizeof(char32_t));
+    w += e - q - 2;
     if (e + 1 < n) {
       tag[w++] = U' ';
       copied = e + 1;
@@ -194,8 +238,8 @@ void unquoteValues(SlotText& tag) {
     q = nextQuoteOpen(copied);
   }
   if (copied == 0) return;
-  for (std::size_t k = copied; k < n; ++k) tag[w++] = tag[k];
-  tag.resize(w);
+  std::memmove(t + w, t + copied, (n - copied) * sizeof(char32_t));
+  tag.resize(w + n - copied);
 }
 
 // ";&nbsp;&nbsp" -> "; &nbsp": three "&nbsp;" in a row show the same as

@@ -175,6 +175,25 @@ TEST(Rewrite, TagSpacingAndQuotes) {
   });
 }
 
+// Long values are tested for what keeps their quotes a block at a time: one
+// such character anywhere in the value keeps them, and its near neighbours
+// (other control characters, "=", "?", "#", "&", wide characters) do not.
+TEST(Rewrite, OneCharacterAnywhereInALongValueDecidesItsQuotes) {
+  const Text keeping = U" \t\r\n\f<>'";
+  const Text notKeeping = U"\v\x01!#&=?\x3D\u4E2D\U0001F600";
+  for (const Text& characters : {keeping, notKeeping})
+    for (char32_t c : characters)
+      for (std::size_t at = 0; at < 19; ++at) {
+        Text value(19, U'v');
+        value[at] = c;
+        SlotText tag(U"a title=\"" + value + U"\" href=\"x\"");
+        shortenTag(tag);
+        const bool keeps = characters == keeping;
+        EXPECT_EQ(tag.view(), keeps ? U"a title=\"" + value + U"\" href=x" : U"a title=" + value + U" href=x")
+            << static_cast<unsigned>(c) << " at " << at;
+      }
+}
+
 TEST(Rewrite, MissingClosingQuoteFailsThePage) {
   for (const char32_t* page : {U"<a href=\"x.htm>t", U"<a t=\"x y\" u=\"z>t", U"<a t=\"x\" u=\"z>t"}) {
     EXPECT_THROW(rewritten(page), PageError) << toUtf8(page);
