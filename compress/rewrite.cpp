@@ -107,16 +107,47 @@ bool namesStyle(const SlotText& tag, std::size_t equalsAt) {
   return e == kStyle.size() || isHtmlSpace(tag[e - kStyle.size() - 1]);
 }
 
+bool spaceGoesAfter(char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; }
+
+// Whether some space in t[0, n) follows a character spaceGoesAfter holds.
+// Blocks of characters are tested at once, each against the block one
+// character before it; as tags are short, the tail after the whole blocks is
+// a last block that overlaps the one before.
+bool holdsSpaceAfterSeparator(const char32_t* t, std::size_t n) {
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi32(U' ');
+  const auto pairs = [&](std::size_t at) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at));
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at - 1));
+    const __m128i separator =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(before, _mm_set1_epi32(U':')), _mm_cmpeq_epi32(before, _mm_set1_epi32(U','))),
+                     _mm_or_si128(_mm_cmpeq_epi32(before, _mm_set1_epi32(U';')), _mm_cmpeq_epi32(before, space)));
+    return _mm_and_si128(_mm_cmpeq_epi32(c, space), separator);
+  };
+  const auto anyPair = [&](std::size_t at) { return _mm_movemask_epi8(_mm_or_si128(pairs(at), pairs(at + 4))) != 0; };
+  if (n >= 9) {
+    std::size_t k = 1;
+    for (; k + 8 <= n; k += 8)
+      if (anyPair(k)) return true;
+    return k < n && anyPair(n - 8);
+  }
+  if (n >= 5) return _mm_movemask_epi8(_mm_or_si128(pairs(1), pairs(n - 4))) != 0;
+#endif
+  for (std::size_t k = 1; k < n; ++k)
+    if (t[k] == U' ' && spaceGoesAfter(t[k - 1])) return true;
+  return false;
+}
+
 // Spaces after ":", "," and ";" go; every other run of spaces becomes one.
 // A quoted attribute value (a quote after "=" and spaces, up to the same
 // quote) is what a visitor sees or a form sends, and is copied as it is; but
 // a style value is CSS, where those spaces show nothing, and loses them too.
 void tightenSpacing(SlotText& tag) {
-  const auto spaceGoesAfter = [](char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; };
-  // Most tags hold no space at all, and nothing moves in them.
-  if (findChar(tag, U' ') == npos) return;
   char32_t* const t = tag.data();
   const std::size_t n = tag.size();
+  // Only a space right after one of these can go, so a tag without such a
+  // pair (most tags: single spaces between attributes) is left as it is.
+  if (!holdsSpaceAfterSeparator(t, n)) return;
   std::size_t w = 0;
   std::size_t r = 0;
   std::size_t equalsAt = npos;  // where the last "=" outside values was written, spaces since aside

@@ -194,6 +194,20 @@ TEST(Rewrite, OneCharacterAnywhereInALongValueDecidesItsQuotes) {
       }
 }
 
+// A long tag is searched a block at a time for a space that can go: one
+// after ":", ",", ";" or a space, anywhere, and only there.
+TEST(Rewrite, ASpaceThatCanGoIsFoundAnywhereInALongTag) {
+  for (const char32_t* pair : {U": ", U", ", U"; ", U"  ", U"= ", U". ", U" :"})
+    for (std::size_t at = 1; at <= 20; ++at) {
+      const Text name = U"abcdefghijklmnopqrstu";
+      SlotText tag(name.substr(0, at) + pair + name.substr(at));
+      shortenTag(tag);
+      const bool goes = pair[1] == U' ' && pair[0] != U'=' && pair[0] != U'.';
+      EXPECT_EQ(tag.view(), name.substr(0, at) + (goes ? Text(1, pair[0]) : Text(pair)) + name.substr(at))
+          << toUtf8(pair) << " at " << at;
+    }
+}
+
 TEST(Rewrite, MissingClosingQuoteFailsThePage) {
   for (const char32_t* page : {U"<a href=\"x.htm>t", U"<a t=\"x y\" u=\"z>t", U"<a t=\"x\" u=\"z>t"}) {
     EXPECT_THROW(rewritten(page), PageError) << toUtf8(page);
