@@ -23,6 +23,36 @@ std::size_t lineEnd(const SlotText& s, std::size_t from, LineBreak lineBreak) {
   return s.size();
 }
 
+// The first position where a line break starts or a space follows a space,
+// or the size. Most texts hold one early, but long texts of a line each
+// hold none: blocks of characters are tested at once, each against the
+// blocks one character before and after it.
+std::size_t firstBreakOrDoubleSpace(const SlotText& s, LineBreak lineBreak) {
+  const std::size_t n = s.size();
+  if (n == 0 || lineBreakAt(s, 0, lineBreak)) return 0;
+  const char32_t* const d = s.data();
+  std::size_t k = 1;
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi32(U' '), lf = _mm_set1_epi32(U'\n'), cr = _mm_set1_epi32(U'\r');
+  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+  const auto hits = [&](std::size_t at) {
+    const __m128i c = load(at);
+    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi32(c, space), _mm_cmpeq_epi32(load(at - 1), space));
+    const __m128i breaks = lineBreak == LineBreak::Lf
+                               ? _mm_cmpeq_epi32(c, lf)
+                               : _mm_and_si128(_mm_cmpeq_epi32(c, cr), _mm_cmpeq_epi32(load(at + 1), lf));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(doubled, breaks))));
+  };
+  for (; k + 9 <= n; k += 8) {  // the character after the block is read too
+    const unsigned bits = hits(k) | hits(k + 4) << 4;
+    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+#endif
+  for (; k < n; ++k)
+    if (lineBreakAt(s, k, lineBreak) || (d[k] == U' ' && d[k - 1] == U' ')) return k;
+  return n;
+}
+
 void trimInPlace(SlotText& s) {
   std::size_t e = s.size();
   while (e > 0 && s[e - 1] == U' ') --e;
@@ -73,9 +103,7 @@ void joinTrimmedLines(SlotText& s, LineBreak lineBreak) {
 void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak) {
   // Nothing moves before the first line break or doubled space.
   const std::size_t n = s.size();
-  std::size_t start = 0;
-  for (; start < n; ++start)
-    if (lineBreakAt(s, start, lineBreak) || (s[start] == U' ' && start > 0 && s[start - 1] == U' ')) break;
+  const std::size_t start = firstBreakOrDoubleSpace(s, lineBreak);
   if (start == n) return;
   const std::size_t breakSize = lineBreakText(lineBreak).size();
   std::size_t w = start;

@@ -68,6 +68,28 @@ TEST(TextRoutines, CollapseLinesAndSpacesMakesOneLineWithSingleSpaces) {
               });
 }
 
+// Long texts are searched a block at a time for the first place where
+// anything moves: a line break or a doubled space anywhere is found, a lone
+// CR or LF of a CR LF page or a single space changes nothing.
+TEST(TextRoutines, CollapseFindsWhatMovesAnywhereInALongText) {
+  struct Insert {
+    const char32_t* text;
+    LineBreak lineBreak;
+    const char32_t* becomes;
+  };
+  for (const Insert& insert : {Insert{U"\r\n", LineBreak::CrLf, U" "}, Insert{U"\n", LineBreak::Lf, U" "},
+                               Insert{U"  ", LineBreak::CrLf, U" "}, Insert{U"  ", LineBreak::Lf, U" "},
+                               Insert{U"\r", LineBreak::CrLf, U"\r"}, Insert{U"\n", LineBreak::CrLf, U"\n"},
+                               Insert{U"\r", LineBreak::Lf, U"\r"}, Insert{U" ", LineBreak::CrLf, U" "}})
+    for (std::size_t at = 0; at <= 20; ++at) {
+      const Text line = U"abcdefghijklmnopqrstu";
+      SlotText s{TextView(line.substr(0, at) + insert.text + line.substr(at))};
+      collapseLinesAndSpaces(s, insert.lineBreak);
+      EXPECT_EQ(toUtf8(s), toUtf8(line.substr(0, at) + insert.becomes + line.substr(at)))
+          << toUtf8(insert.text) << " at " << at;
+    }
+}
+
 TEST(TextRoutines, TrimLinesTrimsEveryLineAndKeepsBreaks) {
   expectTable("trimLines", trimLines,
               {
