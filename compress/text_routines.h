@@ -52,19 +52,32 @@ void compressScript(SlotText& script, LineBreak lineBreak);
 
 // The first position at or after `from` that holds `c`, or npos. Pages are
 // searched often and mostly in vain, so blocks of characters are compared at
-// once; inline, because most searches are in short tags.
+// once; inline, because most searches are in short tags. For the same
+// reason the tail after the whole blocks is not searched character by
+// character: it is the last block again, overlapping the one before, whose
+// characters are known to differ from `c`.
 inline std::size_t findChar(TextView s, char32_t c, std::size_t from = 0) {
   const char32_t* const d = s.data();
   const std::size_t n = s.size();
   std::size_t k = from;
 #if defined(__SSE2__)
   const __m128i wanted = _mm_set1_epi32(static_cast<int>(c));
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted)))) |
-                          static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(b, wanted)))) << 4;
-    if (hits != 0) return k + static_cast<std::size_t>(__builtin_ctz(hits));
+  const auto hits4 = [&](std::size_t at) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted))));
+  };
+  if (k + 8 <= n) {
+    for (; k + 8 <= n; k += 8)
+      if (const unsigned hits = hits4(k) | hits4(k + 4) << 4; hits != 0)
+        return k + static_cast<std::size_t>(__builtin_ctz(hits));
+    if (k == n) return npos;
+    const unsigned hits = hits4(n - 8) | hits4(n - 4) << 4;
+    return hits != 0 ? n - 8 + static_cast<std::size_t>(__builtin_ctz(hits)) : npos;
+  }
+  if (k + 4 <= n) {
+    if (const unsigned hits = hits4(k); hits != 0) return k + static_cast<std::size_t>(__builtin_ctz(hits));
+    const unsigned hits = hits4(n - 4);
+    return hits != 0 ? n - 4 + static_cast<std::size_t>(__builtin_ctz(hits)) : npos;
   }
 #endif
   for (; k < n; ++k)

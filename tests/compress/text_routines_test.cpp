@@ -203,6 +203,16 @@ TEST(TextRoutines, FindCharAndFindTextFindEveryOccurrence) {
     }
     EXPECT_EQ(findChar(Text(size, U'a'), U'<'), npos);
   }
+  // From any start, with two occurrences: the tail of a search overlaps its
+  // last block, which must not report what lies before the start.
+  for (std::size_t size = 2; size < 24; ++size)
+    for (std::size_t at = 0; at + 1 < size; ++at)
+      for (std::size_t from = 0; from <= size; ++from) {
+        Text s(size, U'a');
+        s[at] = s[size - 1] = U'<';
+        EXPECT_EQ(findChar(s, U'<', from), from <= at ? at : from < size ? size - 1 : npos)
+            << size << " " << at << " " << from;
+      }
   EXPECT_EQ(findChar(U"abc", U'c', 5), npos);
   EXPECT_EQ(findText(U"x;&nbsp;&nbsp;&nbsp", U";&nbsp;&nbsp", 2), 7u);
   EXPECT_EQ(findText(U"&nbs", U"&nbsp;"), npos);
