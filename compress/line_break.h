@@ -12,6 +12,9 @@ namespace vantiro {
 
 enum class LineBreak { CrLf, Lf };
 
-constexpr TextView lineBreakText(LineBreak b) { return b == LineBreak::CrLf ? TextView(U"\r\n") : TextView(U"\n"); }
+// The lengths are given: a literal's would be measured at run time.
+constexpr TextView lineBreakText(LineBreak b) {
+  return b == LineBreak::CrLf ? TextView(U"\r\n", 2) : TextView(U"\n", 1);
+}
 
 }  // namespace vantiro

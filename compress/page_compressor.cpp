@@ -62,9 +62,9 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put, PutAscii&& p
     const SlotText& text = split.texts[static_cast<std::size_t>(i)];
     // A line break would become part of a textarea's value.
     const bool breaks = readable && !rawTextEnd(tag);
-    putAscii(TextView(U"<"));
+    putAscii(TextView(U"<", 1));
     put(tag.view());
-    putAscii(TextView(U">"));
+    putAscii(TextView(U">", 1));
     if (breaks) putAscii(lineBreak);
     if (text.empty()) continue;
     put(text.view());

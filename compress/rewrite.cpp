@@ -17,6 +17,12 @@
 namespace vantiro {
 namespace {
 
+// Words the passes look for in every tag and text. Named constants, so that
+// their lengths are known when compiling: a literal that becomes a TextView
+// where it is used is measured character by character each time.
+constexpr TextView kScript = U"SCRIPT";
+constexpr TextView kSpace = U" ";
+
 // Exactly /p /P /tr /TR /td /TD: no other letter case, no spaces.
 bool isOptionalEndTag(TextView tag) {
   if (tag.size() == 2) return tag[0] == U'/' && (tag[1] == U'p' || tag[1] == U'P');
@@ -276,7 +282,8 @@ void unquoteValues(SlotText& tag) {
 // ";&nbsp;&nbsp" -> "; &nbsp": three "&nbsp;" in a row show the same as
 // "&nbsp; &nbsp;".
 void shortenSpaceEntities(SlotText& text) {
-  if (text.size() >= 11) replaceAll(text, U";&nbsp;&nbsp", U"; &nbsp");
+  constexpr TextView kThree = U";&nbsp;&nbsp", kSpaced = U"; &nbsp";
+  if (text.size() >= 11) replaceAll(text, kThree, kSpaced);
 }
 
 // Joined and collapsed; `blankGoes` decides whether white space other than
@@ -321,7 +328,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
       shortenTag(tag);
     }
 
-    if (startsWithUpper(tag, U"SCRIPT")) {
+    if (startsWithUpper(tag, kScript)) {
       if (compressScripts) compressScript(text, split.lineBreak);
       continue;
     }
@@ -332,7 +339,7 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
 
     if (!inPreBlock) {
       if (!text.empty() && blank(text) && isInlineTag(tag) && nextTagIsInline(split, i)) {
-        text.assign(U" ");
+        text.assign(kSpace);
       } else {
         rewriteLooseText(text, split.lineBreak, i == last);
       }

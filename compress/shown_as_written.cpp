@@ -12,19 +12,28 @@ bool namesElement(TextView tag, TextView upperName) {
   return tag.size() == upperName.size() || isHtmlSpace(tag[upperName.size()]) || tag[upperName.size()] == U'/';
 }
 
+// Named, so that their lengths are known when compiling: a literal that
+// becomes a TextView where it is used is measured each time, and these
+// tests are made for every tag.
+constexpr TextView kTextarea = U"TEXTAREA", kTextareaEnd = U"</TEXTAREA";
+constexpr TextView kXmp = U"XMP", kXmpEnd = U"</XMP";
+constexpr TextView kPlaintext = U"PLAINTEXT";
+constexpr TextView kPre = U"PRE", kListing = U"LISTING";
+constexpr TextView kPreEnd = U"/PRE", kListingEnd = U"/LISTING";
+
 }  // namespace
 
 std::optional<TextView> rawTextEnd(TextView tag) {
   if (tag.empty()) return std::nullopt;
   switch (foldedUpper(tag[0])) {
     case U'T':
-      if (namesElement(tag, U"TEXTAREA")) return TextView(U"</TEXTAREA");
+      if (namesElement(tag, kTextarea)) return kTextareaEnd;
       break;
     case U'X':
-      if (namesElement(tag, U"XMP")) return TextView(U"</XMP");
+      if (namesElement(tag, kXmp)) return kXmpEnd;
       break;
     case U'P':
-      if (namesElement(tag, U"PLAINTEXT")) return TextView();
+      if (namesElement(tag, kPlaintext)) return TextView();
       break;
     default:
       break;
@@ -35,12 +44,12 @@ std::optional<TextView> rawTextEnd(TextView tag) {
 bool opensPreformatted(TextView tag) {
   // Asked of every tag: most start with another letter.
   if (tag.empty() || (foldedUpper(tag[0]) != U'P' && foldedUpper(tag[0]) != U'L')) return false;
-  return startsWithUpper(tag, U"PRE") || namesElement(tag, U"LISTING");
+  return startsWithUpper(tag, kPre) || namesElement(tag, kListing);
 }
 
 bool closesPreformatted(TextView tag) {
   if (tag.size() < 2 || tag[0] != U'/' || (foldedUpper(tag[1]) != U'P' && foldedUpper(tag[1]) != U'L')) return false;
-  return startsWithUpper(tag, U"/PRE") || namesElement(tag, U"/LISTING");
+  return startsWithUpper(tag, kPreEnd) || namesElement(tag, kListingEnd);
 }
 
 }  // namespace vantiro

@@ -16,6 +16,12 @@
 namespace vantiro {
 namespace {
 
+// Named, so that their lengths are known when compiling: a literal that
+// becomes a TextView where it is used is measured each time, for every tag.
+constexpr TextView kScript = U"SCRIPT";
+constexpr TextView kScriptEnd = U"</SCRIPT";
+constexpr TextView kServerScriptEnd = U"%>";
+
 bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
 // What may follow the "<" of a tag: a letter, "/", "!", "?" or "%".
@@ -166,7 +172,7 @@ PageSplit scanPage(PageChars chars) {
     if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt);
 
     if (tag.size() >= 2 && tag[0] == U'%') {
-      const std::size_t close = findText(page, U"%>", start + 1);
+      const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
       tag = trimmedWindow(d, start + 1, gt);
@@ -177,8 +183,8 @@ PageSplit scanPage(PageChars chars) {
     if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) joinTrimmedLines(tag, split.lineBreak);
 
     split.endsInScript = false;
-    if (startsWithUpper(tag, U"SCRIPT")) {
-      next = gt + 1 < n ? findEndTag(page, gt + 1, U"</SCRIPT") : npos;
+    if (startsWithUpper(tag, kScript)) {
+      next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
       split.endsInScript = true;
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
       next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
