@@ -152,7 +152,8 @@ std::size_t widenAscii(const char* in, std::size_t n, char32_t* out) {
 // between two tags), so the tail after the whole blocks is not left to the
 // caller's loop: it is the run's last block read once more, overlapping the
 // one before (its bytes are written again, the same), or a block of four.
-std::size_t narrowAscii(const char32_t* text, std::size_t i, std::size_t n, char* out) {
+// Inline: it is called for nearly every piece of a page that is written.
+inline std::size_t narrowAscii(const char32_t* text, std::size_t i, std::size_t n, char* out) {
   std::size_t k = i;
 #if defined(__SSE2__)
   const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u)), zero = _mm_setzero_si128();
