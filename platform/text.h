@@ -38,6 +38,8 @@ bool isBlank(TextView s);
 // sources and on the terminal (messages, numbers, command-line arguments).
 Text fromUtf8(std::string_view utf8);
 std::string toUtf8(TextView text);
+// `c` (at most 0x10FFFF) appended to `out` as UTF-8.
+void appendUtf8(char32_t c, std::string& out);
 
 Text toText(long long number);
 
