@@ -1,4 +1,4 @@
-# The page passes: text routines, tag scanner, rewriting, paragraph conversion.
+# The page passes: text routines, tag scanner, rewriting, paragraph conversion, style sheets.
 add_library(vantiro_passes STATIC
   page_chars.cpp
   slot_text.cpp
@@ -8,5 +8,11 @@ add_library(vantiro_passes STATIC
   tag_scanner.cpp
   rewrite.cpp
   paragraphs.cpp
+  css_tokens.cpp
+  css_items.cpp
+  css_subjects.cpp
+  style_effects.cpp
+  style_rules.cpp
+  css_space.cpp
 )
 target_link_libraries(vantiro_passes PUBLIC vantiro_platform vantiro_common)

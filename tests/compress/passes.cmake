@@ -8,3 +8,10 @@ vantiro_add_test(passes_tests
     paragraphs_test.cpp
     passes_test.cpp
   LIBS vantiro_passes)
+
+# Tests of the style sheet reader: tokens, declarations, rules, white space.
+vantiro_add_test(css_tests
+  SOURCES
+    css_tokens_test.cpp
+    css_style_test.cpp
+  LIBS vantiro_passes)
