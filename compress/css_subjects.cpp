@@ -11,16 +11,6 @@ bool isDelim(const Tokens& tokens, std::size_t k, char32_t c) {
   return k < tokens.size() && tokens[k].kind == CssTokenKind::Delim && tokens[k].value[0] == c;
 }
 
-bool isWord(TextView text, TextView lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    char32_t c = text[k];
-    if (c >= U'A' && c <= U'Z') c += 32;
-    if (c != lower[k]) return false;
-  }
-  return true;
-}
-
 // The position after the bracket that closes the one opened at `open`, or
 // the end when it stays open.
 std::size_t afterClose(const Tokens& tokens, std::size_t open) {
@@ -93,7 +83,7 @@ class Narrowest {
 bool isMatchesAnyOf(TextView function) {
   for (TextView name :
        {TextView(U"is"), TextView(U"where"), TextView(U"matches"), TextView(U"-webkit-any"), TextView(U"-moz-any")})
-    if (isWord(function, name)) return true;
+    if (isCssWord(function, name)) return true;
   return false;
 }
 

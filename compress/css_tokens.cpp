@@ -25,11 +25,17 @@ int hexValue(char32_t c) {
   return static_cast<int>(c - U'A') + 10;
 }
 
-bool isUrlName(TextView v) {
-  return v.size() == 3 && (v[0] | 0x20) == U'u' && (v[1] | 0x20) == U'r' && (v[2] | 0x20) == U'l';
-}
-
 }  // namespace
+
+bool isCssWord(TextView text, TextView lower) {
+  if (text.size() != lower.size()) return false;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    char32_t c = text[k];
+    if (c >= U'A' && c <= U'Z') c += 32;
+    if (c != lower[k]) return false;
+  }
+  return true;
+}
 
 bool CssTokenizer::isValidEscape(std::size_t i) const { return at(i) == U'\\' && !isNewline(at(i + 1)); }
 
@@ -185,7 +191,7 @@ CssToken CssTokenizer::identLikeToken(std::size_t begin) {
   const TextView ident = name();
   if (at(pos_) != U'(') return {CssTokenKind::Ident, begin, pos_, ident};
   ++pos_;
-  if (!isUrlName(ident)) return {CssTokenKind::Function, begin, pos_, ident};
+  if (!isCssWord(ident, U"url")) return {CssTokenKind::Function, begin, pos_, ident};
   while (isWhitespace(at(pos_)) && isWhitespace(at(pos_ + 1))) ++pos_;
   const char32_t c = at(pos_);
   const char32_t afterSpace = isWhitespace(c) ? at(pos_ + 1) : c;

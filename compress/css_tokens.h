@@ -56,6 +56,10 @@ struct CssToken {
   TextView value;
 };
 
+// Whether `text` is `lower` (lower-case ASCII) in any letter case, as CSS
+// compares property names, keywords and at-rule names.
+bool isCssWord(TextView text, TextView lower);
+
 // Reads one sheet a token at a time. Never throws (except for memory) and
 // never reads outside the sheet, whatever the sheet holds.
 class CssTokenizer {

@@ -8,19 +8,8 @@
 namespace vantiro {
 namespace {
 
-// `text` equals the lower-case ASCII word `lower` in any letter case.
-bool isWord(TextView text, TextView lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    char32_t c = text[k];
-    if (c >= U'A' && c <= U'Z') c += 32;
-    if (c != lower[k]) return false;
-  }
-  return true;
-}
-
 bool isOneOf(TextView text, std::initializer_list<TextView> words) {
-  return std::any_of(words.begin(), words.end(), [&](TextView w) { return isWord(text, w); });
+  return std::any_of(words.begin(), words.end(), [&](TextView w) { return isCssWord(text, w); });
 }
 
 // A value leaves the white space alone only when every token of it is one of
@@ -33,7 +22,8 @@ bool onlyHarmless(std::span<const CssToken> value, std::initializer_list<TextVie
     if (t.kind == CssTokenKind::Delim && t.value == U"!") {
       std::size_t next = k + 1;
       while (next < value.size() && value[next].kind == CssTokenKind::Whitespace) ++next;
-      if (next < value.size() && value[next].kind == CssTokenKind::Ident && isWord(value[next].value, U"important")) {
+      if (next < value.size() && value[next].kind == CssTokenKind::Ident &&
+          isCssWord(value[next].value, U"important")) {
         k = next;
         continue;
       }
@@ -80,18 +70,18 @@ StyleEffects declarationEffects(std::span<const CssToken> declaration) {
   const TextView property = declaration[0].value;
   const std::span<const CssToken> value = declaration.subspan(colon + 1);
   StyleEffects effects;
-  if (isWord(property, U"all")) {
+  if (isCssWord(property, U"all")) {
     effects.inlineDisplay = effects.keepsWhiteSpace = true;
-  } else if (isWord(property, U"display")) {
+  } else if (isCssWord(property, U"display")) {
     effects.inlineDisplay = !keepsBlockDisplay(value);
-  } else if (isWord(property, U"float")) {
+  } else if (isCssWord(property, U"float")) {
     effects.inlineDisplay = !onlyHarmless(value, {U"none"});
-  } else if (isWord(property, U"position")) {
+  } else if (isCssWord(property, U"position")) {
     effects.inlineDisplay = !onlyHarmless(value, {U"static", U"relative", U"sticky", U"-webkit-sticky"});
-  } else if (isWord(property, U"white-space")) {
+  } else if (isCssWord(property, U"white-space")) {
     effects.keepsWhiteSpace =
         !onlyHarmless(value, {U"normal", U"nowrap", U"collapse", U"wrap", U"balance", U"pretty", U"stable"});
-  } else if (isWord(property, U"white-space-collapse")) {
+  } else if (isCssWord(property, U"white-space-collapse")) {
     effects.keepsWhiteSpace = !onlyHarmless(value, {U"collapse"});
   }
   return effects;

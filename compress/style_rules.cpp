@@ -11,16 +11,6 @@ namespace vantiro {
 
 namespace {
 
-bool isWord(TextView text, TextView lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    char32_t c = text[k];
-    if (c >= U'A' && c <= U'Z') c += 32;
-    if (c != lower[k]) return false;
-  }
-  return true;
-}
-
 enum class AtRuleBlock : std::uint8_t { Rules, Scope, Descriptors };
 
 AtRuleBlock blockOf(TextView atKeyword) {
@@ -29,12 +19,12 @@ AtRuleBlock blockOf(TextView atKeyword) {
     const std::size_t dash = atKeyword.find(U'-', 1);
     if (dash != npos) atKeyword.remove_prefix(dash + 1);
   }
-  if (isWord(atKeyword, U"scope")) return AtRuleBlock::Scope;
+  if (isCssWord(atKeyword, U"scope")) return AtRuleBlock::Scope;
   for (TextView descriptors :
        {TextView(U"font-face"), TextView(U"keyframes"), TextView(U"page"), TextView(U"counter-style"),
         TextView(U"property"), TextView(U"font-feature-values"), TextView(U"font-palette-values"),
         TextView(U"viewport"), TextView(U"color-profile"), TextView(U"position-try"), TextView(U"view-transition")})
-    if (isWord(atKeyword, descriptors)) return AtRuleBlock::Descriptors;
+    if (isCssWord(atKeyword, descriptors)) return AtRuleBlock::Descriptors;
   return AtRuleBlock::Rules;
 }
 
@@ -71,7 +61,7 @@ class StyleRules::Reader {
           styleBlock(selectorSubjects(item, kEvery), depth);
         }
       } else if (context == CssContext::TopLevel && !item.empty() && item[0].kind == CssTokenKind::AtKeyword &&
-                 isWord(item[0].value, U"import")) {
+                 isCssWord(item[0].value, U"import")) {
         if (std::optional<Text> address = importAddress(item.subspan(1))) imports_.push_back(std::move(*address));
       }
       if (end == CssItemEnd::End || end == CssItemEnd::CloseCurly) return;
@@ -144,7 +134,7 @@ class StyleRules::Reader {
     if (k == prelude.size()) return std::nullopt;
     const CssToken& first = prelude[k];
     if (first.kind == CssTokenKind::Url || first.kind == CssTokenKind::String) return Text(first.value);
-    if (first.kind != CssTokenKind::Function || !isWord(first.value, U"url")) return std::nullopt;
+    if (first.kind != CssTokenKind::Function || !isCssWord(first.value, U"url")) return std::nullopt;
     for (++k; k < prelude.size() && prelude[k].kind == CssTokenKind::Whitespace;) ++k;
     if (k < prelude.size() && prelude[k].kind == CssTokenKind::String) return Text(prelude[k].value);
     return std::nullopt;
