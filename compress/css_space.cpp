@@ -26,14 +26,21 @@ void collapseStyleSheetSpace(SlotText& css) {
   // over it, so the sheet is rewritten where it lies.
   CssTokenizer tokens(css.view());
   char32_t* out = css.data();
+  // A broken string and a lone backslash are ended by the line break that
+  // follows them; there the run keeps that line break instead of a space.
+  bool needsLineBreak = false;
   for (CssToken t = tokens.next(); t.kind != CssTokenKind::End; t = tokens.next()) {
-    if (t.kind == CssTokenKind::Whitespace) {
-      *out++ = U' ';
-    } else if (out == css.data() + t.begin) {
-      out += t.end - t.begin;  // nothing has moved yet
-    } else {
-      out = std::copy(css.data() + t.begin, css.data() + t.end, out);
+    const char32_t* from = css.data() + t.begin;
+    std::size_t length = t.end - t.begin;
+    if (t.kind == CssTokenKind::Whitespace && needsLineBreak) {
+      length = (from[0] == U'\r' && length > 1 && from[1] == U'\n') ? 2 : 1;
+    } else if (t.kind == CssTokenKind::Whitespace) {
+      from = U" ";
+      length = 1;
     }
+    if (out != from) std::copy_n(from, length, out);
+    out += length;
+    needsLineBreak = t.kind == CssTokenKind::BadString || (t.kind == CssTokenKind::Delim && t.value == U"\\");
   }
   css.resize(static_cast<std::size_t>(out - css.data()));
 }

@@ -7,7 +7,9 @@ namespace vantiro {
 
 // Makes every run of white space between tokens of the sheet (line breaks
 // included) one space, in place. Strings, comments, urls and escapes keep
-// their characters, so content:"a    b" and a hex escape's closing space stay.
+// their characters, so content:"a    b" and a hex escape's closing space stay;
+// a run that ends a broken string or follows a lone backslash keeps its line
+// break, which is what ends them.
 void collapseStyleSheetSpace(SlotText& css);
 
 }  // namespace vantiro

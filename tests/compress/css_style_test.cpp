@@ -174,7 +174,8 @@ TEST(CssSpace, CollapsesRunsOutsideStringsAndComments) {
            {U"/*  keep\n  this  */\n\na", U"/*  keep\n  this  */ a"},
            {U".\\31  \t x", U".\\31  x"},  // the escape's own space stays, the run after it is one
            {U"a { b: url(  x.png  ) }", U"a { b: url(  x.png  ) }"},
-           {U"'a\n  b", U"'a b"},  // a string cut by its line break ends there
+           {U"'a\r\n  b", U"'a\r\nb"},  // the line break that ends a broken string stays
+           {U"a\\\n\n b", U"a\\\nb"},   // and the one that keeps a backslash from escaping
            {U"a b", U"a b"},
            {U"", U""},
        }) {
