@@ -9,10 +9,6 @@
 namespace vantiro {
 namespace {
 
-// What the last significant token was, as far as it decides whether a "/"
-// after it divides (after a value) or starts a regular expression.
-enum class LastToken { Value, Dot, Other };
-
 bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
 
 bool isLineTerminator(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x2028 || c == 0x2029; }
@@ -27,16 +23,26 @@ bool isOtherWhiteSpace(char32_t c) {
 // A character of a name or a number; "\" for the \u escapes names may hold.
 bool isWordChar(char32_t c) {
   if (c < 0x80)
-    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9') || c == U'_' ||
-           c == U'$' || c == U'\\';
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9') || c == U'_' || c == U'$' ||
+           c == U'\\';
   return !isLineTerminator(c) && !isOtherWhiteSpace(c);
 }
 
+// The ASCII characters that begin anything but a plain piece of code: white
+// space, braces, literals and comments. Every other one is copied as it is.
+constexpr std::array<bool, 0x80> kStartsSomething = [] {
+  std::array<bool, 0x80> table{};
+  for (char32_t c : TextView(U" \t\v\f\n\r'\"`/{}<-")) table[c] = true;
+  return table;
+}();
+
+bool isPlainCode(char32_t c) { return c < 0x80 ? !kStartsSomething[c] : isWordChar(c); }
+
 // Words after which an expression, and so a regular expression, may follow.
 bool isKeywordBeforeExpression(TextView word) {
-  static constexpr std::array<TextView, 14> kKeywords = {
-      U"return", U"typeof", U"case", U"do",   U"else",  U"in",    U"of",
-      U"new",    U"delete", U"void", U"throw", U"instanceof", U"yield", U"await"};
+  static constexpr std::array<TextView, 14> kKeywords = {U"return", U"typeof",     U"case",  U"do",     U"else",
+                                                         U"in",     U"of",         U"new",   U"delete", U"void",
+                                                         U"throw",  U"instanceof", U"yield", U"await"};
   if (word.size() > 10 || word[0] < U'a' || word[0] > U'z') return false;
   for (TextView k : kKeywords)
     if (word == k) return true;
@@ -45,6 +51,11 @@ bool isKeywordBeforeExpression(TextView word) {
 
 // One pass over the script, reading at r_ and writing at w_. Only spaces are
 // ever dropped, so w_ never passes r_ and nothing unread is overwritten.
+//
+// What came before is read back from the written text when it matters (a
+// "/", a run of spaces), so plain code costs one look-up per character.
+// Dropping spaces never joins two tokens: they go only next to a brace or a
+// line break, which both stay.
 class ScriptCompressor {
  public:
   ScriptCompressor(SlotText& script, LineBreak lineBreak)
@@ -57,7 +68,19 @@ class ScriptCompressor {
 
   // The length of the compressed script.
   std::size_t run() {
-    while (r_ < n_) code();
+    while (r_ < n_) {
+      std::size_t e = r_;
+      while (e < n_ && inPlainCode(e, r_)) ++e;
+      if (e != r_) {
+        if (w_ == r_)
+          w_ = r_ = e;
+        else
+          while (r_ < e) copy();
+        lastToken_ = w_ - 1;
+        if (e == n_) break;
+      }
+      startOfSomething();
+    }
     return w_;
   }
 
@@ -65,87 +88,119 @@ class ScriptCompressor {
   void copy() { d_[w_++] = d_[r_++]; }
   bool at(std::size_t i, char32_t c) const { return i < n_ && d_[i] == c; }
 
+  // Whether d_[i] continues a piece of plain code that starts at `start`,
+  // which is copied as it is: a single space between two of its characters
+  // stays, and "<" and "-" start a comment only before "!" and "-".
+  bool inPlainCode(std::size_t i, std::size_t start) const {
+    const char32_t c = d_[i];
+    if (isPlainCode(c)) return true;
+    if (c == U' ') return i > start && i + 1 < n_ && isPlainCode(d_[i + 1]);
+    if (c == U'<') return !at(i + 1, U'!');
+    if (c == U'-') return !at(i + 1, U'-');
+    return false;
+  }
+
   bool pageBreakAt(std::size_t i) const {
     if (lineBreak_ == LineBreak::Lf) return d_[i] == U'\n';
     return d_[i] == U'\r' && at(i + 1, U'\n');
   }
-  // Whether the output so far ends a line: only spaces of code and comments
-  // are ever written at a line start after a page line break there.
+  // Whether the written text ends a line. Code and comments are all that a
+  // run of spaces can stand in, and their line breaks are written as read.
   bool atLineStart() const {
     if (w_ == 0) return true;
     if (lineBreak_ == LineBreak::Lf) return d_[w_ - 1] == U'\n';
     return w_ >= 2 && d_[w_ - 2] == U'\r' && d_[w_ - 1] == U'\n';
   }
+  // A written brace is one of code or a comment: every literal ends in its
+  // closing character, or before a line break or the end of the script.
+  bool afterBrace() const { return w_ > 0 && isBrace(d_[w_ - 1]); }
 
   // A run of spaces in code or a comment.
   void spaces() {
     std::size_t e = r_;
     while (e < n_ && d_[e] == U' ') ++e;
-    const bool drop = atLineStart() || e == n_ || pageBreakAt(e) || (braceSpacesGo_ && (afterBrace_ || isBrace(d_[e])));
+    const bool drop =
+        atLineStart() || e == n_ || pageBreakAt(e) || (braceSpacesGo_ && (afterBrace() || isBrace(d_[e])));
     if (drop)
       r_ = e;
     else
       while (r_ < e) copy();
   }
 
-  // One token of code, or the white space before one.
-  void code() {
+  // Whether the last token written is a value, after which "/" divides: a
+  // name other than a keyword, a number, a string, a template, ")" or "]".
+  // A regular expression ends in "/" or in its flags, which read as a name.
+  bool afterValue() const {
+    if (lastToken_ == npos) return false;
+    const std::size_t e = lastToken_ + 1;
+    const char32_t c = d_[lastToken_];
+    if (c == U')' || c == U']' || c == U'\'' || c == U'"' || c == U'`') return true;
+    if (!isWordChar(c)) return false;
+    std::size_t b = lastToken_;
+    while (b > 0 && isWordChar(d_[b - 1])) --b;
+    const bool number = d_[b] >= U'0' && d_[b] <= U'9';
+    const bool property = b > 0 && d_[b - 1] == U'.';  // "a.return" is a name
+    return number || property || !isKeywordBeforeExpression(TextView(d_ + b, e - b));
+  }
+
+  // Whether a token stands on this line before r_: "-->" starts a comment
+  // only where none does.
+  bool tokenOnLine() const { return lastToken_ != npos && lastToken_ >= lineStart_; }
+
+  void startOfSomething() {
     const char32_t c = d_[r_];
-    if (c == U' ') return spaces();
-    if (isBrace(c)) return brace();
-    afterBrace_ = false;
-    if (isLineTerminator(c) || isOtherWhiteSpace(c)) {
-      if (isLineTerminator(c)) tokenOnLine_ = false;
-      return copy();
+    switch (c) {
+      case U' ':
+        return spaces();
+      case U'{':
+      case U'}':
+        return brace();
+      case U'\'':
+      case U'"':
+        stringLiteral(c);
+        break;
+      case U'`':
+        copy();
+        templateText();
+        break;
+      case U'/':
+        if (at(r_ + 1, U'/')) return lineComment();
+        if (at(r_ + 1, U'*')) return blockComment();
+        if (afterValue())
+          copy();
+        else
+          regexLiteral();
+        break;
+      case U'<':
+        if (at(r_ + 1, U'!') && at(r_ + 2, U'-') && at(r_ + 3, U'-')) return lineComment();
+        copy();
+        break;
+      case U'-':
+        if (!tokenOnLine() && at(r_ + 1, U'-') && at(r_ + 2, U'>')) return lineComment();
+        copy();
+        break;
+      default:
+        copy();
+        if (isLineTerminator(c)) lineStart_ = w_;
+        return;  // white space
     }
-    if (isWordChar(c)) return word();
-    if (c == U'/') {
-      if (at(r_ + 1, U'/')) return lineComment();
-      if (at(r_ + 1, U'*')) return blockComment();
-    }
-    if (c == U'<' && at(r_ + 1, U'!') && at(r_ + 2, U'-') && at(r_ + 3, U'-')) return lineComment();
-    if (c == U'-' && !tokenOnLine_ && at(r_ + 1, U'-') && at(r_ + 2, U'>')) return lineComment();
-    tokenOnLine_ = true;
-    if (c == U'\'' || c == U'"') {
-      stringLiteral(c);
-      last_ = LastToken::Value;
-    } else if (c == U'`') {
-      copy();
-      templateText();
-    } else if (c == U'/' && last_ != LastToken::Value) {
-      regexLiteral();
-      last_ = LastToken::Other;
-    } else {
-      copy();
-      last_ = c == U')' || c == U']' ? LastToken::Value : c == U'.' ? LastToken::Dot : LastToken::Other;
-    }
+    lastToken_ = w_ - 1;
   }
 
   void brace() {
-    tokenOnLine_ = true;
-    last_ = LastToken::Other;  // after "}" a block or an object ends: a doubt, so a regular expression
-    afterBrace_ = true;
-    if (!openBraces_.empty()) {
-      if (d_[r_] == U'{') {
-        ++openBraces_.back();
-      } else if (openBraces_.back() == 0) {
-        openBraces_.pop_back();
-        copy();
-        return templateText();
-      } else {
-        --openBraces_.back();
-      }
-    }
+    const bool opens = d_[r_] == U'{';
     copy();
-  }
-
-  void word() {
-    const std::size_t b = r_;
-    while (r_ < n_ && isWordChar(d_[r_])) copy();
-    const TextView w(d_ + w_ - (r_ - b), r_ - b);
-    const bool keyword = last_ != LastToken::Dot && isKeywordBeforeExpression(w);  // "a.return" is a name
-    last_ = keyword ? LastToken::Other : LastToken::Value;
-    tokenOnLine_ = true;
+    lastToken_ = w_ - 1;  // after "}" a block or an object ends: a doubt, so a regular expression
+    if (openBraces_.empty()) return;
+    if (opens) {
+      ++openBraces_.back();
+    } else if (openBraces_.back() != 0) {
+      --openBraces_.back();
+    } else {
+      openBraces_.pop_back();
+      templateText();
+      lastToken_ = w_ - 1;
+    }
   }
 
   // Up to the line terminator, which stays code. Spaces go as in code.
@@ -160,7 +215,6 @@ class ScriptCompressor {
       if (d_[r_] == U'*' && at(r_ + 1, U'/')) {
         copy();
         copy();
-        afterBrace_ = false;
         return;
       }
       commentChar();
@@ -168,9 +222,10 @@ class ScriptCompressor {
   }
 
   void commentChar() {
-    if (d_[r_] == U' ') return spaces();
-    afterBrace_ = isBrace(d_[r_]);
-    copy();
+    if (d_[r_] == U' ')
+      spaces();
+    else
+      copy();
   }
 
   // A string ends at its quote, or unterminated before a line break; a
@@ -214,21 +269,15 @@ class ScriptCompressor {
   // The text of a template after its "`" or a "}" that closes a ${, up to its
   // "`" or the next "${", whose code the caller reads on.
   void templateText() {
-    afterBrace_ = false;
     while (r_ < n_) {
       const char32_t c = d_[r_];
       copy();
-      if (c == U'`') {
-        last_ = LastToken::Value;
-        return;
-      }
+      if (c == U'`') return;
       if (c == U'\\') {
         if (r_ < n_) copy();
       } else if (c == U'$' && at(r_, U'{')) {
         copy();
         openBraces_.push_back(0);
-        last_ = LastToken::Other;
-        afterBrace_ = true;
         return;
       }
     }
@@ -239,9 +288,8 @@ class ScriptCompressor {
   const LineBreak lineBreak_;
   const bool braceSpacesGo_;
   std::size_t r_ = 0, w_ = 0;
-  LastToken last_ = LastToken::Other;
-  bool afterBrace_ = false;
-  bool tokenOnLine_ = false;  // a token stands on this line before r_: "-->" is no comment
+  std::size_t lastToken_ = npos;  // where the last character of a token was written
+  std::size_t lineStart_ = 0;     // where the current line of code was written
   // For each ${ still open, innermost last: the braces of its code still open.
   std::vector<std::size_t> openBraces_;
 };
@@ -264,9 +312,7 @@ bool equalsIgnoringAsciiCase(TextView a, TextView lower) {
 
 }  // namespace
 
-void compressScript(SlotText& script, LineBreak lineBreak) {
-  script.resize(ScriptCompressor(script, lineBreak).run());
-}
+void compressScript(SlotText& script, LineBreak lineBreak) { script.resize(ScriptCompressor(script, lineBreak).run()); }
 
 bool isJavaScriptType(std::optional<TextView> type, std::optional<TextView> language) {
   static constexpr std::array<TextView, 17> kJavaScriptTypes = {
