@@ -3,6 +3,7 @@ add_library(vantiro_passes STATIC
   page_chars.cpp
   slot_text.cpp
   text_routines.cpp
+  script_compression.cpp
   inline_tags.cpp
   shown_as_written.cpp
   tag_scanner.cpp

@@ -7,6 +7,7 @@
 
 #include "common/page_error.h"
 #include "compress/inline_tags.h"
+#include "compress/script_compression.h"
 #include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
 

@@ -64,8 +64,6 @@ void trimInPlace(SlotText& s) {
     s.resize(e);
 }
 
-bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
-
 }  // namespace
 
 std::size_t findText(TextView s, TextView find, std::size_t from) {
@@ -163,33 +161,6 @@ void replaceAll(SlotText& s, TextView find, TextView repl) {
     r = p + find.size();
   }
   for (; r < s.size(); ++r) s[w++] = s[r];
-  s.resize(w);
-}
-
-void compressScript(SlotText& script, LineBreak lineBreak) {
-  // Trimming every line also trims the script's two ends.
-  trimLines(script, lineBreak);
-  if (findChar(script, U'{') == npos || findChar(script, U'}') == npos) return;
-  // A run of spaces goes when a brace stands right before or right after it.
-  // Removing one run never puts another run next to a brace, so one pass
-  // gives what removing them brace by brace would give.
-  SlotText& s = script;
-  std::size_t w = 0;
-  char32_t before = 0;
-  for (std::size_t r = 0; r < s.size();) {
-    if (s[r] != U' ') {
-      before = s[r];
-      s[w++] = s[r++];
-      continue;
-    }
-    std::size_t e = r;
-    while (e < s.size() && s[e] == U' ') ++e;
-    const bool drop = isBrace(before) || (e < s.size() && isBrace(s[e]));
-    if (!drop)
-      for (std::size_t k = r; k < e; ++k) s[w++] = U' ';
-    before = U' ';
-    r = e;
-  }
   s.resize(w);
 }
 

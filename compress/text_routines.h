@@ -1,7 +1,7 @@
 #pragma once
 // The small text routines the compressor's passes share: the page reader, line
-// and space handling, replacement and script compression. Each works on one
-// slot in place, keeps no state and runs in time linear in its input.
+// and space handling and replacement. Each works on one slot in place, keeps
+// no state and runs in time linear in its input.
 //
 // A line break is the page's own (compress/line_break.h): CR LF, where a lone
 // CR or LF is an ordinary character, or LF. "Spaces" means the space character
@@ -44,11 +44,6 @@ void trimLines(SlotText& s, LineBreak lineBreak);
 // the replaced occurrence, so a replacement is never searched again. An empty
 // `find` changes nothing.
 void replaceAll(SlotText& s, TextView find, TextView repl);
-
-// Script compression: every line trimmed of spaces, and when the script holds
-// both "{" and "}", the spaces next to every brace removed. Line breaks are
-// never removed, so a script keeps one statement per line.
-void compressScript(SlotText& script, LineBreak lineBreak);
 
 // The first position at or after `from` that holds `c`, or npos. Pages are
 // searched often and mostly in vain, so blocks of characters are compared at

@@ -3,6 +3,7 @@ vantiro_add_test(passes_tests
   SOURCES
     slot_text_test.cpp
     text_routines_test.cpp
+    script_compression_test.cpp
     tag_scanner_test.cpp
     rewrite_test.cpp
     paragraphs_test.cpp

@@ -142,20 +142,6 @@ TEST(TextRoutines, ReplaceAllReplacesEveryOccurrence) {
   }
 }
 
-TEST(TextRoutines, CompressScriptTrimsLinesAndSpacesByBraces) {
-  expectTable("compressScript", compressScript,
-              {
-                  {U"if (a)\r\n  { x=1; }", U"if (a)\r\n{x=1;}"},
-                  {U"  a {  b  \r\n c  ", U"a {  b\r\nc"},  // no "}": lines trimmed only
-                  {U"} else {", U"}else{"},
-                  {U"f() {\r\n  return 1;\r\n}\r\n", U"f(){\r\nreturn 1;\r\n}\r\n"},
-                  {U"a\t{ b }", U"a\t{b}"},  // only spaces go, never a tab
-                  {U"{ }", U"{}"},
-                  {U"x = 'a  b'; { }", U"x = 'a  b';{}"},
-                  {U"", U""},
-              });
-}
-
 class ReadPageTextTest : public ::testing::Test {
  protected:
   void SetUp() override { setProgramDirectory(home_.path()); }
