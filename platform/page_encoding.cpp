@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace vantiro {
 namespace {
@@ -141,7 +142,7 @@ std::optional<std::string> xmlDeclarationEncoding(std::string_view s) {
 }
 
 // The code page of a declared label, or null when the label means nothing
-// known (the page is then judged by its bytes). Throws std::invalid_argument
+// known (the next declaration is tried, then the page's bytes). Throws std::invalid_argument
 // for an encoding the program refuses.
 const CodePage* declaredCodePage(const std::string& label) {
   const std::optional<std::string> name = encodingForLabel(label);
@@ -156,9 +157,10 @@ const CodePage* declaredCodePage(const std::string& label) {
 
 }  // namespace
 
-std::optional<std::string> declaredCharset(std::string_view bytes) {
+std::vector<std::string> declaredLabels(std::string_view bytes) {
   const std::string_view s = bytes.substr(0, std::min(bytes.size(), kPrescanBytes));
-  if (auto label = xmlDeclarationEncoding(s)) return label;
+  std::vector<std::string> labels;
+  if (auto label = xmlDeclarationEncoding(s)) labels.push_back(std::move(*label));
   for (std::size_t at = 0; at < s.size();) {
     if (s[at] != '<') {
       ++at;
@@ -166,11 +168,11 @@ std::optional<std::string> declaredCharset(std::string_view bytes) {
     }
     if (s.compare(at, 4, "<!--") == 0) {
       const std::size_t close = s.find("-->", at + 2);
-      if (close == std::string_view::npos) return std::nullopt;
+      if (close == std::string_view::npos) return labels;
       at = close + 3;
     } else if (startsWithLower(s, at, "<meta") && at + 5 < s.size() && (isSpace(s[at + 5]) || s[at + 5] == '/')) {
       at += 5;
-      if (auto charset = metaCharset(s, at)) return charset;
+      if (auto charset = metaCharset(s, at)) labels.push_back(std::move(*charset));
     } else if (at + 1 < s.size() && (isLetter(s[at + 1]) || (s[at + 1] == '/' && at + 2 < s.size() && isLetter(s[at + 2])))) {
       while (at < s.size() && !isSpace(s[at]) && s[at] != '>') ++at;
       AttributeReader reader(s, at);
@@ -178,13 +180,13 @@ std::optional<std::string> declaredCharset(std::string_view bytes) {
       }
     } else if (at + 1 < s.size() && (s[at + 1] == '!' || s[at + 1] == '/' || s[at + 1] == '?')) {
       const std::size_t close = s.find('>', at + 1);
-      if (close == std::string_view::npos) return std::nullopt;
+      if (close == std::string_view::npos) return labels;
       at = close + 1;
     } else {
       ++at;
     }
   }
-  return std::nullopt;
+  return labels;
 }
 
 PageEncoding detectPageEncoding(std::string_view bytes, bool head) {
@@ -199,9 +201,11 @@ PageEncoding detectPageEncoding(std::string_view bytes, bool head) {
     result.refusal = "页面为 UTF-16 编码，不能处理";
     return result;
   }
-  if (const std::optional<std::string> label = declaredCharset(bytes)) {
+  // A label the program does not know (or iconv cannot read) is passed over
+  // for the next declaration, as a browser's prescan passes over it.
+  for (const std::string& label : declaredLabels(bytes)) {
     try {
-      if (const CodePage* page = declaredCodePage(*label)) {
+      if (const CodePage* page = declaredCodePage(label)) {
         result.codePage = page;
         result.source = EncodingSource::Declared;
         return result;

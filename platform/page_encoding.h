@@ -2,9 +2,10 @@
 // Finds the encoding a page is written in, from its own bytes, in the order a
 // browser would: a byte-order mark; a charset declared in the first 1024
 // bytes (<meta charset>, <meta http-equiv="Content-Type" content="...">, an
-// XML declaration's encoding) read through the browsers' table of labels;
-// UTF-8 when the bytes are valid UTF-8 and not all ASCII; else the configured
-// code page. Costs at most the first 1024 bytes and one pass over the rest.
+// XML declaration's encoding) read through the browsers' table of labels,
+// the first declaration whose label the program knows winning; UTF-8 when
+// the bytes are valid UTF-8 and not all ASCII; else the configured code page.
+// Costs at most the first 1024 bytes and one pass over the rest.
 
 #include "platform/code_page.h"
 
@@ -12,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantiro {
 
@@ -53,8 +55,10 @@ PageEncoding detectPageEncoding(std::string_view bytes, bool head = false);
 // Surrounding white space and case do not matter.
 std::optional<std::string> encodingForLabel(std::string_view label);
 
-// The label declared in the first 1024 bytes of a page, lower-cased, or
-// nothing.
-std::optional<std::string> declaredCharset(std::string_view bytes);
+// Every label declared in the first 1024 bytes of a page, lower-cased, in the
+// order a browser's prescan meets them: an XML declaration's encoding first,
+// then each <meta>'s charset. A browser takes the first label it knows and
+// moves past the others; detectPageEncoding does the same.
+std::vector<std::string> declaredLabels(std::string_view bytes);
 
 }  // namespace vantiro

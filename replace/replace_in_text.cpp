@@ -1,7 +1,8 @@
 #include "replace/search_replace.h"
 
-#include "platform/code_page.h"
+#include <unicode/uchar.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace vantiro {
@@ -11,7 +12,13 @@ bool isWordCharacter(char32_t c) {
     char32_t u = upperAscii(c);
     return (u >= U'0' && u <= U'9') || (u >= U'A' && u <= U'Z');
   }
-  return encodeAnsi(TextView(&c, 1)).size() >= 2;
+  // Judged by what the character is, never by the code page, so that a page
+  // in any encoding gets the same answer. The escapes of undecodable bytes
+  // (lone surrogates) and the characters kept as their packed bytes (above
+  // U+10FFFF) say nothing of what they are, so they separate.
+  if (c > 0x10FFFF) return false;
+  constexpr std::uint32_t kLettersMarksNumbers = U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK;
+  return (U_GET_GC_MASK(static_cast<UChar32>(c)) & kLettersMarksNumbers) != 0;
 }
 
 TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags) {

@@ -34,8 +34,11 @@ struct TextReplacement {
 // replaces nothing. Linear in the length of `text`.
 TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags);
 
-// A character that continues a word: an ASCII letter or digit, or a
-// character the code page writes with more than one byte (Chinese, for one).
+// A character that continues a word: an ASCII letter or digit, or above
+// ASCII any Unicode letter (Chinese, Hangul, "ï", "ß"), combining mark or
+// number, whatever the page's encoding. The underscore, punctuation (the
+// full-width comma included), symbols and the escapes of undecodable bytes
+// separate words.
 bool isWordCharacter(char32_t c);
 
 // The mode buttons of the window.

@@ -70,6 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceInTextCase{"ChineseSubstringMatchesAnywhere", U"中cat文", U"cat", U"dog", 0, U"中dog文", 1},
         ReplaceInTextCase{"ChineseWordBetweenSeparators", U"<b>中文</b>", U"中文", U"汉字", 1, U"<b>汉字</b>", 1},
         ReplaceInTextCase{"ChineseNeighbourOfChineseWord", U"的中文", U"中文", U"汉字", 1, U"的中文", 1},
+        ReplaceInTextCase{"AccentedLetterAfterRejects", U"naïve na", U"na", U"X", 1, U"naïve X", 2},
+        ReplaceInTextCase{"FullWidthPunctuationSeparates", U"猫，cat。", U"cat", U"dog", 1, U"猫，dog。", 1},
         ReplaceInTextCase{"UnderscoreSeparates", U"_cat_", U"cat", U"dog", 1, U"_dog_", 1},
         ReplaceInTextCase{"DigitsJoinWords", U"cat1 1cat", U"cat", U"dog", 1, U"cat1 1cat", 2},
         ReplaceInTextCase{"LineBreaksSeparate", U"x\r\ncat\r\n", U"cat", U"dog", 3, U"x\r\ndog\r\n", 1},
@@ -92,18 +94,17 @@ TEST(ReplaceInText, CountsEachCallOnItsOwn) {
   EXPECT_EQ(text, U"c c");
 }
 
-TEST(WordCharacter, LettersDigitsAndMultiByteCharactersOfTheCodePage) {
-  for (char32_t c : TextView(U"09azAZ中文，"))  // the full-width comma is a double-byte character too
+TEST(WordCharacter, JudgedByWhatTheCharacterIsNotByTheCodePage) {
+  // Letters GBK cannot write ("ï", "ç", Hangul, Arabic-Indic digits) count as
+  // much as Chinese; punctuation GBK writes with two bytes ("，", "。") does not.
+  for (char32_t c : TextView(U"09azAZ中文ïçßÆ한글Жα١ー\u0308"))
     EXPECT_TRUE(isWordCharacter(c)) << static_cast<unsigned>(c);
-  for (char32_t c : TextView(U" _-<>.\t\r\n\"'")) EXPECT_FALSE(isWordCharacter(c)) << static_cast<unsigned>(c);
-  // A byte that is no character of the code page stands alone: it separates.
-  Text invalid = decodeAnsi("\xff");
-  ASSERT_EQ(invalid.size(), 1u);
-  EXPECT_FALSE(isWordCharacter(invalid[0]));
-  // So does a single-byte character above ASCII (0x80 is one byte in GBK).
-  Text euro = decodeAnsi("\x80");
-  ASSERT_EQ(euro.size(), 1u);
-  EXPECT_FALSE(isWordCharacter(euro[0]));
+  for (char32_t c : TextView(U" _-<>.\t\r\n\"'，。€©\u00A0—«»😀\uE000"))
+    EXPECT_FALSE(isWordCharacter(c)) << static_cast<unsigned>(c);
+  // The escapes of bytes that are no character of their page separate.
+  const char32_t unmapped = CodePage::kUnmappedBase + 0x8140;
+  for (char32_t c : {decodeAnsi("\xff").at(0), CodePage::utf8().decode("\xE9").at(0), unmapped})
+    EXPECT_FALSE(isWordCharacter(c)) << static_cast<unsigned>(c);
 }
 
 TEST(WordCharacter, GbkTrailBytesInsideChineseDoNotMatchAscii) {
