@@ -5,6 +5,7 @@
 #include "common/page_error.h"
 #include "common/path_directories.h"
 #include "compress/page_split.h"
+#include "compress/page_styles.h"
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/shown_as_written.h"
@@ -270,7 +271,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     unread.error = std::current_exception();
     return unread;
   }
-  PreparedPage page = preparePageBytes(std::move(bytes), options, progress);
+  PreparedPage page = preparePageBytes(std::move(bytes), options, progress, native);
   page.readFrom = native;
   page.readInfo = readInfo;
   const bool sameBytes = !mirrorPath(path, options) && page.result == *page.bytes;
@@ -279,7 +280,8 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
   return page;
 }
 
-PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress) {
+PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress,
+                              const std::string& nativePagePath) {
   PreparedPage page;
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
@@ -295,7 +297,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     PageSplit split = scanPage(std::move(pageChars));
     if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
     sink.setRange(0, split.lastIndex);
-    rewritePage(split, options.compressScripts, sink);
+    rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink);
     if (options.preformatParagraphs) convertParagraphs(split);
     page.result = assembleEncoded(split, options.breakLinesAfterTags);
   } catch (...) {

@@ -132,8 +132,11 @@ std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& optio
 PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
                          WriteMode mode = WriteMode::Write);
 
-// preparePage for a page already read (`bytes`), writing nothing at all.
-PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress);
+// preparePage for a page already read (`bytes`), writing nothing at all. The
+// style sheets a page links are looked up relative to `nativePagePath`
+// (none for an empty path, as for a page read from standard input).
+PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& options, ProgressIndicator* progress,
+                              const std::string& nativePagePath = {});
 
 // The rest of compressPageFile for a page prepared with the same `path`, `options` and
 // `mode`. In a dry run the outcome is what it would have been, and

@@ -98,6 +98,11 @@ void convertParagraphs(PageSplit& split) {
                  (tag.size() >= 7 && (startsWithUpper(tag, U"FONT ") || startsWithUpper(tag, U"A ")))) {
         anchor = i;
         takeIntoBlock(text, pagePre, i);
+      } else if (equalsUpper(tag, U"/P")) {
+        // The paragraph's own end tag now ends the block: a "</p>" left
+        // after it would stand for an empty paragraph of its own.
+        inBlock = false;
+        tag = U"/pre";
       } else {
         inBlock = false;
         split.texts[anchor] += U"</pre>";

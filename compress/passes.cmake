@@ -4,7 +4,10 @@ add_library(vantiro_passes STATIC
   slot_text.cpp
   text_routines.cpp
   script_compression.cpp
-  inline_tags.cpp
+  element_names.cpp
+  tag_attributes.cpp
+  tag_shortening.cpp
+  page_elements.cpp
   shown_as_written.cpp
   tag_scanner.cpp
   rewrite.cpp

@@ -1,37 +1,41 @@
 #pragma once
 // The second pass of the page compressor: shortens every tag and the text that
-// follows it, in page order.
+// follows it, in page order, without changing what a browser shows.
 
 #include "compress/page_split.h"
 #include "compress/progress.h"
+#include "compress/style_rules.h"
 
 namespace vantiro {
 
 // Rewrites `split` in place:
-// - tags: optional end tags (/p /P /tr /TR /td /TD) and an end tag repeated
-//   right after removed tags are dropped when the text after them is blank;
-//   outside quoted attribute values, spaces after ":", "," and ";" go and
-//   runs of spaces become one; quotes go around attribute values that hold no
-//   white space, "<", ">" or "'". Tags of
-//   a page whose scan ended inside a script, and server-script blocks, are left
-//   as they are.
-// - texts: outside preformatted blocks, lines are joined and space runs made
-//   one space; white space between tags goes, except one space between two
-//   inline elements. Runs of three "&nbsp;" become two with a space between.
-//   Script contents are compressed with compressScript when `compressScripts` (Check2)
-//   is set and otherwise left exactly as read; the contents of textarea, xmp
-//   and plaintext are always left exactly as read, and listing is a
-//   preformatted block like pre.
+// - tags: shortened by shortenTag (compress/tag_shortening.h). /p, /td and
+//   /tr (in those letter cases) go with their blank text where HTML lets the
+//   element end by itself; an end tag of an element that looks the same
+//   nested (b, i, span, ...) goes when the same start tag follows right after
+//   removed tags. Tags of a page whose scan ended inside a script, and
+//   server-script blocks, are left as they are; so is everything from an
+//   attribute value the scan cut at a ">" inside it up to its closing quote.
+// - white space between tags becomes one space where both sides may show in
+//   one line (an inline element by HTML or by a rule of `styles`, text),
+//   looking past comments and hidden elements, and goes elsewhere.
+// - other texts: outside preformatted blocks, lines are joined and space runs
+//   made one space. Inside pre (and listing) blocks, runs of three "&nbsp;"
+//   become two with a space between. A text inside an element a rule of
+//   `styles` could make keep its white space is left exactly as read, as are
+//   the contents of textarea, xmp and plaintext.
+// - scripts: compressed with compressScript when `compressScripts` (Check2)
+//   is set and the script element holds JavaScript; otherwise, and JSON or
+//   templates in script elements always, left exactly as read. Style
+//   elements: white space outside strings and comments collapsed.
 // - leadingText is treated like a text outside a preformatted block; it and
 //   the text after the last tag (inside a preformatted block too) vanish when
 //   they are only white space.
 // Sets `progress` to i for every i that is a multiple of lastIndex / 30 (when
 // that is not 0); the caller sets the range 0..lastIndex.
-// Throws PageError for a quoted attribute value that has no closing quote
-// (unless it is the tag's first and could not lose its quotes anyway).
-void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress);
+void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress);
 
-// The tag rules alone (spacing and quotes), as rewritePage applies them to one tag.
-void shortenTag(SlotText& tag);
+// The same for a page without style rules.
+void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress);
 
 }  // namespace vantiro

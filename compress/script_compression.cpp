@@ -294,10 +294,10 @@ class ScriptCompressor {
   std::vector<std::size_t> openBraces_;
 };
 
-// The type without white space around it and without parameters.
-TextView mimeEssence(TextView type) {
+// The type without white space around it. Parameters stay: a browser runs
+// "text/javascript; charset=utf-8" as no script, so it is data to keep.
+TextView strippedType(TextView type) {
   const auto space = [](char32_t c) { return c == U' ' || c == U'\t' || c == U'\n' || c == U'\f' || c == U'\r'; };
-  type = type.substr(0, type.find(U';'));
   while (!type.empty() && space(type.front())) type.remove_prefix(1);
   while (!type.empty() && space(type.back())) type.remove_suffix(1);
   return type;
@@ -336,7 +336,7 @@ bool isJavaScriptType(std::optional<TextView> type, std::optional<TextView> lang
   };
   if (type ? type->empty() : !language || language->empty()) return true;
   const Text typeText = type ? Text(*type) : U"text/" + Text(*language);
-  const TextView essence = mimeEssence(typeText);
+  const TextView essence = strippedType(typeText);
   for (TextView known : kJavaScriptTypes)
     if (equalsIgnoringAsciiCase(essence, known)) return true;
   return false;

@@ -30,7 +30,8 @@ void compressScript(SlotText& script, LineBreak lineBreak);
 // values (nullopt: the attribute is absent) holds JavaScript, as a browser
 // decides before running it: no type and no or an empty language, an empty
 // type, "module", or a JavaScript MIME type in any ASCII case, with white
-// space around it and parameters after ";" ignored. Without a type, a
+// space around it ignored (a type with parameters is no script to a
+// browser). Without a type, a
 // language "x" stands for the type "text/x". Anything else (JSON, import
 // maps, templates, other languages) is data the page keeps exactly.
 bool isJavaScriptType(std::optional<TextView> type, std::optional<TextView> language);

@@ -162,6 +162,12 @@ void StyleRules::merge(const StyleRules& other) {
   tidy();
 }
 
+StyleEffects StyleRules::possibleEffects() const {
+  StyleEffects effects = everyElement_;
+  for (const Entry& e : entries_) effects |= e.effects;
+  return effects;
+}
+
 void StyleRules::addEntry(std::uint64_t key, StyleEffects effects) {
   entries_.push_back({key, effects});
   filter_ |= std::uint64_t{1} << (key % 64);

@@ -34,6 +34,8 @@ class StyleRules {
   StyleEffects effectsOn(TextView name, TextView classAttribute, TextView id) const;
   // No rule read has any effect: the caller may skip effectsOn altogether.
   bool affectsNothing() const { return entries_.empty() && !everyElement_.any(); }
+  // Every effect some rule read could have on some element.
+  StyleEffects possibleEffects() const;
 
  private:
   class Reader;  // reads one sheet into these rules

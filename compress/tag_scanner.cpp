@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/page_error.h"
+#include "compress/element_names.h"
 #include "compress/shown_as_written.h"
 #include "compress/text_routines.h"
 
@@ -21,6 +22,12 @@ namespace {
 constexpr TextView kScript = U"SCRIPT";
 constexpr TextView kScriptEnd = U"</SCRIPT";
 constexpr TextView kServerScriptEnd = U"%>";
+constexpr TextView kStyleEnd = U"</STYLE";
+
+// Whether `tag` is a start tag of the element `lowerName`.
+bool namesElementOfTag(TextView tag, TextView lowerName) {
+  return !tag.empty() && tag[0] != U'/' && namesAre(elementName(tag), lowerName);
+}
 
 bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
@@ -127,10 +134,11 @@ std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   return npos;
 }
 
-// A window on page[from, to) without the spaces at both ends.
-SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to) {
+// A window on page[from, to) without the spaces at its start and, with
+// `trimEnd`, at its end.
+SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
   while (from < to && page[from] == U' ') ++from;
-  while (to > from && page[to - 1] == U' ') --to;
+  while (trimEnd && to > from && page[to - 1] == U' ') --to;
   return SlotText::window(page + from, to - from);
 }
 
@@ -169,7 +177,9 @@ PageSplit scanPage(PageChars chars) {
 
     const int i = ++split.lastIndex;
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
-    if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt);
+    // An element's tag keeps the spaces at its end, which a value the tag
+    // ends in may hold; the rewriting pass drops them where they show nothing.
+    if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt, !isAsciiLetter(d[start + 1]));
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
@@ -180,12 +190,18 @@ PageSplit scanPage(PageChars chars) {
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
     // A tag within one line is already what joinTrimmedLines would make of it.
-    if (bounds.multiLine || (!tag.empty() && tag[0] == U'%')) joinTrimmedLines(tag, split.lineBreak);
+    // An element's tag keeps its lines: a quoted value holds them as they
+    // are, and the rewriting pass reads the tag as a browser does.
+    if ((bounds.multiLine && elementName(tag).empty()) || (!tag.empty() && tag[0] == U'%'))
+      joinTrimmedLines(tag, split.lineBreak);
 
     split.endsInScript = false;
     if (startsWithUpper(tag, kScript)) {
       next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
       split.endsInScript = true;
+    } else if (namesElementOfTag(tag, U"style")) {
+      // Style sheets are raw text: a "<" in them starts no tag.
+      next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
       next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
     }

@@ -375,5 +375,28 @@ TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
   EXPECT_EQ(st.st_mode & 0777, 0604u);
 }
 
+// A page's linked style sheets are read from disk, with what they import,
+// relative to the page; a sheet that is not a file here counts for nothing.
+TEST_F(PageCompressorTest, LinkedStyleSheetsDecideWhichSpacesShow) {
+  std::filesystem::create_directory(site / "css");
+  writeBytes(site / "css/base.css", "li { display: inline }");
+  writeBytes(site / "css/site.css", "@import url(\"base.css\");\n.x { color: red }");
+  const std::string list = "<ul>\n<li>a</li>\n<li>b</li>\n</ul></body></html>";
+  struct Case {
+    std::string link;
+    bool keeps;
+  };
+  for (const Case& c : {Case{"<link rel=stylesheet href=\"css/site.css?v=2\">", true},
+                        Case{"<link rel=\"alternate stylesheet\" href=\"file://" + site / "css/base.css" + "\">", true},
+                        Case{"<base href=\"css/\"><link rel=stylesheet href=base.css>", true},
+                        Case{"<link rel=stylesheet href=\"https://example.org/css/site.css\">", false},
+                        Case{"<link rel=stylesheet href=\"css/missing.css\">", false}, Case{"", false}}) {
+    ASSERT_TRUE(compress("a.htm", "<html><head>" + c.link + "</head><body>" + list)) << c.link;
+    const std::string page = readBytes(site / "a.htm");
+    EXPECT_NE(page.find(c.keeps ? "<li>a</li> <li>b</li>" : "<li>a</li><li>b</li>"), std::string::npos)
+        << c.link << "\n" << page;
+  }
+}
+
 }  // namespace
 }  // namespace vantiro

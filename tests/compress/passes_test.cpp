@@ -39,7 +39,8 @@ TEST(Passes, OnePageUnderEveryOptionCombination) {
   const std::string scriptAsRead = "\r\n  function f() {\r\n    go();\r\n  }\r\n";
   const std::string scriptCompressed = "\r\nfunction f(){\r\ngo();\r\n}\r\n";
   const std::string middle = "</script></head><body bgcolor=#FFFFFF>";
-  const std::string paragraph = "<p>&nbsp; &nbsp;\xC4\xE3\xBA\xC3, \xCA\xC0\xBD\xE7<br>&nbsp;\xD4\xD9\xBC\xFB";
+  // Without a doctype a table may stand inside a paragraph, so "</p>" stays.
+  const std::string paragraph = "<p>&nbsp;&nbsp;&nbsp;\xC4\xE3\xBA\xC3, \xCA\xC0\xBD\xE7<br>&nbsp;\xD4\xD9\xBC\xFB</p>";
   const std::string asPre = "<pre>   \xC4\xE3\xBA\xC3, \xCA\xC0\xBD\xE7\r\n \xD4\xD9\xBC\xFB</pre>";
   const std::string tail = "<table width=100%><tr><td>a</table></body></html>";
   struct Combo {

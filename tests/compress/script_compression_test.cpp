@@ -36,7 +36,7 @@ TEST(ScriptCompression, CodeLosesSpacesAtLineEndsAndByBraces) {
       {U"  a {  b  \r\n c  ", U"a {  b\r\nc"},  // no "}": lines trimmed only
       {U"} else {", U"}else{"},
       {U"f() {\r\n  return 1;\r\n}\r\n", U"f(){\r\nreturn 1;\r\n}\r\n"},
-      {U"a\t{ b }", U"a\t{b}"},     // only spaces go, never a tab
+      {U"a\t{ b }", U"a\t{b}"},  // only spaces go, never a tab
       {U"a \n b {}", U"a \n b{}"},  // a lone LF of a CR LF page breaks no line
       {U"", U""},
   });
@@ -47,7 +47,7 @@ TEST(ScriptCompression, StringsKeepEveryCharacter) {
       {U"alert(\"Ink  { black }\"); { }", U"alert(\"Ink  { black }\");{}"},
       {U"x = 'a  b'; { }", U"x = 'a  b';{}"},
       {U"s = 'it\\'s { x }' ; { }", U"s = 'it\\'s { x }' ;{}"},
-      {U"s = \"\\\\\" ; { }", U"s = \"\\\\\" ;{}"},                  // an escaped backslash ends no escape
+      {U"s = \"\\\\\" ; { }", U"s = \"\\\\\" ;{}"},                 // an escaped backslash ends no escape
       {U"s = 'a \\\r\n  { b }'; { }", U"s = 'a \\\r\n  { b }';{}"},  // a continued line
       {U"u = \"http://x  { }\"; { }", U"u = \"http://x  { }\";{}"},
       {U"s = 'open  \r\n  { x }", U"s = 'open  \r\n{x}"},  // a line break ends a string left open
@@ -121,7 +121,7 @@ TEST(ScriptCompression, OnlyJavaScriptTypesHoldScripts) {
            TypeCase{std::nullopt, U"vbscript", false},
            TypeCase{U"text/javascript", U"vbscript", true},
            TypeCase{U" Text/JavaScript\t", std::nullopt, true},
-           TypeCase{U"text/javascript; charset=utf-8", std::nullopt, true},
+           TypeCase{U"text/javascript; charset=utf-8", std::nullopt, false},
            TypeCase{U"MODULE", std::nullopt, true},
            TypeCase{U"application/x-ecmascript", std::nullopt, true},
            TypeCase{U"text/livescript", std::nullopt, true},

@@ -1,0 +1,55 @@
+#pragma once
+// Which element each tag of a split page opens or closes, and what that
+// element does to the white space beside it and inside it, by HTML's own
+// layout and the page's style sheets. The rewriting pass asks before it
+// drops white space.
+
+#include <cstdint>
+#include <vector>
+
+#include "compress/page_split.h"
+#include "compress/style_rules.h"
+
+namespace vantiro {
+
+class PageElements {
+ public:
+  // Reads the tags of `split` as they are before any rewriting; `styles`
+  // must outlive the object.
+  PageElements(const PageSplit& split, const StyleRules& styles);
+
+  // How the element of tag i takes part in a line of text.
+  enum class Flow : std::uint8_t {
+    Inline,  // white space beside it may show
+    Block,   // white space beside it never shows
+    None,    // no box of its own (a comment, a hidden element, an end tag
+             // that closes nothing): look past it to what stands beside it
+  };
+  // Asked only of tags next to blank texts, so attributes and style rules
+  // are read then, once per element.
+  Flow flowOf(int i) const;
+  // The text after tag i is the contents of an element that shows none
+  // (script, style, title).
+  bool hidesTextAfter(int i) const { return bits_[index(i)] & kHidesText; }
+  // The text after tag i lies inside an element whose white space a style
+  // rule could keep as written: it must not change at all.
+  bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
+  // The page starts with a doctype that puts a browser in standards mode
+  // (where a table start tag ends an open paragraph).
+  bool standardsMode() const { return standardsMode_; }
+
+ private:
+  enum : std::uint8_t { kHidesText = 1, kKeepsText = 2, kFlowKnown = 4, kFlowInline = 8, kFlowNone = 16 };
+  static std::size_t index(int i) { return static_cast<std::size_t>(i); }
+  Flow flowOfStart(int start) const;
+
+  const PageSplit& split_;
+  const StyleRules& styles_;
+  // For an end tag: the start tag it closes, -1 when it closes none; for
+  // every other tag: itself.
+  std::vector<int> opener_;
+  mutable std::vector<std::uint8_t> bits_;
+  bool standardsMode_ = false;
+};
+
+}  // namespace vantiro

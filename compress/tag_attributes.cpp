@@ -1,0 +1,54 @@
+#include "compress/tag_attributes.h"
+
+#include "compress/element_names.h"
+#include "compress/text_routines.h"
+
+namespace vantiro {
+
+std::size_t attributesStart(TextView tag) {
+  std::size_t k = !tag.empty() && tag[0] == U'/' ? 1 : 0;
+  while (k < tag.size() && !isHtmlSpace(tag[k]) && tag[k] != U'/') ++k;
+  return k;
+}
+
+std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from) {
+  const std::size_t n = tag.size();
+  std::size_t k = from;
+  while (k < n && (isHtmlSpace(tag[k]) || tag[k] == U'/')) ++k;
+  if (k >= n) return std::nullopt;
+  TagAttribute a;
+  a.nameAt = k;
+  // A name may begin with "=", which is then part of it.
+  ++k;
+  while (k < n && !isHtmlSpace(tag[k]) && tag[k] != U'/' && tag[k] != U'=') ++k;
+  a.nameEnd = k;
+  while (k < n && isHtmlSpace(tag[k])) ++k;
+  if (k >= n || tag[k] != U'=') return a;
+  ++k;
+  while (k < n && isHtmlSpace(tag[k])) ++k;
+  if (k < n && (tag[k] == U'"' || tag[k] == U'\'')) {
+    a.quote = tag[k];
+    a.valueAt = k + 1;
+    const std::size_t close = findChar(tag, a.quote, a.valueAt);
+    a.closed = close != npos;
+    a.valueEnd = a.closed ? close : n;
+    return a;
+  }
+  a.valueAt = k;
+  while (k < n && !isHtmlSpace(tag[k])) ++k;
+  a.valueEnd = k;
+  return a;
+}
+
+std::optional<TextView> attributeValue(TextView tag, TextView lowerName) {
+  std::optional<TextView> found;
+  for (std::size_t k = attributesStart(tag); !found;) {
+    const std::optional<TagAttribute> a = readAttribute(tag, k);
+    if (!a) break;
+    if (namesAre(a->name(tag), lowerName)) found = a->value(tag);
+    k = afterAttribute(*a);
+  }
+  return found;
+}
+
+}  // namespace vantiro

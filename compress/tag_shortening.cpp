@@ -1,0 +1,185 @@
+#include "compress/tag_shortening.h"
+
+#include <cstring>
+
+#include "compress/element_names.h"
+#include "compress/tag_attributes.h"
+#include "compress/text_routines.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vantiro {
+namespace {
+
+// A character that keeps a value quoted: a browser reading the value
+// unquoted would end it there, or read it differently.
+bool keepsQuotes(char32_t c) { return c == U'<' || c == U'>' || c == U'\'' || c == U'"' || isHtmlSpace(c); }
+
+// The first position in [from, n) that holds a character that keeps a value
+// quoted, or n. Values are long (addresses, class lists) and most hold none,
+// so blocks of characters are tested at once for anything up to a space,
+// '"', "'", "<" or ">" (a few more than are looked for), and a block with a
+// hit is then read character by character.
+std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) {
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const auto candidates = [](__m128i c) {
+    // Signed: characters at or above 0x80000000 are candidates too, and fail the exact test.
+    const __m128i low = _mm_cmplt_epi32(c, _mm_set1_epi32(U' ' + 1));
+    const __m128i angle = _mm_cmpeq_epi32(_mm_or_si128(c, _mm_set1_epi32(2)), _mm_set1_epi32(U'>'));  // < or >
+    const __m128i quote =
+        _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32(U'"')), _mm_cmpeq_epi32(c, _mm_set1_epi32(U'\'')));
+    return _mm_or_si128(_mm_or_si128(low, angle), quote);
+  };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
+    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) continue;
+    for (std::size_t j = k; j < k + 8; ++j)
+      if (keepsQuotes(d[j])) return j;
+  }
+#endif
+  for (; k < n; ++k)
+    if (keepsQuotes(d[k])) return k;
+  return n;
+}
+
+bool isElementTag(TextView tag) { return !elementName(tag).empty(); }
+
+bool spaceGoesAfter(char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; }
+
+// Copies t[from, to) to t[w...], each run of white space made one space;
+// returns the new write position.
+std::size_t copyCollapsingSpace(char32_t* t, std::size_t w, std::size_t from, std::size_t to) {
+  for (std::size_t k = from; k < to; ++k) {
+    if (!isHtmlSpace(t[k])) {
+      t[w++] = t[k];
+    } else if (k == from || !isHtmlSpace(t[k - 1])) {
+      t[w++] = U' ';
+    }
+  }
+  return w;
+}
+
+// Writes the CSS of a style value t[from, to) to t[w...] without the white
+// space that shows nothing: at both ends, after ":", ",", ";", and all but
+// one space of a run. CSS strings (quoted with `stringQuote`, the quote the
+// value is not quoted with) and escapes are copied as they are.
+std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size_t to, char32_t stringQuote) {
+  const std::size_t start = w;
+  bool pendingSpace = false;
+  for (std::size_t k = from; k < to; ++k) {
+    const char32_t c = t[k];
+    if (isHtmlSpace(c)) {
+      pendingSpace = true;
+      continue;
+    }
+    if (pendingSpace && w > start && !spaceGoesAfter(t[w - 1])) t[w++] = U' ';
+    pendingSpace = false;
+    if (c == U'\\' && k + 1 < to) {
+      t[w++] = c;
+      t[w++] = t[++k];
+    } else if (c == stringQuote) {
+      t[w++] = c;
+      for (++k; k < to; ++k) {
+        t[w++] = t[k];
+        if (t[k] == U'\\' && k + 1 < to) {
+          t[w++] = t[++k];
+        } else if (t[k] == stringQuote) {
+          break;
+        }
+      }
+    } else {
+      t[w++] = c;
+    }
+  }
+  return w;
+}
+
+char32_t shortenElementTag(SlotText& tag) {
+  char32_t* const t = tag.data();
+  const std::size_t n = tag.size();
+  const TextView original(t, n);  // read ahead of writing: w never passes r
+  std::size_t w = attributesStart(original);
+  std::size_t r = w;
+  char32_t open = 0;
+  while (r < n) {
+    // White space and "/" between attributes; white space at the end goes.
+    std::size_t s = r;
+    while (s < n && (isHtmlSpace(t[s]) || t[s] == U'/')) ++s;
+    if (s == n) {
+      w = copyCollapsingSpace(t, w, r, n);
+      if (w > 0 && t[w - 1] == U' ') --w;
+      break;
+    }
+    w = copyCollapsingSpace(t, w, r, s);
+    const std::optional<TagAttribute> a = readAttribute(original, s);
+    if (!a) break;
+    // Read before anything of this attribute is written over.
+    const bool style = namesAre(a->name(original), U"style");
+    // Only a value right after its "=" loses its quotes, as it always has.
+    const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
+    std::memmove(t + w, t + a->nameAt, (a->nameEnd - a->nameAt) * sizeof(char32_t));
+    w += a->nameEnd - a->nameAt;
+    if (a->valueAt == npos) {
+      r = a->nameEnd;
+      continue;
+    }
+    // The "=" with the white space around it, the opening quote after it.
+    w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt);
+    if (a->quote == 0) {
+      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
+      w += a->valueEnd - a->valueAt;
+      r = a->valueEnd;
+      continue;
+    }
+    if (!a->closed) {
+      // The value goes on after the tag: the rest is kept exactly.
+      std::memmove(t + w, t + a->valueAt, (n - a->valueAt) * sizeof(char32_t));
+      w += n - a->valueAt;
+      open = a->quote;
+      break;
+    }
+    const std::size_t valueAt = w;
+    if (style) {
+      w = copyTightCss(t, w, a->valueAt, a->valueEnd, a->quote == U'"' ? U'\'' : U'"');
+    } else {
+      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
+      w += a->valueEnd - a->valueAt;
+    }
+    r = a->valueEnd + 1;
+    const bool unquoted = a->quote == U'"' && rightAfterEquals && w > valueAt && findQuoteKeeper(t, valueAt, w) == w;
+    if (!unquoted) {
+      t[w++] = a->quote;
+      continue;
+    }
+    std::memmove(t + valueAt - 1, t + valueAt, (w - valueAt) * sizeof(char32_t));
+    --w;
+    // Another attribute right after the quote needs a space to start.
+    if (r < n && !isHtmlSpace(t[r])) t[w++] = U' ';
+  }
+  tag.resize(w);
+  return open;
+}
+
+// Spaces after ":", "," and ";" go, and every other run of spaces becomes one.
+void shortenComment(SlotText& tag) {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < tag.size(); ++r) {
+    if (tag[r] == U' ' && w > 0 && spaceGoesAfter(tag[w - 1])) continue;
+    tag[w++] = tag[r];
+  }
+  tag.resize(w);
+}
+
+}  // namespace
+
+char32_t shortenTag(SlotText& tag) {
+  if (isElementTag(tag)) return shortenElementTag(tag);
+  if (tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-') shortenComment(tag);
+  return 0;
+}
+
+}  // namespace vantiro
