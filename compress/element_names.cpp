@@ -1,6 +1,5 @@
 #include "compress/element_names.h"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -10,12 +9,22 @@ namespace {
 constexpr std::size_t kLongestName = 10;  // "blockquote", "figcaption"
 
 // A letter or digit as six bits (0 for anything else).
-constexpr std::uint64_t codeOf(char32_t c) {
+constexpr std::uint64_t slowCodeOf(char32_t c) {
   if (c >= U'A' && c <= U'Z') c += 32;
   if (c >= U'a' && c <= U'z') return c - U'a' + 1;
   if (c >= U'0' && c <= U'9') return c - U'0' + 27;
   return 0;
 }
+
+constexpr std::array<std::uint8_t, 128> codeTable() {
+  std::array<std::uint8_t, 128> table{};
+  for (char32_t c = 0; c < 128; ++c) table[c] = static_cast<std::uint8_t>(slowCodeOf(c));
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 128> kCodes = codeTable();
+
+constexpr std::uint64_t codeOf(char32_t c) { return c < 128 ? kCodes[c] : 0; }
 
 // A name of up to ten letters and digits as one number, so that the table is
 // searched by comparing numbers; 0 for any other name.
@@ -23,15 +32,12 @@ template <typename Chars>
 constexpr std::uint64_t packName(const Chars& name) {
   if (name.empty() || name.size() > kLongestName) return 0;
   std::uint64_t v = 0;
-  for (std::size_t k = 0; k < kLongestName; ++k) {
-    std::uint64_t code = 0;
-    if (k < name.size()) {
-      code = codeOf(static_cast<char32_t>(name[k]));
-      if (code == 0) return 0;
-    }
+  for (std::size_t k = 0; k < name.size(); ++k) {
+    const std::uint64_t code = codeOf(static_cast<char32_t>(name[k]));
+    if (code == 0) return 0;
     v = (v << 6) | code;
   }
-  return v;
+  return v << (6 * (kLongestName - name.size()));
 }
 
 // Letters of the traits in the table below.
@@ -87,37 +93,72 @@ constexpr std::array kEntries = {
     Entry{"xmp", kBlock | kStartCloses},
 };
 
-struct Packed {
-  std::uint64_t name;
-  unsigned traits;
-  constexpr bool operator<(const Packed& other) const { return name < other.name; }
+// The table as open addressing over 256 slots, so that a name is found in a
+// probe or two: traitsOf is asked of nearly every tag of a page.
+constexpr std::size_t kSlots = 256;
+
+struct Slot {
+  std::uint64_t name = 0;  // 0: empty
+  unsigned traits = 0;
 };
 
-constexpr std::array<Packed, kEntries.size()> packedEntries() {
-  std::array<Packed, kEntries.size()> packed{};
-  for (std::size_t k = 0; k < kEntries.size(); ++k) packed[k] = {packName(kEntries[k].name), kEntries[k].traits};
-  std::sort(packed.begin(), packed.end());
-  return packed;
+constexpr std::size_t slotOf(std::uint64_t packed) { return (packed * 0x9E3779B97F4A7C15ull) >> 56; }
+
+constexpr std::array<Slot, kSlots> slotTable() {
+  std::array<Slot, kSlots> slots{};
+  for (const Entry& e : kEntries) {
+    const std::uint64_t packed = packName(e.name);
+    std::size_t k = slotOf(packed);
+    while (slots[k].name != 0) k = (k + 1) % kSlots;
+    slots[k] = {packed, e.traits};
+  }
+  return slots;
 }
 
-constexpr std::array<Packed, kEntries.size()> kPacked = packedEntries();
-
-bool endsName(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f' || c == U'/'; }
+constexpr std::array<Slot, kSlots> kSlotTable = slotTable();
 
 }  // namespace
 
-ElementTraits traitsOf(TextView name) {
-  const std::uint64_t packed = packName(name);
+std::uint64_t nameKey(TextView name) { return packName(name); }
+
+ElementTraits traitsOf(TextView name) { return traitsOfKey(packName(name)); }
+
+ElementTraits traitsOfKey(std::uint64_t key) {
   ElementTraits t;
-  if (packed == 0) return t;
-  const auto it = std::lower_bound(kPacked.begin(), kPacked.end(), Packed{packed, 0});
-  if (it == kPacked.end() || it->name != packed) return t;
-  const unsigned bits = it->traits;
+  if (key == 0) return t;
+  std::size_t k = slotOf(key);
+  while (kSlotTable[k].name != key) {
+    if (kSlotTable[k].name == 0) return t;
+    k = (k + 1) % kSlots;
+  }
+  const unsigned bits = kSlotTable[k].traits;
   t.box = (bits & kBlock) != 0 ? ElementBox::Block : (bits & kHidden) != 0 ? ElementBox::Hidden : ElementBox::Inline;
   t.isVoid = (bits & kVoid) != 0;
   t.startClosesParagraph = (bits & kStartCloses) != 0;
   t.endClosesParagraph = (bits & kEndCloses) != 0;
   t.nestsUnchanged = (bits & kNestsSame) != 0;
+  return t;
+}
+
+TagName tagName(TextView tag) {
+  // One pass: each character both extends the name and its key.
+  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
+  if (b >= tag.size() || (codeOf(tag[b]) == 0 || codeOf(tag[b]) > 26)) return {};  // a letter first
+  std::uint64_t key = 0;
+  bool keyed = true;
+  std::size_t e = b;
+  for (; e < tag.size(); ++e) {
+    const std::uint64_t code = codeOf(tag[e]);
+    if (code != 0) {
+      key = (key << 6) | code;
+      continue;
+    }
+    if (endsElementName(tag[e])) break;
+    keyed = false;
+  }
+  const std::size_t length = e - b;
+  TagName t{tag.substr(b, length), 0};
+  if (keyed && length <= kLongestName) t.key = key << (6 * (kLongestName - length));
   return t;
 }
 
@@ -127,7 +168,7 @@ TextView elementName(TextView tag) {
   const char32_t first = tag[b];
   if (!((first >= U'a' && first <= U'z') || (first >= U'A' && first <= U'Z'))) return {};
   std::size_t e = b;
-  while (e < tag.size() && !endsName(tag[e])) ++e;
+  while (e < tag.size() && !endsElementName(tag[e])) ++e;
   return tag.substr(b, e - b);
 }
 

@@ -32,6 +32,12 @@ struct ElementTraits {
 // The traits of the element named `name` (ASCII letters in any case).
 ElementTraits traitsOf(TextView name);
 
+// `name` as one number, the same for the name in any letter case; 0 for a
+// name longer than ten characters or holding other than letters and digits.
+std::uint64_t nameKey(TextView name);
+// traitsOf for a name given by its key.
+ElementTraits traitsOfKey(std::uint64_t key);
+
 // The element name of a tag text without "<" and ">": after an optional "/",
 // up to white space, "/" or the end. Empty for comments, declarations and
 // server blocks.
@@ -39,5 +45,40 @@ TextView elementName(TextView tag);
 
 // Whether `name` equals `lowerName` with ASCII letters in any case.
 bool namesAre(TextView name, TextView lowerName);
+// The same for a literal, whose length is then known when compiling.
+template <std::size_t N>
+bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
+  return namesAre(name, TextView(lowerName, N - 1));
+}
+
+// An element's name in a tag and its nameKey, read in one pass.
+struct TagName {
+  TextView name;
+  std::uint64_t key = 0;
+};
+TagName tagName(TextView tag);
+
+// Whether `c` ends an element's name in a tag.
+inline bool endsElementName(char32_t c) {
+  return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f' || c == U'/';
+}
+
+// Whether `tag` is a start tag of the element `lowerName` (lower-case letters
+// and digits). Asked of every tag, so it compares in place.
+template <std::size_t N>
+bool isStartTagOf(TextView tag, const char32_t (&lowerName)[N]) {
+  constexpr std::size_t n = N - 1;
+  if (tag.size() < n) return false;
+  for (std::size_t k = 0; k < n; ++k)
+    if ((tag[k] | 0x20) != lowerName[k]) return false;
+  return tag.size() == n || endsElementName(tag[n]);
+}
+
+// Whether `tag` is an element's start or end tag (not a comment, a
+// declaration or a server block).
+inline bool isElementTag(TextView tag) {
+  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
+  return b < tag.size() && ((tag[b] | 0x20) >= U'a' && (tag[b] | 0x20) <= U'z');
+}
 
 }  // namespace vantiro

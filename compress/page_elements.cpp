@@ -1,10 +1,14 @@
 #include "compress/page_elements.h"
 
-#include <optional>
-
 #include "compress/element_names.h"
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
+
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantiro {
 namespace {
@@ -38,7 +42,11 @@ bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1
 
 // What the style rules and the element's own attributes could do to it: its
 // style attribute, and "hidden", which takes it out of the flow.
-StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& styles) {
+StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& styles, bool holdsStyle) {
+  // Without rules only a style or hidden attribute can do anything.
+  constexpr TextView kIdden = U"idden", kIddenUpper = U"IDDEN";
+  if (styles.affectsNothing() && !holdsStyle && findText(tag, kIdden) == npos && findText(tag, kIddenUpper) == npos)
+    return {};
   TextView classes, id;
   std::optional<TextView> style;
   bool hidden = false;
@@ -55,48 +63,42 @@ StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& st
   return effects;
 }
 
-// Whether the start tag may hold a style attribute, so that a page without
-// style rules reads the attributes only of such tags.
-bool mayHoldStyle(TextView tag) {
-  for (std::size_t k = findChar(tag, U'='); k != npos; k = findChar(tag, U'=', k + 1)) {
-    std::size_t e = k;
-    while (e > 0 && isHtmlSpace(tag[e - 1])) --e;
-    if (e >= 5 && equalsUpper(tag.substr(e - 5, 5), U"STYLE")) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
-PageElements::PageElements(const PageSplit& split, const StyleRules& styles)
+PageElements::PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles)
     : split_(split),
       styles_(styles),
+      tagStyles_(tagStyles),
       opener_(static_cast<std::size_t>(split.lastIndex + 1), -1),
       bits_(static_cast<std::size_t>(split.lastIndex + 1), 0) {
+  for (int i = 0; i <= split.lastIndex; ++i)
+    if (!split.tags[index(i)].empty()) {
+      standardsMode_ = isStandardsDoctype(split.tags[index(i)]);
+      break;
+    }
+  readNesting();
+}
+
+void PageElements::readNesting() {
   struct Open {
+    std::uint64_t key;  // nameKey, 0 for names it cannot hold
     TextView name;
     int at;
     bool keeps;
   };
   std::vector<Open> open;
   int keeping = 0;  // open elements whose white space a rule could keep
-  const bool rulesMayKeep = styles.possibleEffects().keepsWhiteSpace;
-  bool seenATag = false;
-  for (int i = 0; i <= split.lastIndex; ++i) {
-    const TextView tag = split.tags[index(i)];
-    if (tag.empty()) continue;
-    if (!seenATag) standardsMode_ = isStandardsDoctype(tag);
-    seenATag = true;
-    opener_[index(i)] = i;
-    const TextView name = elementName(tag);
-    if (name.empty()) {
-      if (keeping > 0) bits_[index(i)] |= kKeepsText;
-      continue;
-    }
-    if (tag[0] == U'/') {
+  const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
+  bool mayKeep = rulesMayKeep;
+  for (std::size_t k = 0; !mayKeep && k < tagStyles_.size(); ++k) mayKeep = (tagStyles_[k] & kStyleNamesSpace) != 0;
+  for (int i = 0; i <= split_.lastIndex; ++i) {
+    const TextView tag = split_.tags[index(i)];
+    const auto [name, key] = tagName(tag);
+    if (!name.empty() && tag[0] == U'/') {
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
-      while (k > lowest && !sameName(open[k - 1].name, name)) --k;
+      const auto closes = [&](const Open& o) { return o.key == key && (key != 0 || sameName(o.name, name)); };
+      while (k > lowest && !closes(open[k - 1])) --k;
       if (k > lowest) {
         opener_[index(i)] = open[k - 1].at;
         for (std::size_t j = k - 1; j < open.size(); ++j) keeping -= open[j].keeps ? 1 : 0;
@@ -104,13 +106,14 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles)
       } else {
         opener_[index(i)] = -1;
       }
-    } else {
-      const ElementTraits traits = traitsOf(name);
-      if (traits.box == ElementBox::Hidden && !traits.isVoid) bits_[index(i)] |= kHidesText;
+    } else if (!name.empty()) {
+      opener_[index(i)] = i;
+      const ElementTraits traits = traitsOfKey(key);
       if (!traits.isVoid && tag.back() != U'/') {
-        const bool keeps = (rulesMayKeep || mayHoldStyle(tag)) &&
-                           effectsOfStartTag(tag, name, styles).keepsWhiteSpace;
-        open.push_back({name, i, keeps});
+        const std::uint8_t styled = tagStyles_[index(i)];
+        const bool keeps = mayKeep && (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
+                           effectsOfStartTag(tag, name, styles_, styled != 0).keepsWhiteSpace;
+        open.push_back({key, name, i, keeps});
         keeping += keeps ? 1 : 0;
       }
     }
@@ -118,12 +121,19 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles)
   }
 }
 
+bool PageElements::hidesTextAfter(int i) const {
+  const TextView tag = split_.tags[index(i)];
+  if (tag.empty() || tag[0] == U'/') return false;
+  const ElementTraits traits = traitsOf(elementName(tag));
+  return traits.box == ElementBox::Hidden && !traits.isVoid;
+}
+
 PageElements::Flow PageElements::flowOf(int i) const {
   std::uint8_t& bits = bits_[index(i)];
   if ((bits & kFlowKnown) == 0) {
     const TextView tag = split_.tags[index(i)];
     Flow flow = Flow::None;
-    if (elementName(tag).empty()) {
+    if (!isElementTag(tag)) {
       if (startsWithUpper(tag, U"!DOCTYPE")) flow = Flow::Block;
       else if (!tag.empty() && tag[0] == U'%') flow = Flow::Inline;  // a server block writes text
       else flow = isComment(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
@@ -138,10 +148,10 @@ PageElements::Flow PageElements::flowOf(int i) const {
 
 PageElements::Flow PageElements::flowOfStart(int start) const {
   const TextView tag = split_.tags[index(start)];
-  const TextView name = elementName(tag);
-  const ElementBox box = traitsOf(name).box;
+  const auto [name, key] = tagName(tag);
+  const ElementBox box = traitsOfKey(key).box;
   if (box == ElementBox::Inline) return Flow::Inline;
-  if (effectsOfStartTag(tag, name, styles_).inlineDisplay) return Flow::Inline;
+  if (effectsOfStartTag(tag, name, styles_, tagStyles_[index(start)] != 0).inlineDisplay) return Flow::Inline;
   return box == ElementBox::Block ? Flow::Block : Flow::None;
 }
 

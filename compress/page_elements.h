@@ -14,9 +14,15 @@ namespace vantiro {
 
 class PageElements {
  public:
-  // Reads the tags of `split` as they are before any rewriting; `styles`
-  // must outlive the object.
-  PageElements(const PageSplit& split, const StyleRules& styles);
+  // What the rewriting pass learned of each tag while shortening it.
+  enum TagStyle : std::uint8_t {
+    kHoldsStyle = 1,       // the tag has a style attribute
+    kStyleNamesSpace = 2,  // ... whose value names a white-space property
+  };
+
+  // Reads the tags of `split`, with `tagStyles[i]` (TagStyle bits) for tag i;
+  // `split`, `styles` and `tagStyles` must outlive the object.
+  PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles);
 
   // How the element of tag i takes part in a line of text.
   enum class Flow : std::uint8_t {
@@ -30,7 +36,7 @@ class PageElements {
   Flow flowOf(int i) const;
   // The text after tag i is the contents of an element that shows none
   // (script, style, title).
-  bool hidesTextAfter(int i) const { return bits_[index(i)] & kHidesText; }
+  bool hidesTextAfter(int i) const;
   // The text after tag i lies inside an element whose white space a style
   // rule could keep as written: it must not change at all.
   bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
@@ -39,14 +45,18 @@ class PageElements {
   bool standardsMode() const { return standardsMode_; }
 
  private:
-  enum : std::uint8_t { kHidesText = 1, kKeepsText = 2, kFlowKnown = 4, kFlowInline = 8, kFlowNone = 16 };
+  enum : std::uint8_t { kKeepsText = 1, kFlowKnown = 2, kFlowInline = 4, kFlowNone = 8 };
   static std::size_t index(int i) { return static_cast<std::size_t>(i); }
+  // Matches every end tag with its start tag in one pass and marks the texts
+  // inside elements that may keep their white space.
+  void readNesting();
   Flow flowOfStart(int start) const;
 
   const PageSplit& split_;
   const StyleRules& styles_;
+  const std::vector<std::uint8_t>& tagStyles_;
   // For an end tag: the start tag it closes, -1 when it closes none; for
-  // every other tag: itself.
+  // every other element tag: itself.
   std::vector<int> opener_;
   mutable std::vector<std::uint8_t> bits_;
   bool standardsMode_ = false;

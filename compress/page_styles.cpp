@@ -155,21 +155,16 @@ StyleRules pageStyleRules(const PageSplit& split, const std::string& pageNativeP
   std::string directory = directoryOf(pageNativePath);
   for (int i = 0; i <= split.lastIndex; ++i) {
     const TextView tag = split.tags[static_cast<std::size_t>(i)];
-    // Only start tags of link, style and base matter; most tags start otherwise.
-    if (tag.empty() || tag[0] == U'/' || (foldedUpper(tag[0]) != U'L' && foldedUpper(tag[0]) != U'S' &&
-                                          foldedUpper(tag[0]) != U'B'))
-      continue;
-    const TextView name = elementName(tag);
-    if (namesAre(name, U"style")) {
+    if (isStartTagOf(tag, U"style")) {
       for (const Text& imported : rules.add(split.texts[static_cast<std::size_t>(i)]))
         if (const std::optional<std::string> file = fileOfAddress(imported, directory))
           rules.merge(sheetCache().sheet(*file)->rules);
-    } else if (namesAre(name, U"base")) {
+    } else if (isStartTagOf(tag, U"base")) {
       const std::optional<TextView> href = attributeValue(tag, U"href");
       if (!href) continue;
       const std::optional<std::string> base = fileOfAddress(*href, directory);
       directory = base ? directoryOf(*base) : std::string();
-    } else if (namesAre(name, U"link")) {
+    } else if (isStartTagOf(tag, U"link")) {
       const std::optional<TextView> rel = attributeValue(tag, U"rel");
       const std::optional<TextView> href = attributeValue(tag, U"href");
       if (!rel || !href || !relIsStyleSheet(*rel)) continue;

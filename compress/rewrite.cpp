@@ -1,7 +1,5 @@
 #include "compress/rewrite.h"
 
-#include <optional>
-
 #include "compress/css_space.h"
 #include "compress/element_names.h"
 #include "compress/page_elements.h"
@@ -10,6 +8,9 @@
 #include "compress/tag_attributes.h"
 #include "compress/tag_shortening.h"
 #include "compress/text_routines.h"
+
+#include <optional>
+#include <vector>
 
 namespace vantiro {
 namespace {
@@ -42,10 +43,6 @@ bool blank(TextView text) {
 }
 
 bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-'; }
-
-bool isStartOf(TextView tag, TextView lowerName) {
-  return !tag.empty() && tag[0] != U'/' && namesAre(elementName(tag), lowerName);
-}
 
 bool namesOneOf(TextView name, std::initializer_list<TextView> lowerNames) {
   for (TextView n : lowerNames)
@@ -86,6 +83,7 @@ bool endTagMayGo(const PageSplit& split, const PageElements& elements, int i) {
 // for elements that look the same inside themselves: "</b>" + removed + "<b>"
 // is one bold run to a browser.
 bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
+  if (i + 1 > split.lastIndex || !split.tags[at(i + 1)].empty()) return false;
   const TextView name = split.tags[at(i)].view().substr(1);
   if (!traitsOf(name).nestsUnchanged) return false;
   int j = i + 1;
@@ -151,11 +149,34 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
 
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress) {
   rewriteLooseText(split.leadingText, split.lineBreak, true);
-  const PageElements elements(split, styles);
+  const int last = split.lastIndex;
+
+  // Tags are shortened first: what the passes read from them below (names,
+  // attributes and their values) is what it was.
+  std::vector<std::uint8_t> tagStyles(at(last + 1), 0);
+  std::vector<std::uint8_t> keptAsRead(at(last + 1), 0);  // slot inside a value the scan cut at a ">"
+  for (int i = 0, openQuote = 0; i <= last; ++i) {
+    SlotText& tag = split.tags[at(i)];
+    const SlotText& text = split.texts[at(i)];
+    if (openQuote != 0) {
+      // Still inside that value: kept exactly up to its closing quote.
+      keptAsRead[at(i)] = 1;
+      const char32_t quote = static_cast<char32_t>(openQuote);
+      if (findChar(tag, quote) != npos || findChar(text, quote) != npos) openQuote = 0;
+      continue;
+    }
+    if (split.endsInScript || (tag.size() >= 3 && tag[0] == U'%')) continue;
+    const ShortenedTag shortened = shortenTag(tag);
+    tagStyles[at(i)] = (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
+                       (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0);
+    if (shortened.openQuote != 0) {
+      keptAsRead[at(i)] = 1;
+      if (findChar(text, shortened.openQuote) == npos) openQuote = static_cast<int>(shortened.openQuote);
+    }
+  }
+  const PageElements elements(split, styles, tagStyles);
 
   bool inPreBlock = false;
-  char32_t openQuote = 0;  // of an attribute value the scan cut at a ">" inside it
-  const int last = split.lastIndex;
   const int step = last / 30;
   int untilProgress = 0;  // i is a multiple of step when this reaches 0
   for (int i = 0; i <= last; ++i) {
@@ -166,11 +187,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     SlotText& tag = split.tags[at(i)];
     SlotText& text = split.texts[at(i)];
 
-    if (openQuote != 0) {
-      // Still inside that value: kept exactly up to its closing quote.
-      if (findChar(tag, openQuote) != npos || findChar(text, openQuote) != npos) openQuote = 0;
-      continue;
-    }
+    if (keptAsRead[at(i)] != 0) continue;
     const bool tagStays = split.endsInScript || (tag.size() >= 3 && tag[0] == U'%');
     if (!tagStays) {
       // Dropping an end tag drops its text too, so only a blank text that
@@ -181,11 +198,6 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         continue;
       }
       if (!tag.empty() && tag[0] == U'/' && blank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
-      openQuote = shortenTag(tag);
-      if (openQuote != 0) {
-        if (findChar(text, openQuote) != npos) openQuote = 0;
-        continue;
-      }
     }
 
     if (startsWithUpper(tag, kScript)) {
@@ -193,7 +205,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (compressScripts && holdsJavaScript(tag)) compressScript(text, split.lineBreak);
       continue;
     }
-    if (isStartOf(tag, U"style")) {
+    if (isStartTagOf(tag, U"style")) {
       if (!elements.keepsTextAfter(i)) collapseStyleSheetSpace(text);
       continue;
     }

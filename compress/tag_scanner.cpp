@@ -24,10 +24,6 @@ constexpr TextView kScriptEnd = U"</SCRIPT";
 constexpr TextView kServerScriptEnd = U"%>";
 constexpr TextView kStyleEnd = U"</STYLE";
 
-// Whether `tag` is a start tag of the element `lowerName`.
-bool namesElementOfTag(TextView tag, TextView lowerName) {
-  return !tag.empty() && tag[0] != U'/' && namesAre(elementName(tag), lowerName);
-}
 
 bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
 
@@ -192,14 +188,14 @@ PageSplit scanPage(PageChars chars) {
     // A tag within one line is already what joinTrimmedLines would make of it.
     // An element's tag keeps its lines: a quoted value holds them as they
     // are, and the rewriting pass reads the tag as a browser does.
-    if ((bounds.multiLine && elementName(tag).empty()) || (!tag.empty() && tag[0] == U'%'))
+    if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%'))
       joinTrimmedLines(tag, split.lineBreak);
 
     split.endsInScript = false;
     if (startsWithUpper(tag, kScript)) {
       next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
       split.endsInScript = true;
-    } else if (namesElementOfTag(tag, U"style")) {
+    } else if (isStartTagOf(tag, U"style")) {
       // Style sheets are raw text: a "<" in them starts no tag.
       next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {

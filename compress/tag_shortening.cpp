@@ -46,7 +46,14 @@ std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) 
   return n;
 }
 
-bool isElementTag(TextView tag) { return !elementName(tag).empty(); }
+// Whether `css` holds "space" in any letter case.
+bool holdsSpaceWord(TextView css) {
+  for (std::size_t k = 0; k + 5 <= css.size(); ++k)
+    if ((css[k] | 0x20) == U's' && (css[k + 1] | 0x20) == U'p' && (css[k + 2] | 0x20) == U'a' &&
+        (css[k + 3] | 0x20) == U'c' && (css[k + 4] | 0x20) == U'e')
+      return true;
+  return false;
+}
 
 bool spaceGoesAfter(char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; }
 
@@ -98,13 +105,13 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
   return w;
 }
 
-char32_t shortenElementTag(SlotText& tag) {
+ShortenedTag shortenElementTag(SlotText& tag) {
   char32_t* const t = tag.data();
   const std::size_t n = tag.size();
   const TextView original(t, n);  // read ahead of writing: w never passes r
   std::size_t w = attributesStart(original);
   std::size_t r = w;
-  char32_t open = 0;
+  ShortenedTag result;
   while (r < n) {
     // White space and "/" between attributes; white space at the end goes.
     std::size_t s = r;
@@ -119,6 +126,7 @@ char32_t shortenElementTag(SlotText& tag) {
     if (!a) break;
     // Read before anything of this attribute is written over.
     const bool style = namesAre(a->name(original), U"style");
+    result.holdsStyle = result.holdsStyle || style;
     // Only a value right after its "=" loses its quotes, as it always has.
     const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
     std::memmove(t + w, t + a->nameAt, (a->nameEnd - a->nameAt) * sizeof(char32_t));
@@ -139,10 +147,11 @@ char32_t shortenElementTag(SlotText& tag) {
       // The value goes on after the tag: the rest is kept exactly.
       std::memmove(t + w, t + a->valueAt, (n - a->valueAt) * sizeof(char32_t));
       w += n - a->valueAt;
-      open = a->quote;
+      result.openQuote = a->quote;
       break;
     }
     const std::size_t valueAt = w;
+    if (style) result.styleNamesSpace = result.styleNamesSpace || holdsSpaceWord(original.substr(a->valueAt, a->valueEnd - a->valueAt));
     if (style) {
       w = copyTightCss(t, w, a->valueAt, a->valueEnd, a->quote == U'"' ? U'\'' : U'"');
     } else {
@@ -161,7 +170,7 @@ char32_t shortenElementTag(SlotText& tag) {
     if (r < n && !isHtmlSpace(t[r])) t[w++] = U' ';
   }
   tag.resize(w);
-  return open;
+  return result;
 }
 
 // Spaces after ":", "," and ";" go, and every other run of spaces becomes one.
@@ -176,10 +185,10 @@ void shortenComment(SlotText& tag) {
 
 }  // namespace
 
-char32_t shortenTag(SlotText& tag) {
+ShortenedTag shortenTag(SlotText& tag) {
   if (isElementTag(tag)) return shortenElementTag(tag);
   if (tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-') shortenComment(tag);
-  return 0;
+  return {};
 }
 
 }  // namespace vantiro

@@ -17,8 +17,13 @@ namespace vantiro {
 // - a comment: runs of spaces become one, spaces after ":", "," and ";" go.
 // - anything else (a declaration such as the doctype, "<?...>", a server
 //   block) is left as it is.
-// Returns the quote of a value left open at the tag's end (the scan cut the
-// tag at a ">" inside that value, which goes on in the page after it), or 0.
-char32_t shortenTag(SlotText& tag);
+struct ShortenedTag {
+  // The quote of a value left open at the tag's end (the scan cut the tag at
+  // a ">" inside that value, which goes on in the page after it), or 0.
+  char32_t openQuote = 0;
+  bool holdsStyle = false;       // the tag has a style attribute
+  bool styleNamesSpace = false;  // ... whose value holds "space" (white-space and its kin)
+};
+ShortenedTag shortenTag(SlotText& tag);
 
 }  // namespace vantiro
