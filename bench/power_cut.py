@@ -41,11 +41,16 @@ def page_bytes(n):
 def command(kind, site):
     if kind == "compress":
         return [cli, "--home", os.path.join(mount, "home"), "compress", "--quiet", site]
+    # replace takes pages, not directories
     return [cli, "--home", os.path.join(mount, "home"), "replace", "--quiet", "--find", "old", "--with", "new",
-            "--in", "text", site]
+            "--in", "text"] + [os.path.join(site, f"p{n}.htm") for n in range(pages)]
 
 
 def one_cut(kind, delay):
+    """Cuts the power `delay` seconds into a run; with no delay, lets the run end
+    and cuts after it. Returns whether the run had ended, the pages changed on
+    disk after the cut, the pages restore --all did not give back, and how long
+    the run had."""
     site = os.path.join(mount, "site")
     os.makedirs(site)
     originals = {}
@@ -55,9 +60,14 @@ def one_cut(kind, delay):
         with open(name, "wb") as f:
             f.write(originals[name])
     os.sync()
+    started = time.monotonic()
     run = subprocess.Popen(command(kind, site), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(delay)
+    if delay is None:
+        run.wait()
+    else:
+        time.sleep(delay)
     finished = run.poll() is not None
+    ran = time.monotonic() - started
     fd = os.open(mount, os.O_RDONLY)
     fcntl.ioctl(fd, FS_IOC_SHUTDOWN, NO_LOG_FLUSH.to_bytes(4, "little"))
     os.close(fd)
@@ -71,7 +81,7 @@ def one_cut(kind, delay):
     lost = [name for name, old in originals.items() if open(name, "rb").read() != old]
     shutil.rmtree(site)
     shutil.rmtree(os.path.join(mount, "home"), ignore_errors=True)
-    return finished, changed, lost
+    return finished, changed, lost, ran
 
 
 def main():
@@ -85,13 +95,12 @@ def main():
     sh("mkfs.ext4", "-q", "-F", image)
     sh("mount", "-o", "loop", image, mount)
     # How long a whole run takes, so that cuts fall inside it.
-    start = time.monotonic()
-    one_cut(kind, 30.0)
-    length = time.monotonic() - start
+    length = one_cut(kind, None)[3]
+    print(f"a whole {kind} run of {pages} pages takes {length:.2f}s")
     unrecoverable = 0
     for cut in range(cuts):
-        delay = random.uniform(0.05, max(length * 0.9, 0.1))
-        finished, changed, lost = one_cut(kind, delay)
+        delay = random.uniform(0.02, max(length * 0.95, 0.05))
+        finished, changed, lost, _ = one_cut(kind, delay)
         unrecoverable += len(lost)
         print(f"cut {cut + 1:2}: {kind} at {delay:5.2f}s{' (run had ended)' if finished else ''}: "
               f"{changed} pages changed on disk, {len(lost)} not given back")
