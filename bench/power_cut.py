@@ -8,7 +8,9 @@ durable then is lost, as in a power cut. After the image is mounted again
 (the journal is replayed), `restore --all` must give back every page exactly.
 
     sudo bench/power_cut.py [compress|replace] [CUTS]      default: compress 20
-    VANTIRO_CLI=path/to/vantiro-cli (default: the dev build's), PAGES=200
+    VANTIRO_CLI=path/to/vantiro-cli (default: the dev build's), PAGES=200,
+    AFTER=0: cuts also fall up to that many seconds after a run ends, when the
+    file system has committed the renames but perhaps not yet written the data
 """
 
 import fcntl
@@ -27,6 +29,7 @@ cli = os.environ.get("VANTIRO_CLI", os.path.join(here, "..", "build", "dev", "cl
 work = "/tmp/vantiro-power-cut"
 image, mount = os.path.join(work, "fs.img"), os.path.join(work, "mnt")
 pages = int(os.environ.get("PAGES", "200"))
+after = float(os.environ.get("AFTER", "0"))
 
 
 def sh(*args):
@@ -99,7 +102,7 @@ def main():
     print(f"a whole {kind} run of {pages} pages takes {length:.2f}s")
     unrecoverable = 0
     for cut in range(cuts):
-        delay = random.uniform(0.02, max(length * 0.95, 0.05))
+        delay = random.uniform(0.02, max(length * 0.95, 0.05) + after)
         finished, changed, lost, _ = one_cut(kind, delay)
         unrecoverable += len(lost)
         print(f"cut {cut + 1:2}: {kind} at {delay:5.2f}s{' (run had ended)' if finished else ''}: "
