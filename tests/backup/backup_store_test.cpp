@@ -9,15 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
-
 #include <regex>
 
 namespace vantiro {
@@ -267,7 +263,7 @@ TEST_F(BackupStoreTest, RestoreThatCannotBeDoneLeavesTargetAlone) {
 }
 
 // Only a regular file, or nothing, at an absolute path is written: a device,
-// pipe, socket or directory stays what it is, and a path without its
+// pipe or directory stays what it is, and a path without its
 // directory (an index read out of step) is not taken against the current one.
 TEST_F(BackupStoreTest, RestoreWritesOnlyRegularFilesAtAbsolutePaths) {
   struct Case {
@@ -280,16 +276,6 @@ TEST_F(BackupStoreTest, RestoreWritesOnlyRegularFilesAtAbsolutePaths) {
       {"pipe", pages / "pipe.htm", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, S_IFIFO},
       {"device", pages / "dev.htm",
        [](const std::string& p) { ASSERT_EQ(::mknod(p.c_str(), S_IFCHR | 0644, makedev(1, 3)), 0); }, S_IFCHR},
-      {"socket", pages / "sock.htm",
-       [](const std::string& p) {
-         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-         sockaddr_un address{};
-         address.sun_family = AF_UNIX;
-         p.copy(address.sun_path, sizeof address.sun_path - 1);
-         ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-         ::close(fd);
-       },
-       S_IFSOCK},
       {"directory", pages / "dir.htm", [](const std::string& p) { std::filesystem::create_directory(p); }, S_IFDIR},
       {"relative path", "relative.htm", [](const std::string&) {}, 0},
   };
