@@ -4,7 +4,10 @@
 #include "platform/file_service.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -184,9 +187,56 @@ AlignedIndex alignIndex(const std::string& indexPath) {
   return aligned;
 }
 
+constexpr std::string_view kSavedMark = "VANTIRO-SAVED ";
+
+// The filler of an entry: what the saved file was, when known, padded.
+std::string fillerBytes(BackupFiller filler, const std::optional<FileInfo>& savedFrom) {
+  std::string bytes;
+  if (savedFrom) {
+    char mode[16];
+    std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(savedFrom->mode & 07777));
+    bytes.append(kSavedMark);
+    bytes += std::to_string(static_cast<std::int64_t>(savedFrom->modified)) + ' ' +
+             std::to_string(savedFrom->modifiedNanoseconds) + ' ' + mode;
+  }
+  bytes.resize(kFillerBytes, filler == BackupFiller::Spaces ? ' ' : '\0');
+  return bytes;
+}
+
+struct SavedFile {
+  FileTime modified;
+  std::uint32_t mode = 0;
+};
+
+// What a filler says of the saved file; nothing for a filler of spaces or
+// zeros, as older programs wrote, or one that does not read as written.
+std::optional<SavedFile> savedFile(std::string_view filler) {
+  if (!filler.starts_with(kSavedMark)) return std::nullopt;
+  filler.remove_prefix(kSavedMark.size());
+  std::int64_t numbers[3] = {};
+  for (int k = 0; k < 3; ++k) {
+    const auto [end, error] = std::from_chars(filler.data(), filler.data() + filler.size(), numbers[k], k == 2 ? 8 : 10);
+    if (error != std::errc() || (k < 2 && (end == filler.data() + filler.size() || *end != ' '))) return std::nullopt;
+    filler.remove_prefix(static_cast<std::size_t>(end - filler.data()) + (k < 2 ? 1 : 0));
+  }
+  if (numbers[1] < 0 || numbers[1] >= 1000000000 || numbers[2] < 0 || numbers[2] > 07777) return std::nullopt;
+  return SavedFile{{numbers[0], numbers[1]}, static_cast<std::uint32_t>(numbers[2])};
+}
+
+// Where a restore may write: an absolute path naming a regular file or
+// nothing. A relative path is an index read out of step; a device, pipe or
+// socket would be replaced by a file, or block the program.
+void checkRestoreTarget(const std::string& target) {
+  if (!target.starts_with('/')) throw FileError("备份中的路径不是绝对路径 " + target);
+  const std::optional<FileInfo> info = files().stat(target);
+  if (info && info->kind != EntryKind::File) throw FileError("不是文件 " + target);
+}
+
 // Reads and writes the saved bytes, throwing FileError with the reason.
 void restoreBytes(const BackupEntry& entry, const BackupIndexChecks* checks) {
   if (hasResultMarker(entry.path)) throw FileError("此备份的页面没有写出");
+  const std::string target = nativePath(entry.path);
+  checkRestoreTarget(target);
   auto length = parseDecimal(TextView(entry.length));
   auto start = parseDecimal(TextView(entry.start));
   if (!length || !start || *start == 0) throw FileError("备份索引有误");
@@ -198,8 +248,15 @@ void restoreBytes(const BackupEntry& entry, const BackupIndexChecks* checks) {
     checks->check(entry, *start, *length);
   else
     BackupIndexChecks::read().check(entry, *start, *length);
-  std::string bytes = files().readRange(backupDataPath(), offset, *length);
-  files().writeFileAtomic(nativePath(entry.path), bytes);
+  // The filler before the bytes, read with them.
+  const std::uint64_t fillerLength = std::min<std::uint64_t>(offset, kFillerBytes);
+  std::string bytes = files().readRange(backupDataPath(), offset - fillerLength, fillerLength + *length);
+  const std::optional<SavedFile> saved = savedFile(std::string_view(bytes).substr(0, fillerLength));
+  bytes.erase(0, fillerLength);
+  StagedTraits traits;
+  traits.newMode = saved ? saved->mode : 0600;
+  if (saved) traits.modified = saved->modified;
+  files().stageFile(target, bytes, traits)->place();
 }
 
 }  // namespace
@@ -207,12 +264,13 @@ void restoreBytes(const BackupEntry& entry, const BackupIndexChecks* checks) {
 std::string backupIndexPath() { return programDirectory() + "bak.kbq"; }
 std::string backupDataPath() { return programDirectory() + "bak.dat"; }
 
-void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler) {
+void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler,
+                       const std::optional<FileInfo>& savedFrom) {
   if (path.find(kLineBreak) != npos) throw FileError("路径中有换行，无法备份");
   const std::string dataPath = backupDataPath();
   std::string data;
   data.reserve(kFillerBytes + contentBytes.size());
-  data.append(kFillerBytes, filler == BackupFiller::Spaces ? ' ' : '\0');
+  data.append(fillerBytes(filler, savedFrom));
   data.append(contentBytes);
 
   const std::string indexPath = backupIndexPath();
@@ -288,7 +346,8 @@ std::string placeKey(std::string_view path, std::uint64_t start, std::uint64_t l
 // over the bytes of this entry. Also refuses an entry whose start or length
 // is the index's last line without its line break: the append that wrote it
 // was cut short, so the number may be missing digits. An entry that is not
-// in the index (a table read before the index was replaced) gets no check.
+// in the index (a table read before the store was cleared) is refused: its
+// range now holds other bytes.
 BackupIndexChecks BackupIndexChecks::read() {
   BackupIndexChecks checks;
   const std::string indexPath = backupIndexPath();
@@ -315,12 +374,84 @@ BackupIndexChecks BackupIndexChecks::read() {
 
 void BackupIndexChecks::check(const BackupEntry& entry, std::uint64_t start, std::uint64_t length) const {
   const auto place = places_.find(placeKey(indexPathBytes(entry.path), start, length));
-  if (place == places_.end()) return;
+  if (place == places_.end()) throw FileError("备份已改变，此项已不在备份中");
   if (!place->second.whole) throw FileError("备份索引不完整");
   if (length == 0) return;
   const std::uint64_t end = start + length - 1;  // the entry's last byte, 1-based
   const std::optional<std::uint64_t> later = place->second.lowestLaterStart;
   if (later && *later < end + kFillerBytes + 1) throw FileError("备份数据已被覆盖");
+}
+
+std::optional<CalendarDay> leadingDay(TextView text) {
+  int parts[3] = {};
+  std::size_t at = 0;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0 && (at >= text.size() || (text[at] != U'-' && text[at] != U'/'))) return std::nullopt;
+    if (k > 0) ++at;
+    const std::size_t first = at;
+    for (; at < text.size() && text[at] >= U'0' && text[at] <= U'9' && at - first < 4; ++at)
+      parts[k] = parts[k] * 10 + static_cast<int>(text[at] - U'0');
+    if (at == first) return std::nullopt;
+  }
+  if (parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31) return std::nullopt;
+  return CalendarDay{parts[0], parts[1], parts[2]};
+}
+
+DroppedEntries DropBackupEntriesBefore(const CalendarDay& day) {
+  DroppedEntries result;
+  const std::string indexPath = backupIndexPath();
+  if (!isNormalFile(indexPath)) return result;
+  const std::string index = files().readFile(indexPath);
+  const std::vector<IndexLine> lines = indexLines(index);
+  struct Range {
+    std::uint64_t offset, end;  // the filler's first byte and one past the content's last
+  };
+  const auto rangeOf = [&](std::size_t first) -> std::optional<Range> {
+    const auto start = first + 2 < lines.size() ? parseDecimal(lines[first + 1].bytes) : std::nullopt;
+    const auto length = first + 2 < lines.size() ? parseDecimal(lines[first + 2].bytes) : std::nullopt;
+    if (!start || !length || *start <= kFillerBytes) return std::nullopt;
+    return Range{*start - 1 - kFillerBytes, *start - 1 + *length};
+  };
+  std::string kept;
+  std::vector<Range> freed, held;
+  for (std::size_t first = 0; first < lines.size(); first += 4) {
+    const std::optional<CalendarDay> made =
+        first + 3 < lines.size() ? leadingDay(decodeAnsi(lines[first + 3].bytes)) : std::nullopt;
+    const std::optional<Range> range = rangeOf(first);
+    if (made && *made < day) {
+      ++result.dropped;
+      if (range) freed.push_back(*range);
+      continue;
+    }
+    ++result.kept;
+    if (range) held.push_back(*range);
+    for (std::size_t n = first; n < first + 4 && n < lines.size(); ++n) {
+      kept.append(lines[n].bytes);
+      if (lines[n].terminated) kept += "\r\n";
+    }
+  }
+  if (result.dropped == 0) return result;
+  if (result.kept == 0) {
+    ClearBackupStore();
+    return result;
+  }
+  files().writeFileAtomic(indexPath, kept);
+  files().syncFile(indexPath);
+  files().syncFile(programDirectory());
+  // Bytes a kept entry also covers (entries of a damaged index may overlap)
+  // stay: held ranges by start, with the furthest end reached so far.
+  if (!pathExists(backupDataPath())) return result;
+  std::sort(held.begin(), held.end(), [](const Range& a, const Range& b) { return a.offset < b.offset; });
+  std::vector<std::uint64_t> furthestEnd(held.size());
+  for (std::size_t k = 0; k < held.size(); ++k) furthestEnd[k] = std::max(held[k].end, k ? furthestEnd[k - 1] : 0);
+  for (const Range& range : freed) {
+    const auto later = std::lower_bound(held.begin(), held.end(), range.end,
+                                        [](const Range& r, std::uint64_t end) { return r.offset < end; });
+    const auto before = static_cast<std::size_t>(later - held.begin());
+    if (before > 0 && furthestEnd[before - 1] > range.offset) continue;
+    files().freeRange(backupDataPath(), range.offset, range.end - range.offset);
+  }
+  return result;
 }
 
 Text restoringText(const BackupEntry& entry) {
@@ -340,7 +471,6 @@ bool hasResultMarker(TextView path) {
 
 bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks) {
   observer.showStatus(restoringText(entry));
-  pauseMilliseconds(100);
   bool restored = true;
   try {
     restoreBytes(entry, checks);
@@ -348,7 +478,6 @@ bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const Bac
     restored = false;
   }
   observer.showStatus(restored ? restoredText(entry) : restoreFailedText(entry));
-  pauseMilliseconds(100);
   return restored;
 }
 

@@ -7,7 +7,13 @@
 // written when "bak.dat" is L bytes long occupies L+1..L+99 with filler and
 // L+100.. with the content, so its start is L + 100. Positions are 64-bit and
 // stay decimal text, so older stores read the same.
+//
+// The filler of an entry may begin with what the saved file was besides its
+// bytes: "VANTIRO-SAVED <seconds> <nanoseconds> <octal mode>", padded with the
+// filler. Older programs never read the filler, so their stores and readers
+// are unaffected; an entry without it restores with today's time.
 
+#include "platform/file_service.h"
 #include "platform/text.h"
 
 #include <cstdint>
@@ -31,14 +37,17 @@ struct BackupEntry {
 enum class BackupFiller { Spaces, None };
 
 // Appends one entry: the content bytes exactly as read from the page, and the
-// page's size in bytes (callers pass contentBytes.size()). The data goes in
+// page's size in bytes (callers pass contentBytes.size()); with `savedFrom`,
+// the file's modification time and permissions as read, which a restore gives
+// back. The data goes in
 // first and the index lines after; when the index cannot be written the data
 // file is cut back, so the store never holds half an entry. An index left
 // ending inside an entry (by a crash, or a cut-back that failed) is first cut
 // back to its last whole line and its last entry completed with empty lines,
 // so the new entry is read as an entry of its own.
 // Throws FileError; also for a path holding CR LF, which would break the index.
-void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler);
+void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64_t length, BackupFiller filler,
+                       const std::optional<FileInfo>& savedFrom = std::nullopt);
 
 // Makes every entry appended so far durable, so that the pages they save may
 // be replaced: "bak.dat", then "bak.kbq", and once per process the program
@@ -55,11 +64,36 @@ std::vector<BackupEntry> ReadBackupIndex(bool newestFirst);
 // Deletes "bak.kbq" and then "bak.dat", each when it exists. Throws FileError.
 void ClearBackupStore();
 
+// A day of the calendar, as entries' time lines begin ("2024-03-05 ...").
+struct CalendarDay {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  auto operator<=>(const CalendarDay&) const = default;
+};
+// The day a text begins with ("2024-3-5", "2024-03-05 10:00:00"); nothing
+// when it does not begin with one.
+std::optional<CalendarDay> leadingDay(TextView text);
+
+struct DroppedEntries {
+  std::size_t dropped = 0;
+  std::size_t kept = 0;
+};
+
+// Removes the entries made before `day` (an entry whose time does not read
+// as a day is kept). The index is rewritten without them in one step and made
+// durable, and only then is the space of their bytes in "bak.dat" given back
+// to the file system: the data file keeps its length, so every kept entry
+// stays where its index lines say, whatever moment a power cut comes at. With
+// no entry kept, the store is cleared. The caller holds the program
+// directory's lock. Throws FileError.
+DroppedEntries DropBackupEntriesBefore(const CalendarDay& day);
+
 std::string backupIndexPath();
 std::string backupDataPath();
 
-// Where the restore of an entry reports: the three status texts of the
-// restore window, each followed by a pause of 100 ms.
+// Where the restore of an entry reports: the status texts of the restore
+// window, one before and one after the entry.
 class RestoreObserver {
  public:
   virtual ~RestoreObserver() = default;
@@ -95,12 +129,17 @@ class BackupIndexChecks {
   std::unordered_map<std::string, Place> places_;
 };
 
-// Restores one entry: checks that "bak.dat" holds the entry's whole range and
+// Restores one entry: checks that the index still holds the entry, that
+// "bak.dat" holds the entry's whole range and
 // that no entry written after it in the index found "bak.dat" shorter than
 // this entry's end (the data file was cut or deleted and its bytes written
-// over), and that its start and length lines were written whole; then
-// replaces the file at the entry's path with those bytes in one step
-// (temporary file and rename, keeping the file's permissions). A restore that
+// over), that its start and length lines were written whole, and that its
+// path is absolute and names a regular file or nothing (never a device, pipe,
+// socket or directory); then replaces the file at the entry's path with those
+// bytes in one step (temporary file and rename, keeping the file's
+// permissions, access list and attributes). A file that is missing is created
+// with the permissions the entry saved, else its owner's alone. The restored
+// file gets the modification time the entry saved, where it saved one. A restore that
 // cannot be done leaves the target as it was. Reports through `observer`;
 // returns whether the entry was restored. Never throws a file error.
 // With `checks` (read after the last change to the index) the index is not

@@ -1,5 +1,6 @@
 #include "backup/restore_window.h"
 
+#include "backup/restore_selection.h"
 #include "common/settings_store.h"
 #include "common/ui/message_box.h"
 #include "common/ui/screen_pacer.h"
@@ -14,12 +15,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -50,13 +53,13 @@ int storedCheckValue() {
   return lastDigit % 2;
 }
 
-// Every status is followed by a pause: it is shown at once.
+// The status bar takes every status; the pacer repaints it when a frame is due.
 class StatusBarObserver final : public RestoreObserver {
  public:
   StatusBarObserver(QStatusBar* bar, ScreenPacer& pacer) : bar_(bar), pacer_(pacer) {}
   void showStatus(const Text& status) override {
     bar_->showMessage(toQString(status));
-    pacer_.flush();
+    pacer_.step();
   }
 
  private:
@@ -98,14 +101,24 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   Command1->setObjectName(QStringLiteral("Command1"));
   Command2 = new QPushButton(QStringLiteral("全部还原"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
+  Command2->setToolTip(QStringLiteral("把每个页面还原成它第一次被改动之前的样子：每个页面只还原它最早的一份备份"));
   Command3 = new QPushButton(QStringLiteral("关闭"), this);
   Command3->setObjectName(QStringLiteral("Command3"));
+  Command4 = new QPushButton(QStringLiteral("清空备份"), this);
+  Command4->setObjectName(QStringLiteral("Command4"));
+  Command4->setToolTip(QStringLiteral("删除全部备份，之后将无法还原（会先询问）"));
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setFormat(QStringLiteral("%v/%m"));
+  ProgressBar1->setRange(0, 1);
+  ProgressBar1->setValue(0);
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
 
   auto* controls = new QHBoxLayout;
   controls->addWidget(Check1);
-  controls->addStretch(1);
+  controls->addWidget(ProgressBar1, 1);
+  controls->addWidget(Command4);
   controls->addWidget(Command1);
   controls->addWidget(Command2);
   controls->addWidget(Command3);
@@ -119,6 +132,7 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Command1, &QPushButton::clicked, this, [this] { restoreRows(true); });
   connect(Command2, &QPushButton::clicked, this, [this] { restoreRows(false); });
   connect(Command3, &QPushButton::clicked, this, &QWidget::close);
+  connect(Command4, &QPushButton::clicked, this, [this] { clearStore(); });
   closeOnEscape(this);
 
   load();
@@ -129,14 +143,16 @@ RestoreWindow::~RestoreWindow() = default;
 void RestoreWindow::load() {
   ListView1->clear();
   Check1->setChecked(storedCheckValue() == 1);
+  newestFirst_ = Check1->isChecked();
   try {
-    entries_ = ReadBackupIndex(Check1->isChecked());
+    entries_ = ReadBackupIndex(false);
   } catch (const std::exception& e) {
     entries_.clear();
     StatusBar1->showMessage(QString::fromUtf8(e.what()));
   }
   const QIcon icon = style()->standardIcon(QStyle::SP_FileIcon);
-  for (const BackupEntry& entry : entries_) {
+  for (std::size_t row = 0; row < entries_.size(); ++row) {
+    const BackupEntry& entry = entries_[entryOfRow(row)];
     auto* item = new QTreeWidgetItem(ListView1);
     item->setText(0, toQString(entry.path));
     item->setText(1, toQString(entry.length));
@@ -156,18 +172,67 @@ void RestoreWindow::restoreRows(bool selectedOnly) {
   QApplication::setOverrideCursor(Qt::BusyCursor);
   ScreenPacer pacer(this);
   StatusBarObserver observer(StatusBar1, pacer);
-  // Read once for all rows; when it cannot be read, each row reads it and fails alone.
+  // The index as it is now: rows it no longer holds as listed are refused,
+  // and the checks are read once for all rows (when they cannot be read,
+  // each row reads them and fails alone).
+  std::vector<BackupEntry> current;
   std::optional<BackupIndexChecks> checks;
   try {
+    current = ReadBackupIndex(false);
     checks = BackupIndexChecks::read();
   } catch (const FileError&) {
   }
-  for (std::size_t k = 0; k < entries_.size(); ++k) {
-    QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(k));
-    if (selectedOnly && !(item && item->isSelected())) continue;
-    restoreEntry(entries_[k], observer, checks ? &*checks : nullptr);
+  bool changed = false;
+  const std::vector<std::size_t> rows = rowsToRestore(selectedOnly);
+  ProgressBar1->setRange(0, std::max<int>(static_cast<int>(rows.size()), 1));
+  ProgressBar1->setValue(0);
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const BackupEntry& entry = entries_[rows[k]];
+    if (stillListed(current, rows[k], entry)) {
+      restoreEntry(entry, observer, checks ? &*checks : nullptr);
+    } else {
+      changed = true;
+      observer.showStatus(restoreFailedText(entry));
+    }
+    ProgressBar1->setValue(static_cast<int>(k + 1));
+    pacer.step();
+  }
+  if (changed) {
+    load();
+    StatusBar1->showMessage(QStringLiteral("备份已被别的压缩或替换改变，未还原列表中已不在备份里的项目；列表已重新读取"));
   }
   QApplication::restoreOverrideCursor();
+}
+
+void RestoreWindow::clearStore() {
+  if (!MessageBox::question(this, QStringLiteral("确定要删除全部备份吗？删除之后，备份中的页面都将无法还原。"))) return;
+  const ProgramDirectoryLock held = lockProgramDirectory(false);
+  if (!held.lock) {
+    MessageBox::information(this, QString::fromUtf8(held.refusal.c_str()));
+    return;
+  }
+  try {
+    ClearBackupStore();
+  } catch (const FileError& e) {
+    MessageBox::information(this, QString::fromUtf8(e.what()));
+  }
+  load();
+  StatusBar1->showMessage(QStringLiteral("备份已清空"));
+}
+
+std::vector<std::size_t> RestoreWindow::rowsToRestore(bool selectedOnly) const {
+  std::vector<std::size_t> rows;
+  if (!selectedOnly) {
+    // Every page as it was before its first recorded change: its oldest entry.
+    rows = oldestEntryOfEachPage(entries_);
+    if (newestFirst_) std::reverse(rows.begin(), rows.end());
+    return rows;
+  }
+  for (std::size_t row = 0; row < entries_.size(); ++row) {
+    const QTreeWidgetItem* item = ListView1->topLevelItem(static_cast<int>(row));
+    if (item && item->isSelected()) rows.push_back(entryOfRow(row));
+  }
+  return rows;
 }
 
 void RestoreWindow::closeEvent(QCloseEvent* event) {

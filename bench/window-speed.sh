@@ -8,9 +8,8 @@
 #   WORK=/tmp/NAME/window-speed        where the corpus is copied (default: a temporary directory)
 #   STEPS="compress restore replace"   which loops to time
 #
-# Stated pauses: compress 1000 ms when the run window loads and 1 ms a page;
-# restore ("全部还原") 100 ms before and 100 ms after each entry; replace 1 ms
-# before and 100 ms after each page.
+# Stated pauses: compress 1 ms a page; restore ("全部还原") none; replace 1 ms
+# before each page.
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
@@ -74,8 +73,8 @@ if has compress || has restore; then
   fresh
   cc=$(cli compress "$work/pages")
   has restore && cr=$(cli restore --all)
-  has compress && report compress "$rows" "$gc" "$cc" "$(echo "1 + $rows * 0.001" | bc -l)"
-  has restore && report restore "${entries#rows=}" "$gr" "$cr" "$(echo "${entries#rows=} * 0.2" | bc -l)"
+  has compress && report compress "$rows" "$gc" "$cc" "$(echo "$rows * 0.001" | bc -l)"
+  has restore && report restore "${entries#rows=}" "$gr" "$cr" 0
 fi
 if has replace; then
   fresh
@@ -83,5 +82,5 @@ if has replace; then
   rows=${rows#rows=}
   fresh
   cs=$(cli replace --find 参考 --with 參考 --in text "$work/pages"/*)
-  report replace "$rows" "$gs" "$cs" "$(echo "$rows * 0.101" | bc -l)"
+  report replace "$rows" "$gs" "$cs" "$(echo "$rows * 0.001" | bc -l)"
 fi

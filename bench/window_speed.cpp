@@ -1,5 +1,5 @@
 // One long loop of a window, driven as a user would start it, timed from the
-// start to the end of the loop: the load pause of the run window included.
+// start to the end of the loop.
 //
 //   vantiro-bench-windows compress|replace|restore DIR [nopause]
 //

@@ -4,6 +4,7 @@
 #include "compress/compression_run.h"
 #include "platform/file_service.h"
 
+#include <optional>
 #include <ostream>
 
 namespace vantiro::cli {
@@ -14,13 +15,46 @@ CLI::App* addBackupsCommand(CLI::App& app, BackupsArguments& args) {
                                      "time (tab-separated; backslash, tab and line breaks in a path written "
                                      "\\\\, \\t, \\n, \\r).");
   cmd->add_flag("--newest-first", args.newestFirst, "Newest entry first");
-  cmd->add_flag("--json", args.json,
-                "Print one JSON object per line: one per entry (type, number, path, length, time), then the "
-                "summary (type, entries)");
+  CLI::Option* json = cmd->add_flag("--json", args.json,
+                                    "Print one JSON object per line: one per entry (type, number, path, length, "
+                                    "time), then the summary (type, entries)");
+  CLI::Option* clear = cmd->add_flag("--clear", args.clear, "Delete every entry: nothing can be restored afterwards");
+  CLI::Option* drop = cmd->add_option("--drop-before", args.dropBefore,
+                                      "Delete the entries made before DATE (YYYY-MM-DD) and give their space back");
+  drop->type_name("DATE");
+  clear->excludes(drop, json);
+  drop->excludes(clear, json);
   return cmd;
 }
 
+namespace {
+
+int changeStore(const BackupsArguments& args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.clear) {
+      const std::size_t entries = ReadBackupIndex(false).size();
+      ClearBackupStore();
+      out << "已删除全部 " << entries << " 条备份\n";
+      return kExitSuccess;
+    }
+    const std::optional<CalendarDay> day = leadingDay(fromUtf8(args.dropBefore));
+    if (!day || args.dropBefore.size() > 10) {
+      err << "日期应写作 YYYY-MM-DD: " << args.dropBefore << '\n';
+      return kExitUsage;
+    }
+    const DroppedEntries dropped = DropBackupEntriesBefore(*day);
+    out << "已删除 " << dropped.dropped << " 条备份，保留 " << dropped.kept << " 条\n";
+    return kExitSuccess;
+  } catch (const FileError& e) {
+    err << "无法改动备份: " << e.what() << '\n';
+    return kExitFailure;
+  }
+}
+
+}  // namespace
+
 int runBackups(const BackupsArguments& args, std::ostream& out, std::ostream& err) {
+  if (changesStore(args)) return changeStore(args, out, err);
   std::vector<BackupEntry> entries;
   try {
     entries = ReadBackupIndex(args.newestFirst);

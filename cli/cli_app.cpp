@@ -105,6 +105,8 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
     const bool leavesProgramDirectory = compressArgs.dryRun || readsStandardInput(compressArgs);
     return leavesProgramDirectory ? compressPages() : holdingProgramDirectory(wait, err, compressPages);
   }
+  if (backups->parsed() && changesStore(backupsArgs))
+    return holdingProgramDirectory(wait, err, [&] { return runBackups(backupsArgs, out, err); });
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return holdingProgramDirectory(wait, err, [&] { return runRestore(restoreArgs, out, err); });
   if (replace->parsed()) return holdingProgramDirectory(wait, err, [&] { return runReplace(replaceArgs, out, err); });

@@ -46,7 +46,11 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
 struct BackupsArguments {
   bool newestFirst = false;
   bool json = false;
+  bool clear = false;
+  std::string dropBefore;  // YYYY-MM-DD; empty when not given
 };
+// Whether the command changes the store, and so needs the program directory's lock.
+inline bool changesStore(const BackupsArguments& args) { return args.clear || !args.dropBefore.empty(); }
 CLI::App* addBackupsCommand(CLI::App& app, BackupsArguments& args);
 int runBackups(const BackupsArguments& args, std::ostream& out, std::ostream& err);
 

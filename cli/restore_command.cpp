@@ -1,9 +1,11 @@
 #include "backup/backup_store.h"
+#include "backup/restore_selection.h"
 #include "cli/commands.h"
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
 #include "platform/file_service.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace vantiro::cli {
@@ -32,10 +34,12 @@ class StatusLines final : public RestoreObserver {
 
 CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args) {
   CLI::App* cmd = app.add_subcommand("restore",
-                                     "Write saved pages back, in the order `backups` lists them; when several "
-                                     "entries name one page, the one restored last wins.");
+                                     "Write saved pages back, in the order `backups` lists them. --all gives "
+                                     "every page back as it was before its first recorded change (its oldest "
+                                     "entry); entries chosen by number are written as chosen, the last one "
+                                     "restored winning.");
   cmd->add_flag("--newest-first", args.newestFirst, "Number and restore the entries newest first");
-  CLI::Option* all = cmd->add_flag("--all", args.all, "Restore every entry");
+  CLI::Option* all = cmd->add_flag("--all", args.all, "Restore every page to its oldest entry, whatever the order");
   CLI::Option* rows = cmd->add_option("N", args.rows, "Entry numbers as `backups` lists them (from 1)");
   all->excludes(rows);
   rows->excludes(all);
@@ -61,7 +65,14 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
     err << "无法读取备份索引: " << e.what() << '\n';
     return kExitFailure;
   }
-  std::vector<bool> chosen(entries.size(), args.all);
+  // Where entry n of the index read oldest first is listed.
+  const auto listedAt = [&](std::size_t n) { return args.newestFirst ? entries.size() - 1 - n : n; };
+  std::vector<bool> chosen(entries.size(), false);
+  if (args.all) {
+    std::vector<BackupEntry> oldestFirst(entries);
+    if (args.newestFirst) std::reverse(oldestFirst.begin(), oldestFirst.end());
+    for (std::size_t n : oldestEntryOfEachPage(oldestFirst)) chosen[listedAt(n)] = true;
+  }
   for (long long n : args.rows) {
     if (n < 1 || static_cast<unsigned long long>(n) > entries.size()) {
       err << "没有第 " << n << " 条备份（共 " << entries.size() << " 条）\n";

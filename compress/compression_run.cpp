@@ -356,6 +356,8 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   };
   const auto placeWaiting = [&] {
     for (; !waiting.empty(); waiting.pop_front()) report(waiting.front());
+    // Only once the batch is durable may the files it replaced take later pages.
+    if (waitingToPlace != 0) files().syncPlacedFiles();
     waitingToPlace = 0;
   };
   // Rows wait only while a result waits with them, and no more than perSync results.

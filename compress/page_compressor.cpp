@@ -155,15 +155,15 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   // written (nobody may write it, its directory is full) leaves no entry.
   const std::string output = nativePath(path);
   if (!page.staged || page.stagedFor != output) {
-    page.staged = files().stageFile(output, page.result);
+    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = output;
   }
   // A mirror file that is there already is what a restore must give back.
   std::optional<std::string> held;
-  if (const auto info = mirror ? files().stat(output) : std::nullopt; info && info->kind == EntryKind::File)
-    held = files().readFile(output);
+  const auto info = mirror ? files().stat(output) : std::nullopt;
+  if (info && info->kind == EntryKind::File) held = files().readFile(output);
   const std::string& saved = held ? *held : bytes;
-  AppendBackupEntry(path, saved, saved.size(), BackupFiller::Spaces);
+  AppendBackupEntry(path, saved, saved.size(), BackupFiller::Spaces, held ? info : page.readInfo);
   page.awaitingPlace = true;
 }
 
@@ -182,7 +182,17 @@ void failPage(PreparedPage& page, PageOutcome& outcome, const CompressionOptions
   // text would wipe it), and a page that failed the HTML test has no output.
   if (!page.bytes || page.notHtml || page.outputPath.empty() || reason == kChangedDuringRun) return;
   try {
-    files().writeFileAtomic(nativePath(page.outputPath), *page.bytes);
+    // A mirror file that is there already is backed up before it is written
+    // over, as a run that succeeds backs it up.
+    const std::string output = nativePath(page.outputPath);
+    const auto info = output != page.readFrom ? files().stat(output) : std::nullopt;
+    if (info && info->kind == EntryKind::File) {
+      const std::string held = files().readFile(output);
+      if (held == *page.bytes) return;
+      AppendBackupEntry(page.outputPath, held, held.size(), BackupFiller::Spaces, info);
+      SyncBackupStore();
+    }
+    files().stageFile(output, *page.bytes, stagedLike(page.readFrom))->place();
   } catch (const std::exception&) {
     // The page is already reported as failed with its first reason.
   }
@@ -214,7 +224,7 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
     const std::optional<Text> mirror = mirrorPath(path, options);
     if (mirrorOn(options) && !mirror) return;  // refused at the commit
     std::string output = nativePath(mirror.value_or(path));
-    page.staged = files().stageFile(output, page.result);
+    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = std::move(output);
   } catch (const std::exception&) {
     // Nothing is lost: without a staged file the commit writes the result itself.

@@ -149,7 +149,6 @@ RunWindow::RunWindow(bool alwaysOnTop, std::function<CompressionOptions()> optio
   setAlwaysOnTop(alwaysOnTop);
   show();
   keepScreenCurrent();
-  pauseMilliseconds(1000);
 }
 
 RunWindow::~RunWindow() = default;

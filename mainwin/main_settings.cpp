@@ -40,8 +40,6 @@ long long leadingNumber(const Text& text) {
   return negative ? -value : value;
 }
 
-Text readSetting(TextView key) { return ReadSetting(key).value_or(Text()); }
-
 Text readPathSetting(TextView key) { return ReadPathSetting(key).value_or(Text()); }
 
 }  // namespace
@@ -66,8 +64,13 @@ void MainWindow::startUp() {
     // 9. Options, in the order the settings were always read.
     options_->text1->setEditText(toQString(readPathSetting(U"text1.text")));
     options_->text2->setEditText(toQString(readPathSetting(U"text2.text")));
-    for (int number : {1, 2, 3, 6, 4, 7, 8, 5})
-      options_->setCheckValue(number, leadingNumber(readSetting(U"check" + toText(number))) != 0 ? 1 : 0);
+    // Appending to the backup store (Check8) starts ticked: with it off, the
+    // second run would clear the originals the first run saved.
+    for (int number : {1, 2, 3, 6, 4, 7, 8, 5}) {
+      const std::optional<Text> stored = ReadSetting(U"check" + toText(number));
+      const bool on = stored ? leadingNumber(*stored) != 0 : number == 8;
+      options_->setCheckValue(number, on ? 1 : 0);
+    }
     // 10.
     options_->matchDirectoryFieldsToCheck1();
     // 11. The stored directory, when it still is one.

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -87,6 +88,7 @@ FileInfo fileInfo(const struct ::stat& st) {
   info.inode = st.st_ino;
   info.links = st.st_nlink;
   info.writable = (st.st_mode & 0222) != 0;
+  info.mode = st.st_mode & 07777;
   return info;
 }
 
@@ -147,23 +149,55 @@ std::string fileWritten(const std::string& path) {
   return resolvedPath(path);
 }
 
+// Whether `path` has extended attributes (an access list among them).
+bool hasExtendedAttributes(const std::string& path) { return ::listxattr(path.c_str(), nullptr, 0) > 0; }
+
+// Gives the open file `to` the extended attributes of `from`, its access list
+// among them. An attribute the program may not set (another module's label)
+// is left out, but not the access list: without it the file would be open
+// to users its model was closed to.
+void copyExtendedAttributes(const std::string& from, int to, const std::string& path) {
+  std::string names(4096, '\0');
+  ssize_t size;
+  while ((size = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE)
+    names.resize(names.size() * 4);
+  if (size <= 0) return;
+  names.resize(static_cast<std::size_t>(size));
+  for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+    const char* name = names.c_str() + at;
+    std::string value(65536, '\0');
+    const ssize_t length = ::getxattr(from.c_str(), name, value.data(), value.size());
+    const bool copied = length >= 0 && ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(length), 0) == 0;
+    if (!copied && std::string_view(name) == "system.posix_acl_access") fail("无法设置文件权限", path, errno);
+  }
+}
+
+void setModified(int fd, const std::optional<FileTime>& modified, const std::string& path) {
+  if (!modified) return;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(modified->seconds), modified->nanoseconds}};
+  if (::futimens(fd, times) != 0) fail("无法设置文件时间", path, errno);
+}
+
 // A file with several names, rewritten where it is when placed so that every
 // name keeps it: renaming a new file over one name would part it from the others.
 class RewriteInPlace final : public StagedFile {
  public:
-  RewriteInPlace(std::string path, std::string_view bytes) : path_(std::move(path)), bytes_(bytes) {}
+  RewriteInPlace(std::string path, std::string_view bytes, std::optional<FileTime> modified)
+      : path_(std::move(path)), bytes_(bytes), modified_(modified) {}
 
   void place() override {
     FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) fail("无法打开文件", path_, errno);
     writeAll(fd.get(), bytes_, path_);
     if (::ftruncate(fd.get(), static_cast<off_t>(bytes_.size())) != 0) fail("无法写入文件", path_, errno);
+    setModified(fd.get(), modified_, path_);
     if (::close(fd.release()) != 0) fail("无法写入文件", path_, errno);
   }
 
  private:
   std::string path_;
   std::string bytes_;
+  std::optional<FileTime> modified_;
 };
 
 // A written and closed temporary file beside its destination.
@@ -284,23 +318,35 @@ class RealFileService final : public FileService {
     return out;
   }
 
+  using FileService::stageFile;
+
   void writeFileAtomic(const std::string& path, std::string_view bytes) override { stageFile(path, bytes)->place(); }
 
-  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) override {
+  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes,
+                                        const StagedTraits& traits) override {
     const std::string target = fileWritten(path);
     struct ::stat st{};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed && (st.st_mode & 0222) == 0) throw FileError("无法写入文件 " + path + ": " + std::string(kReadOnlyReason));
-    if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1) return std::make_unique<RewriteInPlace>(target, bytes);
+    if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1)
+      return std::make_unique<RewriteInPlace>(target, bytes, traits.modified);
+    // Whose permissions, access list and attributes the new file takes.
+    struct ::stat model{};
+    const std::string modelPath = existed ? target : traits.likeFile;
+    const bool modelled = existed || (!modelPath.empty() && ::stat(modelPath.c_str(), &model) == 0);
+    if (existed) model = st;
+    const bool attributes = modelled && hasExtendedAttributes(modelPath);
     const std::string dir = directoryOf(target);
     const std::string name = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
     thread_local std::mt19937_64 rng{std::random_device{}()};  // pages are staged on several threads
-    if (existed && S_ISREG(st.st_mode)) {
+    // A spare has no attributes to give, so a page with some gets a new file.
+    if (existed && S_ISREG(st.st_mode) && !attributes) {
       if (std::optional<Spare> spare = reusedTemporary(spares_, dir, name, st, rng)) {
         auto staged = std::make_unique<RealStagedFile>(spare->path, target, &spares_);
         FileDescriptor fd(spare->fd);
         writeAll(fd.get(), bytes, path);
         if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) fail("无法写入文件", path, errno);
+        setModified(fd.get(), traits.modified, path);
         ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
         return staged;
@@ -327,13 +373,16 @@ class RealFileService final : public FileService {
         ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
       // Not allowed: the file becomes the writer's, as an editor would leave it.
     }
-    const mode_t mode = existed ? st.st_mode & 07777 : 0644;
+    const mode_t mode = modelled ? model.st_mode & 07777 : traits.newMode.value_or(0644);
     if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
+    if (attributes) copyExtendedAttributes(modelPath, fd.get(), path);
+    setModified(fd.get(), traits.modified, path);
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
     return staged;
   }
 
   void keepReplacedFiles(bool keep) override { spares_.keep(keep); }
+  void syncPlacedFiles() override { spares_.settle(); }
 
   void syncFile(const std::string& path) override {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -342,8 +391,11 @@ class RealFileService final : public FileService {
   }
 
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0600));
     if (fd.get() < 0) fail("无法打开文件", path, errno);
+    struct ::stat st{};
+    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
     writeAll(fd.get(), bytes, path);
     // Where the bytes landed: an appending write goes to the end of the file
     // as it is at that moment, which a size read before it need not be.
@@ -351,6 +403,13 @@ class RealFileService final : public FileService {
     if (end < 0) fail("无法读取文件", path, errno);
     if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
     return static_cast<std::uint64_t>(end) - bytes.size();
+  }
+
+  void freeRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override {
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    ::fallocate(fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                static_cast<off_t>(length));
   }
 
   void truncateFile(const std::string& path, std::uint64_t size) override {
@@ -450,7 +509,8 @@ class DeferredWrite final : public StagedFile {
 
 }  // namespace
 
-std::unique_ptr<StagedFile> FileService::stageFile(const std::string& path, std::string_view bytes) {
+std::unique_ptr<StagedFile> FileService::stageFile(const std::string& path, std::string_view bytes,
+                                                   const StagedTraits& /*traits*/) {
   return std::make_unique<DeferredWrite>(*this, path, bytes);
 }
 

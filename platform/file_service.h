@@ -38,6 +38,7 @@ struct FileInfo {
   std::int64_t modifiedNanoseconds = 0;  // within `modified`
   std::uint64_t links = 1;               // names of the file (hard links)
   bool writable = true;                  // someone has the write bit
+  std::uint32_t mode = 0644;             // the permission bits
 
   bool sameFile(const FileInfo& other) const { return device == other.device && inode == other.inode; }
   // The same file with the same size and modification time.
@@ -66,6 +67,32 @@ class StagedFile {
   virtual void place() = 0;
 };
 
+// A file's modification time, to the nanosecond.
+struct FileTime {
+  std::int64_t seconds = 0;
+  std::int64_t nanoseconds = 0;
+};
+
+// What a staged file gets besides its bytes. A file that is replaced always
+// passes its permissions, owner, group, access list and extended attributes
+// on to the new one.
+struct StagedTraits {
+  // A new file (none was at the path) takes this file's permissions, access
+  // list and extended attributes, when given: a mirror gets its page's.
+  std::string likeFile;
+  // Otherwise a new file gets these permission bits; 0644 when not given.
+  std::optional<std::uint32_t> newMode;
+  // The placed file's modification time, when given; else the time of writing.
+  std::optional<FileTime> modified;
+};
+
+// The traits of a file written like `file` (a mirror like its page).
+inline StagedTraits stagedLike(std::string file) {
+  StagedTraits traits;
+  traits.likeFile = std::move(file);
+  return traits;
+}
+
 // The message of a write refused because nobody may write the file.
 inline constexpr std::string_view kReadOnlyReason = "文件只读";
 
@@ -85,22 +112,40 @@ class FileService {
   // existing file that nobody may write is refused (kReadOnlyReason), also
   // for root. On any failure the old file is left as it was.
   virtual void writeFileAtomic(const std::string& path, std::string_view bytes) = 0;
-  // writeFileAtomic in two steps: the temporary file, with the permissions
-  // `path` has now, is written here and renamed over `path` by place(). Lets
-  // a caller write while the order of replacements is still to come. The
-  // default keeps the bytes and does all of writeFileAtomic in place().
-  virtual std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes);
+  // writeFileAtomic in two steps: the temporary file, with the permissions,
+  // access list and extended attributes `path` has now (or, for a new file,
+  // those `traits` give), is written here and renamed over `path` by place().
+  // Lets a caller write while the order of replacements is still to come.
+  // The default keeps the bytes and does all of writeFileAtomic in place(),
+  // leaving the traits aside.
+  virtual std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes,
+                                                const StagedTraits& traits);
+  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) {
+    return stageFile(path, bytes, StagedTraits{});
+  }
   // While on, placing a staged file keeps the file it replaces to be written
   // over by a later stageFile in the same directory, where nothing else sees
   // the difference (platform/spare_files.h): far cheaper than a new file.
   // Turning it off removes what was kept. Services that keep nothing ignore it.
   virtual void keepReplacedFiles(bool /*keep*/) {}
+  // Makes the placements of staged files so far durable where a kept file
+  // took part (syncs their directories); only then are the files they
+  // replaced written over, since until then a power cut may give a page its
+  // old file back. A run calls it once for every batch it puts in place.
+  virtual void syncPlacedFiles() {}
   // Makes what was written to the file or directory `path` durable: it
   // survives a power cut once this returns. Throws FileError.
   virtual void syncFile(const std::string& path) = 0;
-  // Appends to `path`, creating it. Returns where the appended bytes begin
-  // (the file's size just before they landed).
+  // Appends to `path`, creating it readable and writable by its owner only.
+  // Refuses anything but a regular file without waiting (a named pipe never
+  // holds the program up). Returns where the appended bytes begin (the file's
+  // size just before they landed).
   virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
+  // Gives the disk space of `length` bytes from `offset` back to the file
+  // system; the file keeps its length and the range then reads as zeros.
+  // Where the file system cannot do that, nothing changes. Throws FileError
+  // when the file cannot be opened.
+  virtual void freeRange(const std::string& /*path*/, std::uint64_t /*offset*/, std::uint64_t /*length*/) {}
   // Truncates the file back to `size` bytes (undoes a partial append).
   virtual void truncateFile(const std::string& path, std::uint64_t size) = 0;
   virtual void removeFile(const std::string& path) = 0;

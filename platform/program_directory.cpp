@@ -4,6 +4,7 @@
 #include "platform/system.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,10 +53,25 @@ std::string defaultProgramDirectory() {
   return dir;
 }
 
+// Created for its owner alone: the backup store inside holds the bytes of
+// every page saved, private ones too.
 void createMissingDirectories(const std::string& dir) {
   for (std::size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1)) {
     const std::string prefix = dir.substr(0, slash);
-    if (!pathExists(prefix)) files().createDirectory(prefix);
+    if (pathExists(prefix)) continue;
+    files().createDirectory(prefix);
+    if (::chmod(prefix.c_str(), 0700) != 0) throw FileError("无法设置目录权限 " + prefix + ": " + reasonText(errno));
+  }
+}
+
+// A store written by an older program may be readable by others: it is made
+// its owner's alone, as a new one is created.
+void closeBackupStore(const std::string& dir) {
+  for (const char* name : {"bak.kbq", "bak.dat"}) {
+    struct ::stat st{};
+    const std::string path = dir + name;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+      ::chmod(path.c_str(), st.st_mode & 0700);
   }
 }
 
@@ -95,6 +111,7 @@ std::optional<std::string> prepareProgramDirectory() {
     createMissingDirectories(dir);
     if (!isDirectory(dir)) return "无法使用程序目录 " + dir + ": " + reasonText(ENOTDIR);
     if (!writableDirectory(dir)) return "无法使用程序目录 " + dir + ": " + reasonText(errno);
+    closeBackupStore(dir);
     const std::string shipped = shippedDataDirectory();
     if (!shipped.empty() && dir == userDataDirectory()) {
       copyIfMissing(shipped + "rjyl.dat", dir + "rjyl.dat");

@@ -52,8 +52,8 @@ bool SpareFiles::keeping() const {
 void SpareFiles::setAside(const std::string& directory, const std::string& path) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string>& kept = spares_[directory];
-    if (keeping_ && kept.size() < kMostPerDirectory) {
+    std::vector<std::string>& kept = unsettled_[directory];
+    if (keeping_ && kept.size() + spares_[directory].size() < kMostPerDirectory) {
       kept.push_back(path);
       return;
     }
@@ -78,14 +78,37 @@ std::optional<Spare> SpareFiles::take(const std::string& directory, const SpareW
   }
 }
 
+void SpareFiles::settle() {
+  std::map<std::string, std::vector<std::string>> unsettled;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    unsettled.swap(unsettled_);
+  }
+  for (auto& [directory, paths] : unsettled) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool durable = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!durable) {
+      for (const std::string& path : paths) ::unlink(path.c_str());
+      continue;
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string>& kept = spares_[directory];
+    kept.insert(kept.end(), paths.begin(), paths.end());
+  }
+}
+
 void SpareFiles::removeAll() {
   std::map<std::string, std::vector<std::string>> removed;
+  std::map<std::string, std::vector<std::string>> unsettled;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     removed.swap(spares_);
+    unsettled.swap(unsettled_);
   }
-  for (const auto& [directory, paths] : removed)
-    for (const std::string& path : paths) ::unlink(path.c_str());
+  for (const auto* kept : {&removed, &unsettled})
+    for (const auto& [directory, paths] : *kept)
+      for (const std::string& path : paths) ::unlink(path.c_str());
 }
 
 }  // namespace vantiro

@@ -10,6 +10,9 @@
 // written over only while nobody else has it open (a reader of the old page
 // keeps reading the old page) and when it already has the owner, group and
 // mode the new file needs, so nothing about the page changes but its bytes.
+// And only once the swap that set it aside is durable (`settle`): until then
+// a power cut may give the page its old file back, which must still hold the
+// page's old bytes then, not another page's.
 
 #include <sys/types.h>
 
@@ -43,8 +46,12 @@ class SpareFiles {
   bool keeping() const;
   // `path` (a temporary name beside the page it replaced) now holds the
   // replaced file. Removed at once when not keeping, or when its directory
-  // has enough spares already.
+  // has enough spares already; otherwise taken only after the next settle.
   void setAside(const std::string& directory, const std::string& path);
+  // Syncs the directories of the files set aside since the last call, which
+  // makes the swaps that set them aside durable, and lets them be taken.
+  // Spares of a directory that cannot be synced are removed instead.
+  void settle();
   // A spare of `directory` opened for writing that can become a file with
   // `wanted`, or nothing; spares that cannot are removed.
   std::optional<Spare> take(const std::string& directory, const SpareWanted& wanted);
@@ -56,6 +63,7 @@ class SpareFiles {
   mutable std::mutex mutex_;
   bool keeping_ = false;
   std::map<std::string, std::vector<std::string>> spares_;
+  std::map<std::string, std::vector<std::string>> unsettled_;  // set aside since the last settle
 };
 
 }  // namespace vantiro

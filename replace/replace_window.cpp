@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -26,6 +27,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -130,6 +132,11 @@ void ReplaceWindow::buildControls() {
 
   StatusBar1 = named(new QStatusBar(this), "StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
+  ProgressBar1 = named(new QProgressBar(this), "ProgressBar1");
+  ProgressBar1->setFormat(QStringLiteral("%v/%m"));
+  ProgressBar1->setRange(0, 1);
+  ProgressBar1->setValue(0);
+  StatusBar1->addPermanentWidget(ProgressBar1);
 
   auto* fields = new QGridLayout;
   fields->addWidget(Label1, 0, 0);
@@ -311,6 +318,8 @@ void ReplaceWindow::startReplace() {
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
   ui::ScreenPacer pacer(this);
+  ProgressBar1->setRange(0, std::max<int>(static_cast<int>(rows_.size()), 1));
+  ProgressBar1->setValue(0);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     ReplaceRow& row = rows_[i];
     StatusBar1->showMessage(toQString(statusText(row.path)));
@@ -326,9 +335,8 @@ void ReplaceWindow::startReplace() {
     }
     showRow(i);
     ListView1->scrollToItem(ListView1->topLevelItem(static_cast<int>(i)));
-    // The row's result stays in sight during the pause.
-    pacer.flush();
-    pauseMilliseconds(100);
+    ProgressBar1->setValue(static_cast<int>(i + 1));
+    pacer.step();
   }
   StatusBar1->clearMessage();
   QApplication::restoreOverrideCursor();

@@ -29,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QProgressBar;
 class QStatusBar;
 class QTreeWidget;
 
@@ -102,6 +103,7 @@ class ReplaceWindow : public QWidget {
   QCheckBox* Check5 = nullptr;
   QTreeWidget* ListView1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;  // pages done, shown as n/N
 };
 
 }  // namespace vantiro

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -39,13 +40,40 @@ bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() &&
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
-// The page's bytes go to the backup store before anything of it changes.
-void backUp(TextView path, std::string_view bytes) { AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::None); }
+// A page as read, and how its file was then, to tell a change another
+// program makes before the result replaces it.
+struct PageRead {
+  std::string bytes;
+  std::optional<FileInfo> info;
+};
 
-// Back in the page's own encoding, which the refusal below made sure holds
-// every character of the result.
-void writePage(TextView path, TextView text, const CodePage& codePage) {
-  files().writeFileAtomic(nativePath(path), codePage.encode(text));
+// Reads a page that another program may be writing until one read sees it
+// whole, as a compression run does; one that keeps changing is given up.
+PageRead readWhole(const std::string& native) {
+  constexpr int kReadsOfAChangingPage = 3;
+  for (int attempt = 1;; ++attempt) {
+    const std::optional<FileInfo> before = files().stat(native);
+    PageRead read{files().readFile(native), files().stat(native)};
+    if (!before || !read.info || read.info->unchangedSince(*before)) return read;
+    if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
+  }
+}
+
+// Puts `text` at `output` the way a compression run puts a page in place:
+// written beside it first (a file that cannot be written leaves no entry),
+// then `saved` (what a restore must give back) appended to the backup store
+// and made durable, then the page checked to be still as read (another
+// program's change is kept, not overwritten), and only then swapped in.
+void replaceFile(const Text& output, std::string_view saved, const std::string& native, const PageRead& read,
+                 TextView text, const CodePage& codePage) {
+  const std::string outputNative = nativePath(output);
+  const std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, codePage.encode(text), stagedLike(native));
+  const std::optional<FileInfo> held = outputNative != native ? files().stat(outputNative) : std::nullopt;
+  AppendBackupEntry(output, saved, saved.size(), BackupFiller::None, held ? held : read.info);
+  SyncBackupStore();
+  const std::optional<FileInfo> now = files().stat(native);
+  if (read.info && (!now || !now->unchangedSince(*read.info))) throw FileError(std::string(kChangedDuringRun));
+  staged->place();
 }
 
 // A replacement the page's encoding cannot hold would be written as "?": the
@@ -148,13 +176,13 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params) 
   PageReplacement result = startedPage(path);
   trapped(result, [&] {
     const std::string native = nativePath(path);
-    const std::string bytes = files().readFile(native);
+    const PageRead read = readWhole(native);
     refuseReadOnly(native);
-    PageText decoded = decodePage(bytes);
+    PageText decoded = decodePage(read.bytes);
     refuseUnwritable(params, *decoded.codePage);
     const CodePage& codePage = *decoded.codePage;
     Text page = std::move(decoded.text);
-    backUp(path, bytes);
+    const auto writePage = [&](TextView text) { replaceFile(path, read.bytes, native, read, text, codePage); };
     const int flags = params.matchFlags();
     auto replaceIn = [&](Text& text) {
       const TextReplacement done = replaceInText(text, params.findText, params.replacement, flags);
@@ -162,9 +190,9 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params) 
       return done.replaced;
     };
 
-    // A page in which nothing was replaced keeps its bytes and its time.
+    // A page in which nothing was replaced keeps its bytes and its time, and gets no entry.
     if (params.mode == ReplaceMode::Page) {
-      if (replaceIn(page)) writePage(path, page, codePage);
+      if (replaceIn(page)) writePage(page);
       return;
     }
     PieceList pieces = cutPieces(page, ScanVariant::General);
@@ -187,7 +215,7 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params) 
           break;
       }
     }
-    if (replaced) writePage(path, joinPieces(pieces), codePage);
+    if (replaced) writePage(joinPieces(pieces));
   });
   return result;
 }
@@ -204,11 +232,13 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
       return;
     }
 
-    const PageText decoded = readPageText(nativePath(path));
+    const std::string native = nativePath(path);
+    const PageRead read = readWhole(native);
+    const PageText decoded = decodePage(read.bytes);
     const Text& page = decoded.text;
     const CodePage& codePage = *decoded.codePage;
     if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
-    backUp(path, codePage.encode(page));  // decoding is lossless: these are the page's bytes
+    if (!mirrorOn(options)) refuseReadOnly(native);
 
     if (options.requireHtml && !hasHtmlTagExactCase(page)) {
       path += kMarkRequireHtml;
@@ -223,12 +253,9 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
       std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
       path = std::move(*mirror);
+      refuseReadOnly(nativePath(path));
       CreatePathDirectories(path);
       replaced = true;
-      // What the mirror file held goes to the store too, so that a restore
-      // can give it back.
-      if (const auto info = files().stat(nativePath(path)); info && info->kind == EntryKind::File)
-        backUp(path, files().readFile(nativePath(path)));
     }
 
     bool write = true;
@@ -259,7 +286,15 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
         replaced |= done.replaced;
       }
     }
-    if (write && replaced) writePage(path, joinPieces(pieces), codePage);
+    if (!write || !replaced) return;
+    // What the mirror file held is what a restore must give back; a new
+    // mirror's entry holds the page, as a compression run's does.
+    std::string held;
+    if (const auto info = files().stat(nativePath(path)); mirrorOn(options) && info && info->kind == EntryKind::File)
+      held = files().readFile(nativePath(path));
+    else
+      held = read.bytes;
+    replaceFile(path, held, native, read, joinPieces(pieces), codePage);
   });
   return result;
 }

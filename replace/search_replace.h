@@ -114,18 +114,23 @@ struct PageReplacement {
   Text error;
 };
 
-// One page in a general mode (Text, Tags, Page, Scripts). Reads the page,
-// appends its bytes to the backup store, replaces and writes the page back
-// atomically: a failure leaves the page as it was (the backup entry stays).
-// A page without any "<" is left alone in the piece modes. Never throws.
+// One page in a general mode (Text, Tags, Page, Scripts). Reads the page and
+// replaces in memory; when something was replaced, the page's bytes are
+// appended to the backup store and made durable before the page is put in
+// place atomically. A page nobody may write is refused before any entry; a
+// page in which nothing was replaced keeps its file and gets no entry; a page
+// another program changed since it was read fails with kChangedDuringRun and
+// keeps that change. A failure leaves the page as it was. A page without any
+// "<" is left alone in the piece modes. Never throws.
 PageReplacement replaceInPage(const Text& path, const SearchParameters& params);
 
 // One page in the specific mode. The file-name kind renames the page within
-// its directory (never over another file; no backup). The other kinds back
-// the page up, apply the page compressor's html tests (marking the path with
-// kMarkRequireHtml or kMarkNotHtml), redirect the output under text2 when
-// options.mirror is on and the path lies under text1 (the result's path then
-// names the output), and write the page. Never throws.
+// its directory (never over another file; no backup). The other kinds apply
+// the page compressor's html tests (marking the path with kMarkRequireHtml or
+// kMarkNotHtml), redirect the output under text2 when options.mirror is on and
+// the path lies under text1 (the result's path then names the output), and
+// write the output as replaceInPage writes a page, its entry holding what the
+// output held (a new mirror's holds the page). Never throws.
 PageReplacement replaceAttributeInPage(const Text& path, const SearchParameters& params,
                                        const CompressionOptions& options);
 

@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <filesystem>
+#include <functional>
 #include <regex>
 
 namespace vantiro {
@@ -256,6 +260,78 @@ TEST_F(BackupStoreTest, RestoreThatCannotBeDoneLeavesTargetAlone) {
   writeBytes(target, "current");
   EXPECT_FALSE(restoreEntry(good, observer)) << "no data file";
   EXPECT_EQ(readBytes(target), "current");
+}
+
+// Only a regular file, or nothing, at an absolute path is written: a device,
+// pipe or directory stays what it is, and a path without its
+// directory (an index read out of step) is not taken against the current one.
+TEST_F(BackupStoreTest, RestoreWritesOnlyRegularFilesAtAbsolutePaths) {
+  struct Case {
+    const char* what;
+    std::string path;
+    std::function<void(const std::string&)> make;
+    mode_t kind;
+  };
+  const std::vector<Case> cases = {
+      {"pipe", pages / "pipe.htm", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, S_IFIFO},
+      {"device", pages / "dev.htm",
+       [](const std::string& p) { ASSERT_EQ(::mknod(p.c_str(), S_IFCHR | 0644, makedev(1, 3)), 0); }, S_IFCHR},
+      {"directory", pages / "dir.htm", [](const std::string& p) { std::filesystem::create_directory(p); }, S_IFDIR},
+      {"relative path", "relative.htm", [](const std::string&) {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClearBackupStore();
+    c.make(c.path);
+    AppendBackupEntry(textPath(c.path), "saved", 5, BackupFiller::Spaces);
+    RecordingObserver observer;
+    EXPECT_FALSE(restoreEntry(ReadBackupIndex(false).at(0), observer));
+    struct ::stat st{};
+    if (c.kind == 0)
+      EXPECT_NE(::lstat(c.path.c_str(), &st), 0) << "nothing written in the current directory";
+    else
+      EXPECT_EQ((::lstat(c.path.c_str(), &st), st.st_mode & S_IFMT), c.kind);
+  }
+  // A store file that is a pipe is refused, not waited on.
+  ClearBackupStore();
+  ASSERT_EQ(::mkfifo((home / "bak.dat").c_str(), 0600), 0);
+  EXPECT_THROW(AppendBackupEntry(pagePath("a.htm"), "x", 1, BackupFiller::Spaces), FileError);
+}
+
+// A restored page gets back the time and, when it was deleted, the
+// permissions it had when saved; entries of older stores, which hold neither,
+// recreate a page for its owner alone.
+TEST_F(BackupStoreTest, RestoredPagesGetTheirSavedTimeAndPermissions) {
+  const std::string target = pages / "page.htm";
+  writeBytes(target, "saved");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  const struct timespec old[2] = {{1000000000, 5}, {1000000000, 5}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), old, 0), 0);
+  AppendBackupEntry(textPath(target), "saved", 5, BackupFiller::Spaces, files().stat(target));
+  EXPECT_EQ(data(), "VANTIRO-SAVED 1000000000 5 640" + std::string(69, ' ') + "saved");
+  AppendBackupEntry(pagePath("older.htm"), "older", 5, BackupFiller::None);
+  const std::vector<BackupEntry> entries = ReadBackupIndex(false);
+
+  for (bool deleted : {false, true}) {
+    SCOPED_TRACE(deleted);
+    if (deleted)
+      std::filesystem::remove(target);
+    else
+      writeBytes(target, "changed");
+    RecordingObserver observer;
+    ASSERT_TRUE(restoreEntry(entries[0], observer));
+    struct ::stat st{};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(readBytes(target), "saved");
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 5);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+  RecordingObserver observer;
+  ASSERT_TRUE(restoreEntry(entries[1], observer));
+  struct ::stat st{};
+  ASSERT_EQ(::stat((pages / "older.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(BackupStoreTest, RestoringAllInRowOrderLeavesTheLastRowsCopy) {

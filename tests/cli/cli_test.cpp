@@ -173,6 +173,59 @@ TEST_F(CliTest, RestoreByNumberOrAll) {
   EXPECT_EQ(r.out.substr(r.out.rfind("还原")), "还原  " + b + "失败！\n");
 }
 
+// After several runs every page comes back as it was before the first, in
+// either order of the listing.
+TEST_F(CliTest, RestoreAllGivesBackThePagesBeforeTheirFirstChange) {
+  const std::string original = "<html>\r\n<body>  first </body>\r\n</html>";
+  for (bool newestFirst : {false, true}) {
+    SCOPED_TRACE(newestFirst);
+    std::filesystem::remove(home / "bak.kbq");
+    std::filesystem::remove(home / "bak.dat");
+    const std::string a = page("a.htm", original);
+    const std::string b = page("b.htm", original + " ");
+    ASSERT_EQ(run({"compress", a, b}).status, 0);
+    ASSERT_EQ(run({"compress", a, b}).status, 0);
+    ASSERT_EQ(run({"compress", "--readable", a, b}).status, 0);
+    ASSERT_EQ(lines(run({"backups"}).out).size(), 4u);
+    std::vector<std::string> args = {"restore", "--all", "--json"};
+    if (newestFirst) args.push_back("--newest-first");
+    const CliResult r = run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(readBytes(a), original);
+    EXPECT_EQ(readBytes(b), original + " ");
+    EXPECT_NE(r.out.find(R"("entries":2,"restored":2)"), std::string::npos) << r.out;
+  }
+}
+
+// The store can be emptied, or rid of the entries before a day, and the
+// entries kept still restore.
+TEST_F(CliTest, BackupsClearOrDropTheEntriesBeforeADay) {
+  const std::string a = page("a.htm", kLoose);
+  const std::string b = page("b.htm", kLoose + " ");
+  ASSERT_EQ(run({"compress", a}).status, 0);
+  ASSERT_EQ(run({"compress", b}).status, 0);
+  // The first entry was made long ago: its time line, rewritten in place.
+  std::string index = readBytes(home / "bak.kbq");
+  const std::size_t time = index.find("\r\n", index.find("\r\n", index.find("\r\n") + 2) + 2) + 2;
+  index.replace(time, 19, "2001-02-03 04:05:06");
+  writeBytes(home / "bak.kbq", index);
+  const std::uint64_t dataSize = std::filesystem::file_size(home / "bak.dat");
+
+  EXPECT_EQ(run({"backups", "--drop-before", "3 March"}).status, 2);
+  const CliResult dropped = run({"backups", "--drop-before", "2020-01-01"});
+  EXPECT_EQ(dropped.status, 0) << dropped.err;
+  EXPECT_EQ(dropped.out, "已删除 1 条备份，保留 1 条\n");
+  EXPECT_EQ(std::filesystem::file_size(home / "bak.dat"), dataSize) << "kept entries stay where they are";
+  EXPECT_EQ(readBytes(home / "bak.dat").substr(0, 99 + kLoose.size()), std::string(99 + kLoose.size(), '\0'));
+  ASSERT_EQ(lines(run({"backups"}).out).size(), 1u);
+  EXPECT_EQ(run({"restore", "--all"}).status, 0);
+  EXPECT_EQ(readBytes(b), kLoose + " ");
+
+  EXPECT_EQ(run({"backups", "--clear"}).out, "已删除全部 1 条备份\n");
+  EXPECT_FALSE(std::filesystem::exists(home / "bak.kbq"));
+  EXPECT_FALSE(std::filesystem::exists(home / "bak.dat"));
+}
+
 TEST_F(CliTest, BadUsageIsStatusTwo) {
   const std::string a = page("a.htm", kTight);
   const std::vector<std::vector<std::string>> usages = {

@@ -115,6 +115,7 @@ TEST_F(SharedDirectoryCliTest, ASecondProgramIsRefusedOrWaits) {
       {{"compress", a}, kLoose, kTight},
       {{"restore", "1"}, "changed", kLoose},
       {{"replace", "--find", "x", "--with", "y", a}, kLoose, "<html>\r\n<body>y</body>\r\n</html>\r\n"},
+      {{"backups", "--clear"}, kTight, kTight},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command[0]);

@@ -1,5 +1,6 @@
 #include "tests/faults/fault_support.h"
 
+#include "backup/restore_selection.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 #include "tests/support/temp_dir.h"
@@ -56,7 +57,8 @@ RestoreTally restoreAll() {
   const std::vector<BackupEntry> entries = ReadBackupIndex(false);
   const BackupIndexChecks checks = BackupIndexChecks::read();
   tally.entries = entries.size();
-  for (const BackupEntry& entry : entries) {
+  for (std::size_t n : oldestEntryOfEachPage(entries)) {
+    const BackupEntry& entry = entries[n];
     if (restoreEntry(entry, quiet, &checks))
       ++tally.restored;
     else

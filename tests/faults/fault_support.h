@@ -54,9 +54,9 @@ std::vector<RunRow> runPages(const std::vector<std::string>& paths, RecordingRun
 // directory of its own and puts the current program directory back.
 std::optional<std::string> cleanOutput(const std::string& page, const CompressionOptions& options);
 
-// Restores every entry of the backup index in index order (the restore
-// window's "全部还原" with newest-first off: the newest copy of a page wins),
-// with the index read once for all entries, as the front ends do.
+// Restores every page to its oldest entry, as the restore window's "全部还原"
+// does, with the index read once for all entries. `entries` counts the whole
+// index.
 struct RestoreTally {
   std::size_t entries = 0;
   std::size_t restored = 0;

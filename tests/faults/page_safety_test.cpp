@@ -17,6 +17,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -228,6 +229,52 @@ TEST_F(PageSafety, BackupStoreIsDurableBeforeAnyPageItSavesIsReplaced) {
   for (const RunRow& row : run({names[0], names[1]})) EXPECT_EQ(row.result, U"压缩失败");
   EXPECT_EQ(readBytes(site / names[0]), kLoose);
   EXPECT_EQ(readBytes(site / names[1]), kLoose);
+}
+
+// A private page stays private: its new bytes and its mirror copy keep its
+// permissions and extended attributes, and the store holding its bytes is
+// its owner's alone.
+TEST_F(PageSafety, PrivatePagesStayPrivateInPlaceInTheirMirrorAndInTheStore) {
+  const std::string tight = compressed();
+  for (bool mirror : {false, true}) {
+    SCOPED_TRACE(mirror);
+    ClearBackupStore();
+    std::filesystem::create_directories(site / "src");
+    const std::string source = site / "src/p.htm";
+    writeBytes(source, kLoose);
+    ASSERT_EQ(::chmod(source.c_str(), 0600), 0);
+    ASSERT_EQ(::setxattr(source.c_str(), "user.note", "private", 7, 0), 0);
+    test::RecordingRun observer;
+    observer.opts.mirror = mirror;
+    observer.opts.sourceDirectory = textPath(site / "src");
+    observer.opts.destinationDirectory = textPath(site / "out");
+    EXPECT_EQ(test::runPages({source}, observer).at(0).result, U"压缩成功");
+    const std::string written = mirror ? site / "out/p.htm" : source;
+    EXPECT_EQ(readBytes(written), tight);
+    EXPECT_EQ(statOf(written).st_mode & 07777, 0600u);
+    char note[16] = {};
+    EXPECT_EQ(::getxattr(written.c_str(), "user.note", note, sizeof note), 7);
+    EXPECT_EQ(std::string(note), "private");
+    for (const char* store : {"bak.kbq", "bak.dat"}) EXPECT_EQ(statOf(home / store).st_mode & 07777, 0600u) << store;
+  }
+}
+
+// A page that fails before its entry is written back as read to its mirror
+// only once what the mirror file held is in the store.
+TEST_F(PageSafety, WritingAFailedPageBackOverItsMirrorKeepsTheMirrorRestorable) {
+  std::filesystem::create_directories(site / "src");
+  std::filesystem::create_directories(site / "out");
+  writeBytes(site / "src/p.htm", "<html>");  // too few tags: fails before its entry
+  writeBytes(site / "out/p.htm", "the mirror of before");
+  test::RecordingRun observer;
+  observer.opts.mirror = true;
+  observer.opts.offerRestoreAfterError = true;
+  observer.opts.sourceDirectory = textPath(site / "src");
+  observer.opts.destinationDirectory = textPath(site / "out");
+  observer.answer = FixedAnswer(true);
+  EXPECT_EQ(test::runPages({site / "src/p.htm"}, observer).at(0).result, U"压缩失败");
+  test::restoreAll();
+  EXPECT_EQ(readBytes(site / "out/p.htm"), "the mirror of before");
 }
 
 // Names up to the longest the file system takes compress, and a page that

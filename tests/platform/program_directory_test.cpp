@@ -117,6 +117,9 @@ TEST(ProgramDirectory, CreatedWhenMissingOrRefusedOnceWithTheReason) {
     EXPECT_EQ(!problem, c.usable) << c.home << ": " << problem.value_or("");
     if (c.usable) {
       EXPECT_TRUE(std::filesystem::is_directory(c.home)) << c.home;
+      if (c.home != base.path()) {
+        EXPECT_EQ(std::filesystem::status(c.home).permissions(), std::filesystem::perms::owner_all) << "its owner's alone";
+      }
     } else {
       EXPECT_NE(problem.value_or("").find(c.home), std::string::npos) << problem.value_or("");
     }

@@ -53,10 +53,19 @@ TEST_F(KeptReplacedFiles, AReplacedPageBecomesTheNextPageOfItsDirectory) {
   const ino_t oldA = inode("a.htm");
   replace("a.htm");
   EXPECT_EQ(hidden().size(), 1u);
+  // Until the swap is durable a power cut may give a.htm its old file back,
+  // so that file is not written over yet.
+  const ino_t oldB = inode("b.htm");
   replace("b.htm");
-  EXPECT_EQ(inode("b.htm"), oldA);
+  EXPECT_NE(inode("b.htm"), oldA);
+  files().syncPlacedFiles();
+  writeBytes(dir / "c.htm", "old c");
+  ::chmod((dir / "c.htm").c_str(), 0644);
+  replace("c.htm");
+  EXPECT_TRUE(inode("c.htm") == oldA || inode("c.htm") == oldB);
   EXPECT_EQ(readBytes(dir / "a.htm"), "new a.htm");
   EXPECT_EQ(readBytes(dir / "b.htm"), "new b.htm");
+  EXPECT_EQ(readBytes(dir / "c.htm"), "new c.htm");
   files().keepReplacedFiles(false);
   EXPECT_TRUE(hidden().empty());
 }
@@ -117,6 +126,7 @@ TEST_F(KeptReplacedFiles, AReplacedPageIsNotWrittenOverWhereSomebodyWouldNotice)
     SetUp();
     c.beforeA();
     replace("a.htm");
+    files().syncPlacedFiles();
     c.beforeB();
     replace("b.htm");
     EXPECT_EQ(readBytes(dir / "b.htm"), "new b.htm");

@@ -133,7 +133,12 @@ TEST_F(PageTest, GeneralModesBackUpTheBytesWithoutFiller) {
   EXPECT_EQ(entries[0].path, path);
   EXPECT_EQ(entries[0].start, U"100");
   EXPECT_EQ(entries[0].length, toText(static_cast<long long>(original.size())));
-  EXPECT_EQ(test::readBytes(home / "bak.dat"), std::string(99, '\0') + original);
+  // The filler says what the file was, the rest of it zero bytes.
+  const std::string data = test::readBytes(home / "bak.dat");
+  ASSERT_EQ(data.size(), 99 + original.size());
+  EXPECT_TRUE(data.starts_with("VANTIRO-SAVED ")) << data;
+  EXPECT_EQ(data.substr(data.find('\0'), 99 - data.find('\0')), std::string(99 - data.find('\0'), '\0'));
+  EXPECT_EQ(data.substr(99), original);
 }
 
 // The typed texts are written in each page's own encoding; a page that cannot
@@ -203,7 +208,7 @@ TEST_F(PageTest, TagWithoutEndFailsTheGeneralModesAndKeepsThePage) {
   EXPECT_FALSE(done.succeeded);
   EXPECT_NE(done.error, U"");
   EXPECT_EQ(read("a.htm"), U"<a title=x<b>x</a>");
-  EXPECT_EQ(backups().size(), 1u);  // the backup came first and stays
+  EXPECT_TRUE(backups().empty());  // nothing was written, nothing saved
 }
 
 TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
@@ -217,6 +222,7 @@ TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
     EXPECT_TRUE(done.succeeded) << what;
     EXPECT_EQ(read("a.htm"), content) << what;
     EXPECT_EQ(std::filesystem::last_write_time(pages / "a.htm"), before) << what;
+    EXPECT_TRUE(backups().empty()) << what << ": nothing to restore, nothing saved";
   };
   for (auto mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Scripts, ReplaceMode::Page})
     check("general", [&](const Text& path) { return replaceInPage(path, general(mode, U"q", U"r")); });
@@ -226,6 +232,58 @@ TEST_F(PageTest, APageInWhichNothingWasReplacedKeepsItsBytesAndTime) {
   check("same title", [&](const Text& path) {
     return replaceAttributeInPage(path, specific(kKindTitle, U"TITLE", U"x", U"t", true), {});
   });
+}
+
+// The page's entry is durable before the page is replaced; a page that
+// another program changed meanwhile keeps that change, and one nobody may
+// write is refused before any entry, in every mode.
+TEST_F(PageTest, EntriesAreDurableFirstAndOtherProgramsChangesAndReadOnlyPagesAreKept) {
+  const Text content = U"<html><title>old</title><p>old</p></html>";
+  const std::vector<std::pair<const char*, SearchParameters>> modes = {
+      {"text", general(ReplaceMode::Text, U"old", U"new")},
+      {"page", general(ReplaceMode::Page, U"old", U"new")},
+      {"title", specific(kKindTitle, U"TITLE", U"old", U"new")},
+  };
+  const std::string native = pages / "a.htm";
+  for (const auto& [name, params] : modes) {
+    SCOPED_TRACE(name);
+    ClearBackupStore();
+    const Text path = page("a.htm", content);
+    test::FaultyFileService faulty;
+    std::vector<std::string> steps;
+    faulty.beforeOperation = [&](const std::string& operation, const std::string& file) {
+      if (operation == "syncFile" && file == home / "bak.kbq") steps.push_back("synced");
+      if (operation == "writeFileAtomic" && file == native) steps.push_back("replaced");
+    };
+    {
+      ScopedFileService scoped(faulty);
+      EXPECT_TRUE(replaceInAnyMode(path, params).succeeded);
+    }
+    EXPECT_EQ(steps, (std::vector<std::string>{"synced", "replaced"}));
+
+    ClearBackupStore();
+    page("a.htm", content);
+    faulty.beforeOperation = [&](const std::string& operation, const std::string& file) {
+      if (operation == "syncFile" && file == home / "bak.dat") test::writeBytes(native, "theirs");
+    };
+    PageReplacement done;
+    {
+      ScopedFileService scoped(faulty);
+      done = replaceInAnyMode(path, params);
+    }
+    EXPECT_FALSE(done.succeeded);
+    EXPECT_EQ(done.error, U"文件在压缩时被修改");
+    EXPECT_EQ(test::readBytes(native), "theirs");
+
+    ClearBackupStore();
+    page("a.htm", content);
+    ASSERT_EQ(::chmod(native.c_str(), 0444), 0);
+    done = replaceInAnyMode(path, params);
+    EXPECT_FALSE(done.succeeded);
+    EXPECT_NE(done.error.find(U"文件只读"), npos);
+    EXPECT_TRUE(backups().empty());
+    ::chmod(native.c_str(), 0644);
+  }
 }
 
 TEST_F(PageTest, MissingPageFailsWithoutBackup) {
@@ -330,7 +388,7 @@ TEST_P(SpecificKinds, RewritesTheTargets) {
   EXPECT_TRUE(done.succeeded) << toUtf8(done.error);
   EXPECT_EQ(toUtf8(read("a.htm")), toUtf8(c.after));
   EXPECT_EQ(done.count, c.count);
-  EXPECT_EQ(backups().size(), 1u);
+  EXPECT_EQ(backups().size(), c.before == c.after ? 0u : 1u) << "an entry for a page that changed, only";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -384,7 +442,7 @@ TEST_F(PageTest, HtmlTestsMarkThePathAndKeepThePage) {
       EXPECT_EQ(read(name), c.content);
     }
   }
-  EXPECT_EQ(backups().size(), std::size(cases));  // rejected pages are backed up too
+  EXPECT_EQ(backups().size(), 3u);  // only the pages written are backed up
 }
 
 TEST_F(PageTest, SecondTestStillCountsButWritesNothing) {
@@ -408,7 +466,8 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   EXPECT_EQ(done.path, textPath(pages / "out/news/a.htm"));
   EXPECT_EQ(read("out/news/a.htm"), U"<html><a href=y>");
   EXPECT_EQ(read("site/news/a.htm"), U"<html><a href=x>");
-  EXPECT_EQ(backups().at(0).path, textPath(pages / "site/news/a.htm"));
+  // The new mirror's entry holds the page, as a compression run's does.
+  EXPECT_EQ(backups().at(0).path, textPath(pages / "out/news/a.htm"));
 
   // Outside text1, or with Check1 off, the page is rewritten in place.
   Text other = page("b.htm", U"<html><a href=x>");

@@ -46,10 +46,11 @@ void FaultyFileService::writeFileAtomic(const std::string& path, std::string_vie
   realFileService().writeFileAtomic(path, bytes);
 }
 
-std::unique_ptr<StagedFile> FaultyFileService::stageFile(const std::string& path, std::string_view bytes) {
+std::unique_ptr<StagedFile> FaultyFileService::stageFile(const std::string& path, std::string_view bytes,
+                                                         const StagedTraits& traits) {
   check("stageFile", path);
   checkWritable(path);
-  return FileService::stageFile(path, bytes);
+  return FileService::stageFile(path, bytes, traits);
 }
 
 void FaultyFileService::syncFile(const std::string& path) {

@@ -28,7 +28,9 @@ class FaultyFileService final : public FileService {
   std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override;
   void writeFileAtomic(const std::string& path, std::string_view bytes) override;
   // Fails where writeFileAtomic would fail to create the temporary file.
-  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) override;
+  using FileService::stageFile;
+  std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes,
+                                        const StagedTraits& traits) override;
   void syncFile(const std::string& path) override;
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override;
   void truncateFile(const std::string& path, std::uint64_t size) override;
