@@ -6,10 +6,6 @@
 
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vantiro {
 namespace {
 
