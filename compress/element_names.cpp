@@ -48,6 +48,7 @@ enum Trait : unsigned {
   kStartCloses = 8,   // the start tag ends an open p
   kEndCloses = 16,    // the end tag ends a p open inside the element
   kNestsSame = 32,
+  kScopeEdge = 64,
 };
 
 struct Entry {
@@ -58,11 +59,11 @@ struct Entry {
 constexpr unsigned kSection = kBlock | kStartCloses | kEndCloses;  // div and its kind
 
 constexpr std::array kEntries = {
-    Entry{"address", kSection}, Entry{"applet", kEndCloses}, Entry{"area", kVoid},
+    Entry{"address", kSection}, Entry{"applet", kEndCloses | kScopeEdge}, Entry{"area", kVoid},
     Entry{"article", kSection}, Entry{"aside", kSection}, Entry{"b", kNestsSame},
     Entry{"base", kHidden | kVoid}, Entry{"basefont", kVoid}, Entry{"bgsound", kVoid},
     Entry{"blockquote", kSection}, Entry{"body", kBlock | kEndCloses}, Entry{"br", kVoid},
-    Entry{"button", kEndCloses}, Entry{"caption", kBlock | kEndCloses}, Entry{"center", kSection},
+    Entry{"button", kEndCloses | kScopeEdge}, Entry{"caption", kBlock | kEndCloses | kScopeEdge}, Entry{"center", kSection},
     Entry{"cite", kNestsSame}, Entry{"code", kNestsSame}, Entry{"col", kBlock | kVoid},
     Entry{"colgroup", kBlock}, Entry{"dd", kSection}, Entry{"details", kSection},
     Entry{"dfn", kNestsSame}, Entry{"dialog", kStartCloses | kEndCloses}, Entry{"dir", kSection},
@@ -73,20 +74,20 @@ constexpr std::array kEntries = {
     Entry{"frameset", kBlock}, Entry{"h1", kSection}, Entry{"h2", kSection},
     Entry{"h3", kSection}, Entry{"h4", kSection}, Entry{"h5", kSection},
     Entry{"h6", kSection}, Entry{"head", kBlock}, Entry{"header", kSection},
-    Entry{"hgroup", kSection}, Entry{"hr", kBlock | kVoid | kStartCloses}, Entry{"html", kBlock | kEndCloses},
+    Entry{"hgroup", kSection}, Entry{"hr", kBlock | kVoid | kStartCloses}, Entry{"html", kBlock | kEndCloses | kScopeEdge},
     Entry{"i", kNestsSame}, Entry{"img", kVoid}, Entry{"input", kVoid},
     Entry{"kbd", kNestsSame}, Entry{"keygen", kVoid}, Entry{"legend", kBlock},
     Entry{"li", kSection}, Entry{"link", kHidden | kVoid}, Entry{"listing", kSection},
-    Entry{"main", kSection}, Entry{"marquee", kEndCloses}, Entry{"menu", kSection},
-    Entry{"meta", kHidden | kVoid}, Entry{"nav", kSection}, Entry{"object", kEndCloses},
+    Entry{"main", kSection}, Entry{"marquee", kEndCloses | kScopeEdge}, Entry{"menu", kSection},
+    Entry{"meta", kHidden | kVoid}, Entry{"nav", kSection}, Entry{"object", kEndCloses | kScopeEdge},
     Entry{"ol", kSection}, Entry{"optgroup", kBlock}, Entry{"option", kBlock},
     Entry{"p", kSection}, Entry{"param", kVoid}, Entry{"plaintext", kBlock | kStartCloses},
     Entry{"pre", kSection}, Entry{"s", kNestsSame}, Entry{"samp", kNestsSame},
     Entry{"script", kHidden}, Entry{"search", kSection}, Entry{"section", kSection},
     Entry{"source", kVoid}, Entry{"span", kNestsSame}, Entry{"strike", kNestsSame},
     Entry{"strong", kNestsSame}, Entry{"style", kHidden}, Entry{"summary", kSection},
-    Entry{"table", kBlock | kEndCloses}, Entry{"tbody", kBlock | kEndCloses}, Entry{"td", kBlock | kEndCloses},
-    Entry{"template", kHidden | kEndCloses}, Entry{"tfoot", kBlock | kEndCloses}, Entry{"th", kBlock | kEndCloses},
+    Entry{"table", kBlock | kEndCloses | kScopeEdge}, Entry{"tbody", kBlock | kEndCloses}, Entry{"td", kBlock | kEndCloses | kScopeEdge},
+    Entry{"template", kHidden | kEndCloses | kScopeEdge}, Entry{"tfoot", kBlock | kEndCloses}, Entry{"th", kBlock | kEndCloses | kScopeEdge},
     Entry{"thead", kBlock | kEndCloses}, Entry{"title", kHidden}, Entry{"tr", kBlock | kEndCloses},
     Entry{"track", kVoid}, Entry{"tt", kNestsSame}, Entry{"u", kNestsSame},
     Entry{"ul", kSection}, Entry{"var", kNestsSame}, Entry{"wbr", kVoid},
@@ -137,6 +138,7 @@ ElementTraits traitsOfKey(std::uint64_t key) {
   t.startClosesParagraph = (bits & kStartCloses) != 0;
   t.endClosesParagraph = (bits & kEndCloses) != 0;
   t.nestsUnchanged = (bits & kNestsSame) != 0;
+  t.bordersScope = (bits & kScopeEdge) != 0;
   return t;
 }
 

@@ -27,6 +27,7 @@ struct ElementTraits {
   bool startClosesParagraph = false;   // its start tag ends an open p (HTML's list, table aside)
   bool endClosesParagraph = false;     // its end tag ends a p still open inside it
   bool nestsUnchanged = false;         // the element inside itself looks the same (b, i, span, ...)
+  bool bordersScope = false;           // a p outside it is not ended from inside it (table, td, button, ...)
 };
 
 // The traits of the element named `name` (ASCII letters in any case).

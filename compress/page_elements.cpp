@@ -87,6 +87,12 @@ void PageElements::readNesting() {
   const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
   bool mayKeep = rulesMayKeep;
   for (std::size_t k = 0; !mayKeep && k < tagStyles_.size(); ++k) mayKeep = (tagStyles_[k] & kStyleNamesSpace) != 0;
+  // Closes the open elements from the k-th on.
+  const auto closeFrom = [&](std::size_t k) {
+    for (std::size_t j = k; j < open.size(); ++j) keeping -= open[j].keeps ? 1 : 0;
+    open.resize(k);
+  };
+  static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
     const auto [name, key] = tagName(tag);
@@ -94,17 +100,30 @@ void PageElements::readNesting() {
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
       const auto closes = [&](const Open& o) { return o.key == key && (key != 0 || sameName(o.name, name)); };
-      while (k > lowest && !closes(open[k - 1])) --k;
+      // "</p>" ends only a paragraph open within its scope (not one outside
+      // a button or a table cell it stands in).
+      const auto beyondReach = [&](const Open& o) { return key == kParagraph && traitsOfKey(o.key).bordersScope; };
+      while (k > lowest && !closes(open[k - 1]) && !beyondReach(open[k - 1])) --k;
+      if (k > lowest && !closes(open[k - 1])) k = lowest;
       if (k > lowest) {
         opener_[index(i)] = open[k - 1].at;
-        for (std::size_t j = k - 1; j < open.size(); ++j) keeping -= open[j].keeps ? 1 : 0;
-        open.resize(k - 1);
+        closeFrom(k - 1);
       } else {
         opener_[index(i)] = -1;
       }
     } else if (!name.empty()) {
       opener_[index(i)] = i;
       const ElementTraits traits = traitsOfKey(key);
+      // A tag that ends a paragraph ends the one open within its scope, so
+      // that a later "</p>" is seen to close nothing (a browser makes an
+      // empty paragraph of it).
+      if (traits.startClosesParagraph || (key == kTable && standardsMode_)) {
+        for (std::size_t k = open.size(); k > 0 && !traitsOfKey(open[k - 1].key).bordersScope; --k)
+          if (open[k - 1].key == kParagraph) {
+            closeFrom(k - 1);
+            break;
+          }
+      }
       if (!traits.isVoid && tag.back() != U'/') {
         const std::uint8_t styled = tagStyles_[index(i)];
         const bool keeps = mayKeep && (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
@@ -115,6 +134,11 @@ void PageElements::readNesting() {
     }
     if (keeping > 0) bits_[index(i)] |= kKeepsText;
   }
+}
+
+bool PageElements::closesNothingButMakesAParagraph(int i) const {
+  const TextView tag = split_.tags[index(i)];
+  return opener_[index(i)] < 0 && tag.size() >= 2 && tag[0] == U'/' && namesAre(elementName(tag), U"p");
 }
 
 bool PageElements::hidesTextAfter(int i) const {
@@ -135,6 +159,8 @@ PageElements::Flow PageElements::flowOf(int i) const {
       else flow = isComment(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
     } else if (const int start = opener_[index(i)]; start >= 0) {
       flow = start == i ? flowOfStart(i) : flowOf(start);
+    } else if (closesNothingButMakesAParagraph(i)) {
+      flow = Flow::Block;
     }
     bits |= kFlowKnown | (flow == Flow::Inline ? kFlowInline : 0) | (flow == Flow::None ? kFlowNone : 0);
   }

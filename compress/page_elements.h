@@ -40,6 +40,12 @@ class PageElements {
   // The text after tag i lies inside an element whose white space a style
   // rule could keep as written: it must not change at all.
   bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
+  // The start tag that end tag i closes, -1 when it closes none; i itself
+  // for a start tag.
+  int startOf(int i) const { return opener_[index(i)]; }
+  // End tag i is a "</p>" with no paragraph open: a browser makes an empty
+  // paragraph of it, so it must stay.
+  bool closesNothingButMakesAParagraph(int i) const;
   // The page starts with a doctype that puts a browser in standards mode
   // (where a table start tag ends an open paragraph).
   bool standardsMode() const { return standardsMode_; }

@@ -57,6 +57,7 @@ bool namesOneOf(TextView name, std::initializer_list<TextView> lowerNames) {
 // before the next cell or row or where its table part ends; a row likewise.
 // Comments between change nothing.
 bool endTagMayGo(const PageSplit& split, const PageElements& elements, int i) {
+  if (elements.closesNothingButMakesAParagraph(i)) return false;
   int j = i + 1;
   for (; j <= split.lastIndex; ++j) {
     const TextView tag = split.tags[at(j)];
@@ -68,6 +69,9 @@ bool endTagMayGo(const PageSplit& split, const PageElements& elements, int i) {
   const TextView name = elementName(next);
   if (name.empty()) return false;
   const bool isEnd = next[0] == U'/';
+  // An end tag that follows must close what holds this element, not a
+  // sibling after it nor nothing at all.
+  if (isEnd && (elements.startOf(j) < 0 || elements.startOf(j) >= elements.startOf(i))) return false;
   const char32_t kind = foldedUpper(split.tags[at(i)][1]);
   if (kind == U'P') {
     const ElementTraits traits = traitsOf(name);

@@ -55,7 +55,7 @@ TEST(ElementNames, HowHtmlLaysOutAnElement) {
 
 TEST(Rewrite, OptionalEndTagsGoOnlyWithBlankText) {
   expectTable({
-      {U"<td>a</td>\r\n<td>b</TD>\r\n</tr>", U"<td>a<td>b"},
+      {U"<tr><td>a</td>\r\n<td>b</TD>\r\n</tr>", U"<tr><td>a<td>b"},
       {U"<p>a</p>\t \r\n<p>b</P>", U"<p>a<p>b"},
       {U"<td>a</Td><td>b</td >", U"<td>a</Td><td>b"},  // other letter cases stay
       // Visible text after the end tag: the tag stays and its text is rewritten.

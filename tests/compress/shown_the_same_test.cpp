@@ -64,11 +64,16 @@ TEST(ShownTheSame, EndTagsGoOnlyWhereTheElementEndsByItself) {
       {U"<span><p>a</p></span>", U"<span><p>a</p></span>"},
       {U"<a href=x><p>a</p></a>", U"<a href=x><p>a</p></a>"},
       {U"<video><p>a</p></video>", U"<video><p>a</p></video>"},
+      // A "</p>" after the paragraph was ended stands for an empty one.
+      {U"<li><p>a <dl><dt>b</dl>\n</p></li>", U"<li><p>a <dl><dt>b</dl></p></li>"},
+      {U"<table><tr><td><p>a<dl></dl></p></td>", U"<table><tr><td><p>a<dl></dl></p>"},
+      {U"<p>a<button><div>b</div></p>", U"<p>a<button><div>b</div></p>"},
+      {U"<p class=x><p>a</p>\n</p>\n<p>b", U"<p class=x><p>a</p></p><p>b"},
       // A table ends a paragraph only in standards mode.
       {U"<p>a</p>\n<table>", U"<p>a</p><table>"},
       {U"<!DOCTYPE html>\n<p>a</p>\n<table>", U"<!DOCTYPE html><p>a<table>"},
       // Cells and rows.
-      {U"<tr><td>a</td>\n<td>b</td>\n</tr>\n<tr><th>c</th></tr>\n</table>", U"<tr><td>a<td>b<tr><th>c</th></table>"},
+      {U"<table><tr><td>a</td>\n<td>b</td>\n</tr>\n<tr><th>c</th></tr>\n</table>", U"<table><tr><td>a<td>b<tr><th>c</th></table>"},
       {U"<td>a</td><!-- x -->\n<td>b</td>", U"<td>a<!-- x --><td>b"},
       {U"<td>a</td>\n<div>b</div>", U"<td>a</td><div>b</div>"},
       {U"<tr><td>a</td></tr>\n<tbody>", U"<tr><td>a<tbody>"},
