@@ -242,6 +242,8 @@ void RunObserver::betweenPages() { pauseMilliseconds(1); }
 
 std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
+bool RunObserver::stopRequested() { return false; }
+
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.mirror || options.sourceDirectory.empty() || options.destinationDirectory.empty()) return {};
   return mirrorPath(path, options).value_or(path);
@@ -346,6 +348,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
         ++totals.succeeded;
         totals.bytesBefore += a;
         totals.bytesAfter += b;
+      } else if (w.outcome.notPage) {
+        row.result = kResultNotPage;
+        ++totals.notPages;
       } else {
         row.result = kResultFailed;
         ++totals.failed;
@@ -371,7 +376,12 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     return true;
   };
 
+  totals.stoppedBefore = rows.size();
   for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (observer.stopRequested()) {
+      totals.stoppedBefore = i;
+      break;
+    }
     RunRow& row = rows[i];
     observer.setStatus(Text(kStatusCompressing) + row.source);
     WaitingRow current{i, row.source, {}, {}, {}};

@@ -2,6 +2,7 @@
 # until those are in the tree the library is left out rather than broken.
 if(TARGET vantiro_passes)
   add_library(vantiro_compressor STATIC
+    page_kind.cpp
     page_styles.cpp
     page_compressor.cpp
     compression_run.cpp

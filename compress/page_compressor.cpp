@@ -4,6 +4,7 @@
 #include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
+#include "compress/page_kind.h"
 #include "compress/page_split.h"
 #include "compress/page_styles.h"
 #include "compress/paragraphs.h"
@@ -117,6 +118,13 @@ void checkStillAsRead(const PreparedPage& page) {
 void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& options, ProgressIndicator& progress,
             WriteMode mode) {
   Text& path = outcome.path;
+  if (page.notPage) {
+    outcome.succeeded = false;
+    outcome.notPage = true;
+    path += U'|';
+    path += kNotAPageReason;
+    return;
+  }
   page.outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
@@ -129,6 +137,10 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (mirrorOn(options) && !mirror) {
     page.outputPath.clear();  // nothing may be written, not even the page as read
     throw PageError(toUtf8(kOutsideSourceReason));
+  }
+  if (mirror && !mirrorStaysInDestination(*mirror, options.destinationDirectory)) {
+    page.outputPath.clear();
+    throw PageError(toUtf8(kLinkOutOfDestinationReason));
   }
   if (mirror) {
     path = *mirror;
@@ -144,11 +156,8 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (page.error) std::rethrow_exception(page.error);
   if (mode == WriteMode::DryRun) return;
 
+  if (page.notHtml) return;
   const std::string& bytes = *page.bytes;
-  if (page.notHtml) {
-    AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
-    return;
-  }
   checkStillAsRead(page);
   if (!mirror && page.result == bytes) return;
   // Staged before the entry is appended, so that a page that cannot be
@@ -222,7 +231,8 @@ void failOnError(PreparedPage& page, PageOutcome& outcome, const CompressionOpti
 void stageResult(PreparedPage& page, const Text& path, const CompressionOptions& options) {
   try {
     const std::optional<Text> mirror = mirrorPath(path, options);
-    if (mirrorOn(options) && !mirror) return;  // refused at the commit
+    if (mirrorOn(options) && (!mirror || !mirrorStaysInDestination(*mirror, options.destinationDirectory)))
+      return;  // refused at the commit
     std::string output = nativePath(mirror.value_or(path));
     page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = std::move(output);
@@ -264,6 +274,11 @@ void RecordedProgress::replay(ProgressIndicator* target) {
 PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
                          WriteMode mode) {
   const std::string native = nativePath(path);
+  if (hasNonPageName(native.substr(native.rfind('/') + 1))) {
+    PreparedPage notPage;
+    notPage.notPage = true;
+    return notPage;
+  }
   std::string bytes;
   std::optional<FileInfo> readInfo;
   try {
@@ -284,8 +299,8 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
   PreparedPage page = preparePageBytes(std::move(bytes), options, progress, native);
   page.readFrom = native;
   page.readInfo = readInfo;
-  const bool sameBytes = !mirrorPath(path, options) && page.result == *page.bytes;
-  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml && !sameBytes)
+  const bool sameBytes = !mirrorPath(path, options) && page.bytes && page.result == *page.bytes;
+  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml && !page.notPage && !sameBytes)
     stageResult(page, path, options);
   return page;
 }
@@ -298,7 +313,15 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     page.bytes = std::move(bytes);
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
+    if (holdsBinaryBytes(*page.bytes)) {
+      page.notPage = true;
+      return page;
+    }
     PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
+    if (mostlyUndecodable(pageChars.view()) || !startsLikeHtml(pageChars.view())) {
+      page.notPage = true;
+      return page;
+    }
     if (options.requireHtml && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
       return page;

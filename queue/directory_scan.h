@@ -16,7 +16,9 @@ inline constexpr TextView kAllFilesPattern = U"*.*";
 // dir + name for every matching file of `dir` (a path ending in "/"), in
 // listing order, followed by the files of each subdirectory's tree, the
 // subdirectories taken in listing order. Hidden files and directories, and
-// entries that are neither files nor directories, are left out. A directory
+// entries that are neither files nor directories, are left out, and so is a
+// symbolic link that leads out of `dir`'s tree: a scan never reaches a file
+// or directory outside the tree the user chose. A directory
 // that cannot be listed is skipped, and a directory reached a second time
 // through a link is not walked again, so a link leading back into the tree
 // cannot make the walk endless.

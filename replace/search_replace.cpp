@@ -252,6 +252,8 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
     if (mirrorOn(options)) {
       std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
+      if (!mirrorStaysInDestination(*mirror, options.destinationDirectory))
+        throw PageError(toUtf8(kLinkOutOfDestinationReason));
       path = std::move(*mirror);
       refuseReadOnly(nativePath(path));
       CreatePathDirectories(path);
