@@ -72,7 +72,7 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
                                                  "then a summary line. Backslash, tab and line breaks in a field "
                                                  "are written \\\\, \\t, \\n, \\r. On a terminal the page being "
                                                  "read, [n/N] and the bytes so far are shown on standard error. "
-                                                 "Exit status 0 when every page succeeded, 1 otherwise, 2 for bad "
+                                                 "Exit status 0 when every page succeeded (files that are no page aside), 1 otherwise, 2 for bad "
                                                  "usage.");
   cmd->add_option("PATH", args.paths,
                   "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
@@ -152,6 +152,12 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   const std::vector<RunRow> queued = rows;
   RunReport report(options, style, true, out, err, progress);
   const RunTotals totals = compressQueuedRows(rows, report, mode);
+  if (totals.stoppedBefore < rows.size()) {
+    line.clear();
+    err << "输出已关闭: 已完成 " << totals.stoppedBefore << " 个文件, 其余 " << rows.size() - totals.stoppedBefore
+        << " 个未处理\n";
+    return kExitFailure;
+  }
   std::vector<OptionSaving> savings;
   for (const auto& [option, optionOptions] : measured) {
     std::vector<RunRow> again = queued;
@@ -161,7 +167,7 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   }
   line.clear();
   printSummary(totals, savings, style, args.dryRun, out);
-  return totals.succeeded == totals.pages ? kExitSuccess : kExitFailure;
+  return totals.failed == 0 && totals.missing == 0 ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace vantiro::cli

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
+#include <streambuf>
 
 namespace vantiro {
 namespace {
@@ -259,6 +261,48 @@ TEST_F(CliTest, EmptyDirectoryRunsNothingAndKeepsTheStore) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(lines(r.out).size(), 1u);
   EXPECT_EQ(lines(run({"backups"}).out).size(), 1u) << "no page, no clearing";
+}
+
+// Takes `room` bytes, then fails every write, as a pipe whose reader is gone.
+class ClosingOutput final : public std::streambuf {
+ public:
+  explicit ClosingOutput(std::size_t room) : room_(room) {}
+  std::string taken;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof() || taken.size() >= room_) return traits_type::eof();
+    taken += traits_type::to_char_type(c);
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+// A run whose output is closed stops after the rows begun, says so, leaves
+// no temporary file, and the pages it did compress restore.
+TEST_F(CliTest, AClosedOutputStopsTheRunCleanly) {
+  for (int i = 0; i < 40; ++i) page("p" + std::to_string(100 + i) + ".htm", kLoose);
+  ClosingOutput closing(10);
+  std::ostream out(&closing);
+  std::istringstream in;
+  std::ostringstream err;
+  const std::string homeDir = home.path();
+  const std::string siteDir = site.path();
+  const char* argv[] = {"vantiro-cli", "--home", homeDir.c_str(), "compress", siteDir.c_str()};
+  EXPECT_EQ(cli::runVantiroCli(5, argv, in, out, err, {}), 1);
+  EXPECT_NE(err.str().find("输出已关闭"), std::string::npos) << err.str();
+  std::size_t compressed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(site.path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << " is left behind";
+    compressed += readBytes(entry.path()) == kTight ? 1 : 0;
+  }
+  EXPECT_GE(compressed, 1u);
+  EXPECT_LT(compressed, 40u) << "the run went on after its output was closed";
+  EXPECT_EQ(run({"restore", "--all"}).status, 0);
+  for (const auto& entry : std::filesystem::directory_iterator(site.path()))
+    EXPECT_EQ(readBytes(entry.path()), kLoose) << entry.path();
 }
 
 TEST_F(CliTest, InfoShowsWhatTheViewerShows) {
