@@ -102,7 +102,9 @@ struct RunTotals {
 // Pages a run reads and compresses ahead of the row it is writing, at most:
 // enough that the other cores still have pages while the writing thread puts
 // a batch in place. Beyond kPagesReadAheadAlways, only while the pages ahead
-// hold less than kBytesReadAhead, so that large pages do not pile up in memory.
+// hold less than kBytesReadAhead, so that large pages do not pile up in memory;
+// a page of kBytesReadAhead or more is never read ahead, and is compressed
+// once the rows before it are in place, alone.
 inline constexpr std::size_t kPagesReadAhead = 16;
 inline constexpr std::size_t kPagesReadAheadAlways = 4;
 inline constexpr std::int64_t kBytesReadAhead = 16 << 20;

@@ -14,11 +14,13 @@
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/memory.h"
 #include "platform/page_encoding.h"
 
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -32,6 +34,25 @@ namespace {
 
 // Reads of a page that is changing under the reader before it is given up.
 constexpr int kReadsOfAChangingPage = 3;
+
+// What compressing a page takes at most, measured (bench/page-memory.sh): its
+// characters at four bytes each, the split's slots over them, the bytes kept
+// for the backup and the result; with room to spare.
+constexpr std::uint64_t kMemoryPerPageByte = 16;
+constexpr std::uint64_t kMemoryPerPage = 64 << 20;
+// Pages that need less are not checked: the system is not asked for every page.
+constexpr std::uint64_t kAlwaysFits = 256 << 20;
+
+// Throws when a page of `size` bytes cannot be compressed in the memory left,
+// so that it fails with a reason instead of the system ending the program.
+void refuseWhatCannotFit(std::uint64_t size) {
+  const std::uint64_t need = size * kMemoryPerPageByte + kMemoryPerPage;
+  if (need < kAlwaysFits) return;
+  const std::optional<std::uint64_t> available = availableMemory();
+  if (!available || need <= *available) return;
+  throw PageError("页面太大, 内存不足: 压缩约需 " + std::to_string(need >> 20) + " MB, 只有 " +
+                  std::to_string(*available >> 20) + " MB 可用");
+}
 
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
@@ -286,6 +307,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
       const std::optional<FileInfo> before = files().stat(native);
+      if (before) refuseWhatCannotFit(before->size);
       bytes = files().readFile(native);
       readInfo = files().stat(native);
       if (!before || !readInfo || readInfo->unchangedSince(*before)) break;
@@ -311,6 +333,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
+    refuseWhatCannotFit(page.bytes->size());
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
     if (holdsBinaryBytes(*page.bytes)) {
@@ -333,6 +356,8 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink);
     if (options.preformatParagraphs) convertParagraphs(split);
     page.result = assembleEncoded(split, options.breakLinesAfterTags);
+  } catch (const std::bad_alloc&) {
+    page.error = std::make_exception_ptr(PageError("内存不足"));
   } catch (...) {
     page.error = std::current_exception();
   }
