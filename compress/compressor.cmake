@@ -6,6 +6,7 @@ if(TARGET vantiro_passes)
     page_styles.cpp
     page_compressor.cpp
     compression_run.cpp
+    mirror_copy.cpp
   )
-  target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_platform)
+  target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_queue vantiro_platform)
 endif()

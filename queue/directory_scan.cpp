@@ -1,5 +1,6 @@
 #include "queue/directory_scan.h"
 
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 
 #include <cstdint>
@@ -71,6 +72,21 @@ std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::
   for (Text& file : collected)
     if (!present.contains(file) && isNormalFile(nativePath(file))) added.push_back(std::move(file));
   return added;
+}
+
+std::vector<Text> queueArguments(const std::vector<std::string>& arguments, TextView pattern) {
+  std::vector<Text> tasks;
+  std::unordered_set<Text> queued;
+  for (const std::string& argument : arguments) {
+    Text path = absolutePath(textPath(argument));
+    if (isDirectory(argument)) {
+      for (Text& file : scanNewEntries(path, pattern, tasks))
+        if (queued.insert(file).second) tasks.push_back(std::move(file));
+    } else if (queued.insert(path).second) {
+      tasks.push_back(std::move(path));
+    }
+  }
+  return tasks;
 }
 
 }  // namespace vantiro

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 
+#include <string>
 #include <vector>
 
 namespace vantiro {
@@ -32,5 +33,10 @@ Text withTrailingSlash(Text dir);
 // of listTreeFiles(withTrailingSlash(root)), in that order, that still exist
 // as normal files and equal no snapshot entry (exact comparison).
 std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::vector<Text>& snapshot);
+
+// The task list of a command line: each argument made absolute, a directory
+// replaced by the files its scan finds with `pattern`, in order and without
+// an entry twice.
+std::vector<Text> queueArguments(const std::vector<std::string>& arguments, TextView pattern);
 
 }  // namespace vantiro
