@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -479,6 +480,14 @@ bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const Bac
   }
   observer.showStatus(restored ? restoredText(entry) : restoreFailedText(entry));
   return restored;
+}
+
+void removeRestoreLeftovers(const std::vector<BackupEntry>& entries) {
+  std::vector<std::string> written;
+  written.reserve(entries.size());
+  for (const BackupEntry& entry : entries)
+    if (!hasResultMarker(entry.path)) written.push_back(nativePath(entry.path));
+  removeLeftoverTemporaries(written, std::time(nullptr));
 }
 
 }  // namespace vantiro

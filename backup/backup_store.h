@@ -146,4 +146,9 @@ class BackupIndexChecks {
 // read again.
 bool restoreEntry(const BackupEntry& entry, RestoreObserver& observer, const BackupIndexChecks* checks = nullptr);
 
+// Removes the temporary files that restoring `entries` left beside their
+// pages when a restore was killed: only files older than the call, so that
+// none still being written is touched.
+void removeRestoreLeftovers(const std::vector<BackupEntry>& entries);
+
 }  // namespace vantiro

@@ -184,6 +184,9 @@ void RestoreWindow::restoreRows(bool selectedOnly) {
   }
   bool changed = false;
   const std::vector<std::size_t> rows = rowsToRestore(selectedOnly);
+  std::vector<BackupEntry> restoring;
+  for (std::size_t row : rows) restoring.push_back(entries_[row]);
+  removeRestoreLeftovers(restoring);
   ProgressBar1->setRange(0, std::max<int>(static_cast<int>(rows.size()), 1));
   ProgressBar1->setValue(0);
   for (std::size_t k = 0; k < rows.size(); ++k) {

@@ -109,6 +109,7 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
     return holdingProgramDirectory(wait, err, [&] { return runBackups(backupsArgs, out, err); });
   if (backups->parsed()) return runBackups(backupsArgs, out, err);
   if (restore->parsed()) return holdingProgramDirectory(wait, err, [&] { return runRestore(restoreArgs, out, err); });
+  if (replace->parsed() && replaceArgs.dryRun) return runReplace(replaceArgs, out, err);
   if (replace->parsed()) return holdingProgramDirectory(wait, err, [&] { return runReplace(replaceArgs, out, err); });
   if (info->parsed()) return runInfo(infoArgs, out, err);
   return kExitUsage;

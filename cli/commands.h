@@ -27,6 +27,7 @@ struct CompressArguments {
   bool readable = false;
   bool overwriteBackup = false;
   bool allFiles = false;
+  bool pagesOnly = false;  // with --into: no other file is copied into DEST
   bool dryRun = false;
   bool byOption = false;
   bool json = false;
@@ -36,6 +37,10 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
 CompressionOptions compressionOptions(const CompressArguments& args);
 int runCompress(const CompressArguments& args, std::istream& in, std::ostream& out, std::ostream& err,
                 Terminals terminals);
+
+// The paths a command works on: the PATHs given, or with none the SRC of
+// `into` (SRC DEST), the whole tree that is mirrored.
+std::vector<std::string> queuedPaths(const std::vector<std::string>& paths, const std::vector<std::string>& into);
 
 // Whether the page is read from standard input (`compress -`).
 bool readsStandardInput(const CompressArguments& args);

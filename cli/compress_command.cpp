@@ -2,33 +2,15 @@
 #include "cli/commands.h"
 #include "cli/run_report.h"
 #include "compress/compression_run.h"
-#include "platform/absolute_path.h"
+#include "compress/mirror_copy.h"
 #include "platform/file_service.h"
 #include "queue/directory_scan.h"
 
 #include <optional>
 #include <ostream>
-#include <unordered_set>
 
 namespace vantiro::cli {
 namespace {
-
-// The task list of the run: a page as given (made absolute), a directory as
-// the directory scan queues it. Like the task list, it holds no entry twice.
-std::vector<Text> queuePages(const CompressArguments& args) {
-  std::vector<Text> tasks;
-  std::unordered_set<Text> queued;
-  for (const std::string& arg : args.paths) {
-    Text path = absolutePath(textPath(arg));
-    if (isDirectory(arg)) {
-      for (Text& page : scanNewEntries(path, args.allFiles ? kAllFilesPattern : kHtmlPattern, tasks))
-        if (queued.insert(page).second) tasks.push_back(std::move(page));
-    } else if (queued.insert(path).second) {
-      tasks.push_back(std::move(path));
-    }
-  }
-  return tasks;
-}
 
 // What `-` cannot be combined with: it is one page without a row, a backup or
 // a destination.
@@ -41,7 +23,24 @@ std::optional<std::string> refusePipeUsage(const CompressArguments& args) {
   return std::nullopt;
 }
 
+// Copies the other files of the directories among `paths` into the mirror,
+// saying on `err` what failed; false when anything did.
+bool copyOtherFiles(const std::vector<std::string>& paths, const std::vector<RunRow>& rows,
+                    const CompressionOptions& options, std::ostream& err) {
+  std::vector<Text> trees;
+  for (const std::string& path : paths)
+    if (isDirectory(path)) trees.push_back(textPath(path));
+  const MirrorCopy copy = copyOtherFilesIntoMirror(trees, rows, options);
+  for (const Text& failure : copy.failures) err << "复制失败: " << lineField(failure) << '\n';
+  return copy.failures.empty();
+}
+
 }  // namespace
+
+std::vector<std::string> queuedPaths(const std::vector<std::string>& paths, const std::vector<std::string>& into) {
+  if (paths.empty() && into.size() == 2) return {into[0]};
+  return paths;
+}
 
 bool readsStandardInput(const CompressArguments& args) {
   for (const std::string& path : args.paths)
@@ -72,16 +71,22 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
                                                  "then a summary line. Backslash, tab and line breaks in a field "
                                                  "are written \\\\, \\t, \\n, \\r. On a terminal the page being "
                                                  "read, [n/N] and the bytes so far are shown on standard error. "
-                                                 "Exit status 0 when every page succeeded, 1 otherwise, 2 for bad "
+                                                 "Exit status 0 when every page succeeded (files that are no page aside), 1 otherwise, 2 for bad "
                                                  "usage.");
   cmd->add_option("PATH", args.paths,
                   "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
                   "writes the result to standard output (no backup, no row; with --restore-on-error a page "
-                  "that fails is written unchanged)")
-      ->required();
-  cmd->add_option("--into", args.into, "Write pages found under SRC to the same place under DEST")
-      ->expected(2)
-      ->type_name("SRC DEST");
+                  "that fails is written unchanged); with --into and no PATH, the whole of SRC");
+  CLI::Option* into =
+      cmd->add_option("--into", args.into,
+                      "Write pages found under SRC to the same place under DEST; the other files of the "
+                      "directories queued (style sheets, scripts, images, files that are no pages) are copied "
+                      "there unchanged, so DEST holds the whole site")
+          ->expected(2)
+          ->allow_extra_args(false)
+          ->type_name("SRC DEST");
+  cmd->add_flag("--pages-only", args.pagesOnly, "With --into: copy no other file into DEST, only the pages")
+      ->needs(into);
   CLI::Option* scripts = cmd->add_flag("--scripts", args.scripts, "Compress script bodies too");
   cmd->add_flag("--restore-on-error", args.restoreOnError,
                 "After a page fails, write the page as read back to its output file");
@@ -118,11 +123,17 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
     }
     return compressPipe(args, in, out, err);
   }
+  const std::vector<std::string> paths = queuedPaths(args.paths, args.into);
+  if (paths.empty()) {
+    err << "PATH is required (or --into SRC DEST for the whole of SRC)\n";
+    return kExitUsage;
+  }
   const CompressionOptions options = compressionOptions(args);
   const WriteMode mode = args.dryRun ? WriteMode::DryRun : WriteMode::Write;
 
   std::vector<RunRow> rows;
-  for (const Text& page : queuePages(args)) rows.push_back(makeRunRow(page, options));
+  for (const Text& page : queueArguments(paths, args.allFiles ? kAllFilesPattern : kHtmlPattern))
+    rows.push_back(makeRunRow(page, options));
 
   if (!rows.empty() && !options.appendToBackup && mode == WriteMode::Write) {
     try {
@@ -152,6 +163,12 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   const std::vector<RunRow> queued = rows;
   RunReport report(options, style, true, out, err, progress);
   const RunTotals totals = compressQueuedRows(rows, report, mode);
+  if (totals.stoppedBefore < rows.size()) {
+    line.clear();
+    err << "输出已关闭: 已完成 " << totals.stoppedBefore << " 个文件, 其余 " << rows.size() - totals.stoppedBefore
+        << " 个未处理\n";
+    return kExitFailure;
+  }
   std::vector<OptionSaving> savings;
   for (const auto& [option, optionOptions] : measured) {
     std::vector<RunRow> again = queued;
@@ -161,7 +178,8 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
   }
   line.clear();
   printSummary(totals, savings, style, args.dryRun, out);
-  return totals.succeeded == totals.pages ? kExitSuccess : kExitFailure;
+  const bool copiesFailed = mode == WriteMode::Write && !args.pagesOnly && !copyOtherFiles(paths, rows, options, err);
+  return totals.failed == 0 && totals.missing == 0 && !copiesFailed ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace vantiro::cli

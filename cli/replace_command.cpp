@@ -4,8 +4,8 @@
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
 #include "common/compression_options.h"
-#include "platform/absolute_path.h"
 #include "platform/file_service.h"
+#include "queue/directory_scan.h"
 #include "replace/search_replace.h"
 
 #include <map>
@@ -63,8 +63,14 @@ CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
                 "Specific mode: refuse pages without an exact-case <html> or <HTML> tag");
   cmd->add_option("--into", args.into, "Specific mode: write pages found under SRC to the same place under DEST")
       ->expected(2)
+      ->allow_extra_args(false)
       ->type_name("SRC DEST");
-  cmd->add_option("PATH", args.paths, "The pages")->required();
+  cmd->add_option("PATH", args.paths,
+                  "A page, or a directory whose HTML pages are scanned as compress scans them; with --into and "
+                  "no PATH, the whole of SRC");
+  cmd->add_flag("--dry-run", args.dryRun,
+                "Replace in memory and print the same lines and counts, writing no page, mirror, renamed file "
+                "or backup entry");
   CLI::Option* json = cmd->add_flag("--json", args.json,
                                     "Print one JSON object per line: one per page (type, path, count, result, "
                                     "reason), then the summary (type, pages, succeeded, failed, replacements)");
@@ -98,10 +104,22 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
     options.destinationDirectory = textPath(args.into[1]);
   }
 
+  params.dryRun = args.dryRun;
+  const std::vector<std::string> given = queuedPaths(args.paths, args.into);
+  if (given.empty()) {
+    err << "PATH is required (or --into SRC DEST for the whole of SRC)\n";
+    return kExitUsage;
+  }
+  const std::vector<Text> pages = queueArguments(given, kHtmlPattern);
+  if (!args.dryRun) removeReplaceLeftovers(pages, options);
+
   const OutputStyle style = outputStyle(args.json, args.quiet);
-  std::int64_t succeeded = 0, replacements = 0;
-  for (const std::string& path : args.paths) {
-    ReplaceRow row{absolutePath(textPath(path))};
+  std::int64_t succeeded = 0, replacements = 0, done = 0;
+  for (const Text& page : pages) {
+    // A reader that is gone (a closed pipe) ends the command between pages.
+    if (out.fail()) break;
+    ++done;
+    ReplaceRow row{page};
     const bool replaced = replaceInPageOfRow(row, params, options);
     if (replaced) {
       ++succeeded;
@@ -120,16 +138,20 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
           << std::flush;
     }
   }
-  const auto pages = static_cast<std::int64_t>(args.paths.size());
+  if (done < static_cast<std::int64_t>(pages.size())) {
+    err << "输出已关闭: 已完成 " << done << " 个文件, 其余 " << static_cast<std::int64_t>(pages.size()) - done
+        << " 个未处理\n";
+    return kExitFailure;
+  }
   if (style == OutputStyle::Json)
     out << JsonLine()
                .text("type", U"summary")
-               .number("pages", pages)
+               .number("pages", done)
                .number("succeeded", succeeded)
-               .number("failed", pages - succeeded)
+               .number("failed", done - succeeded)
                .number("replacements", replacements)
                .line();
-  return succeeded == pages ? kExitSuccess : kExitFailure;
+  return succeeded == done ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace vantiro::cli

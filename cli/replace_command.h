@@ -21,13 +21,16 @@ struct ReplaceArguments {
   bool requireHtml = false;
   std::vector<std::string> into;  // SRC DEST
   std::vector<std::string> paths;
+  bool dryRun = false;
   bool json = false;
   bool quiet = false;
 };
 
 CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args);
 
-// Prints one line per page: path, count text and result text, tab-separated,
+// Replaces in the pages given and in the HTML pages of the directories given
+// (scanned as compress scans them; with --into and no PATH, the whole of
+// SRC). Prints one line per page: path, count text and result text, tab-separated,
 // in UTF-8, as the window's result list shows them (only the pages that failed
 // with --quiet; with --json an object per page and a summary). Returns 0 when every page
 // succeeded, 1 when any failed, 2 when the search text is empty.

@@ -80,6 +80,10 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
     }
     chosen[static_cast<std::size_t>(n - 1)] = true;
   }
+  std::vector<BackupEntry> restoring;
+  for (std::size_t k = 0; k < entries.size(); ++k)
+    if (chosen[k]) restoring.push_back(entries[k]);
+  removeRestoreLeftovers(restoring);
   const OutputStyle style = outputStyle(args.json, args.quiet);
   StatusLines observer(out, style);
   std::int64_t restored = 0, failed = 0;

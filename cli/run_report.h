@@ -8,7 +8,7 @@
 #include "compress/compression_run.h"
 
 #include <cstdint>
-#include <iosfwd>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +43,8 @@ class RunReport final : public RunObserver {
   ProgressIndicator& pageProgress() override { return pageProgress_; }
   RestoreQuestion& restoreQuestion() override { return answer_; }
   void betweenPages() override {}
+  // The rows' output was closed (a reader such as `head` is gone).
+  bool stopRequested() override { return out_.fail(); }
 
   // The new size of each row that succeeded, by row.
   const std::vector<std::optional<std::int64_t>>& newSizes() const { return newSizes_; }

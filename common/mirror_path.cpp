@@ -1,6 +1,7 @@
 #include "common/mirror_path.h"
 
 #include "platform/absolute_path.h"
+#include "platform/file_service.h"
 
 namespace vantiro {
 
@@ -19,6 +20,11 @@ std::optional<Text> mirroredPath(TextView path, TextView source, TextView destin
   Text mapped = absolutePath(destination);
   if (mapped == U"/") mapped.clear();
   return mapped.append(rest);
+}
+
+bool mirrorStaysInDestination(TextView mirror, TextView destination) {
+  return liesWithin(resolvedExistingPart(nativePath(absolutePath(mirror))),
+                    resolvedExistingPart(nativePath(absolutePath(destination))));
 }
 
 }  // namespace vantiro

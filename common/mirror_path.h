@@ -13,6 +13,10 @@ namespace vantiro {
 // its source directory: it is never written in place instead.
 inline constexpr TextView kOutsideSourceReason = U"不在源目录中";
 
+// Why a page is not written when a symbolic link in the destination directory
+// would take its mirror (or a directory made for it) out of that directory.
+inline constexpr TextView kLinkOutOfDestinationReason = U"目的目录中的链接指向目的目录以外";
+
 // Whether the mirror is on: Check1 with both directories given.
 bool mirrorOn(const CompressionOptions& options);
 
@@ -22,5 +26,10 @@ bool mirrorOn(const CompressionOptions& options);
 // `destination`. Nothing for a path outside `source`, for `source` itself, and
 // for a path whose part under `source` has a ".." that could climb out of it.
 std::optional<Text> mirroredPath(TextView path, TextView source, TextView destination);
+
+// Whether writing `mirror`, a path mirroredPath gave under `destination`,
+// lands inside `destination` once the links on the way (and the file itself,
+// when it is a link) are followed; directories created for it then lie there too.
+bool mirrorStaysInDestination(TextView mirror, TextView destination);
 
 }  // namespace vantiro

@@ -242,6 +242,8 @@ void RunObserver::betweenPages() { pauseMilliseconds(1); }
 
 std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
+bool RunObserver::stopRequested() { return false; }
+
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.mirror || options.sourceDirectory.empty() || options.destinationDirectory.empty()) return {};
   return mirrorPath(path, options).value_or(path);
@@ -346,6 +348,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
         ++totals.succeeded;
         totals.bytesBefore += a;
         totals.bytesAfter += b;
+      } else if (w.outcome.notPage) {
+        row.result = kResultNotPage;
+        ++totals.notPages;
       } else {
         row.result = kResultFailed;
         ++totals.failed;
@@ -371,7 +376,12 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     return true;
   };
 
+  totals.stoppedBefore = rows.size();
   for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (observer.stopRequested()) {
+      totals.stoppedBefore = i;
+      break;
+    }
     RunRow& row = rows[i];
     observer.setStatus(Text(kStatusCompressing) + row.source);
     WaitingRow current{i, row.source, {}, {}, {}};
@@ -392,6 +402,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
       continue;
     }
     reportBar(observer, RunBar::Overall, rowCount, static_cast<std::int64_t>(i) + 1);
+    // A large page is compressed alone: the pages waiting to be put in place
+    // give their memory back first.
+    if (!readAheadWhole && sizeColumnValue(row.size) >= kBytesReadAhead) placeWaiting();
     if (!readAheadWhole) {
       // Not read ahead, or read ahead before the file was complete perhaps.
       if (!current.page) current.options = observer.options();
@@ -407,7 +420,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
       bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);
       for (std::size_t j = i + 1; safe && j < k; ++j)
         safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);
-      if (!safe || !isNormalFile(nativePath(rows[k].source))) break;
+      // A large page is never read beside another: it waits to be compressed alone.
+      if (!safe || sizeColumnValue(rows[k].size) >= kBytesReadAhead || !isNormalFile(nativePath(rows[k].source)))
+        break;
       ahead.start(k, rows[k].source, observer.options());
       ++nextToStart;
     }

@@ -17,6 +17,7 @@ namespace vantiro {
 inline constexpr TextView kResultSucceeded = U"压缩成功";
 inline constexpr TextView kResultFailed = U"压缩失败";
 inline constexpr TextView kResultMissing = U"文件不在";
+inline constexpr TextView kResultNotPage = U"不是网页";  // left untouched: no HTML page
 
 inline constexpr TextView kRunNotice = U"如果出现问题，请大家在压缩之后按还原压缩功能";
 inline constexpr TextView kStatusInitialising = U"正在初始化中……";
@@ -29,7 +30,7 @@ struct RunRow {
   Text destination;  // 1 "目的文件地址": the mapped output path, empty when in place
   Text size;         // 2 "文件大小": bytes, decimal; empty when the file could not be read
   Text date;         // 3 "日期": last-modified local date and time
-  Text result;       // 4 "压缩结果": kResultSucceeded, kResultFailed or kResultMissing
+  Text result;       // 4 "压缩结果": kResultSucceeded, kResultFailed, kResultMissing or kResultNotPage
   Text newSize;      // 5 "压缩后大小": bytes of the written file
   Text ratio;        // 6 "压缩率": the saving, e.g. "23.4%"
   // Not a column: the path as the compressor returned it (the output path,
@@ -82,6 +83,9 @@ class RunObserver {
   // How many pages one sync of the backup store covers at most (kPagesPerSync);
   // with 1 every row is finished before the next one begins.
   virtual std::size_t pagesPerSync();
+  // Asked before each row: true ends the run there (the command line's output
+  // was closed). Rows already begun are finished; later rows stay as queued.
+  virtual bool stopRequested();
 };
 
 struct RunTotals {
@@ -89,6 +93,8 @@ struct RunTotals {
   std::size_t succeeded = 0;
   std::size_t failed = 0;
   std::size_t missing = 0;
+  std::size_t notPages = 0;      // files left untouched as no HTML page
+  std::size_t stoppedBefore = 0;  // rows.size(), or the first row a stop left as queued
   std::int64_t bytesBefore = 0;  // column 2 of the pages that succeeded
   std::int64_t bytesAfter = 0;   // column 5 of the same pages
 };
@@ -96,7 +102,9 @@ struct RunTotals {
 // Pages a run reads and compresses ahead of the row it is writing, at most:
 // enough that the other cores still have pages while the writing thread puts
 // a batch in place. Beyond kPagesReadAheadAlways, only while the pages ahead
-// hold less than kBytesReadAhead, so that large pages do not pile up in memory.
+// hold less than kBytesReadAhead, so that large pages do not pile up in memory;
+// a page of kBytesReadAhead or more is never read ahead, and is compressed
+// once the rows before it are in place, alone.
 inline constexpr std::size_t kPagesReadAhead = 16;
 inline constexpr std::size_t kPagesReadAheadAlways = 4;
 inline constexpr std::int64_t kBytesReadAhead = 16 << 20;
@@ -106,14 +114,16 @@ inline constexpr std::int64_t kBytesReadAhead = 16 << 20;
 inline constexpr std::size_t kPagesPerSync = 32;
 
 // Compresses every row from the first to the last and fills in columns
-// 4 to 6. A row whose file is not a normal file gets "文件不在"; a page that
-// fails gets "压缩失败"; no page ends the run, whatever its sizes (64-bit).
+// 4 to 6. A row whose file is not a normal file gets "文件不在"; a file that
+// is no HTML page gets "不是网页"; a page that fails gets "压缩失败"; no page ends the run, whatever its sizes (64-bit).
 // Rows are written and reported in order, each with the options read for it
 // in that order; with the real file service later pages are read and
 // compressed on other threads meanwhile, none before an earlier row that may
 // write its file. Each page is put in place only once its backup entry is
 // durable; a file reached again through another name is not compressed again.
-// Leftover temporary files of earlier runs beside the pages are removed. In a dry run (`mode`) every row is compressed and reported
+// Leftover temporary files of earlier runs beside the pages are removed. A
+// stop (RunObserver::stopRequested) puts the rows begun in place and removes
+// every temporary file of the rows read ahead. In a dry run (`mode`) every row is compressed and reported
 // as it would have been, its new size the size of the result, and nothing is
 // written.
 RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, WriteMode mode = WriteMode::Write);

@@ -2,9 +2,11 @@
 # until those are in the tree the library is left out rather than broken.
 if(TARGET vantiro_passes)
   add_library(vantiro_compressor STATIC
+    page_kind.cpp
     page_styles.cpp
     page_compressor.cpp
     compression_run.cpp
+    mirror_copy.cpp
   )
-  target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_platform)
+  target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_queue vantiro_platform)
 endif()

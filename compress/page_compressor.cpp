@@ -4,6 +4,7 @@
 #include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
+#include "compress/page_kind.h"
 #include "compress/page_split.h"
 #include "compress/page_styles.h"
 #include "compress/paragraphs.h"
@@ -13,11 +14,13 @@
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
+#include "platform/memory.h"
 #include "platform/page_encoding.h"
 
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,6 +34,25 @@ namespace {
 
 // Reads of a page that is changing under the reader before it is given up.
 constexpr int kReadsOfAChangingPage = 3;
+
+// What compressing a page takes at most, measured (bench/page-memory.sh): its
+// characters at four bytes each, the split's slots over them, the bytes kept
+// for the backup and the result; with room to spare.
+constexpr std::uint64_t kMemoryPerPageByte = 16;
+constexpr std::uint64_t kMemoryPerPage = 64 << 20;
+// Pages that need less are not checked: the system is not asked for every page.
+constexpr std::uint64_t kAlwaysFits = 256 << 20;
+
+// Throws when a page of `size` bytes cannot be compressed in the memory left,
+// so that it fails with a reason instead of the system ending the program.
+void refuseWhatCannotFit(std::uint64_t size) {
+  const std::uint64_t need = size * kMemoryPerPageByte + kMemoryPerPage;
+  if (need < kAlwaysFits) return;
+  const std::optional<std::uint64_t> available = availableMemory();
+  if (!available || need <= *available) return;
+  throw PageError("页面太大, 内存不足: 压缩约需 " + std::to_string(need >> 20) + " MB, 只有 " +
+                  std::to_string(*available >> 20) + " MB 可用");
+}
 
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
@@ -117,6 +139,13 @@ void checkStillAsRead(const PreparedPage& page) {
 void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& options, ProgressIndicator& progress,
             WriteMode mode) {
   Text& path = outcome.path;
+  if (page.notPage) {
+    outcome.succeeded = false;
+    outcome.notPage = true;
+    path += U'|';
+    path += kNotAPageReason;
+    return;
+  }
   page.outputPath = path;
   if (!page.bytes) std::rethrow_exception(page.error);  // the page could not be read
   if (page.check4Failed) {
@@ -129,6 +158,10 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (mirrorOn(options) && !mirror) {
     page.outputPath.clear();  // nothing may be written, not even the page as read
     throw PageError(toUtf8(kOutsideSourceReason));
+  }
+  if (mirror && !mirrorStaysInDestination(*mirror, options.destinationDirectory)) {
+    page.outputPath.clear();
+    throw PageError(toUtf8(kLinkOutOfDestinationReason));
   }
   if (mirror) {
     path = *mirror;
@@ -144,11 +177,8 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (page.error) std::rethrow_exception(page.error);
   if (mode == WriteMode::DryRun) return;
 
+  if (page.notHtml) return;
   const std::string& bytes = *page.bytes;
-  if (page.notHtml) {
-    AppendBackupEntry(path, bytes, bytes.size(), BackupFiller::Spaces);
-    return;
-  }
   checkStillAsRead(page);
   if (!mirror && page.result == bytes) return;
   // Staged before the entry is appended, so that a page that cannot be
@@ -222,7 +252,8 @@ void failOnError(PreparedPage& page, PageOutcome& outcome, const CompressionOpti
 void stageResult(PreparedPage& page, const Text& path, const CompressionOptions& options) {
   try {
     const std::optional<Text> mirror = mirrorPath(path, options);
-    if (mirrorOn(options) && !mirror) return;  // refused at the commit
+    if (mirrorOn(options) && (!mirror || !mirrorStaysInDestination(*mirror, options.destinationDirectory)))
+      return;  // refused at the commit
     std::string output = nativePath(mirror.value_or(path));
     page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = std::move(output);
@@ -264,6 +295,11 @@ void RecordedProgress::replay(ProgressIndicator* target) {
 PreparedPage preparePage(const Text& path, const CompressionOptions& options, ProgressIndicator* progress,
                          WriteMode mode) {
   const std::string native = nativePath(path);
+  if (hasNonPageName(native.substr(native.rfind('/') + 1))) {
+    PreparedPage notPage;
+    notPage.notPage = true;
+    return notPage;
+  }
   std::string bytes;
   std::optional<FileInfo> readInfo;
   try {
@@ -271,6 +307,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
       const std::optional<FileInfo> before = files().stat(native);
+      if (before) refuseWhatCannotFit(before->size);
       bytes = files().readFile(native);
       readInfo = files().stat(native);
       if (!before || !readInfo || readInfo->unchangedSince(*before)) break;
@@ -284,8 +321,8 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
   PreparedPage page = preparePageBytes(std::move(bytes), options, progress, native);
   page.readFrom = native;
   page.readInfo = readInfo;
-  const bool sameBytes = !mirrorPath(path, options) && page.result == *page.bytes;
-  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml && !sameBytes)
+  const bool sameBytes = !mirrorPath(path, options) && page.bytes && page.result == *page.bytes;
+  if (mode == WriteMode::Write && !page.error && !page.check4Failed && !page.notHtml && !page.notPage && !sameBytes)
     stageResult(page, path, options);
   return page;
 }
@@ -296,9 +333,18 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
+    refuseWhatCannotFit(page.bytes->size());
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
+    if (holdsBinaryBytes(*page.bytes)) {
+      page.notPage = true;
+      return page;
+    }
     PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
+    if (mostlyUndecodable(pageChars.view()) || !startsLikeHtml(pageChars.view())) {
+      page.notPage = true;
+      return page;
+    }
     if (options.requireHtml && !hasHtmlTagExactCase(pageChars.view())) {
       page.check4Failed = true;
       return page;
@@ -310,6 +356,8 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink);
     if (options.preformatParagraphs) convertParagraphs(split);
     page.result = assembleEncoded(split, options.breakLinesAfterTags);
+  } catch (const std::bad_alloc&) {
+    page.error = std::make_exception_ptr(PageError("内存不足"));
   } catch (...) {
     page.error = std::current_exception();
   }

@@ -40,8 +40,8 @@ class FixedAnswer final : public RestoreQuestion {
 extern const Text kRestoreAfterErrorQuestion;
 
 // Markers appended to `path` when a page is not HTML: "|文件错误!" by the
-// test `requireHtml` asks for (nothing written, no backup), "|文件错误" by the
-// test that is always made (backup entry under the marked path, page not written).
+// test `requireHtml` asks for, "|文件错误" by the test that is always made.
+// Either way nothing is written and no backup entry is made.
 inline constexpr TextView kRequiredHtmlMissingMarker = U"|文件错误!";
 inline constexpr TextView kNotHtmlMarker = U"|文件错误";
 
@@ -56,11 +56,17 @@ inline constexpr std::string_view kChangedDuringRun = "文件在压缩时被修�
 struct PageOutcome {
   Text path;
   bool succeeded = true;
+  // The file is no HTML page (compress/page_kind.h): it failed with
+  // kNotAPageReason before anything was written or saved.
+  bool notPage = false;
 };
 
 // Compresses the page at `path`. A mirror file that exists already is backed
 // up with its own bytes before it is replaced; otherwise the entry holds the
-// page's bytes under the path written.
+// page's bytes under the path written. A file that is no HTML page (by its
+// name, or by content that is binary or does not begin as a page does) is
+// left untouched with no entry and fails with kNotAPageReason; a file its
+// name refuses is not even read.
 //
 // The result goes to a temporary file beside the output and replaces it only
 // when complete, keeping the file's permissions, so a page is never left
@@ -103,6 +109,7 @@ struct PreparedPage {
   std::optional<std::string> bytes;  // the page as read; empty when it could not be read
   bool check4Failed = false;         // Check4 was on and its test failed
   bool notHtml = false;              // failed the test that is always made
+  bool notPage = false;              // no HTML page by its name or content: nothing else is done
   std::string result;                // the compressed page in the code page
   std::exception_ptr error;          // what reading or the passes threw
   RecordedProgress progress;         // the passes' progress, when no indicator was given

@@ -37,6 +37,8 @@ class RunWindow : public QWidget {
   // A row as the run start fills it: columns 0 to 3; columns 4 to 6 are the run's.
   void addRow(const Text& source, const Text& destination, const Text& sizeText, const Text& dateText);
   int rowCount() const;
+  // The rows with what the run made of them.
+  const std::vector<RunRow>& rows() const { return rows_; }
 
   // The run: compresses every row from top to bottom and fills in its result.
   // Returns when the last row is done; the window keeps the results.

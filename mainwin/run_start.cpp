@@ -3,7 +3,9 @@
 
 #include "backup/backup_store.h"
 #include "common/ui/message_box.h"
+#include "common/ui/text_convert.h"
 #include "compress/compression_run.h"
+#include "compress/mirror_copy.h"
 #include "compress/run_window.h"
 #include "mainwin/main_window.h"
 #include "mainwin/options_panel.h"
@@ -57,6 +59,11 @@ void MainWindow::startRun(bool selectedOnly) {
   run->raise();
   if (now.emptyListAtStart) taskList_->clear();
   run->compressQueuedRows();
+  // 9. A mirror is the whole site: the other files of the site root follow its pages.
+  if (!now.mirror) return;
+  const MirrorCopy copy = copyOtherFilesIntoMirror({now.sourceDirectory}, run->rows(), now);
+  if (!copy.failures.empty())
+    MessageBox::information(this, toQString(copy.failures.front()));
 }
 
 }  // namespace vantiro::ui

@@ -449,6 +449,8 @@ class RealFileService final : public FileService {
       entry.name = name;
       entry.hidden = name[0] == '.';
       struct ::stat st{};
+      entry.link = e->d_type == DT_LNK ||
+                   (e->d_type == DT_UNKNOWN && ::lstat((base + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode));
       if (::stat((base + name).c_str(), &st) == 0) entry.kind = entryKind(st.st_mode);
       out.push_back(std::move(entry));
     }
@@ -546,6 +548,32 @@ std::string resolvedPath(const std::string& path) {
   std::string out = resolved;
   std::free(resolved);
   return out;
+}
+
+std::string resolvedExistingPart(const std::string& path) {
+  std::string existing = path;
+  std::string rest;
+  for (;;) {
+    while (existing.size() > 1 && existing.back() == '/') existing.pop_back();
+    if (char* resolved = ::realpath(existing.c_str(), nullptr)) {
+      std::string out = resolved;
+      std::free(resolved);
+      if (!rest.empty() && out != "/") out += '/';
+      return out + rest;
+    }
+    const auto slash = existing.rfind('/');
+    if (slash == std::string::npos || existing == "/") return path;
+    const std::string name = existing.substr(slash + 1);
+    rest = rest.empty() ? name : name + "/" + rest;
+    existing.erase(slash == 0 ? 1 : slash);
+  }
+}
+
+bool liesWithin(std::string_view resolved, std::string_view resolvedRoot) {
+  while (resolvedRoot.size() > 1 && resolvedRoot.back() == '/') resolvedRoot.remove_suffix(1);
+  if (!resolved.starts_with(resolvedRoot)) return false;
+  if (resolved.size() == resolvedRoot.size() || resolvedRoot == "/") return true;
+  return resolved[resolvedRoot.size()] == '/';
 }
 
 bool isTemporaryFor(const std::string& entryName, const std::string& fileName) {

@@ -52,6 +52,7 @@ struct DirEntry {
   std::string name;  // without the directory
   EntryKind kind = EntryKind::Other;
   bool hidden = false;  // the name begins with "."
+  bool link = false;    // a symbolic link (`kind` is what it leads to)
 };
 
 // A file written beside its destination and not yet put in its place.
@@ -186,6 +187,15 @@ Text textPath(std::string_view native);
 // `path` with every symbolic link in it resolved; `path` itself when that
 // cannot be done.
 std::string resolvedPath(const std::string& path);
+
+// `path` with the links of its longest existing part resolved and the rest
+// (names still to be created) appended as given: where writing `path` would
+// land. `path` itself when no part of it can be resolved.
+std::string resolvedExistingPart(const std::string& path);
+
+// Whether the resolved path `resolved` is the directory `resolvedRoot` or lies
+// below it (whole components compared).
+bool liesWithin(std::string_view resolved, std::string_view resolvedRoot);
 
 // Whether `entryName` is a temporary file that writing a file named
 // `fileName` (both without the directory) creates beside it.

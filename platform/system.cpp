@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include <csignal>
 #include <unistd.h>
 
 #include <chrono>
@@ -27,6 +28,8 @@ std::int64_t uptimeMilliseconds() {
   clock_gettime(CLOCK_BOOTTIME, &ts);
   return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
+
+void ignoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 Text localDateTimeText(std::time_t when) {
   std::tm tm{};

@@ -25,6 +25,11 @@ void setPauseScale(double scale);
 // Milliseconds since boot from a 64-bit clock.
 std::int64_t uptimeMilliseconds();
 
+// Makes a write to a pipe or socket whose reader is gone fail (EPIPE) instead
+// of ending the process, so that a command whose output is cut off can finish
+// the pages it has begun and clean up before it stops.
+void ignoreBrokenPipes();
+
 // Local date and time in the form "2026-12-07 21:32:05".
 Text localDateTimeText(std::time_t when);
 Text nowText();

@@ -1,5 +1,6 @@
 #include "queue/directory_scan.h"
 
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 
 #include <cstdint>
@@ -16,10 +17,24 @@ namespace {
 // it is one entry here, found without resolving its path component by component.
 using WalkedDirectories = std::set<std::pair<std::uint64_t, std::uint64_t>>;
 
-void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collected, WalkedDirectories& visited) {
+// Where a walk may go: the tree the user chose, its links resolved.
+struct Walk {
+  std::string pattern;
+  std::string resolvedRoot;
+  WalkedDirectories visited;
+  std::vector<Text> collected;
+};
+
+// Whether a link found in the tree leads to a place inside it. Entries that
+// are no links lie where their directory lies, inside.
+bool staysInTree(const Walk& tree, const std::string& native, const DirEntry& entry) {
+  return !entry.link || liesWithin(resolvedPath(native), tree.resolvedRoot);
+}
+
+void walk(const Text& dir, Walk& tree) {
   const std::string native = nativePath(dir);
   const std::optional<FileInfo> info = files().stat(native);
-  if (!info || !visited.emplace(info->device, info->inode).second) return;
+  if (!info || !tree.visited.emplace(info->device, info->inode).second) return;
   std::vector<DirEntry> entries;
   try {
     entries = files().listDirectory(native);
@@ -28,22 +43,21 @@ void walk(const Text& dir, const std::string& pattern, std::vector<Text>& collec
   }
   std::vector<Text> subdirectories;
   for (const DirEntry& e : entries) {
-    if (e.hidden) continue;
-    if (e.kind == EntryKind::File && matchesPattern(e.name, pattern))
-      collected.push_back(dir + textPath(e.name));
+    if (e.hidden || !staysInTree(tree, native + e.name, e)) continue;
+    if (e.kind == EntryKind::File && matchesPattern(e.name, tree.pattern))
+      tree.collected.push_back(dir + textPath(e.name));
     else if (e.kind == EntryKind::Directory)
       subdirectories.push_back(dir + textPath(e.name) + U"/");
   }
-  for (const Text& sub : subdirectories) walk(sub, pattern, collected, visited);
+  for (const Text& sub : subdirectories) walk(sub, tree);
 }
 
 }  // namespace
 
 std::vector<Text> listTreeFiles(const Text& dir, TextView pattern) {
-  std::vector<Text> collected;
-  WalkedDirectories visited;
-  walk(dir, nativePath(pattern), collected, visited);
-  return collected;
+  Walk tree{nativePath(pattern), resolvedExistingPart(nativePath(dir)), {}, {}};
+  walk(dir, tree);
+  return std::move(tree.collected);
 }
 
 Text withTrailingSlash(Text dir) {
@@ -58,6 +72,21 @@ std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::
   for (Text& file : collected)
     if (!present.contains(file) && isNormalFile(nativePath(file))) added.push_back(std::move(file));
   return added;
+}
+
+std::vector<Text> queueArguments(const std::vector<std::string>& arguments, TextView pattern) {
+  std::vector<Text> tasks;
+  std::unordered_set<Text> queued;
+  for (const std::string& argument : arguments) {
+    Text path = absolutePath(textPath(argument));
+    if (isDirectory(argument)) {
+      for (Text& file : scanNewEntries(path, pattern, tasks))
+        if (queued.insert(file).second) tasks.push_back(std::move(file));
+    } else if (queued.insert(path).second) {
+      tasks.push_back(std::move(path));
+    }
+  }
+  return tasks;
 }
 
 }  // namespace vantiro

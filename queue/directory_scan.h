@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 
+#include <string>
 #include <vector>
 
 namespace vantiro {
@@ -16,7 +17,9 @@ inline constexpr TextView kAllFilesPattern = U"*.*";
 // dir + name for every matching file of `dir` (a path ending in "/"), in
 // listing order, followed by the files of each subdirectory's tree, the
 // subdirectories taken in listing order. Hidden files and directories, and
-// entries that are neither files nor directories, are left out. A directory
+// entries that are neither files nor directories, are left out, and so is a
+// symbolic link that leads out of `dir`'s tree: a scan never reaches a file
+// or directory outside the tree the user chose. A directory
 // that cannot be listed is skipped, and a directory reached a second time
 // through a link is not walked again, so a link leading back into the tree
 // cannot make the walk endless.
@@ -30,5 +33,10 @@ Text withTrailingSlash(Text dir);
 // of listTreeFiles(withTrailingSlash(root)), in that order, that still exist
 // as normal files and equal no snapshot entry (exact comparison).
 std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::vector<Text>& snapshot);
+
+// The task list of a command line: each argument made absolute, a directory
+// replaced by the files its scan finds with `pattern`, in order and without
+// an entry twice.
+std::vector<Text> queueArguments(const std::vector<std::string>& arguments, TextView pattern);
 
 }  // namespace vantiro

@@ -318,6 +318,9 @@ void ReplaceWindow::startReplace() {
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
   ui::ScreenPacer pacer(this);
+  std::vector<Text> pages;
+  for (const ReplaceRow& row : rows_) pages.push_back(row.path);
+  removeReplaceLeftovers(pages, options_ ? options_() : CompressionOptions{});
   ProgressBar1->setRange(0, std::max<int>(static_cast<int>(rows_.size()), 1));
   ProgressBar1->setValue(0);
   for (std::size_t i = 0; i < rows_.size(); ++i) {

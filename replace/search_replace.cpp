@@ -11,6 +11,7 @@
 #include "platform/page_encoding.h"
 
 #include <array>
+#include <ctime>
 #include <exception>
 #include <memory>
 #include <new>
@@ -135,7 +136,7 @@ void renamePage(PageReplacement& result, const SearchParameters& params) {
   if (newName.empty() || newName == U"." || newName == U".." || newName.find(U'/') != npos ||
       newName.find(U'\0') != npos)
     throw PageError("替换后的文件名无效：" + toUtf8(newName));
-  files().renameNoReplace(native, nativePath(directory + newName));
+  if (!params.dryRun) files().renameNoReplace(native, nativePath(directory + newName));
 }
 
 bool matchesTitleTag(TextView tag, TextView name) {
@@ -182,7 +183,9 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params) 
     refuseUnwritable(params, *decoded.codePage);
     const CodePage& codePage = *decoded.codePage;
     Text page = std::move(decoded.text);
-    const auto writePage = [&](TextView text) { replaceFile(path, read.bytes, native, read, text, codePage); };
+    const auto writePage = [&](TextView text) {
+      if (!params.dryRun) replaceFile(path, read.bytes, native, read, text, codePage);
+    };
     const int flags = params.matchFlags();
     auto replaceIn = [&](Text& text) {
       const TextReplacement done = replaceInText(text, params.findText, params.replacement, flags);
@@ -252,9 +255,11 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
     if (mirrorOn(options)) {
       std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
+      if (!mirrorStaysInDestination(*mirror, options.destinationDirectory))
+        throw PageError(toUtf8(kLinkOutOfDestinationReason));
       path = std::move(*mirror);
       refuseReadOnly(nativePath(path));
-      CreatePathDirectories(path);
+      if (!params.dryRun) CreatePathDirectories(path);
       replaced = true;
     }
 
@@ -286,7 +291,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
         replaced |= done.replaced;
       }
     }
-    if (!write || !replaced) return;
+    if (!write || !replaced || params.dryRun) return;
     // What the mirror file held is what a restore must give back; a new
     // mirror's entry holds the page, as a compression run's does.
     std::string held;
@@ -297,6 +302,18 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
     replaceFile(path, held, native, read, joinPieces(pieces), codePage);
   });
   return result;
+}
+
+void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOptions& options) {
+  std::vector<std::string> written;
+  for (const Text& page : pages) {
+    written.push_back(nativePath(page));
+    if (!mirrorOn(options)) continue;
+    if (const std::optional<Text> mirror =
+            mirroredPath(page, options.sourceDirectory, options.destinationDirectory))
+      written.push_back(nativePath(*mirror));
+  }
+  removeLeftoverTemporaries(written, std::time(nullptr));
 }
 
 bool replaceInPageOfRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {

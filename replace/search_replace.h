@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace vantiro {
 
@@ -80,6 +81,9 @@ struct SearchParameters {
   bool fixedReplacement = false;  // Check5 "固定代替", specific mode only
   ReplaceMode mode = ReplaceMode::Text;
   AttributeTarget target;  // specific mode only
+  // Count and report as a real run would, writing nothing: no page, mirror,
+  // directory, renamed file or backup entry.
+  bool dryRun = false;
 
   int matchFlags() const { return (caseSensitive ? kMatchCase : 0) + (wholeWord ? kMatchWholeWord : 0); }
 };
@@ -133,6 +137,11 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params);
 // output held (a new mirror's holds the page). Never throws.
 PageReplacement replaceAttributeInPage(const Text& path, const SearchParameters& params,
                                        const CompressionOptions& options);
+
+// Removes the temporary files that replacing in `pages` (and writing their
+// mirrors under `options`) left beside them when a run was killed; only files
+// older than the call, so that none still being written is touched.
+void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOptions& options);
 
 // One row of the result list.
 struct ReplaceRow {

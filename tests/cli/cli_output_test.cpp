@@ -124,13 +124,13 @@ TEST_F(CliOutputTest, PipeCompressesStandardInputToStandardOutput) {
   } cases[] = {
       {{}, kLoose, kTight, 0, ""},
       {{"--readable"}, kTight, "<html>\n<body>\nx\n</body>\n</html>\n", 0, ""},  // an LF page
-      {{}, "no tags here", "", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
-      {{"--restore-on-error"}, "no tags here", "no tags here", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
+      {{}, "no tags here", "", 1, "压缩失败: 不是网页\n"},
+      {{"--restore-on-error"}, "no tags here", "no tags here", 1, "压缩失败: 不是网页\n"},
       {{"--require-html", "--restore-on-error"}, "<HTML><Body>x</Body></HTML>", "<HTML><Body>x</Body></HTML>", 0, ""},
       {{"--require-html", "--restore-on-error"}, "<Html><body>x</body></Html>", "<Html><body>x</body></Html>", 1,
        "压缩失败: 文件错误!\n"},
       {{"--require-html"}, "<Html><body>x</body></Html>", "", 1, "压缩失败: 文件错误!\n"},
-      {{}, "", "", 1, "压缩失败: 文件错误|页面中的标记少于两个\n"},
+      {{}, "", "", 1, "压缩失败: 不是网页\n"},
       {{}, kLong, kLong, 0, ""},
       // The page's encoding is found as for a file: this one is refused.
       {{"--restore-on-error"}, utf16, utf16, 1, "压缩失败: 页面为 UTF-16 编码，不能处理\n"},

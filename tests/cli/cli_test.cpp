@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <sstream>
+#include <streambuf>
 
 namespace vantiro {
 namespace {
@@ -103,8 +107,8 @@ TEST_F(CliTest, DirectoriesAreQueuedInScanOrder) {
   out = lines(r.out);
   ASSERT_EQ(out.size(), 5u);
   EXPECT_EQ(splitBy(out[1], '\t')[0], site / "notes.txt");
-  EXPECT_EQ(splitBy(out[1], '\t')[4], "压缩失败");
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(splitBy(out[1], '\t')[4], "不是网页");
+  EXPECT_EQ(r.status, 0) << "a file that is no page fails nothing";
   EXPECT_EQ(readBytes(site / "notes.txt"), "plain text");
 }
 
@@ -116,6 +120,55 @@ TEST_F(CliTest, IntoMirrorsPagesUnderTheDestination) {
   EXPECT_EQ(columns[1], site / "out/news/a.htm");
   EXPECT_EQ(readBytes(site / "out/news/a.htm"), kTight);
   EXPECT_EQ(readBytes(a), kLoose);
+}
+
+// --into SRC DEST alone mirrors the whole of SRC as a site one can upload:
+// every page compressed, every other file (refused pages included) the same
+// bytes, mode and time; nothing from beyond a link out of the tree; only the
+// pages saved in the store. --pages-only leaves the other files out.
+TEST_F(CliTest, IntoMakesADeployableCopyOfTheWholeSite) {
+  test::TempDir outside;
+  writeBytes(outside / "private.html", kLoose);
+  struct File {
+    const char* name;
+    std::string bytes;
+    bool compressed;
+  };
+  const File tree[] = {
+      {"index.html", kLoose, true},
+      {"news/a.htm", kLoose, true},
+      {"css/site.css", "body {\n  color: red;\n}\n", false},
+      {"js/app.js", "document.write('<html><body>x</body></html>');\n", false},
+      {"img/logo.png", std::string("\x89PNG\r\n\x1A\n\0\0<html>", 16), false},
+      {"README.md", "# Site\n\n<html>\n", false},
+      {"fragment.htm", "<div>\n  x\n</div>\n", false},  // no html tag: refused, copied as it is
+  };
+
+  for (const File& f : tree) {
+    page("web/" + std::string(f.name), f.bytes);
+    ASSERT_EQ(::chmod((site / "web/" + f.name).c_str(), f.compressed ? 0640 : 0604), 0);
+  }
+  std::filesystem::create_directory_symlink(outside.path(), site / "web/elsewhere");
+  CliResult r = run({"compress", "--all-files", "--into", site / "web", site / "out"});
+  EXPECT_EQ(r.status, 1) << "the refused page fails";
+  EXPECT_EQ(r.err.find("复制失败"), std::string::npos) << r.err;
+  for (const File& f : tree) {
+    const std::string from = site / "web/" + f.name, to = site / "out/" + f.name;
+    EXPECT_EQ(readBytes(from), f.bytes) << f.name;
+    EXPECT_EQ(readBytes(to), f.compressed ? kTight : f.bytes) << f.name;
+    const auto source = files().stat(from), copy = files().stat(to);
+    ASSERT_TRUE(source && copy) << f.name;
+    EXPECT_EQ(copy->mode, source->mode) << f.name;
+    const bool sameTime =
+        copy->modified == source->modified && copy->modifiedNanoseconds == source->modifiedNanoseconds;
+    EXPECT_TRUE(f.compressed || sameTime) << f.name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(site / "out/elsewhere"));
+  EXPECT_EQ(ReadBackupIndex(false).size(), 2u) << "only the pages compressed are saved";
+
+  r = run({"compress", "--pages-only", "--into", site / "web", site / "pages"});
+  EXPECT_TRUE(std::filesystem::exists(site / "pages/news/a.htm"));
+  EXPECT_FALSE(std::filesystem::exists(site / "pages/css")) << r.out;
 }
 
 TEST_F(CliTest, OptionsReachTheCompressor) {
@@ -231,7 +284,7 @@ TEST_F(CliTest, BadUsageIsStatusTwo) {
   const std::vector<std::vector<std::string>> usages = {
       {},
       {"compress"},
-      {"compress", "--into", site.path(), a},  // --into takes two directories; a is then no PATH
+      {"compress", "--into", site.path()},  // --into takes two directories
       {"compress", "--bogus", a},
       {"frobnicate"},
       {"restore"},
@@ -259,6 +312,48 @@ TEST_F(CliTest, EmptyDirectoryRunsNothingAndKeepsTheStore) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(lines(r.out).size(), 1u);
   EXPECT_EQ(lines(run({"backups"}).out).size(), 1u) << "no page, no clearing";
+}
+
+// Takes `room` bytes, then fails every write, as a pipe whose reader is gone.
+class ClosingOutput final : public std::streambuf {
+ public:
+  explicit ClosingOutput(std::size_t room) : room_(room) {}
+  std::string taken;
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (c == traits_type::eof() || taken.size() >= room_) return traits_type::eof();
+    taken += traits_type::to_char_type(c);
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+// A run whose output is closed stops after the rows begun, says so, leaves
+// no temporary file, and the pages it did compress restore.
+TEST_F(CliTest, AClosedOutputStopsTheRunCleanly) {
+  for (int i = 0; i < 40; ++i) page("p" + std::to_string(100 + i) + ".htm", kLoose);
+  ClosingOutput closing(10);
+  std::ostream out(&closing);
+  std::istringstream in;
+  std::ostringstream err;
+  const std::string homeDir = home.path();
+  const std::string siteDir = site.path();
+  const char* argv[] = {"vantiro-cli", "--home", homeDir.c_str(), "compress", siteDir.c_str()};
+  EXPECT_EQ(cli::runVantiroCli(5, argv, in, out, err, {}), 1);
+  EXPECT_NE(err.str().find("输出已关闭"), std::string::npos) << err.str();
+  std::size_t compressed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(site.path())) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << " is left behind";
+    compressed += readBytes(entry.path()) == kTight ? 1 : 0;
+  }
+  EXPECT_GE(compressed, 1u);
+  EXPECT_LT(compressed, 40u) << "the run went on after its output was closed";
+  EXPECT_EQ(run({"restore", "--all"}).status, 0);
+  for (const auto& entry : std::filesystem::directory_iterator(site.path()))
+    EXPECT_EQ(readBytes(entry.path()), kLoose) << entry.path();
 }
 
 TEST_F(CliTest, InfoShowsWhatTheViewerShows) {

@@ -120,14 +120,44 @@ TEST_F(PageCompressorTest, Check4RefusesMixedCaseWithoutTouchingAnything) {
   EXPECT_FALSE(pathExists(home / "bak.kbq"));
 }
 
-TEST_F(PageCompressorTest, PageWithoutHtmlTagIsBackedUpUnderTheMarkedPathButNotWritten) {
-  const std::string page = "<head><title>t</title></head>  <body>x</body>";
-  EXPECT_FALSE(compress("a.htm", page));
-  EXPECT_EQ(path, textPath(site / "a.htm") + U"|文件错误");
-  EXPECT_EQ(readBytes(site / "a.htm"), page);
-  auto entries = backups();
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].path, path);
+// Only HTML pages are rewritten: a file that is no page by its name or its
+// content, and a page without the html tag, keep their bytes and get no
+// backup entry; a page may begin with a mark, white space and comments.
+TEST_F(PageCompressorTest, OnlyPagesAreRewrittenAndRefusedFilesGetNoEntry) {
+  const std::string body = "<html>\n<body>\n  x  </body></html>";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char32_t* marker;  // nullptr: compressed
+  };
+  const Case cases[] = {
+      {"search.js", "document.write('" + body + "'); // HashMap<K, V>", U"|不是网页"},
+      {"README.md", "# Site\n\n" + body, U"|不是网页"},
+      {"style.CSS", body, U"|不是网页"},
+      {"image.htm", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16) + body, U"|不是网页"},
+      {"doc.htm", "%PDF-1.4\n" + body, U"|不是网页"},
+      {"words.htm", "Some words first " + body, U"|不是网页"},
+      {"garbled.htm", "<html><body>" + std::string(64, '\xFF') + "</body></html>", U"|不是网页"},
+      {"fragment.htm", "<head><title>t</title></head>  <body>x</body>", U"|文件错误"},
+      {"opened.htm", "\xEF\xBB\xBF <!-- a -->\n<?xml version=\"1.0\"?>\n<!doctype html>" + body, nullptr},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(compress(c.name, c.bytes), c.marker == nullptr) << c.name;
+    if (c.marker == nullptr) continue;
+    EXPECT_EQ(path, textPath(site / c.name) + c.marker) << c.name;
+    EXPECT_EQ(readBytes(site / c.name), c.bytes) << c.name;
+  }
+  EXPECT_EQ(backups().size(), 1u);
+}
+
+// A page larger than the memory left fails with a reason before it is read,
+// instead of the system ending the program.
+TEST_F(PageCompressorTest, APageThatCannotFitInMemoryFailsWithAReason) {
+  writeBytes(site / "huge.htm", "<html><body>x</body></html>");
+  std::filesystem::resize_file(site / "huge.htm", 64ull << 30);  // sparse: nothing is written
+  EXPECT_FALSE(compressExisting("huge.htm"));
+  EXPECT_NE(path.find(U"内存不足"), npos) << toUtf8(path);
+  EXPECT_TRUE(backups().empty());
 }
 
 TEST_F(PageCompressorTest, TextAroundTheTags) {

@@ -7,6 +7,7 @@
 #include "tests/faults/fault_support.h"
 
 #include "backup/backup_store.h"
+#include "common/mirror_path.h"
 #include "compress/compression_run.h"
 #include "platform/file_service.h"
 #include "tests/support/faulty_file_service.h"
@@ -275,6 +276,33 @@ TEST_F(PageSafety, WritingAFailedPageBackOverItsMirrorKeepsTheMirrorRestorable) 
   EXPECT_EQ(test::runPages({site / "src/p.htm"}, observer).at(0).result, U"压缩失败");
   test::restoreAll();
   EXPECT_EQ(readBytes(site / "out/p.htm"), "the mirror of before");
+}
+
+// A link in the destination never takes a mirror out of it: a page whose
+// mirror, or a directory made for it, would land outside fails and nothing
+// outside changes; a link inside the destination is written through.
+TEST_F(PageSafety, AMirrorNeverWritesThroughALinkOutOfItsDestination) {
+  test::TempDir outside;
+  writeBytes(outside / "kept.htm", "outside");
+  for (const char* name : {"src/kept.htm", "src/away/new/p.htm", "src/inner/q.htm"}) {
+    std::filesystem::create_directories(std::filesystem::path(site / name).parent_path());
+    writeBytes(site / name, kLoose);
+  }
+  std::filesystem::create_directories(site / "out/real");
+  std::filesystem::create_symlink(outside / "kept.htm", site / "out/kept.htm");
+  std::filesystem::create_directory_symlink(outside.path(), site / "out/away");
+  std::filesystem::create_directory_symlink(site / "out/real", site / "out/inner");
+  test::RecordingRun observer;
+  observer.opts.mirror = true;
+  observer.opts.sourceDirectory = textPath(site / "src");
+  observer.opts.destinationDirectory = textPath(site / "out");
+  const std::vector<RunRow> rows =
+      test::runPages({site / "src/kept.htm", site / "src/away/new/p.htm", site / "src/inner/q.htm"}, observer);
+  for (std::size_t i : {0U, 1U}) EXPECT_EQ(test::failureReason(rows[i]), kLinkOutOfDestinationReason) << i;
+  EXPECT_EQ(rows[2].result, U"压缩成功");
+  EXPECT_EQ(readBytes(outside / "kept.htm"), "outside");
+  EXPECT_FALSE(std::filesystem::exists(outside / "new"));
+  EXPECT_TRUE(std::filesystem::exists(site / "out/real/q.htm"));
 }
 
 // Names up to the longest the file system takes compress, and a page that

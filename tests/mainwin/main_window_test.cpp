@@ -708,9 +708,15 @@ TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked)
   EXPECT_EQ(readBytes(site_ / "sub/d.htm"), kPage);  // the source stays as it was
   EXPECT_TRUE(isNormalFile(out / "sub/d.htm"));
 
+  // The site's other files follow its pages into the destination.
+  std::filesystem::create_directories(site_ / "css");
+  writeBytes(site_ / "css/site.css", "p { color: red }\n");
+  find<QComboBox>("text1")->setEditText(ui::toQString(siteDir()));
+  window_->taskList()->append(sitePath("sub/d.htm"));
   MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
   button("Command6")->click();
   EXPECT_EQ(find<QComboBox>("text1")->count(), 2);  // each start adds the texts again
+  EXPECT_EQ(readBytes(out / "css/site.css"), "p { color: red }\n");
 }
 
 TEST_F(MainWindowTest, KeepOnTopMarkReachesTheNextRunWindow) {

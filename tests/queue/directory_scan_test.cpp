@@ -71,6 +71,27 @@ TEST_F(DirectoryScanTest, DeepChainsAndSecondNamesOfADirectory) {
   EXPECT_EQ(listTreeFiles(root(), kHtmlPattern), expected({(chain + "bottom.htm").c_str(), "real/c.htm"}));
 }
 
+TEST_F(DirectoryScanTest, LinksLeadingOutOfTheTreeAreNotFollowed) {
+  test::TempDir outside;
+  writeBytes(outside / "private.html", "<html></html>");
+  file("site/a.htm");
+  file("site/real/b.htm");
+  directory("site/sub");
+  const auto link = [&](const std::string& target, const std::string& name) {
+    std::filesystem::create_symlink(target, dir / name);
+  };
+  link(outside.path(), "site/elsewhere");              // a directory outside
+  link(outside / "private.html", "site/private.html");  // a file outside
+  link("/usr/share", "site/sub/system");               // the system's pages
+  link("../real", "site/sub/inside");                  // a directory inside: walked once
+  link(dir / "site/a.htm", "site/sub/same.htm");       // a file inside
+  EXPECT_EQ(listTreeFiles(textPath(dir / "site/"), kHtmlPattern),
+            expected({"site/a.htm", "site/real/b.htm", "site/sub/same.htm"}));
+  // A tree reached through a link of its own is judged where it leads.
+  link(dir / "site", "alias");
+  EXPECT_EQ(listTreeFiles(textPath(dir / "alias/"), kHtmlPattern).size(), 3U);
+}
+
 TEST_F(DirectoryScanTest, AScanAddsOnlyWhatTheListDoesNotHold) {
   file("a.htm");
   file("sub/b.htm");

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -125,6 +128,42 @@ TEST_F(ReplaceCommand, RenamesFiles) {
   EXPECT_EQ(r.out, a + "\t 1\t成功替换\n");
   EXPECT_TRUE(isNormalFile(site / "new.htm"));
   EXPECT_FALSE(pathExists(a));
+}
+
+// A directory is scanned as compress scans it; a dry run prints the same
+// lines and writes nothing.
+TEST_F(ReplaceCommand, DirectoriesAreScannedAndADryRunWritesNothing) {
+  const std::string a = page("web/a.htm", U"<p>cat</p>");
+  const std::string b = page("web/sub/b.html", U"<p>cat cat</p>");
+  page("web/notes.txt", U"cat");
+  const std::string expected = a + "\t 1\t成功替换\n" + b + "\t 2\t成功替换\n";
+  CliResult dry = run({"--dry-run", "--find", "cat", "--with", "dog", site / "web"});
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out, expected);
+  EXPECT_EQ(read(a), U"<p>cat</p>");
+  EXPECT_FALSE(pathExists(home / "bak.kbq"));
+  CliResult r = run({"--find", "cat", "--with", "dog", site / "web"});
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(read(b), U"<p>dog dog</p>");
+  EXPECT_EQ(read(site / "web/notes.txt"), U"cat");
+}
+
+// The temporary files a killed replace or restore left beside its pages are
+// removed by the next one over those pages.
+TEST_F(ReplaceCommand, ReplaceAndRestoreRemoveTheTemporariesOfKilledRuns) {
+  const std::string a = page("a.htm", U"<p>cat</p>");
+  const auto leaveTemporary = [&] {
+    writeBytes(site / ".a.htm.vantiro-42", "partial");
+    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (site / ".a.htm.vantiro-42").c_str(), old, 0), 0);
+  };
+  leaveTemporary();
+  EXPECT_EQ(run({"--find", "cat", "--with", "dog", a}).status, 0);
+  EXPECT_FALSE(pathExists(site / ".a.htm.vantiro-42")) << "after replace";
+  leaveTemporary();
+  EXPECT_EQ(test::runCli({"--home", home.path(), "restore", "--all"}).status, 0);
+  EXPECT_FALSE(pathExists(site / ".a.htm.vantiro-42")) << "after restore";
+  EXPECT_EQ(read(a), U"<p>cat</p>");
 }
 
 TEST_F(ReplaceCommand, UsageErrors) {
