@@ -16,7 +16,7 @@ CLI::App* addInfoCommand(CLI::App& app, InfoArguments& args) {
 int runInfo(const InfoArguments& args, std::ostream& out, std::ostream& err) {
   PageInfo info;
   try {
-    info = analysePage(args.path, info);
+    info = analysePage(args.path);
   } catch (const FileError& e) {
     err << "无法查看文件: " << e.what() << '\n';
     return kExitFailure;

@@ -5,6 +5,7 @@ if(TARGET vantiro_passes)
     page_styles.cpp
     page_compressor.cpp
     compression_run.cpp
+    failure_reasons.cpp
   )
   target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_platform)
 endif()
