@@ -116,8 +116,9 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
         line.nullValue("count").text("result", row.countText).text("reason", row.resultText);
       out << line.line() << std::flush;
     } else if (style == OutputStyle::Lines || !replaced) {
-      out << lineField(row.path) << '\t' << lineField(row.countText) << '\t' << lineField(row.resultText) << '\n'
-          << std::flush;
+      // The window right-aligns counts with a leading space; a script gets the bare number.
+      const TextView count = TextView(row.countText).starts_with(U' ') ? TextView(row.countText).substr(1) : TextView(row.countText);
+      out << lineField(row.path) << '\t' << lineField(count) << '\t' << lineField(row.resultText) << '\n' << std::flush;
     }
   }
   const auto pages = static_cast<std::int64_t>(args.paths.size());

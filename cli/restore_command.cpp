@@ -11,24 +11,15 @@
 namespace vantiro::cli {
 namespace {
 
-// The statuses of a restore as lines; quietly, only those of entries that
-// failed; as JSON, none (the entry's object tells the outcome).
-class StatusLines final : public RestoreObserver {
+// Keeps the last status of an entry: for one that failed, it says why.
+class LastStatus final : public RestoreObserver {
  public:
-  StatusLines(std::ostream& out, OutputStyle style) : out_(out), style_(style) {}
-  void showStatus(const Text& status) override {
-    if (style_ == OutputStyle::Lines) out_ << lineField(status) << '\n' << std::flush;
-    last_ = status;
-  }
-  void entryDone(bool restored) {
-    if (style_ == OutputStyle::Quiet && !restored) out_ << lineField(last_) << '\n' << std::flush;
-  }
-
- private:
-  std::ostream& out_;
-  OutputStyle style_;
-  Text last_;
+  void showStatus(const Text& status) override { last = status; }
+  Text last;
 };
+
+inline constexpr TextView kRestored = U"已还原";
+inline constexpr TextView kNotRestored = U"未还原";
 
 }  // namespace
 
@@ -81,13 +72,18 @@ int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& er
     chosen[static_cast<std::size_t>(n - 1)] = true;
   }
   const OutputStyle style = outputStyle(args.json, args.quiet);
-  StatusLines observer(out, style);
+  LastStatus observer;
   std::int64_t restored = 0, failed = 0;
   for (std::size_t k = 0; k < entries.size(); ++k) {
     if (!chosen[k]) continue;
     const bool done = restoreEntry(entries[k], observer, &checks);
     ++(done ? restored : failed);
-    observer.entryDone(done);
+    // A row as `backups` lists the entry, and what became of it; why it
+    // failed goes to standard error.
+    if (!done) err << lineField(observer.last) << '\n' << std::flush;
+    if (style == OutputStyle::Lines || (style == OutputStyle::Quiet && !done))
+      out << (k + 1) << '\t' << lineField(entries[k].path) << '\t' << lineField(entries[k].length) << '\t'
+          << lineField(entries[k].time) << '\t' << toUtf8(done ? kRestored : kNotRestored) << '\n' << std::flush;
     if (style == OutputStyle::Json)
       out << JsonLine()
                  .text("type", U"entry")

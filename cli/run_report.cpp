@@ -1,18 +1,10 @@
 #include "cli/run_report.h"
 
+#include "compress/failure_reasons.h"
+
 #include <ostream>
 
 namespace vantiro::cli {
-
-Text failureReason(const RunRow& row) {
-  if (row.result != kResultFailed) return {};
-  // The compressor appends to the page's path, or to its mirror's once mapped.
-  for (const Text* path : {&row.destination, &row.source})
-    if (!path->empty() && row.outcome.size() > path->size() && row.outcome.starts_with(*path) &&
-        row.outcome[path->size()] == U'|')
-      return row.outcome.substr(path->size() + 1);
-  return row.outcome;
-}
 
 RunReport::RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out,
                      std::ostream& err, ProgressCount& progress)
@@ -48,21 +40,20 @@ void RunReport::rowFinished(std::size_t index, const RunRow& row) {
     JsonLine line;
     line.text("type", U"page")
         .text("source", row.source)
-        .text("destination", row.destination)
+        .textOrNull("destination", row.destination)
         .number("size", number(row.size))
         .text("date", row.date)
         .text("result", row.result)
         .number("new_size", number(row.newSize))
-        .text("saving", row.ratio);
-    if (row.result == kResultFailed)
+        .percentage("saving", row.ratio);
+    if (failed)
       line.text("reason", reason);
     else
       line.nullValue("reason");
     print(out_, line.line(), progress_.rowsOnTerminal);
     return;
   }
-  if (row.result == kResultFailed)
-    print(err_, toUtf8(kResultFailed) + ": " + lineField(row.outcome) + '\n', true);
+  if (failed) print(err_, toUtf8(row.result) + ": " + lineField(row.source) + ": " + lineField(reason) + '\n', true);
   print(out_,
         lineField(row.source) + '\t' + lineField(row.destination) + '\t' + lineField(row.size) + '\t' +
             lineField(row.date) + '\t' + lineField(row.result) + '\t' + lineField(row.newSize) + '\t' +
@@ -99,14 +90,14 @@ void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savi
         .number("missing", static_cast<std::int64_t>(totals.missing))
         .number("bytes_before", totals.bytesBefore)
         .number("bytes_after", totals.bytesAfter)
-        .text("saving", savingText(totals.bytesBefore, totals.bytesAfter));
+        .percentage("saving", savingText(totals.bytesBefore, totals.bytesAfter));
     if (!savings.empty()) {
       std::string list = "[";
       for (const OptionSaving& s : savings) {
         JsonLine item;
         item.text("option", fromUtf8(s.option))
             .number("bytes_after", s.bytesAfter)
-            .text("saving", savingText(totals.bytesBefore, s.bytesAfter))
+            .percentage("saving", savingText(totals.bytesBefore, s.bytesAfter))
             .number("extra_saved", s.extraSaved);
         if (list.size() > 1) list += ',';
         list += item.object();

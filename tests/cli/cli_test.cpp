@@ -82,7 +82,8 @@ TEST_F(CliTest, AnyFailedOrMissingPageMakesStatusOne) {
   ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(splitBy(out[1], '\t')[4], "压缩失败");
   EXPECT_EQ(out[2], missing + "\t\t\t\t文件不在\t\t");
-  EXPECT_NE(r.err.find(bad + "|"), std::string::npos) << "the reason goes to standard error";
+  EXPECT_NE(r.err.find("压缩失败: " + bad + ": 页面中的标记少于两个"), std::string::npos) << "the reason goes to standard error";
+  EXPECT_NE(r.err.find("文件不在: " + missing + ": 文件不存在"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, DirectoriesAreQueuedInScanOrder) {
@@ -159,18 +160,23 @@ TEST_F(CliTest, RestoreByNumberOrAll) {
   EXPECT_EQ(readBytes(b), "<html>\r\n<body>second</body></html>");
   EXPECT_EQ(readBytes(a), "<html><body>first</body></html>");
   const std::string size = std::to_string(readBytes(b).size());
-  EXPECT_EQ(r.out, "正在还原  " + b + "文件，大小为" + size + "B .....\n成功还原  " + b + "文件，大小为" + size +
-                       "B   OK!!\n");
+  const auto row = splitBy(r.out, '\t');
+  ASSERT_EQ(row.size(), 5u) << r.out;
+  EXPECT_EQ(row[0], "1");
+  EXPECT_EQ(row[1], b);
+  EXPECT_EQ(row[2], size);
+  EXPECT_EQ(row[4], "已还原\n");
 
   r = run({"restore", "--all"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(readBytes(a), "<html>\r\n<body>first</body></html>");
-  EXPECT_EQ(lines(r.out).size(), 4u);
+  EXPECT_EQ(lines(r.out).size(), 2u);
 
   std::filesystem::remove(home / "bak.dat");
   r = run({"restore", "2"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.substr(r.out.rfind("还原")), "还原  " + b + "失败！\n");
+  EXPECT_TRUE(r.out.ends_with("\t未还原\n")) << r.out;
+  EXPECT_EQ(r.err, "还原  " + b + "失败！\n");
 }
 
 // After several runs every page comes back as it was before the first, in
@@ -261,28 +267,25 @@ TEST_F(CliTest, EmptyDirectoryRunsNothingAndKeepsTheStore) {
   EXPECT_EQ(lines(run({"backups"}).out).size(), 1u) << "no page, no clearing";
 }
 
-TEST_F(CliTest, InfoShowsWhatTheViewerShows) {
+TEST_F(CliTest, InfoPrintsARowOrAnObjectPerPage) {
   // GBK: <title>中文</title>, charset gb2312
   const std::string path = page("info.htm",
       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
       "<title>\xd6\xd0\xce\xc4</title></head></html>");
-  CliResult r = run({"info", path});
+  const std::string plain = page("notes.txt", "just words");
+  const std::string size = std::to_string(readBytes(path).size());
+  CliResult r = run({"info", path, plain});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, path + "\t" + size + "\t超文本文件\t中文\t中国大陆GB码\n" + plain + "\t10\t未知类型\t未知\t未知\n");
+
+  r = run({"info", "--json", path, site / "missing.htm"});
+  EXPECT_EQ(r.status, 1);
   auto rows = lines(r.out);
-  ASSERT_EQ(rows.size(), 5u);
-  EXPECT_EQ(rows[0], path);
-  EXPECT_EQ(rows[1], "文件大小:" + std::to_string(readBytes(path).size()) + " byte");
-  EXPECT_EQ(rows[2], "类型：超文本文件");
-  EXPECT_EQ(rows[3], "标题：中文");
-  EXPECT_NE(rows[4].find("语言："), std::string::npos);
-  EXPECT_NE(rows[4], "语言：未知");
-
-  CliResult plain = run({"info", page("notes.txt", "just words")});
-  ASSERT_EQ(plain.status, 0);
-  EXPECT_EQ(lines(plain.out)[2], "类型：未知类型");
-  EXPECT_EQ(lines(plain.out)[3], "标题：未知");
-
-  EXPECT_EQ(run({"info", site / "missing.htm"}).status, 1);
+  ASSERT_EQ(rows.size(), 3u) << r.out;
+  EXPECT_EQ(rows[0], R"({"type":"page","path":")" + path + R"(","size":)" + size +
+                         R"(,"html":true,"type_text":"超文本文件","title":"中文","language":"中国大陆GB码","reason":null})");
+  EXPECT_TRUE(rows[1].starts_with(R"({"type":"page","path":")" + site / "missing.htm" + R"(","size":null,)")) << rows[1];
+  EXPECT_EQ(rows[2], R"({"type":"summary","pages":2,"failed":1})");
   EXPECT_EQ(run({"info"}).status, 2);
 }
 
