@@ -1,3 +1,4 @@
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/output_format.h"
 #include "pageinfo/page_info.h"
@@ -19,12 +20,15 @@ std::int64_t sizeInBytes(const PageInfo& info) {
 
 CLI::App* addInfoCommand(CLI::App& app, InfoArguments& args) {
   CLI::App* cmd = app.add_subcommand(
-      "info", "Show what the page information viewer shows of each page: a row of path, size in bytes, type, "
-              "title and language.");
-  cmd->add_option("PATH", args.paths, "The pages")->required();
+      "info", say("显示网页信息窗口所显示的内容，每页一行：路径、字节数、类型、标题、语言。",
+                  "Show what the page information viewer shows of each page: a row of path, size in bytes, type, "
+                  "title and language."));
+  cmd->add_option("PATH", args.paths, say("网页", "The pages"))->required();
   cmd->add_flag("--json", args.json,
-                "Print one JSON object per line: one per page (type, path, size, html, type_text, title, language, "
-                "reason), then the summary (type, pages, failed)");
+                say("每行输出一个 JSON 对象：每页一个（type、path、size、html、type_text、title、language、reason），"
+                    "然后是总计（type、pages、failed）",
+                    "Print one JSON object per line: one per page (type, path, size, html, type_text, title, language, "
+                    "reason), then the summary (type, pages, failed)"));
   return cmd;
 }
 
@@ -54,10 +58,10 @@ int runInfo(const InfoArguments& args, std::ostream& out, std::ostream& err) {
             .text("reason", fromUtf8(reason));
       out << line.line() << std::flush;
     } else if (reason.empty()) {
-      out << lineField(info.path) << '\t' << sizeInBytes(info) << '\t' << lineField(info.typeText)
-          << '\t' << lineField(info.title) << '\t' << lineField(info.language) << '\n' << std::flush;
+      out << lineField(info.path) << '\t' << sizeInBytes(info) << '\t' << lineField(rowWord(info.typeText)) << '\t'
+          << lineField(rowWord(info.title)) << '\t' << lineField(rowWord(info.language)) << '\n' << std::flush;
     } else {
-      err << "无法查看文件: " << reason << '\n';
+      err << say("无法查看文件: ", "Cannot read the file: ") << reason << '\n';
     }
   }
   if (args.json)

@@ -1,3 +1,4 @@
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
@@ -29,7 +30,7 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
   const CompressionOptions options = compressionOptions(args);
   std::string bytes = readAll(in);
   if (in.bad()) {
-    err << toUtf8(kResultFailed) << ": 无法读取标准输入\n";
+    err << toUtf8(rowWord(kResultFailed)) << say(": 无法读取标准输入\n", ": cannot read standard input\n");
     return kExitFailure;
   }
   NoProgress noProgress;
@@ -47,7 +48,7 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
     out.flush();
     return kExitSuccess;
   }
-  err << toUtf8(kResultFailed) << ": " << lineField(explainFailure(TextView(outcome.path).substr(name.size() + 1))) << '\n';
+  err << toUtf8(rowWord(kResultFailed)) << ": " << lineField(explainFailure(TextView(outcome.path).substr(name.size() + 1))) << '\n';
   if (options.offerRestoreAfterError && page.bytes) {
     out.write(page.bytes->data(), static_cast<std::streamsize>(page.bytes->size()));
     out.flush();

@@ -1,5 +1,6 @@
 #include "cli/run_report.h"
 
+#include "cli/cli_language.h"
 #include "compress/failure_reasons.h"
 
 #include <ostream>
@@ -53,10 +54,10 @@ void RunReport::rowFinished(std::size_t index, const RunRow& row) {
     print(out_, line.line(), progress_.rowsOnTerminal);
     return;
   }
-  if (failed) print(err_, toUtf8(row.result) + ": " + lineField(row.source) + ": " + lineField(reason) + '\n', true);
+  if (failed) print(err_, lineField(rowWord(row.result)) + ": " + lineField(row.source) + ": " + lineField(reason) + '\n', true);
   print(out_,
         lineField(row.source) + '\t' + lineField(row.destination) + '\t' + lineField(row.size) + '\t' +
-            lineField(row.date) + '\t' + lineField(row.result) + '\t' + lineField(row.newSize) + '\t' +
+            lineField(row.date) + '\t' + lineField(rowWord(row.result)) + '\t' + lineField(row.newSize) + '\t' +
             lineField(row.ratio) + '\n',
         progress_.rowsOnTerminal);
 }
@@ -107,12 +108,15 @@ void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savi
     out << line.line();
     return;
   }
-  out << "总计 " << totals.pages << " 个文件\t成功 " << totals.succeeded << " 个\t压缩前 " << totals.bytesBefore
-      << " 字节\t压缩后 " << totals.bytesAfter << " 字节\t压缩率 "
+  const char* bytes = say(" 字节", " bytes");
+  out << say("总计 ", "pages ") << totals.pages << say(" 个文件\t成功 ", "\tsucceeded ") << totals.succeeded
+      << say(" 个\t压缩前 ", "\tbefore ") << totals.bytesBefore << bytes << say("\t压缩后 ", "\tafter ")
+      << totals.bytesAfter << bytes << say("\t压缩率 ", "\tsaving ")
       << toUtf8(savingText(totals.bytesBefore, totals.bytesAfter)) << '\n';
   for (const OptionSaving& s : savings)
-    out << s.option << "\t压缩后 " << s.bytesAfter << " 字节\t压缩率 "
-        << toUtf8(savingText(totals.bytesBefore, s.bytesAfter)) << "\t多省 " << s.extraSaved << " 字节\n";
+    out << s.option << say("\t压缩后 ", "\tafter ") << s.bytesAfter << bytes << say("\t压缩率 ", "\tsaving ")
+        << toUtf8(savingText(totals.bytesBefore, s.bytesAfter)) << say("\t多省 ", "\tsaves ") << s.extraSaved
+        << say(" 字节\n", " bytes more\n");
 }
 
 }  // namespace vantiro::cli

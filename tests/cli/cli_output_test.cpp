@@ -359,7 +359,7 @@ TEST_F(CliOutputTest, ARunOnATerminalShowsItsProgressUnlessQuiet) {
                           c.quiet ? "--quiet" : "--all-files", dir.c_str()};
     std::istringstream in;
     std::ostringstream out, err;
-    EXPECT_EQ(cli::runVantiroCli(7, argv, in, out, err, c.terminals), 0);
+    EXPECT_EQ(cli::runVantiroCli(7, argv, in, out, err, c.terminals, cli::Language::Chinese), 0);
     EXPECT_EQ(err.str().starts_with("\r\033[K[1/2] 0 B "), c.progress) << err.str();
     EXPECT_EQ(err.str().ends_with("\r\033[K"), c.progress) << "the line is wiped at the end";
     EXPECT_EQ(out.str(), c.quiet ? plain.substr(plain.rfind("总计")) : plain);

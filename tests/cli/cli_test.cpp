@@ -289,5 +289,48 @@ TEST_F(CliTest, InfoPrintsARowOrAnObjectPerPage) {
   EXPECT_EQ(run({"info"}).status, 2);
 }
 
+TEST(CliLanguage, ChineseUnderAChineseLocaleEnglishOtherwise) {
+  struct Case {
+    const char *lcAll, *lcMessages, *lang;
+    cli::Language language;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "zh_CN.UTF-8", cli::Language::Chinese},
+      {nullptr, nullptr, "en_US.UTF-8", cli::Language::English},
+      {"", "zh_TW.UTF-8", "en_US.UTF-8", cli::Language::Chinese},  // an empty LC_ALL counts as unset
+      {"C", "zh_CN.UTF-8", "zh_CN.UTF-8", cli::Language::English},
+      {nullptr, nullptr, nullptr, cli::Language::English},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(cli::languageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language) << (c.lang ? c.lang : "unset");
+}
+
+// One language per run: help, usage errors and the words of the rows.
+TEST_F(CliTest, EveryTextOfARunIsInItsLanguage) {
+  const std::string a = page("a.htm", kLoose);
+  const auto english = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--home", home.path()});
+    return test::runCli(std::move(args), {}, cli::Language::English);
+  };
+  CliResult r = english({"compress", a, site / "gone.htm"});
+  EXPECT_EQ(splitBy(lines(r.out)[0], '\t')[4], "compressed");
+  EXPECT_EQ(splitBy(lines(r.out)[1], '\t')[4], "missing");
+  EXPECT_TRUE(lines(r.out)[2].starts_with("pages 2\tsucceeded 1\tbefore ")) << r.out;
+  EXPECT_TRUE(r.err.starts_with("missing: ")) << r.err;
+  const CliResult restored = english({"restore", "1"});
+  EXPECT_TRUE(restored.out.ends_with("\trestored\n")) << restored.out << restored.err;
+  EXPECT_NE(english({"frobnicate"}).err.find("Unknown command"), std::string::npos);
+  EXPECT_NE(english({"--help"}).out.find("Print this help message"), std::string::npos);
+
+  EXPECT_NE(run({"frobnicate"}).err.find("没有这个命令"), std::string::npos);
+  const CliResult help = run({"compress", "--help"});
+  EXPECT_NE(help.out.find("用法"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("就地压缩网页"), std::string::npos);
+  EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << help.out;
+  const CliResult wrong = run({"compress", "--no-such-option", a});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_TRUE(wrong.err.starts_with("用法有误")) << wrong.err;
+}
+
 }  // namespace
 }  // namespace vantiro
