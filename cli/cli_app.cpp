@@ -35,9 +35,9 @@ std::optional<std::string> commandWord(int argc, const char* const* argv) {
 // Help and usage errors in the run's language. The labels are CLI11's; its own
 // error texts are English, so in Chinese they follow a Chinese line.
 void speakTheLanguage(CLI::App& app) {
+  if (language() == Language::Chinese) app.option_defaults()->group("选项");  // before the help flag joins a group
   app.set_help_flag("-h,--help", say("显示这段帮助并退出", "Print this help message and exit"));
   if (language() == Language::English) return;
-  app.option_defaults()->group("选项");
   const std::shared_ptr<CLI::FormatterBase> formatter = app.get_formatter();
   for (const auto& [key, label] : {std::pair{"Usage", "用法"}, {"OPTIONS", "选项"}, {"SUBCOMMAND", "命令"},
                                    {"SUBCOMMANDS", "命令"}, {"Positionals", "参数"}, {"REQUIRED", "必需"},
@@ -100,7 +100,11 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
   CLI::App* replace = addReplaceCommand(app, replaceArgs);
   InfoArguments infoArgs;
   CLI::App* info = addInfoCommand(app, infoArgs);
-  for (CLI::App* command : {compress, backups, restore, replace, info}) command->group(say("命令", "Subcommands"));
+  // A command's help flag is made before it inherits the option group: it joins the group here.
+  for (CLI::App* command : {compress, backups, restore, replace, info}) {
+    command->group(say("命令", "Subcommands"));
+    command->get_help_ptr()->group(say("选项", "Options"));
+  }
 
   if (const auto word = commandWord(argc, argv); word && !isCommand(app, *word)) {
     err << say("没有这个命令：", "Unknown command: ") << *word << say("\n用 --help 查看命令。\n", "\nRun with --help for the commands.\n");
