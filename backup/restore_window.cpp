@@ -6,6 +6,7 @@
 #include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/window_keys.h"
+#include "common/ui/window_placement.h"
 #include "platform/file_service.h"
 #include "platform/program_directory.h"
 
@@ -81,7 +82,7 @@ RestoreWindow* RestoreWindow::open(QWidget* parent) {
 RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("Form6"));  // the window's control name, as tests find it
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("za"));
+  setWindowTitle(QStringLiteral("还原压缩"));
 
   ListView1 = new QTreeWidget(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -127,7 +128,7 @@ RestoreWindow::RestoreWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(ListView1, 1);
   layout->addLayout(controls);
   layout->addWidget(StatusBar1);
-  resize(640, 400);
+  ui::placeWindow(this, QSize(640, 400));
 
   connect(Command1, &QPushButton::clicked, this, [this] { restoreRows(true); });
   connect(Command2, &QPushButton::clicked, this, [this] { restoreRows(false); });

@@ -1,5 +1,5 @@
 #pragma once
-// The restore window "za": lists the backup index and writes saved pages back,
+// The restore window "还原压缩": lists the backup index and writes saved pages back,
 // the selected ones or every page as it was before its first recorded change;
 // and clears the store when asked.
 

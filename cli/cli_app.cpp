@@ -1,11 +1,13 @@
 #include "cli/cli_app.h"
 
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/replace_command.h"
 #include "platform/code_page.h"
 #include "platform/program_directory.h"
 #include "platform/system.h"
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -30,6 +32,22 @@ std::optional<std::string> commandWord(int argc, const char* const* argv) {
   return std::nullopt;
 }
 
+// Help and usage errors in the run's language. The labels are CLI11's; its own
+// error texts are English, so in Chinese they follow a Chinese line.
+void speakTheLanguage(CLI::App& app) {
+  if (language() == Language::Chinese) app.option_defaults()->group("选项");  // before the help flag joins a group
+  app.set_help_flag("-h,--help", say("显示这段帮助并退出", "Print this help message and exit"));
+  if (language() == Language::English) return;
+  const std::shared_ptr<CLI::FormatterBase> formatter = app.get_formatter();
+  for (const auto& [key, label] : {std::pair{"Usage", "用法"}, {"OPTIONS", "选项"}, {"SUBCOMMAND", "命令"},
+                                   {"SUBCOMMANDS", "命令"}, {"Positionals", "参数"}, {"REQUIRED", "必需"},
+                                   {"Excludes", "不能与之同用"}, {"Needs", "需要"}, {"TEXT", "文字"}})
+    formatter->label(key, label);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("用法有误（") + e.what() + "）\n用 --help 查看用法。\n";
+  });
+}
+
 bool isCommand(CLI::App& app, const std::string& word) {
   return !app.get_subcommands([&](CLI::App* command) { return command->check_name(word); }).empty();
 }
@@ -40,7 +58,7 @@ template <typename Command>
 int holdingProgramDirectory(bool wait, std::ostream& err, Command command) {
   ProgramDirectoryLock held = lockProgramDirectory(false);
   if (!held.lock && wait && held.busy) {
-    err << held.refusal << "\n正在等待……\n" << std::flush;
+    err << held.refusal << say("\n正在等待……\n", "\nWaiting...\n") << std::flush;
     held = lockProgramDirectory(true);
   }
   if (!held.lock) {
@@ -53,16 +71,23 @@ int holdingProgramDirectory(bool wait, std::ostream& err, Command command) {
 }  // namespace
 
 int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err,
-                  Terminals terminals) {
-  CLI::App app{"Vantiro v3.00: makes HTML pages smaller, keeps byte-exact backups, restores them.", "vantiro-cli"};
+                  Terminals terminals, Language language) {
+  useLanguage(language);
+  CLI::App app{say("Vantiro v3.00：压缩网页、保留逐字节相同的备份并能还原。",
+                   "Vantiro v3.00: makes HTML pages smaller, keeps byte-exact backups, restores them."),
+               "vantiro-cli"};
+  speakTheLanguage(app);
   std::string home;
-  app.add_option("--home", home, "Program directory (where bak.kbq and bak.dat live); overrides VANTIRO_HOME")
+  app.add_option("--home", home,
+                 say("程序目录（bak.kbq 和 bak.dat 所在之处）；优先于 VANTIRO_HOME",
+                     "Program directory (where bak.kbq and bak.dat live); overrides VANTIRO_HOME"))
       ->type_name("DIR");
   bool wait = false;
   app.add_flag("--wait", wait,
-               "When another run, restore or replace uses the program directory, wait for it to end "
-               "(by default the command stops with exit status 2)");
-  app.set_version_flag("--version", "vantiro-cli " VANTIRO_VERSION);
+               say("别的压缩、还原或替换正在使用程序目录时，等它结束（默认以退出状态 2 停止）",
+                   "When another run, restore or replace uses the program directory, wait for it to end "
+                   "(by default the command stops with exit status 2)"));
+  app.set_version_flag("--version", "vantiro-cli " VANTIRO_VERSION, say("显示版本并退出", "Display program version information and exit"));
   app.require_subcommand(1);
 
   CompressArguments compressArgs;
@@ -75,9 +100,14 @@ int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostr
   CLI::App* replace = addReplaceCommand(app, replaceArgs);
   InfoArguments infoArgs;
   CLI::App* info = addInfoCommand(app, infoArgs);
+  // A command's help flag is made before it inherits the option group: it joins the group here.
+  for (CLI::App* command : {compress, backups, restore, replace, info}) {
+    command->group(say("命令", "Subcommands"));
+    command->get_help_ptr()->group(say("选项", "Options"));
+  }
 
   if (const auto word = commandWord(argc, argv); word && !isCommand(app, *word)) {
-    err << "Unknown command: " << *word << "\nRun with --help for the commands.\n";
+    err << say("没有这个命令：", "Unknown command: ") << *word << say("\n用 --help 查看命令。\n", "\nRun with --help for the commands.\n");
     return kExitUsage;
   }
   try {

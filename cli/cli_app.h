@@ -1,6 +1,8 @@
 #pragma once
 // vantiro-cli: the headless front end over the core (compress, backups, restore).
 
+#include "cli/cli_language.h"
+
 #include <iosfwd>
 
 namespace vantiro::cli {
@@ -13,9 +15,10 @@ struct Terminals {
 
 // Parses the arguments and runs the command. A page given as "-" is read
 // from `in`. Output goes to `out` in UTF-8, messages and reasons to `err`;
-// `terminals` says where a run shows its progress. Returns the
-// exit status: 0 success, 1 a page or entry failed, 2 bad usage.
+// `terminals` says where a run shows its progress; help, usage errors and
+// the words of plain rows are in `language`. Returns the exit status: 0
+// success, 1 a page or entry failed, 2 bad usage.
 int runVantiroCli(int argc, const char* const* argv, std::istream& in, std::ostream& out, std::ostream& err,
-                  Terminals terminals);
+                  Terminals terminals, Language language);
 
 }  // namespace vantiro::cli

@@ -70,7 +70,8 @@ CLI::App* addRestoreCommand(CLI::App& app, RestoreArguments& args);
 int runRestore(const RestoreArguments& args, std::ostream& out, std::ostream& err);
 
 struct InfoArguments {
-  std::string path;
+  std::vector<std::string> paths;
+  bool json = false;
 };
 CLI::App* addInfoCommand(CLI::App& app, InfoArguments& args);
 int runInfo(const InfoArguments& args, std::ostream& out, std::ostream& err);

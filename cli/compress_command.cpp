@@ -1,4 +1,5 @@
 #include "backup/backup_store.h"
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/run_report.h"
 #include "compress/compression_run.h"
@@ -15,11 +16,13 @@ namespace {
 // What `-` cannot be combined with: it is one page without a row, a backup or
 // a destination.
 std::optional<std::string> refusePipeUsage(const CompressArguments& args) {
-  if (args.paths.size() > 1) return "- reads the only page from standard input; give no other PATH";
-  if (!args.into.empty()) return "- writes to standard output; --into does not apply";
-  if (args.dryRun) return "- prints the page itself; --dry-run does not apply";
-  if (args.json) return "- prints the page itself, not rows; --json does not apply";
-  if (args.overwriteBackup) return "- keeps no backup; --overwrite-backup does not apply";
+  if (args.paths.size() > 1)
+    return say("- 从标准输入读取唯一的一页：不能再给别的 PATH", "- reads the only page from standard input; give no other PATH");
+  if (!args.into.empty()) return say("- 写到标准输出：不能用 --into", "- writes to standard output; --into does not apply");
+  if (args.dryRun) return say("- 输出页面本身：不能用 --dry-run", "- prints the page itself; --dry-run does not apply");
+  if (args.json) return say("- 输出页面本身而不是结果行：不能用 --json", "- prints the page itself, not rows; --json does not apply");
+  if (args.overwriteBackup)
+    return say("- 不做备份：不能用 --overwrite-backup", "- keeps no backup; --overwrite-backup does not apply");
   return std::nullopt;
 }
 
@@ -65,51 +68,65 @@ CompressionOptions compressionOptions(const CompressArguments& args) {
 }
 
 CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
-  CLI::App* cmd = app.add_subcommand("compress", "Compress pages in place (or into another directory), "
-                                                 "backing up each page first. Prints one tab-separated line per "
-                                                 "page: source, destination, size, date, result, new size, saving; "
-                                                 "then a summary line. Backslash, tab and line breaks in a field "
-                                                 "are written \\\\, \\t, \\n, \\r. On a terminal the page being "
-                                                 "read, [n/N] and the bytes so far are shown on standard error. "
-                                                 "Exit status 0 when every page succeeded (files that are no page aside), 1 otherwise, 2 for bad "
-                                                 "usage.");
+  CLI::App* cmd = app.add_subcommand(
+      "compress", say("就地压缩网页（或压缩到另一个目录），每页先备份。每页输出一行，以制表符分隔：源文件、目的文件、"
+                      "大小、日期、结果、压缩后大小、压缩率；最后一行是总计。字段中的反斜杠、制表符和换行写作 "
+                      "\\\\、\\t、\\n、\\r。在终端上，标准错误显示正在读的页面、[n/N] 和已读的字节数。"
+                      "每页都成功时（不是网页的文件除外）退出状态为 0，否则为 1，用法有误为 2。",
+                      "Compress pages in place (or into another directory), backing up each page first. Prints one "
+                      "tab-separated line per page: source, destination, size, date, result, new size, saving; then "
+                      "a summary line. Backslash, tab and line breaks in a field are written \\\\, \\t, \\n, \\r. On "
+                      "a terminal the page being read, [n/N] and the bytes so far are shown on standard error. Exit "
+                      "status 0 when every page succeeded (files that are no page aside), 1 otherwise, 2 for bad "
+                      "usage."));
   cmd->add_option("PATH", args.paths,
-                  "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
-                  "writes the result to standard output (no backup, no row; with --restore-on-error a page "
-                  "that fails is written unchanged); with --into and no PATH, the whole of SRC");
+                  say("一个网页，或一个目录（压缩其下所有网页）；单独的 - 从标准输入读一页，结果写到标准输出"
+                      "（不备份，不输出结果行；加 --restore-on-error 时失败的页面原样写出）；加 --into 而不给 PATH "
+                      "时为整个 SRC",
+                      "A page, or a directory whose tree is queued; - alone reads one page from standard input and "
+                      "writes the result to standard output (no backup, no row; with --restore-on-error a page "
+                      "that fails is written unchanged); with --into and no PATH, the whole of SRC"));
   CLI::Option* into =
       cmd->add_option("--into", args.into,
-                      "Write pages found under SRC to the same place under DEST; the other files of the "
-                      "directories queued (style sheets, scripts, images, files that are no pages) are copied "
-                      "there unchanged, so DEST holds the whole site")
+                      say("把 SRC 下的网页写到 DEST 下的相同位置；所列目录中的其他文件（样式表、脚本、图片、"
+                          "不是网页的文件）原样复制过去，DEST 就是完整的网站",
+                          "Write pages found under SRC to the same place under DEST; the other files of the "
+                          "directories queued (style sheets, scripts, images, files that are no pages) are copied "
+                          "there unchanged, so DEST holds the whole site"))
           ->expected(2)
           ->allow_extra_args(false)
           ->type_name("SRC DEST");
-  cmd->add_flag("--pages-only", args.pagesOnly, "With --into: copy no other file into DEST, only the pages")
+  cmd->add_flag("--pages-only", args.pagesOnly,
+                say("与 --into 同用：只写网页，不复制其他文件", "With --into: copy no other file into DEST, only the pages"))
       ->needs(into);
-  CLI::Option* scripts = cmd->add_flag("--scripts", args.scripts, "Compress script bodies too");
+  CLI::Option* scripts = cmd->add_flag("--scripts", args.scripts, say("也压缩脚本", "Compress script bodies too"));
   cmd->add_flag("--restore-on-error", args.restoreOnError,
-                "After a page fails, write the page as read back to its output file");
-  cmd->add_flag("--require-html", args.requireHtml, "Refuse pages without an exact-case <html> or <HTML> tag");
+                say("页面失败后，把读到的原样写回它的输出文件", "After a page fails, write the page as read back to its output file"));
+  cmd->add_flag("--require-html", args.requireHtml, say("拒绝没有全小写 <html> 或全大写 <HTML> 标记的页面", "Refuse pages without an exact-case <html> or <HTML> tag"));
   CLI::Option* paragraphs = cmd->add_flag("--paragraphs", args.paragraphs,
-                                          "Turn paragraphs laid out with &nbsp; into preformatted blocks");
-  cmd->add_flag("--readable", args.readable, "Line break after every tag and every text");
+                                          say("把用 &nbsp; 排版的段落变成预排格式的块",
+                                              "Turn paragraphs laid out with &nbsp; into preformatted blocks"));
+  cmd->add_flag("--readable", args.readable, say("每个标记和每段文字后换行", "Line break after every tag and every text"));
   cmd->add_flag("--overwrite-backup", args.overwriteBackup,
-                "Clear the backup store before the run (by default the run appends to it)");
-  cmd->add_flag("--all-files", args.allFiles, "Queue every file of a directory, not only HTML pages");
+                say("压缩前清空备份（默认追加备份）", "Clear the backup store before the run (by default the run appends to it)"));
+  cmd->add_flag("--all-files", args.allFiles, say("目录中的所有文件都压缩，不只是网页", "Queue every file of a directory, not only HTML pages"));
   CLI::Option* dryRun = cmd->add_flag("--dry-run", args.dryRun,
-                                      "Compress every page in memory and print the same rows and summary, "
-                                      "writing no page, mirror file or backup entry");
+                                      say("只在内存中压缩每一页，输出同样的结果行和总计，不写页面、目的文件或备份",
+                                          "Compress every page in memory and print the same rows and summary, "
+                                          "writing no page, mirror file or backup entry"));
   cmd->add_flag("--by-option", args.byOption,
-                "With --dry-run: also compress the pages with --scripts and with --paragraphs, and print "
-                "after the summary what each of them saves over the run without them")
+                say("与 --dry-run 同用：再分别加 --scripts 和 --paragraphs 压缩，在总计后输出各自多省的字节",
+                    "With --dry-run: also compress the pages with --scripts and with --paragraphs, and print "
+                    "after the summary what each of them saves over the run without them"))
       ->needs(dryRun)
       ->excludes(scripts)
       ->excludes(paragraphs);
   CLI::Option* json = cmd->add_flag("--json", args.json,
-                                    "Print one JSON object per line: one per page (type, source, destination, "
-                                    "size, date, result, new_size, saving, reason), then the summary");
-  cmd->add_flag("--quiet", args.quiet, "Print only the rows of pages that failed and the summary; no progress")
+                                    say("每行输出一个 JSON 对象：每页一个（type、source、destination、size、date、"
+                                        "result、new_size、saving、reason），然后是总计",
+                                        "Print one JSON object per line: one per page (type, source, destination, "
+                                        "size, date, result, new_size, saving, reason), then the summary"));
+  cmd->add_flag("--quiet", args.quiet, say("只输出失败页面的行和总计，不显示进度", "Print only the rows of pages that failed and the summary; no progress"))
       ->excludes(json);
   return cmd;
 }
@@ -139,7 +156,7 @@ int runCompress(const CompressArguments& args, std::istream& in, std::ostream& o
     try {
       ClearBackupStore();
     } catch (const FileError& e) {
-      err << "无法清除备份: " << e.what() << '\n';
+      err << say("无法清除备份: ", "Cannot clear the backups: ") << e.what() << '\n';
       return kExitFailure;
     }
   }

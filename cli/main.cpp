@@ -10,5 +10,6 @@ int main(int argc, char** argv) {
   vantiro::keepFreedMemoryForReuse();
   vantiro::ignoreBrokenPipes();
   return vantiro::cli::runVantiroCli(argc, argv, std::cin, std::cout, std::cerr,
-                                         {::isatty(STDERR_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1});
+                                         {::isatty(STDERR_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1},
+                                         vantiro::cli::languageOfEnvironment());
 }

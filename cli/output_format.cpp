@@ -15,11 +15,18 @@ std::string lineField(TextView text) {
   std::size_t plain = 0;
   auto flushPlain = [&](std::size_t end) { out += toUtf8(text.substr(plain, end - plain)); };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    char byte[8];
     const char* escape = text[i] == U'\\'   ? "\\\\"
                          : text[i] == U'\t' ? "\\t"
                          : text[i] == U'\n' ? "\\n"
                          : text[i] == U'\r' ? "\\r"
                                             : nullptr;
+    // A byte of a name that is not UTF-8 is kept as U+DC80..U+DCFF: written
+    // "\xNN", a script gets the name's exact bytes back.
+    if (text[i] >= 0xDC80 && text[i] <= 0xDCFF) {
+      std::snprintf(byte, sizeof byte, "\\x%02X", static_cast<unsigned>(text[i] - 0xDC00));
+      escape = byte;
+    }
     if (escape == nullptr) continue;
     flushPlain(i);
     out += escape;
@@ -77,6 +84,17 @@ JsonLine& JsonLine::number(std::string_view name, std::int64_t value) {
 
 JsonLine& JsonLine::number(std::string_view name, std::optional<std::int64_t> value) {
   return value ? number(name, *value) : nullValue(name);
+}
+
+JsonLine& JsonLine::percentage(std::string_view name, TextView value) {
+  if (value.empty()) return nullValue(name);
+  key(name);
+  body_ += toUtf8(value.ends_with(U'%') ? value.substr(0, value.size() - 1) : value);
+  return *this;
+}
+
+JsonLine& JsonLine::textOrNull(std::string_view name, TextView value) {
+  return value.empty() ? nullValue(name) : text(name, value);
 }
 
 JsonLine& JsonLine::flag(std::string_view name, bool value) {

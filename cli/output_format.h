@@ -18,8 +18,9 @@ enum class OutputStyle { Lines, Quiet, Json };
 OutputStyle outputStyle(bool json, bool quiet);
 
 // A field of a tab-separated line in UTF-8, with backslash, tab, line feed
-// and carriage return written "\\", "\t", "\n" and "\r", so that the line
-// stays one line and splits into its fields again.
+// and carriage return written "\\", "\t", "\n" and "\r", and a byte of a
+// name that is not UTF-8 written "\xNN", so that the line stays one line,
+// splits into its fields again and gives back every name's bytes.
 std::string lineField(TextView text);
 
 // `text` as a quoted JSON string. A character kept for a byte that was not
@@ -35,6 +36,10 @@ class JsonLine {
   JsonLine& number(std::string_view key, std::int64_t value);
   // null when there is no number.
   JsonLine& number(std::string_view key, std::optional<std::int64_t> value);
+  // A saving as column 6 writes it ("32.68%") as the number 32.68; null when empty.
+  JsonLine& percentage(std::string_view key, TextView value);
+  // null for an empty text.
+  JsonLine& textOrNull(std::string_view key, TextView value);
   JsonLine& flag(std::string_view key, bool value);
   // A value already written as JSON (an object or array).
   JsonLine& raw(std::string_view key, std::string_view json);

@@ -1,6 +1,8 @@
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
+#include "compress/failure_reasons.h"
 
 #include <ostream>
 #include <istream>
@@ -28,11 +30,15 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
   const CompressionOptions options = compressionOptions(args);
   std::string bytes = readAll(in);
   if (in.bad()) {
-    err << toUtf8(kResultFailed) << ": 无法读取标准输入\n";
+    err << toUtf8(rowWord(kResultFailed)) << say(": 无法读取标准输入\n", ": cannot read standard input\n");
     return kExitFailure;
   }
   NoProgress noProgress;
   PreparedPage page = preparePageBytes(std::move(bytes), options, &noProgress);
+  // A run leaves a file without <html> alone, as it may be no page at all; what
+  // comes through a pipe is HTML by the user's word, fragments included (only
+  // --require-html asks for the tag).
+  page.notHtml = false;
   // The outcome as a run would report it, of a page named "-" that is not written.
   const Text name = U"-";
   FixedAnswer nothingAsked(false);
@@ -42,7 +48,7 @@ int compressPipe(const CompressArguments& args, std::istream& in, std::ostream& 
     out.flush();
     return kExitSuccess;
   }
-  err << toUtf8(kResultFailed) << ": " << lineField(TextView(outcome.path).substr(name.size() + 1)) << '\n';
+  err << toUtf8(rowWord(kResultFailed)) << ": " << lineField(explainFailure(TextView(outcome.path).substr(name.size() + 1))) << '\n';
   if (options.offerRestoreAfterError && page.bytes) {
     out.write(page.bytes->data(), static_cast<std::streamsize>(page.bytes->size()));
     out.flush();

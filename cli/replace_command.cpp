@@ -1,5 +1,6 @@
 #include "cli/replace_command.h"
 
+#include "cli/cli_language.h"
 #include "cli/commands.h"
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
@@ -42,39 +43,48 @@ std::vector<std::string> keysOf(const Map& map) {
 CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
   CLI::App* cmd = app.add_subcommand(
       "replace",
-      "Replace a text in pages, backing up each page first. Prints one tab-separated line per page: path, "
-      "replacement count, result (backslash, tab and line breaks in a path written \\\\, \\t, \\n, \\r). "
-      "Exit status 0 when every page succeeded, 1 otherwise.");
-  cmd->add_option("--find", args.find, "The text to find (not empty)")->required()->type_name("TEXT");
-  cmd->add_option("--with", args.with, "The replacement, inserted as given")->required()->type_name("TEXT");
-  cmd->add_flag("--whole-word", args.wholeWord, "Only whole words match");
-  cmd->add_flag("--case-sensitive", args.caseSensitive, "Letter case must match");
+      say("在网页中替换文字，每页先备份。每页输出一行，以制表符分隔：路径、替换数目、结果（路径中的反斜杠、制表符和换行"
+          "写作 \\\\、\\t、\\n、\\r）。每页都成功时退出状态为 0，否则为 1。",
+          "Replace a text in pages, backing up each page first. Prints one tab-separated line per page: path, "
+          "replacement count, result (backslash, tab and line breaks in a path written \\\\, \\t, \\n, \\r). "
+          "Exit status 0 when every page succeeded, 1 otherwise."));
+  cmd->add_option("--find", args.find, say("要查找的文字（不能为空）", "The text to find (not empty)"))->required()->type_name("TEXT");
+  cmd->add_option("--with", args.with, say("替换成的文字，原样插入", "The replacement, inserted as given"))->required()->type_name("TEXT");
+  cmd->add_flag("--whole-word", args.wholeWord, say("全字匹配", "Only whole words match"));
+  cmd->add_flag("--case-sensitive", args.caseSensitive, say("区分大小写", "Letter case must match"));
   CLI::Option* in = cmd->add_option("--in", args.in,
-                                    "Where to replace: between tags, in tags, the whole page, "
-                                    "script bodies (default: text)")
+                                    say("在哪里替换：标记之间的文字、标记内、整页、脚本（默认：text）",
+                                        "Where to replace: between tags, in tags, the whole page, "
+                                        "script bodies (default: text)"))
                         ->check(CLI::IsMember(keysOf(generalModes())));
   CLI::Option* kind = cmd->add_option("--kind", args.kind,
-                                      "Specific mode: rename the file, or replace in the title, links, "
-                                      "fonts, images or tables")
+                                      say("特定替换：改文件名，或替换标题、链接、字体、图片或表格中的属性",
+                                          "Specific mode: rename the file, or replace in the title, links, "
+                                          "fonts, images or tables"))
                           ->check(CLI::IsMember(keysOf(kindEntries())));
   in->excludes(kind);
-  cmd->add_flag("--fixed", args.fixed, "Specific mode: the replacement takes the whole tag or title")->needs(kind);
+  cmd->add_flag("--fixed", args.fixed, say("特定替换：替换成的文字取代整个标记或标题", "Specific mode: the replacement takes the whole tag or title"))->needs(kind);
   cmd->add_flag("--require-html", args.requireHtml,
-                "Specific mode: refuse pages without an exact-case <html> or <HTML> tag");
-  cmd->add_option("--into", args.into, "Specific mode: write pages found under SRC to the same place under DEST")
+                say("特定替换：拒绝没有全小写 <html> 或全大写 <HTML> 标记的页面",
+                    "Specific mode: refuse pages without an exact-case <html> or <HTML> tag"));
+  cmd->add_option("--into", args.into, say("特定替换：把 SRC 下的网页写到 DEST 下的相同位置", "Specific mode: write pages found under SRC to the same place under DEST"))
       ->expected(2)
       ->allow_extra_args(false)
       ->type_name("SRC DEST");
   cmd->add_option("PATH", args.paths,
-                  "A page, or a directory whose HTML pages are scanned as compress scans them; with --into and "
-                  "no PATH, the whole of SRC");
+                  say("一个网页，或一个目录（像 compress 一样扫描其中的网页）；加 --into 而不给 PATH 时为整个 SRC",
+                      "A page, or a directory whose HTML pages are scanned as compress scans them; with --into and "
+                      "no PATH, the whole of SRC"));
   cmd->add_flag("--dry-run", args.dryRun,
-                "Replace in memory and print the same lines and counts, writing no page, mirror, renamed file "
-                "or backup entry");
+                say("只在内存中替换，输出同样的结果行和数目，不写页面、目的文件、改名的文件或备份",
+                    "Replace in memory and print the same lines and counts, writing no page, mirror, renamed file "
+                    "or backup entry"));
   CLI::Option* json = cmd->add_flag("--json", args.json,
-                                    "Print one JSON object per line: one per page (type, path, count, result, "
-                                    "reason), then the summary (type, pages, succeeded, failed, replacements)");
-  cmd->add_flag("--quiet", args.quiet, "Print only the lines of pages that failed")->excludes(json);
+                                    say("每行输出一个 JSON 对象：每页一个（type、path、count、result、reason），"
+                                        "然后是总计（type、pages、succeeded、failed、replacements）",
+                                        "Print one JSON object per line: one per page (type, path, count, result, "
+                                        "reason), then the summary (type, pages, succeeded, failed, replacements)"));
+  cmd->add_flag("--quiet", args.quiet, say("只输出失败页面的行", "Print only the lines of pages that failed"))->excludes(json);
   return cmd;
 }
 
@@ -134,8 +144,9 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
         line.nullValue("count").text("result", row.countText).text("reason", row.resultText);
       out << line.line() << std::flush;
     } else if (style == OutputStyle::Lines || !replaced) {
-      out << lineField(row.path) << '\t' << lineField(row.countText) << '\t' << lineField(row.resultText) << '\n'
-          << std::flush;
+      // The window right-aligns counts with a leading space; a script gets the bare number.
+      const TextView count = TextView(row.countText).starts_with(U' ') ? TextView(row.countText).substr(1) : TextView(row.countText);
+      out << lineField(row.path) << '\t' << lineField(rowWord(count)) << '\t' << lineField(rowWord(row.resultText)) << '\n' << std::flush;
     }
   }
   if (done < static_cast<std::int64_t>(pages.size())) {

@@ -1,18 +1,11 @@
 #include "cli/run_report.h"
 
+#include "cli/cli_language.h"
+#include "compress/failure_reasons.h"
+
 #include <ostream>
 
 namespace vantiro::cli {
-
-Text failureReason(const RunRow& row) {
-  if (row.result != kResultFailed) return {};
-  // The compressor appends to the page's path, or to its mirror's once mapped.
-  for (const Text* path : {&row.destination, &row.source})
-    if (!path->empty() && row.outcome.size() > path->size() && row.outcome.starts_with(*path) &&
-        row.outcome[path->size()] == U'|')
-      return row.outcome.substr(path->size() + 1);
-  return row.outcome;
-}
 
 RunReport::RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out,
                      std::ostream& err, ProgressCount& progress)
@@ -48,24 +41,23 @@ void RunReport::rowFinished(std::size_t index, const RunRow& row) {
     JsonLine line;
     line.text("type", U"page")
         .text("source", row.source)
-        .text("destination", row.destination)
+        .textOrNull("destination", row.destination)
         .number("size", number(row.size))
         .text("date", row.date)
         .text("result", row.result)
         .number("new_size", number(row.newSize))
-        .text("saving", row.ratio);
-    if (row.result == kResultFailed)
+        .percentage("saving", row.ratio);
+    if (failed)
       line.text("reason", reason);
     else
       line.nullValue("reason");
     print(out_, line.line(), progress_.rowsOnTerminal);
     return;
   }
-  if (row.result == kResultFailed)
-    print(err_, toUtf8(kResultFailed) + ": " + lineField(row.outcome) + '\n', true);
+  if (failed) print(err_, lineField(rowWord(row.result)) + ": " + lineField(row.source) + ": " + lineField(reason) + '\n', true);
   print(out_,
         lineField(row.source) + '\t' + lineField(row.destination) + '\t' + lineField(row.size) + '\t' +
-            lineField(row.date) + '\t' + lineField(row.result) + '\t' + lineField(row.newSize) + '\t' +
+            lineField(row.date) + '\t' + lineField(rowWord(row.result)) + '\t' + lineField(row.newSize) + '\t' +
             lineField(row.ratio) + '\n',
         progress_.rowsOnTerminal);
 }
@@ -99,14 +91,14 @@ void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savi
         .number("missing", static_cast<std::int64_t>(totals.missing))
         .number("bytes_before", totals.bytesBefore)
         .number("bytes_after", totals.bytesAfter)
-        .text("saving", savingText(totals.bytesBefore, totals.bytesAfter));
+        .percentage("saving", savingText(totals.bytesBefore, totals.bytesAfter));
     if (!savings.empty()) {
       std::string list = "[";
       for (const OptionSaving& s : savings) {
         JsonLine item;
         item.text("option", fromUtf8(s.option))
             .number("bytes_after", s.bytesAfter)
-            .text("saving", savingText(totals.bytesBefore, s.bytesAfter))
+            .percentage("saving", savingText(totals.bytesBefore, s.bytesAfter))
             .number("extra_saved", s.extraSaved);
         if (list.size() > 1) list += ',';
         list += item.object();
@@ -116,12 +108,15 @@ void printSummary(const RunTotals& totals, const std::vector<OptionSaving>& savi
     out << line.line();
     return;
   }
-  out << "总计 " << totals.pages << " 个文件\t成功 " << totals.succeeded << " 个\t压缩前 " << totals.bytesBefore
-      << " 字节\t压缩后 " << totals.bytesAfter << " 字节\t压缩率 "
+  const char* bytes = say(" 字节", " bytes");
+  out << say("总计 ", "pages ") << totals.pages << say(" 个文件\t成功 ", "\tsucceeded ") << totals.succeeded
+      << say(" 个\t压缩前 ", "\tbefore ") << totals.bytesBefore << bytes << say("\t压缩后 ", "\tafter ")
+      << totals.bytesAfter << bytes << say("\t压缩率 ", "\tsaving ")
       << toUtf8(savingText(totals.bytesBefore, totals.bytesAfter)) << '\n';
   for (const OptionSaving& s : savings)
-    out << s.option << "\t压缩后 " << s.bytesAfter << " 字节\t压缩率 "
-        << toUtf8(savingText(totals.bytesBefore, s.bytesAfter)) << "\t多省 " << s.extraSaved << " 字节\n";
+    out << s.option << say("\t压缩后 ", "\tafter ") << s.bytesAfter << bytes << say("\t压缩率 ", "\tsaving ")
+        << toUtf8(savingText(totals.bytesBefore, s.bytesAfter)) << say("\t多省 ", "\tsaves ") << s.extraSaved
+        << say(" 字节\n", " bytes more\n");
 }
 
 }  // namespace vantiro::cli

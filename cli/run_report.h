@@ -15,10 +15,6 @@
 
 namespace vantiro::cli {
 
-// Why a row failed: what the compressor appended to the path after "|"
-// (a marker or the reason); empty for a row that did not fail.
-Text failureReason(const RunRow& row);
-
 // Where a run's progress is shown, and how far the earlier runs of one
 // command got: a command may run the same pages more than once.
 struct ProgressCount {

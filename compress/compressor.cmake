@@ -7,6 +7,7 @@ if(TARGET vantiro_passes)
     page_compressor.cpp
     compression_run.cpp
     mirror_copy.cpp
+    failure_reasons.cpp
   )
   target_link_libraries(vantiro_compressor PUBLIC vantiro_passes vantiro_backup vantiro_common vantiro_queue vantiro_platform)
 endif()

@@ -175,6 +175,10 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   }
   page.progress.replay(&progress);
   if (page.error) std::rethrow_exception(page.error);
+  // A dry run reports what the run would: a page nobody may write is refused.
+  if (mode == WriteMode::DryRun && !mirror && !page.notHtml && page.readInfo && !page.readInfo->writable &&
+      page.result != *page.bytes)
+    throw FileError("无法写入文件 " + nativePath(path) + ": " + std::string(kReadOnlyReason));
   if (mode == WriteMode::DryRun) return;
 
   if (page.notHtml) return;

@@ -4,6 +4,8 @@
 #include "common/ui/screen_pacer.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/window_keys.h"
+#include "common/ui/window_placement.h"
+#include "compress/failure_reasons.h"
 #include "pageinfo/info_window.h"
 #include "platform/system.h"
 
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -29,6 +32,10 @@ namespace {
 
 constexpr int kPathColumns = 2;
 constexpr int kResultColumn = 4;
+constexpr int kReasonColumn = 7;
+// The reason column shows the start of a long reason (the whole one is the
+// row's tooltip) and leaves the paths this share of the list's width.
+constexpr int kReasonShareDivisor = 4;
 // Texts the result columns take during the run, so that their width is right
 // before the first row is done.
 const char* const kWidestResults[] = {"压缩成功", "压缩失败", "文件不在", "9999999999", "-100.00%"};
@@ -62,6 +69,18 @@ void setBar(QProgressBar* bar, int minimum, int maximum, int value) {
   bar->setValue(value < minimum ? minimum : (value > maximum ? maximum : value));
 }
 
+// Shows a column's text from its start, whatever the list's elide mode.
+class StartFirstDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideRight;
+  }
+};
+
 // ProgressBar5 follows the tags of the page being compressed.
 class BarProgress final : public ProgressIndicator {
  public:
@@ -85,14 +104,6 @@ class BoxQuestion final : public RestoreQuestion {
   QWidget* parent_;
   ScreenPacer& pacer_;
 };
-
-// Why a page failed: what the compressor wrote after the page and "|".
-QString failureReason(const RunRow& row) {
-  if (row.result != kResultFailed) return QString();
-  const std::size_t from = row.outcome.compare(0, row.source.size(), row.source) == 0 ? row.source.size() : 0;
-  const std::size_t bar = row.outcome.find(U'|', from);
-  return bar == npos ? QString() : toQString(row.outcome.substr(bar + 1));
-}
 
 }  // namespace
 
@@ -123,8 +134,14 @@ class RunWindowObserver final : public RunObserver {
     item->setText(4, toQString(row.result));
     item->setText(5, toQString(row.newSize));
     item->setText(6, toQString(row.ratio));
-    const QString reason = failureReason(row);
+    const QString reason = toQString(failureReason(row));
+    item->setText(kReasonColumn, reason);
     for (int c = 0; c < item->columnCount(); ++c) item->setToolTip(c, reason);
+    if (row.result == kResultSucceeded) {
+      window_.bytesBefore_ += sizeColumnValue(row.size);
+      window_.bytesAfter_ += sizeColumnValue(row.newSize);
+    }
+    window_.showSaving();
     // The row worked on next stays in view.
     QTreeWidgetItem* next = window_.ListView1->topLevelItem(static_cast<int>(index) + 1);
     window_.ListView1->scrollToItem(next ? next : item);
@@ -156,17 +173,19 @@ RunWindow::~RunWindow() = default;
 void RunWindow::buildControls() {
   ListView1 = new QTreeWidget(this);
   ListView1->setObjectName(QStringLiteral("ListView1"));
-  ListView1->setColumnCount(7);
+  ListView1->setColumnCount(8);
   ListView1->setHeaderLabels({QStringLiteral("源文件地址"), QStringLiteral("目的文件地址"), QStringLiteral("文件大小"),
                               QStringLiteral("日期"), QStringLiteral("压缩结果"), QStringLiteral("压缩后大小"),
-                              QStringLiteral("压缩率")});
+                              QStringLiteral("压缩率"), QStringLiteral("原因")});
   ListView1->setRootIsDecorated(false);
   ListView1->setUniformRowHeights(true);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setAllColumnsShowFocus(true);
   // Paths lose their beginning, so that the file name stays readable.
   ListView1->setTextElideMode(Qt::ElideLeft);
-  ListView1->header()->setStretchLastSection(false);
+  ListView1->header()->setStretchLastSection(true);
+  // A reason shows its beginning, which says what happened; the whole is the row's tooltip.
+  ListView1->setItemDelegateForColumn(kReasonColumn, new StartFirstDelegate(ListView1));
 
   Frame2 = new QGroupBox(QStringLiteral("[压缩结果栏]"), this);
   Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -187,6 +206,8 @@ void RunWindow::buildControls() {
   bars->addWidget(ProgressBar4, 1, 1);
   bars->addWidget(Label11, 1, 2);
   bars->addWidget(ProgressBar6, 1, 3);
+  savingLabel_ = makeLabel("savingLabel", QString(), Frame2);
+  bars->addWidget(savingLabel_, 2, 0, 1, 4);
   bars->setColumnStretch(1, 1);
   bars->setColumnStretch(3, 1);
   bars->setHorizontalSpacing(10);
@@ -225,12 +246,19 @@ void RunWindow::buildControls() {
   closeOnEscape(this);
 }
 
-// The window offers neither close box nor maximise nor resizing: it ends
-// through its own buttons, with the results in view until then.
+// The window offers no close box: it ends through its own buttons, with the
+// results in view until then. It may be resized and maximised to see long
+// paths and reasons, and opens no larger than the screen, over the main window.
 void RunWindow::trimSystemMenu() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint);
-  setFixedSize(1100, 560);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+  placeWindow(this, QSize(1100, 560));
+}
+
+void RunWindow::showSaving() {
+  savingLabel_->setText(QStringLiteral("共节省 %1 字节（%2）")
+                            .arg(bytesBefore_ - bytesAfter_)
+                            .arg(toQString(savingText(bytesBefore_, bytesAfter_))));
 }
 
 void RunWindow::setAlwaysOnTop(bool on) {
@@ -263,30 +291,21 @@ void RunWindow::addRow(const Text& source, const Text& destination, const Text& 
 
 int RunWindow::rowCount() const { return ListView1->topLevelItemCount(); }
 
-// Every column but the paths gets the width of its widest text; the two path
-// columns share what is left of the list's width, each up to its own widest
-// path, so that no column needs the list to scroll sideways.
+// Every column but the paths gets the width of its widest text, the reason at
+// most a quarter of the list; the two path columns share what is left, each up
+// to its own widest path, and the reason column takes any room the paths leave,
+// so that no column needs the list to scroll sideways.
 void RunWindow::fitColumns() {
   const QFontMetrics metrics = ListView1->fontMetrics();
   const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView1) + 12;
-  int wanted[7] = {};
+  int wanted[8] = {};
   for (int c = 0; c < ListView1->columnCount(); ++c) {
     ListView1->resizeColumnToContents(c);
     wanted[c] = ListView1->columnWidth(c);
-    if (c >= kResultColumn)
+    if (c >= kResultColumn && c < kReasonColumn)
       for (const char* text : kWidestResults)
         wanted[c] = std::max(wanted[c], metrics.horizontalAdvance(QString::fromUtf8(text)) + padding);
   }
-  int fixedWidth = 0;
-  for (int c = kPathColumns; c < ListView1->columnCount(); ++c) {
-    ListView1->setColumnWidth(c, wanted[c]);
-    fixedWidth += wanted[c];
-  }
-  // The vertical scroll bar may not be laid out yet: its room is kept free.
-  const int scrollBar = ListView1->verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  const int room = std::max(0, ListView1->viewport()->width() - scrollBar - fixedWidth);
-  // Each path column keeps at least its caption; the rest of the room goes to
-  // what the paths want beyond that, in proportion.
   QHeaderView* header = ListView1->header();
   int least[kPathColumns];
   int more[kPathColumns];
@@ -294,10 +313,28 @@ void RunWindow::fitColumns() {
     least[c] = std::min(wanted[c], header->sectionSizeHint(c));
     more[c] = wanted[c] - least[c];
   }
+  // The vertical scroll bar may not be laid out yet: its room is kept free.
+  const int scrollBar = ListView1->verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const int width = ListView1->viewport()->width() - scrollBar;
+  int fixedWidth = 0;
+  for (int c = kPathColumns; c < kReasonColumn; ++c) {
+    ListView1->setColumnWidth(c, wanted[c]);
+    fixedWidth += wanted[c];
+  }
+  // The reason keeps its caption, and up to a quarter of the list where the
+  // other columns leave that much.
+  const int reasonLeast = std::min(wanted[kReasonColumn], header->sectionSizeHint(kReasonColumn));
+  const int reasonRoom = std::max(reasonLeast, width - fixedWidth - least[0] - least[1]);
+  wanted[kReasonColumn] = std::clamp(std::min(wanted[kReasonColumn], width / kReasonShareDivisor), reasonLeast, reasonRoom);
+  ListView1->setColumnWidth(kReasonColumn, wanted[kReasonColumn]);
+  fixedWidth += wanted[kReasonColumn];
+  const int room = std::max(0, width - fixedWidth);
+  // Each path column keeps at least its caption; the rest of the room goes to
+  // what the paths want beyond that, in proportion.
   const int spare = std::max(0, room - least[0] - least[1]);
   const int moreWanted = std::max(1, more[0] + more[1]);
   for (int c = 0; c < kPathColumns; ++c) {
-    const int extra = more[0] + more[1] <= spare ? more[c] + (spare - more[0] - more[1]) / kPathColumns
+    const int extra = more[0] + more[1] <= spare ? more[c]
                                                  : static_cast<int>(static_cast<long long>(spare) * more[c] / moreWanted);
     ListView1->setColumnWidth(c, least[c] + extra);
   }

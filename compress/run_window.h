@@ -1,6 +1,7 @@
 #pragma once
-// The run window "进程框": one compression run with its result rows, the four
-// progress bars, the status bar and the stop / view / close buttons.
+// The run window "进程框": one compression run with its result rows (each
+// failure with its reason), the four progress bars, the bytes saved so far,
+// the status bar and the stop / view / close buttons.
 //
 // The main window constructs a fresh RunWindow for every run (constructing it is
 // the window's load: it shows itself and pauses 1000 ms), adds one row per
@@ -13,6 +14,7 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -55,12 +57,16 @@ class RunWindow : public QWidget {
   void trimSystemMenu();
   void viewSelectedRows();
   void fitColumns();
+  // The bytes the pages compressed so far saved, below the bars.
+  void showSaving();
 
   std::function<CompressionOptions()> options_;
   bool alwaysOnTop_ = false;
   // The rows as texts, parallel to the list's items: paths go to the
   // compressor and the viewer exactly as queued.
   std::vector<RunRow> rows_;
+  std::int64_t bytesBefore_ = 0;
+  std::int64_t bytesAfter_ = 0;
 
   QTreeWidget* ListView1 = nullptr;
   QGroupBox* Frame1 = nullptr;
@@ -77,6 +83,7 @@ class RunWindow : public QWidget {
   QProgressBar* ProgressBar6 = nullptr;
   QProgressBar* ProgressBar5 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
+  QLabel* savingLabel_ = nullptr;
 };
 
 }  // namespace vantiro::ui

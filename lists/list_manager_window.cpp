@@ -3,6 +3,7 @@
 #include "common/ui/flat_toolbar.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/window_keys.h"
+#include "common/ui/window_placement.h"
 #include "lists/task_list_files.h"
 #include "platform/file_service.h"
 
@@ -38,13 +39,13 @@ ListManagerWindow::ListManagerWindow(TaskListAccess& taskList, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("ListManager"));
   setWindowTitle(QStringLiteral("主页列表"));
-  // Only the title stays: no minimize, maximize or close button, no resizing.
-  // "关闭" on the toolbar closes the window.
+  // Only the title stays: no minimize, maximize or close button; "关闭" on the
+  // toolbar closes the window. It may be resized, and opens no larger than the screen.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   buildControls();
   ui::ApplyFlatToolbarStyle(Toolbar1);
   listTheLists();
-  setFixedSize(720, 400);
+  ui::placeWindow(this, QSize(720, 400));
 }
 
 ListManagerWindow::~ListManagerWindow() = default;

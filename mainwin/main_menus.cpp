@@ -52,7 +52,7 @@ Text uptimeMessage(std::int64_t milliseconds) {
   std::int64_t sec = s % 60;
   std::int64_t min = ((s - sec) / 60) % 60;
   std::int64_t h = (s - sec - 60 * min) / 3600;
-  Text text = U"您好，您的windows已经启动了";
+  Text text = U"您好，系统已经启动了";
   auto part = [&text](std::int64_t value, TextView unit) {
     if (value == 0) return;
     text += U' ';
@@ -92,7 +92,7 @@ void MainMenus::buildMenuBar() {
   com111->setChecked(true);
   com10 = com3->addSeparator();
   com10->setObjectName(QStringLiteral("com10"));
-  com2 = item(com3, "com2", "查看Windos启动了多长..");
+  com2 = item(com3, "com2", "查看系统启动了多长时间..");
   bar->addMenu(com3);
 
   else_ = menu(bar, "else", "其他工具");

@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLayout>
 #include <QMenu>
 
@@ -48,9 +50,11 @@ void MainWindow::startUp() {
   try {
     // 1. The tip window's start-up switch, used at step 12.
     const int tipSwitch = readTipSwitch();
-    // 2.-4. The browser starts in the program directory with the HTML filter.
+    // 2.-4. The browser starts in the home folder with the HTML filter (the
+    // program directory is hidden and holds no pages); step 11 moves it to
+    // the directory last used.
     const std::string programDir = programDirectory();
-    browser_->setCurrentDirectory(textPath(programDir));
+    browser_->setCurrentDirectory(textPath(QFile::encodeName(QDir::homePath()).toStdString()));
     browser_->chooseFilter(0);
     // 5. The default list.
     if (DefaultListExists())
@@ -89,6 +93,9 @@ void MainWindow::startUp() {
 }
 
 void MainWindow::saveSettings() {
+  // "是否保存设置？" cleared: this session's settings are not kept (the next
+  // start finds the ones saved before, and the item ticked again).
+  if (!menus_->com111->isChecked()) return;
   try {
     const QAction* const items[] = {menus_->com10, menus_->com11, menus_->com111,
                                     menus_->com12, menus_->com2,  menus_->com3->menuAction()};
@@ -107,11 +114,10 @@ void MainWindow::saveSettings() {
 }
 
 void MainWindow::trimSystemMenu() {
-  // The window loses its maximize button and its resizable frame; it keeps
-  // minimize and close.
+  // The window loses its maximize button; it keeps minimize, close and a
+  // resizable frame, so that it fits a small screen.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-  setFixedSize(size());
   show();
 }
 

@@ -4,6 +4,7 @@
 #include "common/ui/message_box.h"
 #include "common/ui/text_convert.h"
 #include "common/ui/tip_window.h"
+#include "common/ui/window_placement.h"
 #include "compress/run_window.h"
 #include "lists/list_manager_window.h"
 #include "lists/task_list_files.h"
@@ -12,6 +13,7 @@
 #include "mainwin/options_panel.h"
 #include "mainwin/task_list.h"
 #include "pageinfo/info_window.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 #include "queue/directory_scan.h"
 #include "replace/replace_window.h"
@@ -148,7 +150,7 @@ void MainWindow::buildControls() {
   connect(options_, &OptionsPanel::hint, this, &MainWindow::showStatus);
   connect(browser_, &FileBrowser::fileDoubleClicked, this, &MainWindow::addDoubleClicked);
 
-  resize(860, 620);
+  placeWindow(this, QSize(860, 620));
 }
 
 CompressionOptions MainWindow::options() const {
@@ -188,18 +190,34 @@ void MainWindow::removeSelectedEntries() { taskList_->removeSelectedEntries(); }
 
 void MainWindow::emptyTaskList() { taskList_->clear(); }
 
-void MainWindow::queueDirectoryTree(const Text& root) {
+std::size_t MainWindow::queueDirectoryTree(const Text& root) {
   // The file list's "*.*" lists every file; the walk's matcher is told so with "*".
   const std::string pattern = browser_->pattern();
   const TextView scanPattern = pattern == "*.*" ? TextView(U"*") : kHtmlPattern;
-  for (const Text& path : scanNewEntries(root, scanPattern, taskList_->entries())) taskList_->append(path);
+  const std::vector<Text> added = scanNewEntries(root, scanPattern, taskList_->entries());
+  for (const Text& path : added) taskList_->append(path);
+  return added.size();
 }
 
 void MainWindow::queueHighlightedDirectory() {
   Text d = browser_->highlightedDirectory();
   showStatus(QStringLiteral("正在读取目录 ") + toQString(d) + QStringLiteral("中的所有文件........."));
-  queueDirectoryTree(d);
-  showStatus(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕！！"));
+  const std::size_t added = queueDirectoryTree(d);
+  showStatus(QStringLiteral("读取目录 ") + toQString(withTrailingSlash(d)) + QStringLiteral(" 完毕，添加了 %1 个文件").arg(added));
+}
+
+void MainWindow::queuePaths(const std::vector<Text>& paths) {
+  std::size_t added = 0;
+  for (const Text& path : paths) {
+    const Text absolute = absolutePath(path);
+    if (isDirectory(nativePath(absolute))) {
+      added += queueDirectoryTree(absolute);
+    } else if (isNormalFile(nativePath(absolute)) && taskList_->addIfAbsent(absolute)) {
+      ++added;
+    }
+  }
+  taskList_->showList();
+  showStatus(QStringLiteral("添加了 %1 个文件").arg(added));
 }
 
 void MainWindow::viewFileListFile() {

@@ -15,7 +15,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -66,7 +68,11 @@ class MainWindow : public QMainWindow {
   void removeSelectedEntries();
   void emptyTaskList();
   void queueHighlightedDirectory();
-  void queueDirectoryTree(const Text& root);
+  // Queues the pages of `root`'s tree that the list lacks; returns how many.
+  std::size_t queueDirectoryTree(const Text& root);
+  // Queues pages and directory trees named on the command line (made
+  // absolute); says in the status bar how many pages were added.
+  void queuePaths(const std::vector<Text>& paths);
   void viewFileListFile();
   void viewTaskListEntry();
   void saveList();
@@ -126,7 +132,7 @@ class MainWindow : public QMainWindow {
 };
 
 // The text of the uptime message for `milliseconds` since boot:
-// "您好，您的windows已经启动了" and " h小时", " m分", " s秒" for the non-zero parts.
+// "您好，系统已经启动了" and " h小时", " m分", " s秒" for the non-zero parts.
 Text uptimeMessage(std::int64_t milliseconds);
 
 }  // namespace vantiro::ui

@@ -21,6 +21,14 @@ void MainWindow::compressSelectedEntries() { startRun(true); }
 void MainWindow::compressAllEntries() { startRun(false); }
 
 void MainWindow::startRun(bool selectedOnly) {
+  // Nothing to compress: said in a box rather than with an empty run window.
+  bool anyEntry = false;
+  for (int i = 0; i < taskList_->count() && !anyEntry; ++i) anyEntry = !selectedOnly || taskList_->isSelected(i);
+  if (!anyEntry) {
+    MessageBox::information(this, selectedOnly ? QStringLiteral("任务列表中没有选中的文件：先在右边的列表中选择要压缩的文件")
+                                               : QStringLiteral("任务列表是空的：先在左边选择网页，按“添加”加入列表"));
+    return;
+  }
   // 1. Every start replaces the run window by a fresh one; loading it shows it.
   delete runWindow_.data();
   const CompressionOptions now = options();
@@ -35,8 +43,6 @@ void MainWindow::startRun(bool selectedOnly) {
   }
   // 3. The directory fields remember what was used (duplicates included).
   if (now.mirror) options_->rememberDirectories();
-  // 4. Nothing to compress: the empty window stays, nothing else happens.
-  if (run->rowCount() == 0) return;
   // One program at a time writes the backup store; the lock is held until the run ends.
   const ProgramDirectoryLock held = lockProgramDirectory(false);
   if (!held.lock) {

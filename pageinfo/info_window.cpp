@@ -2,6 +2,7 @@
 
 #include "common/ui/flat_toolbar.h"
 #include "common/ui/message_box.h"
+#include "common/ui/window_placement.h"
 #include "common/ui/text_convert.h"
 #include "pageinfo/page_info.h"
 #include "platform/file_service.h"
@@ -33,32 +34,40 @@ QLabel* makeLabel(const char* name, const QString& text, QWidget* parent) {
   return label;
 }
 
-// The Exec line of a desktop entry, for the "记事本" button: the editor the
-// desktop opens plain text with. Empty when there is none.
-QString plainTextEditorExec() {
+// The desktop's default editor for plain text, for the "编辑器" button: the
+// Exec line of its desktop entry, and whether it runs in a terminal.
+struct TextEditorEntry {
+  QString exec;  // empty when the desktop names none
+  bool inTerminal = false;
+};
+
+TextEditorEntry plainTextEditor() {
   QProcess query;
   query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/plain")});
   if (!query.waitForFinished(3000)) {
     query.kill();
     query.waitForFinished(1000);
-    return QString();
+    return {};
   }
   const QString id = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
-  if (id.isEmpty()) return QString();
+  if (id.isEmpty()) return {};
   const QString entry = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
   QFile file(entry);
-  if (entry.isEmpty() || !file.open(QIODevice::ReadOnly)) return QString();
+  if (entry.isEmpty() || !file.open(QIODevice::ReadOnly)) return {};
   QTextStream in(&file);
+  TextEditorEntry editor;
   bool inMainGroup = false;
   while (!in.atEnd()) {
     const QString line = in.readLine().trimmed();
     if (line.startsWith(QLatin1Char('['))) {
       inMainGroup = line == QLatin1String("[Desktop Entry]");
     } else if (inMainGroup && line.startsWith(QLatin1String("Exec="))) {
-      return line.mid(5);
+      editor.exec = line.mid(5);
+    } else if (inMainGroup && line.startsWith(QLatin1String("Terminal="))) {
+      editor.inTerminal = line.mid(9).trimmed() == QLatin1String("true");
     }
   }
-  return QString();
+  return editor;
 }
 
 class InfoWindow : public QWidget {
@@ -71,14 +80,10 @@ class InfoWindow : public QWidget {
   }
 
   void fill(const Text& path) {
-    PageInfo shown;
-    shown.path = path;
-    shown.title = fromQString(titleLabel_->text());
-    shown.language = fromQString(languageLabel_->text());
     pathLabel_->setText(toQString(path));
     shownPath_ = path;
     try {
-      const PageInfo info = analysePage(nativePath(path), shown);
+      const PageInfo info = analysePage(nativePath(path));
       sizeLabel_->setText(toQString(info.sizeText));
       typeLabel_->setText(toQString(info.typeText));
       titleLabel_->setText(toQString(info.title));
@@ -99,12 +104,12 @@ class InfoWindow : public QWidget {
     Toolbar1_ = new QToolBar(this);
     Toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    addTool(QStringLiteral("记事本"), QStringLiteral("accessories-text-editor"), QString(), &InfoWindow::openInTextEditor);
-    addTool(QStringLiteral("IE"), QStringLiteral("web-browser"), QString(), &InfoWindow::openInBrowser);
-    addTool(QStringLiteral("FontPage"), QStringLiteral("document-edit"), QStringLiteral("调用Fontpage2000编辑这个文件"),
-            &InfoWindow::openInFrontPage);
-    addTool(QStringLiteral("Dreamweaver"), QStringLiteral("applications-internet"), QString(),
-            &InfoWindow::openInDreamweaver);
+    addTool(QStringLiteral("编辑器"), QStringLiteral("accessories-text-editor"),
+            QStringLiteral("用桌面默认的文本编辑器编辑这个文件"), &InfoWindow::openInTextEditor);
+    addTool(QStringLiteral("浏览器"), QStringLiteral("web-browser"), QStringLiteral("用桌面默认的浏览器打开这个文件"),
+            &InfoWindow::openInBrowser);
+    addTool(QStringLiteral("文件夹"), QStringLiteral("folder-open"), QStringLiteral("在文件管理器中打开这个文件所在的文件夹"),
+            &InfoWindow::openContainingFolder);
     addTool(QStringLiteral("关闭"), QStringLiteral("window-close"), QString(), &InfoWindow::closeWindow);
     ApplyFlatToolbarStyle(Toolbar1_);
 
@@ -152,7 +157,7 @@ class InfoWindow : public QWidget {
     layout->setSpacing(0);
     layout->addWidget(Toolbar1_);
     layout->addLayout(body, 1);
-    resize(460, 230);
+    placeWindow(this, QSize(460, 230));
   }
 
   void addTool(const QString& caption, const QString& iconName, const QString& tip, void (InfoWindow::*action)()) {
@@ -164,33 +169,42 @@ class InfoWindow : public QWidget {
   // The path the buttons act on is the one shown, as a native file name.
   QString shownFile() const { return QFile::decodeName(QByteArray::fromStdString(nativePath(shownPath_))); }
 
-  void reportNotStarted(const QString& program) {
-    MessageBox::information(this, QStringLiteral("无法启动 ") + program + QStringLiteral("，请检查该程序是否已经安装。"));
+  void reportNotStarted(const QString& what, const QString& advice) {
+    MessageBox::information(this, QStringLiteral("无法启动") + what + QStringLiteral("。") + advice);
   }
 
   // Programs are started without a shell: the path is always an argument of its own.
-  void startProgram(const QString& program, const QStringList& arguments, const QString& shownName) {
-    if (!QProcess::startDetached(program, arguments)) reportNotStarted(shownName);
-  }
-
   void openInTextEditor() {
-    QStringList command = QProcess::splitCommand(plainTextEditorExec());
+    const TextEditorEntry editor = plainTextEditor();
+    QStringList command = QProcess::splitCommand(editor.exec);
+    const QString advice = QStringLiteral("请安装一个文本编辑器，或用 xdg-mime default 设置纯文本（text/plain）的默认程序。");
     if (command.isEmpty()) {
-      reportNotStarted(QStringLiteral("记事本"));
+      reportNotStarted(QStringLiteral("编辑器：桌面没有设置纯文本的默认程序"), advice);
       return;
     }
     const QString program = command.takeFirst();
-    startProgram(program, desktopExecArguments(command, shownFile()), program);
+    QStringList arguments = desktopExecArguments(command, shownFile());
+    // An editor that runs in a terminal gets one; started bare it would have none to show in.
+    if (editor.inTerminal) {
+      arguments.prepend(program);
+      arguments.prepend(QStringLiteral("-e"));
+      if (!QProcess::startDetached(QStringLiteral("x-terminal-emulator"), arguments))
+        reportNotStarted(QStringLiteral("编辑器 ") + program + QStringLiteral("：它要在终端中运行，但找不到终端程序 x-terminal-emulator"),
+                         QStringLiteral("请安装一个终端程序，或设置一个图形界面的文本编辑器。"));
+      return;
+    }
+    if (!QProcess::startDetached(program, arguments)) reportNotStarted(QStringLiteral("编辑器 ") + program, advice);
   }
 
   void openInBrowser() {
-    if (!QDesktopServices::openUrl(fileUrl(nativePath(shownPath_)))) reportNotStarted(QStringLiteral("IE"));
+    if (!QDesktopServices::openUrl(fileUrl(nativePath(shownPath_))))
+      reportNotStarted(QStringLiteral("浏览器"), QStringLiteral("请安装一个浏览器，或设置网页（text/html）的默认程序。"));
   }
 
-  void openInFrontPage() { startProgram(QStringLiteral("Frontpg.exe"), {shownFile()}, QStringLiteral("Frontpg.exe")); }
-
-  void openInDreamweaver() {
-    startProgram(QStringLiteral("Dreamweaver.exe"), {shownFile()}, QStringLiteral("Dreamweaver.exe"));
+  void openContainingFolder() {
+    const std::string native = nativePath(shownPath_);
+    if (!QDesktopServices::openUrl(fileUrl(native.substr(0, native.rfind('/') + 1))))
+      reportNotStarted(QStringLiteral("文件管理器"), QStringLiteral("请安装一个文件管理器，或设置文件夹（inode/directory）的默认程序。"));
   }
 
   void closeWindow() { close(); }

@@ -1,7 +1,7 @@
 #pragma once
 // The page information viewer "查看文件": path, size, type, title and
-// character set of one page, and a toolbar that hands the page to a text
-// editor, the browser, FrontPage or Dreamweaver.
+// character set of one page, and a toolbar that hands the page to the
+// desktop's default text editor or browser, or opens its folder.
 
 #include "platform/text.h"
 
@@ -12,8 +12,7 @@ class QWidget;
 namespace vantiro::ui {
 
 // Shows the one viewer window (creating it when none is open) and fills it for
-// the file at `path`. An open window is refilled without being cleared first:
-// a title or language the new file does not give stays from the previous one.
+// the file at `path`. An open window shows the new file's facts alone.
 void showInfoWindow(const Text& path);
 
 // The viewer window while it is open, otherwise nullptr.

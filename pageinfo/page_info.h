@@ -24,24 +24,22 @@ struct PageInfo {
   bool isHtml = false;  // the file's head holds "HTML" in any case
 };
 
-// The labels after examining the file at `nativePath`, starting from what the
-// viewer showed before (`shownBefore`). Path, size and type are always set.
-// Analysis stops early as the viewer always did, and every label a step does
-// not reach keeps its earlier value: a file without "HTML" leaves title and
-// language alone; a page without a complete title element leaves both alone;
-// a page without "CHARSET=" leaves the language alone. A character set value
-// ends at the nearest quote, ">" or ";" after it; with none of them the
-// language is "默认为英文网页"; GB2312, BIG5 and SHIFT_JIS (any case) are
-// described in Chinese, any other value is shown as found. The head is read
-// in the page's own encoding; an HTML page with a UTF-8 byte-order mark, or
-// valid UTF-8 without "CHARSET=", shows "UTF-8" as its language.
-// Throws FileError when the file's size or head cannot be read; `shownBefore`
-// is then still what the labels should keep.
-PageInfo analysePage(const std::string& nativePath, PageInfo shownBefore);
+// The labels after examining the file at `nativePath`. Every label comes from
+// this file alone: a page without a title shows "未知" as its title, whatever
+// the viewer showed before. A file without "HTML" in its head is of unknown
+// type with title and language "未知". The title is the text of the first
+// complete title element (its tag may carry attributes). The language is the
+// value after the first "charset=" (any case; spaces and an opening quote
+// skipped), ending at a quote, white space, ">", ";" or "/"; a value that runs
+// to the end of the head reads "默认为英文网页". GB2312, BIG5 and SHIFT_JIS (any
+// case) are described in Chinese, any other value is shown as found. The head
+// is read in the page's own encoding; an HTML page with a UTF-8 byte-order
+// mark, or valid UTF-8 without "CHARSET=", shows "UTF-8" as its language.
+// Throws FileError when the file's size or head cannot be read.
+PageInfo analysePage(const std::string& nativePath);
 
-// The same analysis on a head already read (at most kPageHeadCharacters
-// characters are looked at), starting from `shownBefore`; size and path are
-// left as they are.
-PageInfo analyseHead(TextView head, PageInfo shownBefore);
+// The same analysis of type, title and language on a head already read (at
+// most kPageHeadCharacters characters are looked at).
+PageInfo analyseHead(TextView head);
 
 }  // namespace vantiro

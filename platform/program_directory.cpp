@@ -40,16 +40,8 @@ std::string homeDirectory() {
 
 bool writableDirectory(const std::string& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
 
-// An installed executable keeps its data in share/vantiro and its users their
-// own program directories: its bin directory is never one, even where the
-// program may write it (run by root, or installed into a prefix of one's own).
-// A build tree uses the executable's directory while it can be written.
 std::string defaultProgramDirectory() {
-  static const std::string dir = [] {
-    const std::string exeDir = executableDirectory();
-    if (shippedDataDirectory().empty() && writableDirectory(exeDir)) return exeDir;
-    return userDataDirectory();
-  }();
+  static const std::string dir = programDirectoryBeside(executableDirectory());
   return dir;
 }
 
@@ -95,6 +87,12 @@ std::string userDataDirectory() {
   const char* data = std::getenv("XDG_DATA_HOME");
   const std::string base = data && data[0] == '/' ? std::string(data) : homeDirectory() + "/.local/share";
   return withSlash(base) + "vantiro/";
+}
+
+std::string programDirectoryBeside(const std::string& executableDir) {
+  const std::string dir = withSlash(executableDir);
+  const bool portable = pathExists(dir + kPortableMarker) || isNormalFile(dir + "peizi.dll");
+  return portable && writableDirectory(dir) ? dir : userDataDirectory();
 }
 
 std::string shippedDataDirectory() {

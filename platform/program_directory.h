@@ -15,9 +15,20 @@ namespace vantiro {
 // default ~/.local/share/vantiro/.
 std::string userDataDirectory();
 
-// Where an installed copy keeps its shipped data (the tips and the help
-// page): share/vantiro beside the executable's bin directory. Empty for a
-// program that is not installed (a build tree keeps them beside itself).
+// The file that makes the executable's directory a portable copy's program
+// directory: settings, lists and backups then live beside the executable.
+inline constexpr const char* kPortableMarker = "vantiro.portable";
+
+// The program directory of an executable in `executableDir` when neither
+// setProgramDirectory nor VANTIRO_HOME names one: that directory when it is a
+// portable copy that says so (kPortableMarker, or a settings file "peizi.dll"
+// already there) and may be written; otherwise userDataDirectory(). So the GUI
+// and the CLI of one build tree, or of one installation, share a directory.
+std::string programDirectoryBeside(const std::string& executableDir);
+
+// Where the shipped data (the tips and the help page) lies: share/vantiro
+// beside the executable's directory, which is where an installation and a
+// build tree both keep it. Empty when there is none.
 std::string shippedDataDirectory();
 
 // Readies the program directory: creates it and its missing parents, checks

@@ -12,8 +12,8 @@ namespace vantiro {
 
 // The program directory, ending in "/": the value given to
 // setProgramDirectory; else VANTIRO_HOME; else the executable's directory
-// when the program may write it and is not installed (a build tree); else
-// the user's data directory (platform/program_directory.h). Nothing is
+// when it is a portable copy that says so; else the user's data directory
+// (programDirectoryBeside in platform/program_directory.h). Nothing is
 // created here; prepareProgramDirectory readies it.
 std::string programDirectory();
 void setProgramDirectory(const std::string& dir);

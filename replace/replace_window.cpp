@@ -2,6 +2,7 @@
 
 #include "common/settings_store.h"
 #include "common/ui/message_box.h"
+#include "common/ui/window_placement.h"
 #include "common/ui/screen_pacer.h"
 #include "common/ui/window_keys.h"
 #include "common/ui/text_convert.h"
@@ -120,6 +121,10 @@ void ReplaceWindow::buildControls() {
   Check4 = named(new QCheckBox(QStringLiteral("对替换文件进行备份"), this), "Check4");
   Check5 = named(new QCheckBox(QStringLiteral("固定代替"), this), "Check5");
   Check5->setEnabled(false);
+  // Every page a search-and-replace changes is saved to the backup store first,
+  // so that it can be put back: the box shows that and cannot be cleared.
+  Check4->setEnabled(false);
+  Check4->setToolTip(QStringLiteral("每个被替换的文件都先备份，以便还原；这一项不能关闭"));
 
   ListView1 = named(new QTreeWidget(this), "ListView1");
   ListView1->setColumnCount(3);
@@ -163,7 +168,7 @@ void ReplaceWindow::buildControls() {
   layout->addLayout(checks);
   layout->addWidget(ListView1, 1);
   layout->addWidget(StatusBar1);
-  resize(640, 480);
+  ui::placeWindow(this, QSize(640, 480));
 
   connect(Command1, &QPushButton::clicked, this, &ReplaceWindow::startReplace);
   connect(Command2, &QPushButton::clicked, this, &QWidget::close);
@@ -224,10 +229,15 @@ void ReplaceWindow::loadSettings() {
     for (std::size_t i = 0; i < checks.size(); ++i) {
       checks[i]->setChecked(storedCheckValue(ReadSetting(settingKey(U"check", i + 1)).value_or(Text())));
     }
+    Check4->setChecked(true);  // backups are always made, whatever was stored
     const auto options = optionButtons();
     for (std::size_t i = 0; i < options.size(); ++i) {
       if (ReadSetting(settingKey(U"Option", i + 1)) == U"ture") options[i]->setChecked(true);
     }
+    // A window opened for the first time offers the first mode rather than none.
+    if (!Option1->isChecked() && !Option2->isChecked() && !Option3->isChecked() && !Option4->isChecked() &&
+        !Option8->isChecked())
+      Option1->setChecked(true);
   } catch (const std::exception& e) {
     ui::MessageBox::information(this, QString::fromUtf8(e.what()));
   }
@@ -302,6 +312,11 @@ std::optional<SearchParameters> ReplaceWindow::parameters() const {
 }
 
 void ReplaceWindow::startReplace() {
+  const std::optional<SearchParameters> params = parameters();
+  if (!params) {
+    ui::MessageBox::information(this, QStringLiteral("请先在“替换模式”中选择一种模式，再开始查找"));
+    return;
+  }
   if (!rows_.empty()) {
     SearchParameters check;
     check.findText = fromQString(Text1->text());
@@ -328,14 +343,7 @@ void ReplaceWindow::startReplace() {
     StatusBar1->showMessage(toQString(statusText(row.path)));
     pacer.step();
     pauseMilliseconds(1);
-    // Without a chosen mode there is nothing to replace: the page is not
-    // touched and shows no replacements.
-    if (const auto params = parameters()) {
-      replaceInPageOfRow(row, *params, options_ ? options_() : CompressionOptions{});
-    } else {
-      row.countText = countText(0);
-      row.resultText = Text(kResultReplaced);
-    }
+    replaceInPageOfRow(row, *params, options_ ? options_() : CompressionOptions{});
     showRow(i);
     ListView1->scrollToItem(ListView1->topLevelItem(static_cast<int>(i)));
     ProgressBar1->setValue(static_cast<int>(i + 1));

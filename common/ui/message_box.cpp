@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -39,6 +41,50 @@ void fitTitle(QDialog& box, QWidget* label) {
 
 void fitTitle(QMessageBox& box) { fitTitle(box, box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))); }
 
+// The width a box's text is wrapped at: about 36 Chinese characters, or three
+// quarters of the screen when that is less.
+int wrapWidth(const QWidget& box, const QFontMetrics& metrics) {
+  constexpr int kCharactersPerLine = 36;
+  int width = metrics.horizontalAdvance(QChar(0x5B57)) * kCharactersPerLine;
+  if (const QScreen* screen = box.screen()) width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+  return width;
+}
+
+// QMessageBox sizes itself when shown by rules of its own that can leave a
+// text without spaces (Chinese, a path) cut at the box's edge. A FittedBox
+// sizes itself again afterwards from its text: as wide as its longest line up
+// to the wrap width, wrapped beyond that, and as high as the wrapped text needs.
+class FittedBox final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    fitToText();
+  }
+
+ private:
+  void fitToText() {
+    auto* label = findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label) return;
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& line : label->text().split(QLatin1Char('\n')))
+      longest = std::max(longest, metrics.horizontalAdvance(line));
+    label->setWordWrap(true);
+    // A piece that cannot be wrapped (a long path) widens the box rather than being cut.
+    const int unbreakable = label->minimumSizeHint().width();
+    const int labelWidth = std::max({std::min(longest + 2, wrapWidth(*this, metrics)), unbreakable, label->minimumWidth()});
+    label->setMinimumWidth(labelWidth);
+    layout()->invalidate();
+    layout()->activate();
+    const int width = layout()->totalMinimumSize().width();
+    const int height = layout()->totalHeightForWidth(width);
+    setFixedSize(width, std::max(height, layout()->totalMinimumSize().height()));
+  }
+};
+
 }  // namespace
 
 std::deque<QString>& MessageBox::shownTexts() {
@@ -61,8 +107,9 @@ void MessageBox::information(QWidget* parent, const QString& text, const QString
     presetAnswers().pop_front();
     return;
   }
-  QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
+  FittedBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.setTextFormat(Qt::PlainText);
   fitTitle(box);
   box.exec();
 }
@@ -74,10 +121,11 @@ bool MessageBox::question(QWidget* parent, const QString& text, const QString& t
     presetAnswers().pop_front();
     return a == Answer::Yes || a == Answer::Ok;
   }
-  QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, parent);
+  FittedBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, parent);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
   box.button(QMessageBox::No)->setText(QStringLiteral("否"));
   box.setDefaultButton(QMessageBox::Yes);
+  box.setTextFormat(Qt::PlainText);
   fitTitle(box);
   return box.exec() == QMessageBox::Yes;
 }
@@ -89,12 +137,13 @@ MessageBox::Answer MessageBox::questionWithCancel(QWidget* parent, const QString
     presetAnswers().pop_front();
     return a == Answer::Ok ? Answer::Yes : a;
   }
-  QMessageBox box(QMessageBox::Question, titleOr(title), text,
+  FittedBox box(QMessageBox::Question, titleOr(title), text,
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
   box.button(QMessageBox::No)->setText(QStringLiteral("否"));
   box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
   box.setDefaultButton(QMessageBox::Yes);
+  box.setTextFormat(Qt::PlainText);
   fitTitle(box);
   switch (box.exec()) {
     case QMessageBox::Yes:

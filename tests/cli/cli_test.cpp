@@ -86,7 +86,8 @@ TEST_F(CliTest, AnyFailedOrMissingPageMakesStatusOne) {
   ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(splitBy(out[1], '\t')[4], "压缩失败");
   EXPECT_EQ(out[2], missing + "\t\t\t\t文件不在\t\t");
-  EXPECT_NE(r.err.find(bad + "|"), std::string::npos) << "the reason goes to standard error";
+  EXPECT_NE(r.err.find("压缩失败: " + bad + ": 页面中的标记少于两个"), std::string::npos) << "the reason goes to standard error";
+  EXPECT_NE(r.err.find("文件不在: " + missing + ": 文件不存在"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, DirectoriesAreQueuedInScanOrder) {
@@ -212,18 +213,23 @@ TEST_F(CliTest, RestoreByNumberOrAll) {
   EXPECT_EQ(readBytes(b), "<html>\r\n<body>second</body></html>");
   EXPECT_EQ(readBytes(a), "<html><body>first</body></html>");
   const std::string size = std::to_string(readBytes(b).size());
-  EXPECT_EQ(r.out, "正在还原  " + b + "文件，大小为" + size + "B .....\n成功还原  " + b + "文件，大小为" + size +
-                       "B   OK!!\n");
+  const auto row = splitBy(r.out, '\t');
+  ASSERT_EQ(row.size(), 5u) << r.out;
+  EXPECT_EQ(row[0], "1");
+  EXPECT_EQ(row[1], b);
+  EXPECT_EQ(row[2], size);
+  EXPECT_EQ(row[4], "已还原\n");
 
   r = run({"restore", "--all"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(readBytes(a), "<html>\r\n<body>first</body></html>");
-  EXPECT_EQ(lines(r.out).size(), 4u);
+  EXPECT_EQ(lines(r.out).size(), 2u);
 
   std::filesystem::remove(home / "bak.dat");
   r = run({"restore", "2"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out.substr(r.out.rfind("还原")), "还原  " + b + "失败！\n");
+  EXPECT_TRUE(r.out.ends_with("\t未还原\n")) << r.out;
+  EXPECT_EQ(r.err, "还原  " + b + "失败！\n");
 }
 
 // After several runs every page comes back as it was before the first, in
@@ -342,7 +348,7 @@ TEST_F(CliTest, AClosedOutputStopsTheRunCleanly) {
   const std::string homeDir = home.path();
   const std::string siteDir = site.path();
   const char* argv[] = {"vantiro-cli", "--home", homeDir.c_str(), "compress", siteDir.c_str()};
-  EXPECT_EQ(cli::runVantiroCli(5, argv, in, out, err, {}), 1);
+  EXPECT_EQ(cli::runVantiroCli(5, argv, in, out, err, {}, cli::Language::Chinese), 1);
   EXPECT_NE(err.str().find("输出已关闭"), std::string::npos) << err.str();
   std::size_t compressed = 0;
   for (const auto& entry : std::filesystem::directory_iterator(site.path())) {
@@ -356,29 +362,69 @@ TEST_F(CliTest, AClosedOutputStopsTheRunCleanly) {
     EXPECT_EQ(readBytes(entry.path()), kLoose) << entry.path();
 }
 
-TEST_F(CliTest, InfoShowsWhatTheViewerShows) {
+TEST_F(CliTest, InfoPrintsARowOrAnObjectPerPage) {
   // GBK: <title>中文</title>, charset gb2312
   const std::string path = page("info.htm",
       "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
       "<title>\xd6\xd0\xce\xc4</title></head></html>");
-  CliResult r = run({"info", path});
+  const std::string plain = page("notes.txt", "just words");
+  const std::string size = std::to_string(readBytes(path).size());
+  CliResult r = run({"info", path, plain});
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, path + "\t" + size + "\t超文本文件\t中文\t中国大陆GB码\n" + plain + "\t10\t未知类型\t未知\t未知\n");
+
+  r = run({"info", "--json", path, site / "missing.htm"});
+  EXPECT_EQ(r.status, 1);
   auto rows = lines(r.out);
-  ASSERT_EQ(rows.size(), 5u);
-  EXPECT_EQ(rows[0], path);
-  EXPECT_EQ(rows[1], "文件大小:" + std::to_string(readBytes(path).size()) + " byte");
-  EXPECT_EQ(rows[2], "类型：超文本文件");
-  EXPECT_EQ(rows[3], "标题：中文");
-  EXPECT_NE(rows[4].find("语言："), std::string::npos);
-  EXPECT_NE(rows[4], "语言：未知");
-
-  CliResult plain = run({"info", page("notes.txt", "just words")});
-  ASSERT_EQ(plain.status, 0);
-  EXPECT_EQ(lines(plain.out)[2], "类型：未知类型");
-  EXPECT_EQ(lines(plain.out)[3], "标题：未知");
-
-  EXPECT_EQ(run({"info", site / "missing.htm"}).status, 1);
+  ASSERT_EQ(rows.size(), 3u) << r.out;
+  EXPECT_EQ(rows[0], R"({"type":"page","path":")" + path + R"(","size":)" + size +
+                         R"(,"html":true,"type_text":"超文本文件","title":"中文","language":"中国大陆GB码","reason":null})");
+  EXPECT_TRUE(rows[1].starts_with(R"({"type":"page","path":")" + site / "missing.htm" + R"(","size":null,)")) << rows[1];
+  EXPECT_EQ(rows[2], R"({"type":"summary","pages":2,"failed":1})");
   EXPECT_EQ(run({"info"}).status, 2);
+}
+
+TEST(CliLanguage, ChineseUnderAChineseLocaleEnglishOtherwise) {
+  struct Case {
+    const char *lcAll, *lcMessages, *lang;
+    cli::Language language;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, "zh_CN.UTF-8", cli::Language::Chinese},
+      {nullptr, nullptr, "en_US.UTF-8", cli::Language::English},
+      {"", "zh_TW.UTF-8", "en_US.UTF-8", cli::Language::Chinese},  // an empty LC_ALL counts as unset
+      {"C", "zh_CN.UTF-8", "zh_CN.UTF-8", cli::Language::English},
+      {nullptr, nullptr, nullptr, cli::Language::English},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(cli::languageOfLocale(c.lcAll, c.lcMessages, c.lang), c.language) << (c.lang ? c.lang : "unset");
+}
+
+// One language per run: help, usage errors and the words of the rows.
+TEST_F(CliTest, EveryTextOfARunIsInItsLanguage) {
+  const std::string a = page("a.htm", kLoose);
+  const auto english = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--home", home.path()});
+    return test::runCli(std::move(args), {}, cli::Language::English);
+  };
+  CliResult r = english({"compress", a, site / "gone.htm"});
+  EXPECT_EQ(splitBy(lines(r.out)[0], '\t')[4], "compressed");
+  EXPECT_EQ(splitBy(lines(r.out)[1], '\t')[4], "missing");
+  EXPECT_TRUE(lines(r.out)[2].starts_with("pages 2\tsucceeded 1\tbefore ")) << r.out;
+  EXPECT_TRUE(r.err.starts_with("missing: ")) << r.err;
+  const CliResult restored = english({"restore", "1"});
+  EXPECT_TRUE(restored.out.ends_with("\trestored\n")) << restored.out << restored.err;
+  EXPECT_NE(english({"frobnicate"}).err.find("Unknown command"), std::string::npos);
+  EXPECT_NE(english({"--help"}).out.find("Print this help message"), std::string::npos);
+
+  EXPECT_NE(run({"frobnicate"}).err.find("没有这个命令"), std::string::npos);
+  const CliResult help = run({"compress", "--help"});
+  EXPECT_NE(help.out.find("用法"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("就地压缩网页"), std::string::npos);
+  EXPECT_EQ(help.out.find("Print this help"), std::string::npos) << help.out;
+  const CliResult wrong = run({"compress", "--no-such-option", a});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_TRUE(wrong.err.starts_with("用法有误")) << wrong.err;
 }
 
 }  // namespace

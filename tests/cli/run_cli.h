@@ -15,15 +15,16 @@ struct CliResult {
   std::string err;
 };
 
-// vantiro-cli ARGS... with standard error not a terminal and `input` on
-// standard input.
-inline CliResult runCli(std::vector<std::string> args, const std::string& input = {}) {
+// vantiro-cli ARGS... with standard error not a terminal, `input` on
+// standard input and its texts in `language` (the tests' own: Chinese).
+inline CliResult runCli(std::vector<std::string> args, const std::string& input = {},
+                        cli::Language language = cli::Language::Chinese) {
   args.insert(args.begin(), "vantiro-cli");
   std::vector<const char*> argv;
   for (const std::string& a : args) argv.push_back(a.c_str());
   std::istringstream in(input);
   std::ostringstream out, err;
-  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), in, out, err, {});
+  const int status = cli::runVantiroCli(static_cast<int>(argv.size()), argv.data(), in, out, err, {}, language);
   return {status, out.str(), err.str()};
 }
 

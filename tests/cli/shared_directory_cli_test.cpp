@@ -66,9 +66,9 @@ TEST_F(SharedDirectoryCliTest, VersionAndUnknownCommands) {
   };
   const Case cases[] = {
       {{"--version"}, 0, "vantiro-cli 3.00\n", ""},
-      {{"frobnicate"}, 2, "", "Unknown command: frobnicate"},
-      {{"--home", "/tmp", "frobnicate", "x"}, 2, "", "Unknown command: frobnicate"},
-      {{"--wait", "--home", "/tmp", "comprss"}, 2, "", "Unknown command: comprss"},
+      {{"frobnicate"}, 2, "", "没有这个命令：frobnicate"},
+      {{"--home", "/tmp", "frobnicate", "x"}, 2, "", "没有这个命令：frobnicate"},
+      {{"--wait", "--home", "/tmp", "comprss"}, 2, "", "没有这个命令：comprss"},
   };
   for (const Case& c : cases) {
     const CliResult r = test::runCli(c.args);

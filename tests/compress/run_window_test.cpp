@@ -113,19 +113,20 @@ class RunWindowTest : public ::testing::Test {
   std::unique_ptr<RunWindow> window_;
 };
 
-TEST_F(RunWindowTest, LoadsWithItsControlsAndWithoutCloseBox) {
+TEST_F(RunWindowTest, LoadsWithItsControlsResizableAndWithoutCloseBox) {
   RunWindow& w = open();
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.windowTitle(), QStringLiteral("进程框"));
   EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  EXPECT_NE(w.minimumSize(), w.maximumSize()) << "it may be resized";
+  EXPECT_LE(w.minimumSizeHint().width(), 1000) << "it fits a 1024x768 screen";
+  EXPECT_LE(w.minimumSizeHint().height(), 700);
   EXPECT_FALSE(w.alwaysOnTop());
 
   QTreeWidget* list = child<QTreeWidget>("ListView1");
-  ASSERT_EQ(list->columnCount(), 7);
-  const char* headers[] = {"源文件地址", "目的文件地址", "文件大小", "日期", "压缩结果", "压缩后大小", "压缩率"};
-  for (int c = 0; c < 7; ++c) EXPECT_EQ(list->headerItem()->text(c), QString::fromUtf8(headers[c]));
+  ASSERT_EQ(list->columnCount(), 8);
+  const char* headers[] = {"源文件地址", "目的文件地址", "文件大小", "日期", "压缩结果", "压缩后大小", "压缩率", "原因"};
+  for (int c = 0; c < 8; ++c) EXPECT_EQ(list->headerItem()->text(c), QString::fromUtf8(headers[c]));
   EXPECT_EQ(list->textElideMode(), Qt::ElideLeft) << "the file name stays readable";
 
   const std::pair<const char*, const char*> captions[] = {
@@ -172,12 +173,16 @@ TEST_F(RunWindowTest, RunFillsRowsBarsAndStatus) {
   EXPECT_EQ(cell(0, 5), QString::number(b1));
   EXPECT_EQ(cell(0, 6), ui::toQString(savingText(a1, b1)));
   EXPECT_TRUE(cell(0, 6).endsWith(u'%'));
+  EXPECT_EQ(cell(0, 7), QString());
   EXPECT_EQ(cell(1, 4), QStringLiteral("文件不在"));
   EXPECT_EQ(cell(1, 5), QString());
   EXPECT_EQ(cell(1, 6), QString());
+  EXPECT_TRUE(cell(1, 7).contains(QStringLiteral("检查路径"))) << "what to do";
   EXPECT_EQ(cell(2, 4), QStringLiteral("不是网页"));
   EXPECT_EQ(cell(2, 5), QString());
   EXPECT_EQ(cell(3, 4), QStringLiteral("压缩成功"));
+  EXPECT_EQ(child<QLabel>("savingLabel")->text(),
+            QStringLiteral("共节省 %1 字节（%2）").arg((a1 - b1) + (a4 - b4)).arg(ui::toQString(savingText(a1 + a4, b1 + b4))));
   EXPECT_EQ(readBytes(pages_ / "notes.txt"), "<p>no html</p><b>here</b>");
 
   EXPECT_EQ(bar("ProgressBar1")->maximum(), 4);
@@ -311,7 +316,7 @@ TEST_F(RunWindowTest, ARunKeepsTheListReadableAndPaintsAtTheFrameRate) {
   QTreeWidget* list = child<QTreeWidget>("ListView1");
   const QFontMetrics metrics = list->fontMetrics();
   int total = 0;
-  for (int c = 0; c < 7; ++c) total += list->columnWidth(c);
+  for (int c = 0; c < 8; ++c) total += list->columnWidth(c);
   EXPECT_LE(total, list->viewport()->width()) << "no column hides behind a sideways scroll";
   for (int c = 2; c < 7; ++c) EXPECT_GT(list->columnWidth(c), metrics.horizontalAdvance(cell(0, c))) << c;
   EXPECT_GT(list->columnWidth(0), list->columnWidth(2));

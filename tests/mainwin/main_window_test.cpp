@@ -24,7 +24,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QStyleOptionViewItem>
 #include <QWindow>
@@ -122,16 +124,14 @@ class MainWindowTest : public test::WindowTest {
 
 // Every option starts off but appending to the backup store: a second run
 // must not clear the originals the first one saved.
-TEST_F(MainWindowTest, FirstStartShowsEverythingOffButAppendingAndTheProgramDirectory) {
+TEST_F(MainWindowTest, FirstStartShowsEverythingOffButAppendingAndTheHomeFolder) {
   MainWindow& w = start();
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Vantirov3.00"));
   for (int n = 1; n <= 7; ++n) EXPECT_FALSE(check(n)->isChecked()) << n;
   EXPECT_TRUE(check(8)->isChecked());
   EXPECT_FALSE(find<QComboBox>("text1")->isVisible());
   EXPECT_TRUE(find<QComboBox>("text2")->currentText().isEmpty());
-  std::string home = home_.path();
-  home.pop_back();
-  EXPECT_EQ(w.browser()->currentDirectory(), textPath(home));
+  EXPECT_EQ(w.browser()->currentDirectory(), textPath(QFile::encodeName(QDir::homePath()).toStdString()));
   EXPECT_EQ(find<QComboBox>("Combo1")->currentIndex(), 0);
   EXPECT_EQ(find<QComboBox>("Combo1")->itemText(0), QStringLiteral("*.htm,*.html"));
   EXPECT_FALSE(w.isMaximized());
@@ -207,9 +207,8 @@ TEST_F(MainWindowTest, StoredValuesAreReadAsLeadingNumbersAndCheckedForSense) {
     EXPECT_EQ(text1->isVisible(), c.fieldsShown);
     // With Check1 off the field starts hidden and empty.
     EXPECT_EQ(text1->currentText(), c.fieldsShown ? QStringLiteral("/srv/site") : QString());
-    std::string home = home_.path();
-    home.pop_back();
-    EXPECT_EQ(w.browser()->currentDirectory(), textPath(home));  // a stored dir that is gone is ignored
+    // A stored directory that is gone is ignored: the browser stays in the home folder.
+    EXPECT_EQ(w.browser()->currentDirectory(), textPath(QFile::encodeName(QDir::homePath()).toStdString()));
     window_.reset();
   }
 }
@@ -465,13 +464,52 @@ TEST(FileBrowserParts, DrivesAndFilters) {
   EXPECT_TRUE(ui::matchesFileFilter("Makefile", "*.*"));  // every file, as users of the filter expect
 }
 
-TEST_F(MainWindowTest, WholeDirectoryReportsInTheStatusBar) {
+TEST_F(MainWindowTest, WholeDirectoryReportsHowManyPagesItAdded) {
   MainWindow& w = start();
   openSite();
   w.browser()->setCurrentDirectory(siteDir());
   action("allmulu")->trigger();
   EXPECT_EQ(entries().size(), 4u);
-  EXPECT_EQ(w.statusText(), QStringLiteral("读取目录 ") + ui::toQString(siteDir()) + QStringLiteral("/ 完毕！！"));
+  EXPECT_EQ(w.statusText(), QStringLiteral("读取目录 ") + ui::toQString(siteDir()) + QStringLiteral("/ 完毕，添加了 4 个文件"));
+  action("allmulu")->trigger();
+  EXPECT_TRUE(w.statusText().endsWith(QStringLiteral("添加了 0 个文件"))) << "none twice";
+}
+
+// Pages and directories named on the command line are queued, each once;
+// what is neither is left out.
+TEST_F(MainWindowTest, PathsFromTheCommandLineAreQueued) {
+  MainWindow& w = start();
+  openSite();
+  w.queuePaths({siteDir(), sitePath("a.htm"), textPath(site_ / "missing.htm")});
+  EXPECT_EQ(entries().size(), 4u);
+  EXPECT_EQ(w.statusText(), QStringLiteral("添加了 4 个文件"));
+}
+
+TEST_F(MainWindowTest, AnEmptyListIsReportedInsteadOfAnEmptyRunWindow) {
+  MainWindow& w = start();
+  writeBytes(home_ / "bak.dat", "old");
+  for (const char* command : {"Command6", "Command5"}) {
+    MessageBox::setNextAnswers({Answer::Ok});
+    button(command)->click();
+    ASSERT_FALSE(MessageBox::shownTexts().empty());
+    EXPECT_TRUE(MessageBox::shownTexts().back().contains(QStringLiteral("列表"))) << command;
+    EXPECT_EQ(w.runWindow(), nullptr) << command;
+  }
+  window_->taskList()->append(sitePath("a.htm"));
+  find<QListWidget>("List1")->clearSelection();
+  MessageBox::setNextAnswers({Answer::Ok});
+  button("Command5")->click();
+  EXPECT_TRUE(MessageBox::shownTexts().back().contains(QStringLiteral("没有选中"))) << "nothing selected";
+  EXPECT_EQ(w.runWindow(), nullptr);
+  EXPECT_EQ(readBytes(home_ / "bak.dat"), "old");
+}
+
+TEST_F(MainWindowTest, SettingsAreKeptOnlyWhileTheirMenuItemIsTicked) {
+  MainWindow& w = start();
+  check(2)->setChecked(true);
+  w.menus()->com111->setChecked(false);
+  w.saveSettings();
+  EXPECT_FALSE(ReadSetting(U"check2").has_value()) << "nothing written";
 }
 
 TEST_F(MainWindowTest, RenameNeverReplacesAndReportsEveryFailure) {
@@ -668,21 +706,6 @@ TEST_F(MainWindowTest, TaskListQueuesAbsolutePaths) {
   EXPECT_EQ(entries(), (std::vector<Text>{cases[0].queued, cases[1].queued, cases[2].queued, sitePath("sub/d.htm")}));
 }
 
-TEST_F(MainWindowTest, NothingToCompressLeavesAFreshEmptyWindowAndTheStore) {
-  start();
-  writeBytes(home_ / "bak.dat", "old");
-  window_->taskList()->append(sitePath("a.htm"));
-  find<QListWidget>("List1")->clearSelection();
-  button("Command5")->click();  // nothing selected
-  ASSERT_NE(window_->runWindow(), nullptr);
-  EXPECT_EQ(window_->runWindow()->rowCount(), 0);
-  EXPECT_EQ(readBytes(home_ / "bak.dat"), "old");
-  QPointer<ui::RunWindow> first = window_->runWindow();
-  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
-  button("Command6")->click();  // replaces the window
-  EXPECT_TRUE(first.isNull());
-}
-
 TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked) {
   start();
   openSite();
@@ -721,10 +744,13 @@ TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked)
 
 TEST_F(MainWindowTest, KeepOnTopMarkReachesTheNextRunWindow) {
   start();
+  window_->taskList()->append(U"/elsewhere/x.htm");
   action("com11")->trigger();
+  MessageBox::setNextAnswers({Answer::Ok});
   button("Command6")->click();
   EXPECT_TRUE(window_->runWindow()->alwaysOnTop());
   action("com11")->trigger();
+  MessageBox::setNextAnswers({Answer::Ok});
   button("Command6")->click();
   EXPECT_FALSE(window_->runWindow()->alwaysOnTop());
 }
@@ -744,14 +770,14 @@ TEST(UptimeMessage, ShowsTheNonZeroPartsEachAfterOneBlank) {
       {30LL * 24 * 3600 * 1000 + 61000, U" 720小时 1分 1秒"},  // past 24.8 days: no negative figures
   };
   for (const Case& c : cases)
-    EXPECT_EQ(ui::uptimeMessage(c.milliseconds), Text(U"您好，您的windows已经启动了") + Text(c.tail));
+    EXPECT_EQ(ui::uptimeMessage(c.milliseconds), Text(U"您好，系统已经启动了") + Text(c.tail));
 }
 
 TEST_F(MainWindowTest, UptimeHelpAndAboutShowTheirBoxes) {
   start();
   MessageBox::setNextAnswers({Answer::Ok, Answer::Ok, Answer::Ok});
   action("com2")->trigger();
-  EXPECT_TRUE(MessageBox::shownTexts().back().startsWith(QStringLiteral("您好，您的windows已经启动了")));
+  EXPECT_TRUE(MessageBox::shownTexts().back().startsWith(QStringLiteral("您好，系统已经启动了")));
   action("help1")->trigger();
   EXPECT_EQ(MessageBox::shownTexts().back(), QStringLiteral("对不起帮助文件不存在你的目录下"));
   action("help2")->trigger();
@@ -766,7 +792,7 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsInOrder) {
     return texts;
   };
   EXPECT_EQ(captions("com3"), (QStringList{QStringLiteral("压缩文件框是否一直在最上面"), QStringLiteral("是否保存设置？"),
-                                           QStringLiteral("-"), QStringLiteral("查看Windos启动了多长..")}));
+                                           QStringLiteral("-"), QStringLiteral("查看系统启动了多长时间..")}));
   EXPECT_EQ(captions("filek"), (QStringList{QStringLiteral("添加"), QStringLiteral("全部添加"), QStringLiteral("查看文件"),
                                             QStringLiteral("-"), QStringLiteral("重命名"), QStringLiteral("删除文件"),
                                             QStringLiteral("列表刷新")}));

@@ -18,9 +18,9 @@ class PageInformation : public ::testing::Test {
   void TearDown() override { setProgramDirectory(""); }
 
   // Writes the page in the code page and examines it from a fresh viewer.
-  PageInfo examine(const Text& page, PageInfo before = PageInfo{}) const {
+  PageInfo examine(const Text& page) const {
     test::writeBytes(dir / "page.htm", encodeAnsi(page));
-    return analysePage(dir / "page.htm", std::move(before));
+    return analysePage(dir / "page.htm");
   }
 
   test::TempDir dir;
@@ -48,22 +48,24 @@ TEST_F(PageInformation, TitleAndCharacterSet) {
       {"lower-case title keeps its case", U"<html><title>Home</title>", U"Home", U"未知"},
       {"empty title", U"<HTML><TITLE></TITLE>", U"", U"未知"},
       {"title with blanks and tags kept", U"<html><Title> a <b>粗</b> </TITLE>", U" a <b>粗</b> ", U"未知"},
-      {"no closing title", U"<html><title>x charset=gb2312\">", U"未知", U"未知"},
+      {"no closing title", U"<html><title>x charset=gb2312\">", U"未知", U"中国大陆GB码"},
       {"closing title only before the opening", U"<html></title><title>x", U"未知", U"未知"},
-      {"no title: no character set either", U"<html><meta charset=big5>", U"未知", U"未知"},
+      {"title with attributes", U"<html><title lang=zh>t</title >", U"t", U"未知"},
+      {"a longer tag name is no title", U"<html><titlex>t</titlex>", U"未知", U"未知"},
+      {"no title, character set still read", U"<html><meta charset=big5>", U"未知", U"中国台湾大五码"},
       {"gb2312 before a quote", U"<html><title>t</title><meta content=\"text/html; charset=gb2312\">", U"t",
        U"中国大陆GB码"},
       {"big5 before >", U"<html><title>t</title><meta charset=big5>", U"t", U"中国台湾大五码"},
+      {"quoted value", U"<html><title>t</title><meta charset=\"utf-8\">", U"t", U"utf-8"},
+      {"single-quoted value", U"<html><title>t</title><meta charset='GB2312'>", U"t", U"中国大陆GB码"},
+      {"self-closing tag", U"<html><title>t</title><meta charset=utf-8/>", U"t", U"utf-8"},
       {"Shift_JIS any case", U"<html><title>t</title><meta CHARSET=Shift_JIS\">", U"t", U"日本字体网页"},
-      {"other values stay as found", U"<html><title>t</title><meta charset=utf-8\">", U"t", U"utf-8"},
       {"iso value keeps its case", U"<html><title>t</title><meta charset=ISO-8859-1>", U"t", U"ISO-8859-1"},
       {"the semicolon ends it first", U"<html><title>t</title>charset=gb2312;x\">", U"t", U"中国大陆GB码"},
-      {"the quote ends it first", U"<html><title>t</title>charset=gb2312\";>", U"t", U"中国大陆GB码"},
       {"> before the quote", U"<html><title>t</title>charset=big5>x\"", U"t", U"中国台湾大五码"},
       {"no terminator at all", U"<html><title>t</title>charset=gb2312", U"t", U"默认为英文网页"},
       {"charset= at the very end", U"<html><title>t</title>CHARSET=", U"t", U"默认为英文网页"},
-      {"empty value", U"<html><title>t</title>charset=\"", U"t", U""},
-      {"no trimming before comparing", U"<html><title>t</title>charset= gb2312\"", U"t", U" gb2312"},
+      {"spaces before the value", U"<html><title>t</title>charset= gb2312\"", U"t", U"中国大陆GB码"},
       {"charset found before the title", U"<meta charset=big5><html><title>t</title>", U"t", U"中国台湾大五码"},
       {"html only inside text", U"this is not Html but says so<title>t</title>", U"t", U"未知"},
   };
@@ -97,35 +99,23 @@ TEST_F(PageInformation, TitleAndCharacterSetInThePagesOwnEncoding) {
   };
   for (const Case& c : cases) {
     test::writeBytes(dir / "page.htm", c.bytes);
-    const PageInfo info = analysePage(dir / "page.htm", PageInfo{});
+    const PageInfo info = analysePage(dir / "page.htm");
     EXPECT_EQ(info.title, U"站点首页") << c.name;
     EXPECT_EQ(info.language, c.language) << c.name;
   }
 }
 
-TEST_F(PageInformation, AFileWithoutHtmlIsOfUnknownTypeAndKeepsTheOtherLabels) {
-  PageInfo before;
-  before.title = U"上一页";
-  before.language = U"中国大陆GB码";
-  before.isHtml = true;
-  const PageInfo info = examine(U"plain text <title>x</title> charset=big5>", before);
-  EXPECT_EQ(info.typeText, U"未知类型");
-  EXPECT_FALSE(info.isHtml);
-  EXPECT_EQ(info.title, U"上一页");
-  EXPECT_EQ(info.language, U"中国大陆GB码");
-  EXPECT_EQ(info.sizeText, U"41 byte");
-}
-
-TEST_F(PageInformation, ASecondPageKeepsWhatItDoesNotSet) {
-  PageInfo shown = examine(U"<html><title>第一页</title><meta charset=gb2312>");
-  shown = examine(U"<html><body>no title</body></html>", shown);
-  EXPECT_EQ(shown.title, U"第一页");
-  EXPECT_EQ(shown.language, U"中国大陆GB码");
-  shown = examine(U"<html><title>第三页</title>", shown);
-  EXPECT_EQ(shown.title, U"第三页");
-  EXPECT_EQ(shown.language, U"中国大陆GB码");
-  shown = examine(U"<html><title>第四页</title><meta charset=utf-8\">", shown);
-  EXPECT_EQ(shown.language, U"utf-8");
+TEST_F(PageInformation, EachFileShowsOnlyWhatItHolds) {
+  examine(U"<html><title>第一页</title><meta charset=gb2312>");
+  const PageInfo untitled = examine(U"<html><body>no title</body></html>");
+  EXPECT_EQ(untitled.title, U"未知");
+  EXPECT_EQ(untitled.language, U"未知");
+  const PageInfo plain = examine(U"plain text <title>x</title> charset=big5>");
+  EXPECT_EQ(plain.typeText, U"未知类型");
+  EXPECT_FALSE(plain.isHtml);
+  EXPECT_EQ(plain.title, U"未知");
+  EXPECT_EQ(plain.language, U"未知");
+  EXPECT_EQ(plain.sizeText, U"41 byte");
 }
 
 TEST_F(PageInformation, OnlyTheFirstFiveThousandCharactersAreSearched) {
@@ -154,19 +144,19 @@ TEST_F(PageInformation, OnlyTheFirstFiveThousandCharactersAreSearched) {
 TEST_F(PageInformation, ATenMegabytePageIsReadOnlyAtItsStart) {
   std::string page = "<html><body>" + std::string(10 * 1024 * 1024, 'a') + "<title>late</title>";
   test::writeBytes(dir / "big.htm", page);
-  const PageInfo info = analysePage(dir / "big.htm", PageInfo{});
+  const PageInfo info = analysePage(dir / "big.htm");
   EXPECT_EQ(info.sizeText, toText(static_cast<long long>(page.size())) + U" byte");
   EXPECT_EQ(info.typeText, U"超文本文件");
   EXPECT_EQ(info.title, U"未知");
 }
 
 TEST_F(PageInformation, UnreadableFilesAreReportedNotShown) {
-  EXPECT_THROW(analysePage(dir / "missing.htm", PageInfo{}), FileError);
+  EXPECT_THROW(analysePage(dir / "missing.htm"), FileError);
   ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
-  EXPECT_THROW(analysePage(dir / "folder", PageInfo{}), FileError);
+  EXPECT_THROW(analysePage(dir / "folder"), FileError);
   // A pipe would block a reader forever: it is refused without being opened.
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
-  EXPECT_THROW(analysePage(dir / "pipe", PageInfo{}), FileError);
+  EXPECT_THROW(analysePage(dir / "pipe"), FileError);
 }
 
 TEST_F(PageInformation, AnEmptyFileIsOfUnknownType) {
@@ -177,7 +167,7 @@ TEST_F(PageInformation, AnEmptyFileIsOfUnknownType) {
 
 TEST_F(PageInformation, UndecodableBytesDoNotDisturbTheSearch) {
   test::writeBytes(dir / "odd.htm", std::string("\x81<html>\xff<title>\x80t\x81</title>charset=big5>"));
-  const PageInfo info = analysePage(dir / "odd.htm", PageInfo{});
+  const PageInfo info = analysePage(dir / "odd.htm");
   EXPECT_EQ(info.typeText, U"超文本文件");
   EXPECT_EQ(encodeAnsi(info.title), std::string("\x80t\x81", 3));
   EXPECT_EQ(info.language, U"中国台湾大五码");

@@ -139,6 +139,28 @@ TEST(ProgramDirectory, LockRefusesASecondProgramPlainly) {
   setProgramDirectory("");
 }
 
+TEST(ProgramDirectory, TheExecutablesDirectoryOnlyForAPortableCopyThatSaysSo) {
+  TempDir base;
+  ScopedEnv xdg("XDG_DATA_HOME", (base / "data").c_str());
+  struct Case {
+    const char* what;
+    const char* file;  // put beside the executable; null for none
+    bool portable;
+  };
+  const Case cases[] = {
+      {"a build tree or an installation", nullptr, false},
+      {"the marker file", "vantiro.portable", true},
+      {"settings already there", "peizi.dll", true},
+      {"other program files do not count", "bak.kbq", false},
+  };
+  for (const Case& c : cases) {
+    const std::string exeDir = base / c.what;
+    std::filesystem::create_directories(exeDir);
+    if (c.file) writeBytes(exeDir + "/" + c.file, "");
+    EXPECT_EQ(programDirectoryBeside(exeDir), c.portable ? exeDir + "/" : base / "data/vantiro/") << c.what;
+  }
+}
+
 TEST(ProgramDirectory, UserDataDirectoryFollowsTheDesktopsVariables) {
   struct Case {
     const char* xdg;

@@ -51,7 +51,7 @@ TEST_F(ReplaceCommand, PrintsPathCountAndResultPerPage) {
   const std::string b = page("b.htm", U"<p>dog</p>");
   CliResult r = run({"--find", "cat", "--with", "猫", a, b});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, a + "\t 3\t成功替换\n" + b + "\t 0\t成功替换\n");
+  EXPECT_EQ(r.out, a + "\t3\t成功替换\n" + b + "\t0\t成功替换\n");
   EXPECT_EQ(read(a), U"<p>猫 猫 猫</p>");
   EXPECT_EQ(ReadBackupIndex(false).size(), 1u) << "b.htm, where nothing was replaced, has no entry";
 }
@@ -66,21 +66,21 @@ TEST_F(ReplaceCommand, ModesAndMatchOptions) {
       {{"--in", "tags", "--find", "FONT", "--with", "Hi"},
        U"<font color=red>font</font>",
        U"<Hi color=red>font</Hi>",
-       " 2"},
-      {{"--in", "page", "--case-sensitive", "--find", "a", "--with", "b"}, U"A<a>a", U"A<b>b", " 2"},
-      {{"--in", "scripts", "--find", "x", "--with", "y"}, U"<p>x<script>x</script>", U"<p>x<script>y</script>", " 1"},
+       "2"},
+      {{"--in", "page", "--case-sensitive", "--find", "a", "--with", "b"}, U"A<a>a", U"A<b>b", "2"},
+      {{"--in", "scripts", "--find", "x", "--with", "y"}, U"<p>x<script>x</script>", U"<p>x<script>y</script>", "1"},
       {{"--whole-word", "--find", "cat", "--with", "dog"},
        U"<p>中cat cat concat</p>",
        U"<p>中cat dog concat</p>",
-       " 3"},
+       "3"},
       {{"--kind", "title", "--fixed", "--find", "x", "--with", "新标题"},
        U"<html><title>Old</title>",
        U"<html><title>新标题</title>",
-       " 1"},
+       "1"},
       {{"--kind", "link", "--find", "x.htm", "--with", "y.htm"},
        U"<html><a href=x.htm>x.htm</a><area href=x.htm>",
        U"<html><a href=y.htm>x.htm</a><area href=y.htm>",
-       " 2"},
+       "2"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -103,7 +103,7 @@ TEST_F(ReplaceCommand, FailedPagesSetTheExitStatus) {
   std::istringstream lines(r.out);
   std::string line;
   std::getline(lines, line);
-  EXPECT_EQ(line, good + "\t 1\t成功替换");
+  EXPECT_EQ(line, good + "\t1\t成功替换");
   std::getline(lines, line);
   EXPECT_EQ(line, mixed + "|文件错误!\t错误\t");
   std::getline(lines, line);
@@ -116,7 +116,7 @@ TEST_F(ReplaceCommand, IntoWritesUnderTheTargetDirectory) {
   const std::string a = page("site/news/a.htm", U"<html><img src=a.gif>");
   CliResult r = run({"--kind", "image", "--into", site / "site", site / "out", "--find", "gif", "--with", "png", a});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, site / "out/news/a.htm" + "\t 1\t成功替换\n");
+  EXPECT_EQ(r.out, site / "out/news/a.htm" + "\t1\t成功替换\n");
   EXPECT_EQ(read(site / "out/news/a.htm"), U"<html><img src=a.png>");
   EXPECT_EQ(read(a), U"<html><img src=a.gif>");
 }
@@ -125,7 +125,7 @@ TEST_F(ReplaceCommand, RenamesFiles) {
   const std::string a = page("old.htm", U"x");
   CliResult r = run({"--kind", "filename", "--find", "old", "--with", "new", a});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, a + "\t 1\t成功替换\n");
+  EXPECT_EQ(r.out, a + "\t1\t成功替换\n");
   EXPECT_TRUE(isNormalFile(site / "new.htm"));
   EXPECT_FALSE(pathExists(a));
 }
@@ -136,7 +136,7 @@ TEST_F(ReplaceCommand, DirectoriesAreScannedAndADryRunWritesNothing) {
   const std::string a = page("web/a.htm", U"<p>cat</p>");
   const std::string b = page("web/sub/b.html", U"<p>cat cat</p>");
   page("web/notes.txt", U"cat");
-  const std::string expected = a + "\t 1\t成功替换\n" + b + "\t 2\t成功替换\n";
+  const std::string expected = a + "\t1\t成功替换\n" + b + "\t2\t成功替换\n";
   CliResult dry = run({"--dry-run", "--find", "cat", "--with", "dog", site / "web"});
   EXPECT_EQ(dry.status, 0) << dry.err;
   EXPECT_EQ(dry.out, expected);

@@ -223,15 +223,24 @@ TEST_F(ReplaceWindowTest, EmptySearchTextIsRefusedBeforeAnyPageIsTouched) {
   EXPECT_TRUE(ReadBackupIndex(false).empty());
 }
 
-TEST_F(ReplaceWindowTest, WithoutAChosenModeNoPageIsTouched) {
+TEST_F(ReplaceWindowTest, TheFirstModeIsOfferedAndARunWithoutAModeIsRefused) {
   const std::string content = "<html>< b >abc</b></html>";
   writeBytes(pages_ / "a.htm", content);
   tasks_.items = {textPath(pages_ / "a.htm")};
   open();
+  EXPECT_TRUE(control<QRadioButton>("Option1")->isChecked()) << "a first opening offers a mode";
+  for (const char* name : {"Option1", "Option2", "Option3", "Option4", "Option8"}) {
+    auto* option = control<QRadioButton>(name);
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
+  }
   type("Text1", QStringLiteral("abc"));
+  ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
   start();
-  EXPECT_EQ(row(0).count, QStringLiteral(" 0"));
-  EXPECT_EQ(row(0).result, QStringLiteral("成功替换"));
+  ASSERT_EQ(ui::MessageBox::shownTexts().size(), 1u);
+  EXPECT_TRUE(ui::MessageBox::shownTexts().front().contains(QStringLiteral("替换模式")));
+  EXPECT_EQ(row(0).result, QStringLiteral("等待压缩")) << "no result claimed";
   EXPECT_EQ(pageBytes("a.htm"), content);
   EXPECT_TRUE(ReadBackupIndex(false).empty());
 }

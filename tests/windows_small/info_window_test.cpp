@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace vantiro {
@@ -77,11 +78,10 @@ TEST_F(InfoWindowTest, ShowsTheFactsOfAGbkPage) {
   EXPECT_EQ(label("languageCaption"), QStringLiteral("语言："));
 }
 
-TEST_F(InfoWindowTest, ToolbarHasTheFiveButtonsAndCloseEndsTheWindow) {
+TEST_F(InfoWindowTest, ToolbarHasTheDesktopsProgramsAndCloseEndsTheWindow) {
   showInfoWindow(page("a.htm", U"<html></html>"));
-  for (const char* caption : {"记事本", "IE", "FontPage", "Dreamweaver", "关闭"})
+  for (const char* caption : {"编辑器", "浏览器", "文件夹", "关闭"})
     EXPECT_NE(action(QString::fromUtf8(caption)), nullptr) << caption;
-  EXPECT_EQ(action(QStringLiteral("FontPage"))->toolTip(), QStringLiteral("调用Fontpage2000编辑这个文件"));
   for (QToolButton* b : infoWindow()->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->findChildren<QToolButton*>())
     EXPECT_TRUE(b->autoRaise());
 
@@ -92,23 +92,23 @@ TEST_F(InfoWindowTest, ToolbarHasTheFiveButtonsAndCloseEndsTheWindow) {
   EXPECT_EQ(infoWindow(), nullptr);
 }
 
-TEST_F(InfoWindowTest, RefillKeepsWhatTheNextFileDoesNotSet) {
+TEST_F(InfoWindowTest, RefillShowsOnlyTheNextFilesFacts) {
   showInfoWindow(page("titled.htm", U"<HTML><TITLE>First</TITLE><meta charset=big5></HTML>"));
   EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
   EXPECT_EQ(label("languageLabel"), QStringLiteral("中国台湾大五码"));
   QWidget* window = infoWindow();
 
-  // No title: title and language stay; size and type are the new file's.
+  // No title: nothing of the page before stays.
   showInfoWindow(page("untitled.htm", U"<html><body>x</body></html>"));
   EXPECT_EQ(infoWindow(), window);
-  EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
-  EXPECT_EQ(label("languageLabel"), QStringLiteral("中国台湾大五码"));
+  EXPECT_EQ(label("titleLabel"), QStringLiteral("未知"));
+  EXPECT_EQ(label("languageLabel"), QStringLiteral("未知"));
   EXPECT_EQ(label("sizeLabel"), QStringLiteral("27 byte"));
 
   // A file of unknown type switches the icon; the next page switches it back.
   showInfoWindow(page("notes.txt", U"just text"));
   EXPECT_EQ(label("typeLabel"), QStringLiteral("未知类型"));
-  EXPECT_EQ(label("titleLabel"), QStringLiteral("First"));
+  EXPECT_EQ(label("titleLabel"), QStringLiteral("未知"));
   EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("Image1"))->property("unknownType").toBool());
   showInfoWindow(page("b.htm", U"<html><title></title></html>"));
   EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("Image1"))->property("unknownType").toBool());
@@ -130,17 +130,18 @@ TEST_F(InfoWindowTest, UnreadableFileAndMissingProgramAreReportedInABox) {
   EXPECT_TRUE(ui::MessageBox::shownTexts().front().startsWith(QStringLiteral("无法读取文件")));
   EXPECT_EQ(label("sizeLabel"), QString());
 
-  // A page name that a shell would act on is only ever one argument.
+  // Without the desktop's tools the editor button says so and what to do.
   ui::MessageBox::reset();
-  ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok, ui::MessageBox::Answer::Ok});
+  ui::MessageBox::setNextAnswers({ui::MessageBox::Answer::Ok});
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", dir_.path().c_str(), 1);
   showInfoWindow(page("a;touch pwned.htm", U"<html></html>"));
-  action(QStringLiteral("Dreamweaver"))->trigger();
-  action(QStringLiteral("FontPage"))->trigger();
-  ASSERT_EQ(ui::MessageBox::shownTexts().size(), 2u);
-  EXPECT_TRUE(ui::MessageBox::shownTexts()[0].startsWith(QStringLiteral("无法启动 Dreamweaver.exe")));
-  EXPECT_TRUE(ui::MessageBox::shownTexts()[1].startsWith(QStringLiteral("无法启动 Frontpg.exe")));
+  action(QStringLiteral("编辑器"))->trigger();
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_EQ(ui::MessageBox::shownTexts().size(), 1u);
+  EXPECT_TRUE(ui::MessageBox::shownTexts()[0].startsWith(QStringLiteral("无法启动编辑器")));
+  EXPECT_TRUE(ui::MessageBox::shownTexts()[0].contains(QStringLiteral("xdg-mime")));
   EXPECT_FALSE(pathExists(dir_ / "pwned.htm"));
-  EXPECT_FALSE(pathExists("pwned.htm"));
 }
 
 TEST(DesktopExecArgumentsTest, PutsTheFileWhereTheEntryAsksForIt) {

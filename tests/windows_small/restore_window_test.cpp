@@ -92,7 +92,7 @@ class RestoreWindowTest : public ::testing::Test {
 
 TEST_F(RestoreWindowTest, EmptyStoreListsNothingAndRestoresNothing) {
   RestoreWindow* w = open();
-  EXPECT_EQ(w->windowTitle(), QStringLiteral("za"));
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("还原压缩"));
   EXPECT_EQ(list(w)->topLevelItemCount(), 0);
   press(w, "Command2");
   EXPECT_EQ(statuses_, std::vector<QString>{QStringLiteral("就绪")});

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -104,6 +105,43 @@ TEST(MessageBoxWidth, ABoxIsWideEnoughForItsTitle) {
     const QString shown = title.isEmpty() ? QStringLiteral("Vantiro") : title;
     // The title, an icon and three title bar buttons.
     EXPECT_GE(shownBoxWidth(title), metrics.horizontalAdvance(shown) + 120) << shown.toStdString();
+  }
+  MessageBox::reset();
+}
+
+// Every text is shown whole: a short one on one line, a long one wrapped at a
+// readable width, a path that cannot be wrapped on a wider box.
+TEST(MessageBoxWidth, EveryTextIsShownWholeInsideTheScreen) {
+  MessageBox::reset();
+  const QString cases[] = {
+      QStringLiteral("如果出现问题，请大家在压缩之后按还原压缩功能"),
+      QStringLiteral("您好:\r\n    本软件在压缩您的这个文件时出现了错误，是否还原文件？（建议选择 是）"),
+      QString(40, QChar(0x5B57)) + QStringLiteral("。") + QString(40, QChar(0x5B57)),
+      QStringLiteral("无法使用程序目录 /home/user/a/rather/long/path/that/has/no/spaces/at/all/vantiro/: 权限不够"),
+  };
+  for (const QString& text : cases) {
+    QSize box;
+    QSize label;
+    int neededHeight = 0;
+    int textWidth = 0;
+    QTimer::singleShot(0, [&] {
+      auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!shown) return;
+      auto* l = shown->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      box = shown->size();
+      label = l->size();
+      neededHeight = l->heightForWidth(l->width());
+      textWidth = l->fontMetrics().horizontalAdvance(text.split(QLatin1Char('\n')).first());
+      shown->accept();
+    });
+    MessageBox::information(nullptr, text);
+    SCOPED_TRACE(text.toStdString());
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_LE(neededHeight, label.height()) << "no line is cut off at the bottom";
+    EXPECT_LE(box.width(), QApplication::primaryScreen()->availableGeometry().width());
+    if (textWidth < 400) {
+      EXPECT_GE(label.width(), textWidth) << "a short text stays on one line";
+    }
   }
   MessageBox::reset();
 }
