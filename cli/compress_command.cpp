@@ -62,6 +62,7 @@ CompressionOptions compressionOptions(const CompressArguments& args) {
   options.preformatParagraphs = args.paragraphs;
   options.breakLinesAfterTags = args.readable;
   options.appendToBackup = !args.overwriteBackup;
+  options.level = args.level == 2 ? CompressionLevel::Further : CompressionLevel::Standard;
   return options;
 }
 
@@ -89,6 +90,11 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
   CLI::Option* paragraphs = cmd->add_flag("--paragraphs", args.paragraphs,
                                           "Turn paragraphs laid out with &nbsp; into preformatted blocks");
   cmd->add_flag("--readable", args.readable, "Line break after every tag and every text");
+  cmd->add_option("--level", args.level,
+                  "1 (the default): the rules every page has always had; 2: also leave out the tags, comments, "
+                  "quotes and default attribute values HTML lets a page leave out, and the white space and "
+                  "comments CSS ignores")
+      ->check(CLI::IsMember({1, 2}));
   cmd->add_flag("--overwrite-backup", args.overwriteBackup,
                 "Clear the backup store before the run (by default the run appends to it)");
   cmd->add_flag("--all-files", args.allFiles, "Queue every file of a directory, not only HTML pages");

@@ -1,0 +1,141 @@
+#include "compress/attribute_shortening.h"
+
+#include <optional>
+
+#include "compress/css_minify.h"
+#include "compress/element_names.h"
+#include "compress/tag_attributes.h"
+#include "compress/text_routines.h"
+
+namespace vantiro {
+namespace {
+
+// Attributes whose presence alone is their meaning.
+bool isBooleanAttribute(TextView name) {
+  for (TextView b : {TextView(U"checked"), TextView(U"selected"), TextView(U"disabled"), TextView(U"readonly"),
+                     TextView(U"multiple"), TextView(U"required"), TextView(U"autofocus"), TextView(U"autoplay"),
+                     TextView(U"controls"), TextView(U"loop"), TextView(U"muted"), TextView(U"defer"),
+                     TextView(U"async"), TextView(U"novalidate"), TextView(U"formnovalidate"), TextView(U"ismap"),
+                     TextView(U"nomodule"), TextView(U"open"), TextView(U"reversed"), TextView(U"default"),
+                     TextView(U"allowfullscreen"), TextView(U"playsinline"), TextView(U"itemscope"),
+                     TextView(U"inert"), TextView(U"noshade"), TextView(U"nowrap"), TextView(U"compact")})
+    if (namesAre(name, b)) return true;
+  return false;
+}
+
+bool sameWord(TextView value, TextView lowerWord) { return namesAre(value, lowerWord); }
+
+// Whether `a` and `b` are the same letters, ASCII letters in any case.
+bool sameLetters(TextView a, TextView b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (foldedUpper(a[k]) != foldedUpper(b[k])) return false;
+  return true;
+}
+
+// Whether the attribute `name`=`value` of a tag of `element` says only what
+// the element would be without it.
+bool isDefault(TextView element, TextView name, TextView value, bool scriptHasType) {
+  if (namesAre(element, U"script")) {
+    if (namesAre(name, U"type")) return sameWord(value, U"text/javascript") || sameWord(value, U"application/javascript");
+    return namesAre(name, U"language") && scriptHasType;
+  }
+  if (namesAre(element, U"style") || namesAre(element, U"link"))
+    return namesAre(name, U"type") && sameWord(value, U"text/css");
+  return namesAre(element, U"form") && namesAre(name, U"method") && sameWord(value, U"get");
+}
+
+// Whether `value` reads the same to a browser without quotes.
+bool mayGoUnquoted(TextView value) {
+  if (value.empty()) return false;
+  for (char32_t c : value)
+    if (isHtmlSpace(c) || c == U'"' || c == U'\'' || c == U'<' || c == U'>') return false;
+  return true;
+}
+
+Text collapsedClasses(TextView value) {
+  Text out;
+  for (std::size_t k = 0; k < value.size(); ++k) {
+    if (!isHtmlSpace(value[k])) {
+      out += value[k];
+    } else if (!out.empty() && out.back() != U' ') {
+      out += U' ';
+    }
+  }
+  if (!out.empty() && out.back() == U' ') out.pop_back();
+  return out;
+}
+
+// Whether an attribute after `a` has its name: a browser keeps the first.
+bool namedAgainAfter(TextView tag, const TagAttribute& a) {
+  const TextView name = a.name(tag);
+  for (std::size_t k = afterAttribute(a);;) {
+    const std::optional<TagAttribute> later = readAttribute(tag, k);
+    if (!later) return false;
+    if (sameLetters(later->name(tag), name)) return true;
+    k = afterAttribute(*later);
+  }
+}
+
+}  // namespace
+
+void shortenAttributesFurther(SlotText& tag) {
+  const TextView original = tag.view();
+  if (!isElementTag(original) || original[0] == U'/') return;
+  const std::size_t start = attributesStart(original);
+  if (start == original.size()) return;
+  const TextView element = original.substr(0, start);
+  const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
+
+  thread_local Text out;
+  thread_local Text rewritten;
+  out.assign(element);
+  bool lastUnquoted = false;  // the last value written ends without a quote
+  std::size_t end = start;
+  for (std::size_t k = start;;) {
+    const std::optional<TagAttribute> a = readAttribute(original, k);
+    if (!a) break;
+    if (!a->closed) return;
+    k = end = afterAttribute(*a);
+    const TextView name = a->name(original);
+    TextView value = a->value(original);
+    if (a->valueAt != npos && isDefault(element, name, value, scriptHasType) && !namedAgainAfter(original, *a))
+      continue;
+    out += U' ';
+    out += name;
+    lastUnquoted = false;
+    if (a->valueAt == npos || value.empty() || (isBooleanAttribute(name) && sameLetters(value, name))) continue;
+    out += U'=';
+    if (a->quote == 0) {  // as it was: it may hold a quote
+      out += value;
+      lastUnquoted = true;
+      continue;
+    }
+    if (namesAre(name, U"class")) {
+      rewritten = collapsedClasses(value);
+      value = rewritten;
+    } else if (namesAre(name, U"style") && findChar(value, U'&') == npos) {
+      rewritten.assign(value);
+      minifyDeclarations(rewritten);
+      value = rewritten;
+    }
+    if (value.empty()) {
+      out.pop_back();  // the "="
+      continue;
+    }
+    if (mayGoUnquoted(value)) {
+      out += value;
+      lastUnquoted = true;
+      continue;
+    }
+    out += a->quote;
+    out += value;
+    out += a->quote;
+  }
+  // A "/" closing the tag (self-closing in svg and math) stays, apart from an
+  // unquoted value it would otherwise join.
+  if (end < original.size() && original.back() == U'/') out += lastUnquoted ? TextView(U" /") : TextView(U"/");
+  if (out.size() < original.size()) tag.assign(out);
+}
+
+}  // namespace vantiro
