@@ -134,7 +134,9 @@ void shortenAttributesFurther(SlotText& tag) {
   }
   // A "/" closing the tag (self-closing in svg and math) stays, apart from an
   // unquoted value it would otherwise join.
-  if (end < original.size() && original.back() == U'/') out += lastUnquoted ? TextView(U" /") : TextView(U"/");
+  // On an HTML void element it means nothing and goes.
+  if (end < original.size() && original.back() == U'/' && !traitsOf(element).isVoid)
+    out += lastUnquoted ? TextView(U" /") : TextView(U"/");
   if (out.size() < original.size()) tag.assign(out);
 }
 

@@ -19,6 +19,7 @@ namespace vantiro {
 // - runs of white space in a class value become one space, none at the ends;
 // - a style value loses the white space and comments CSS ignores
 //   (minifyDeclarations), when it holds no character reference.
+// - the "/" that closes the tag of a void element (br, img, meta, ...) goes.
 // A tag whose last value is left open, a comment and an end tag are left as
 // they are.
 void shortenAttributesFurther(SlotText& tag);

@@ -23,5 +23,6 @@ add_library(vantiro_passes STATIC
   attribute_shortening.cpp
   css_minify.cpp
   script_minify.cpp
+  character_references.cpp
 )
 target_link_libraries(vantiro_passes PUBLIC vantiro_platform vantiro_common)

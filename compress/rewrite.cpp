@@ -1,6 +1,7 @@
 #include "compress/rewrite.h"
 
 #include "compress/attribute_shortening.h"
+#include "compress/character_references.h"
 #include "compress/comment_dropping.h"
 #include "compress/css_minify.h"
 #include "compress/css_space.h"
@@ -257,6 +258,13 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   }
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements.standardsMode());
+  for (int i = 0; i <= last; ++i) {
+    const SlotText& tag = split.tags[at(i)];
+    if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
+        rawTextEnd(tag))
+      continue;
+    writeReferencesOut(split.texts[at(i)]);
+  }
 }
 
 }  // namespace vantiro

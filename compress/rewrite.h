@@ -40,7 +40,9 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 // minified (minifyStyleSheet) instead of having their white space collapsed,
 // and after the rules above every start tag goes through
 // shortenAttributesFurther, then comments (dropComments) and optional tags
-// (dropOptionalTags) go.
+// (dropOptionalTags) go, and the texts between tags (not the contents of
+// script, style, textarea, xmp or plaintext) write out the references to
+// printable ASCII that mean the same written out (writeReferencesOut).
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
                  CompressionLevel level);
 

@@ -131,8 +131,17 @@ TEST(FurtherLevel, Attributes) {
       {U"<link rel=stylesheet type=\"text/css\" href=a.css><form method=GET action=x></form>",
        U"<link rel=stylesheet href=a.css><form action=x></form>"},
       {U"<a title='say \"hi\"' href=x>y</a>", U"<a title='say \"hi\"' href=x>y</a>"},
-      {U"<path d='1'/>", U"<path d=1 />"},
+      {U"<br/><img src=\"a.png\" /><svg><path d='1'/></svg>", U"<br><img src=a.png><svg><path d=1 /></svg>"},
       {U"<div style=\"color : red ; margin : 0 auto ;\">x</div>", U"<div style=\"color:red;margin:0 auto\">x</div>"},
+  });
+}
+
+TEST(FurtherLevel, CharacterReferencesInText) {
+  expectTable({
+      {U"<p>a &gt; b &quot;c&quot; &#39;d&apos; &#x40;&#64;", U"<p>a > b \"c\" 'd' @@"},
+      {U"<p>&amp;copy; &amp; x &lt;b&gt; 1 &lt; 2 &lt;", U"<p>&amp;copy; & x &lt;b> 1 < 2 &lt;"},
+      {U"<p>--&gt; &#45;&#62; &#9;&#160;", U"<p>--&gt; &#45;> &#9;&#160;"},
+      {U"<textarea>&gt;</textarea><script>\"&gt;\"</script>", U"<textarea>&gt;</textarea><script>\"&gt;\"</script>"},
   });
 }
 
