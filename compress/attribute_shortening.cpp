@@ -42,7 +42,14 @@ bool isDefault(TextView element, TextView name, TextView value, bool scriptHasTy
   }
   if (namesAre(element, U"style") || namesAre(element, U"link"))
     return namesAre(name, U"type") && sameWord(value, U"text/css");
+  // The HTML parser ignores the namespace an XHTML page names on its root.
+  if (namesAre(element, U"html")) return namesAre(name, U"xmlns") && value == TextView(U"http://www.w3.org/1999/xhtml");
   return namesAre(element, U"form") && namesAre(name, U"method") && sameWord(value, U"get");
+}
+
+bool isAsciiLabelChar(char32_t c) {
+  return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9') || c == U'-' || c == U'_' ||
+         c == U'.' || c == U':';
 }
 
 // Whether `value` reads the same to a browser without quotes.
@@ -51,6 +58,33 @@ bool mayGoUnquoted(TextView value) {
   for (char32_t c : value)
     if (isHtmlSpace(c) || c == U'"' || c == U'\'' || c == U'<' || c == U'>') return false;
   return true;
+}
+
+// For <meta http-equiv=Content-Type content="text/html; charset=X"> and
+// nothing else: X, which <meta charset=X> declares the same way to a browser
+// looking for the page's encoding.
+std::optional<TextView> declaredCharset(TextView tag, TextView element) {
+  if (!namesAre(element, U"meta")) return std::nullopt;
+  std::optional<TextView> equiv, content;
+  int count = 0;
+  forEachAttribute(tag, [&](const TagAttribute& a) {
+    ++count;
+    if (namesAre(a.name(tag), U"http-equiv")) equiv = a.value(tag);
+    if (namesAre(a.name(tag), U"content")) content = a.value(tag);
+  });
+  if (count != 2 || !equiv || !content || !sameLetters(*equiv, U"content-type")) return std::nullopt;
+  constexpr TextView kType = U"text/html;";
+  TextView c = *content;
+  if (c.size() < kType.size() || !sameLetters(c.substr(0, kType.size()), kType)) return std::nullopt;
+  c.remove_prefix(kType.size());
+  while (!c.empty() && c.front() == U' ') c.remove_prefix(1);
+  constexpr TextView kCharset = U"charset=";
+  if (c.size() <= kCharset.size() || !sameLetters(c.substr(0, kCharset.size()), kCharset)) return std::nullopt;
+  c.remove_prefix(kCharset.size());
+  if (!mayGoUnquoted(c)) return std::nullopt;
+  for (char32_t ch : c)
+    if (!isAsciiLabelChar(ch)) return std::nullopt;
+  return c;
 }
 
 Text collapsedClasses(TextView value) {
@@ -86,6 +120,11 @@ void shortenAttributesFurther(SlotText& tag) {
   if (start == original.size()) return;
   const TextView element = original.substr(0, start);
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
+  if (const std::optional<TextView> charset = declaredCharset(original, element)) {
+    Text shorter = Text(element) + U" charset=" + Text(*charset);
+    if (shorter.size() < original.size()) tag.assign(shorter);
+    return;
+  }
 
   thread_local Text out;
   thread_local Text rewritten;

@@ -14,11 +14,14 @@ namespace vantiro {
 //   way), as does the value of a boolean attribute (checked="checked");
 // - defaults go: type="text/javascript" (or application/javascript) on a
 //   script, type="text/css" on style and link, method="get" on a form, and a
-//   script's language beside a type, which a browser then ignores; only
+//   script's language beside a type, which a browser then ignores, and the
+//   XHTML namespace on html, which the HTML parser ignores; only
 //   when the tag names the attribute once, since a browser takes the first;
 // - runs of white space in a class value become one space, none at the ends;
 // - a style value loses the white space and comments CSS ignores
 //   (minifyDeclarations), when it holds no character reference.
+// - <meta http-equiv=Content-Type content="text/html; charset=X"> becomes
+//   <meta charset=X>, which declares the encoding the same way;
 // - the "/" that closes the tag of a void element (br, img, meta, ...) goes.
 // A tag whose last value is left open, a comment and an end tag are left as
 // they are.

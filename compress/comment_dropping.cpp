@@ -1,6 +1,7 @@
 #include "compress/comment_dropping.h"
 
 #include "compress/element_names.h"
+#include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
 
 namespace vantiro {
@@ -17,6 +18,19 @@ bool isDroppableComment(TextView tag) {
   return findChar(tag, U'>') == npos;
 }
 
+// Whether a meta tag of the page declares its encoding, which an XML
+// declaration then need not: a browser reads the meta.
+bool declaresCharsetInMeta(const PageSplit& split) {
+  for (int i = 0; i <= split.lastIndex; ++i) {
+    const TextView tag = split.tags[at(i)];
+    if (isStartTagOf(tag, U"meta") && attributeValue(tag, U"charset")) return true;
+    if (isStartTagOf(tag, U"body")) break;
+  }
+  return false;
+}
+
+bool isXmlDeclaration(TextView tag) { return tag.size() > 5 && tag.substr(0, 5) == TextView(U"?xml ") && tag.back() == U'?'; }
+
 // Elements whose contents a browser reads as text, comments included.
 bool readsCommentsAsText(TextView name) {
   return namesAre(name, U"title") || namesAre(name, U"iframe") || namesAre(name, U"noembed") ||
@@ -29,11 +43,12 @@ void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead)
   if (split.endsInScript) return;
   SlotText* textBefore = &split.leadingText;  // the written text the next one joins
   TextView textElement;                       // the open element that reads comments as text
+  const bool xmlDeclarationGoes = declaresCharsetInMeta(split);
   for (int i = 0; i <= split.lastIndex; ++i) {
     SlotText& tag = split.tags[at(i)];
     if (tag.empty()) continue;
     const bool kept = keptAsRead[at(i)] != 0;
-    if (!kept && textElement.empty() && isDroppableComment(tag)) {
+    if (!kept && textElement.empty() && (isDroppableComment(tag) || (xmlDeclarationGoes && isXmlDeclaration(tag)))) {
       tag.clear();
       if (!split.texts[at(i)].empty()) textBefore->append(split.texts[at(i)].view());
       continue;

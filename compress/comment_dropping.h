@@ -14,6 +14,8 @@ namespace vantiro {
 // on purpose ("<!--!"), and comments inside title, iframe, noembed, noframes
 // and noscript, whose contents a browser reads as text. Slots marked in
 // `keptAsRead` are not touched, nor is a page whose scan ended in a script.
+// An XML declaration ("<?xml ...?>", a comment to HTML) goes too when a meta
+// tag declares the page's encoding.
 void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead);
 
 }  // namespace vantiro

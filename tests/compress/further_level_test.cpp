@@ -131,6 +131,9 @@ TEST(FurtherLevel, Attributes) {
       {U"<link rel=stylesheet type=\"text/css\" href=a.css><form method=GET action=x></form>",
        U"<link rel=stylesheet href=a.css><form action=x></form>"},
       {U"<a title='say \"hi\"' href=x>y</a>", U"<a title='say \"hi\"' href=x>y</a>"},
+      {U"<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><meta http-equiv=\"Content-Type\" "
+       U"content=\"text/html; charset=gb2312\" />",
+       U"<html><meta charset=gb2312>"},
       {U"<br/><img src=\"a.png\" /><svg><path d='1'/></svg>", U"<br><img src=a.png><svg><path d=1 /></svg>"},
       {U"<div style=\"color : red ; margin : 0 auto ;\">x</div>", U"<div style=\"color:red;margin:0 auto\">x</div>"},
   });
