@@ -1,9 +1,12 @@
 #include "compress/attribute_shortening.h"
 
+#include <array>
+#include <cstdint>
 #include <optional>
 
 #include "compress/css_minify.h"
 #include "compress/element_names.h"
+#include "compress/name_key_table.h"
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
 
@@ -87,6 +90,15 @@ std::optional<TextView> declaredCharset(TextView tag, TextView element) {
   return c;
 }
 
+// Whether a class value holds white space other than single spaces between names.
+bool hasSpaceToCollapse(TextView value) {
+  for (std::size_t k = 0; k < value.size(); ++k) {
+    if (!isHtmlSpace(value[k])) continue;
+    if (value[k] != U' ' || k == 0 || k + 1 == value.size() || isHtmlSpace(value[k + 1])) return true;
+  }
+  return false;
+}
+
 Text collapsedClasses(TextView value) {
   Text out;
   for (std::size_t k = 0; k < value.size(); ++k) {
@@ -113,18 +125,77 @@ bool namedAgainAfter(TextView tag, const TagAttribute& a) {
 
 }  // namespace
 
+// Whether shortenAttributesFurther would change the tag at all: most tags
+// it reads stay as they are, and are passed without being written again.
+bool anythingChanges(TextView tag, TextView element, std::size_t start, bool mayHaveDefaults, bool scriptHasType) {
+  if (tag.back() == U'/' && traitsOf(element).isVoid) return true;
+  for (std::size_t k = start;;) {
+    const std::optional<TagAttribute> a = readAttribute(tag, k);
+    if (!a) return false;
+    if (!a->closed) return false;
+    k = afterAttribute(*a);
+    if (a->valueAt == npos) continue;
+    const TextView name = a->name(tag);
+    const TextView value = a->value(tag);
+    if (value.empty() || (mayHaveDefaults && isDefault(element, name, value, scriptHasType))) return true;
+    if (sameLetters(value, name) && isBooleanAttribute(name)) return true;
+    if (a->quote == 0) continue;
+    if (tag[a->valueAt - 2] != U'=' || mayGoUnquoted(value)) return true;
+    if (namesAre(name, U"class") && hasSpaceToCollapse(value)) return true;
+    if (namesAre(name, U"style") && findChar(value, U'&') == npos) return true;
+  }
+}
+
+// A quick look at the double-quoted values of a tag with no other kind of
+// quote: whether each stays as it is, quoted right after its "=", not empty,
+// holding white space that is no run to collapse, and not a style value.
+// After the tag shortening every page gets, that is most of them.
+bool quotedValuesStay(TextView tag, std::size_t start) {
+  constexpr TextView kStyle = U"style";
+  for (std::size_t open = findChar(tag, U'"', start); open != npos;) {
+    const std::size_t close = findChar(tag, U'"', open + 1);
+    if (close == npos || close == open + 1 || tag[open - 1] != U'=') return false;
+    const TextView value = tag.substr(open + 1, close - open - 1);
+    if (hasSpaceToCollapse(value) || mayGoUnquoted(value)) return false;
+    if (open >= 6 && sameLetters(tag.substr(open - 6, 5), kStyle)) return false;
+    open = findChar(tag, U'"', close + 1);
+  }
+  return true;
+}
+
+// Elements whose tags may hold a default or a boolean attribute; the tags
+// of others change only where they hold a quote or end in "/".
+bool mayHoldDefaultsOrBooleans(TextView element) {
+  static const NameKeyTable<bool> kElements{
+      {U"script", true}, {U"style", true},    {U"link", true},     {U"html", true},     {U"form", true},
+      {U"meta", true},   {U"input", true},    {U"option", true},   {U"select", true},   {U"video", true},
+      {U"audio", true},  {U"details", true},  {U"textarea", true}, {U"button", true},   {U"iframe", true},
+      {U"ol", true},     {U"img", true},      {U"track", true},    {U"dialog", true},   {U"fieldset", true},
+      {U"optgroup", true}, {U"hr", true},     {U"td", true},       {U"th", true},       {U"dl", true},
+      {U"ul", true},     {U"object", true},
+  };
+  return kElements.find(nameKey(element), false);
+}
+
 void shortenAttributesFurther(SlotText& tag) {
   const TextView original = tag.view();
   if (!isElementTag(original) || original[0] == U'/') return;
   const std::size_t start = attributesStart(original);
   if (start == original.size()) return;
   const TextView element = original.substr(0, start);
+  if (original.back() != U'/' && findChar(original, U'\'', start) == npos && quotedValuesStay(original, start) &&
+      !mayHoldDefaultsOrBooleans(element))
+    return;
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
-  if (const std::optional<TextView> charset = declaredCharset(original, element)) {
+  const bool mayHaveDefaults = namesAre(element, U"script") || namesAre(element, U"style") ||
+                               namesAre(element, U"link") || namesAre(element, U"html") || namesAre(element, U"form");
+  if (const std::optional<TextView> charset = declaredCharset(original, element); charset) {
     Text shorter = Text(element) + U" charset=" + Text(*charset);
     if (shorter.size() < original.size()) tag.assign(shorter);
     return;
   }
+
+  if (!anythingChanges(original, element, start, mayHaveDefaults, scriptHasType)) return;
 
   thread_local Text out;
   thread_local Text rewritten;
@@ -138,19 +209,20 @@ void shortenAttributesFurther(SlotText& tag) {
     k = end = afterAttribute(*a);
     const TextView name = a->name(original);
     TextView value = a->value(original);
-    if (a->valueAt != npos && isDefault(element, name, value, scriptHasType) && !namedAgainAfter(original, *a))
+    if (a->valueAt != npos && mayHaveDefaults && isDefault(element, name, value, scriptHasType) &&
+        !namedAgainAfter(original, *a))
       continue;
     out += U' ';
     out += name;
     lastUnquoted = false;
-    if (a->valueAt == npos || value.empty() || (isBooleanAttribute(name) && sameLetters(value, name))) continue;
+    if (a->valueAt == npos || value.empty() || (sameLetters(value, name) && isBooleanAttribute(name))) continue;
     out += U'=';
     if (a->quote == 0) {  // as it was: it may hold a quote
       out += value;
       lastUnquoted = true;
       continue;
     }
-    if (namesAre(name, U"class")) {
+    if (namesAre(name, U"class") && hasSpaceToCollapse(value)) {
       rewritten = collapsedClasses(value);
       value = rewritten;
     } else if (namesAre(name, U"style") && findChar(value, U'&') == npos) {

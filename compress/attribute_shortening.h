@@ -23,7 +23,9 @@ namespace vantiro {
 // - <meta http-equiv=Content-Type content="text/html; charset=X"> becomes
 //   <meta charset=X>, which declares the encoding the same way;
 // - the "/" that closes the tag of a void element (br, img, meta, ...) goes.
-// A tag whose last value is left open, a comment and an end tag are left as
+// Boolean values go only on the elements that have such attributes (input,
+// option, script, video, ...), which spares reading the attributes of most
+// tags. A tag whose last value is left open, a comment and an end tag are left as
 // they are.
 void shortenAttributesFurther(SlotText& tag);
 

@@ -55,6 +55,9 @@ void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead)
     }
     textBefore = &split.texts[at(i)];
     if (kept || !isElementTag(tag)) continue;
+    // Their names begin with t, i or n; most tags are passed at once.
+    const char32_t first = tag[tag[0] == U'/' ? 1 : 0] | 0x20;
+    if (first != U't' && first != U'i' && first != U'n') continue;
     const TextView name = elementName(tag);
     if (tag[0] == U'/') {
       if (!textElement.empty() && nameKey(name) == nameKey(textElement)) textElement = {};

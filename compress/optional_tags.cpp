@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "compress/element_names.h"
+#include "compress/name_key_table.h"
 
 namespace vantiro {
 namespace {
@@ -12,22 +13,6 @@ namespace {
 enum class Kind : std::uint8_t {
   Other, Li, Dt, Dd, P, Rt, Rp, Option, Optgroup, Thead, Tbody, Tfoot, Tr, Td, Th,
   Colgroup, Caption, Html, Head, Body, Table, Col, Ruby,
-};
-
-struct KindName {
-  const char32_t* name;
-  Kind kind;
-};
-
-constexpr std::array kKindNames = {
-    KindName{U"li", Kind::Li},       KindName{U"dt", Kind::Dt},         KindName{U"dd", Kind::Dd},
-    KindName{U"p", Kind::P},         KindName{U"rt", Kind::Rt},         KindName{U"rp", Kind::Rp},
-    KindName{U"option", Kind::Option}, KindName{U"optgroup", Kind::Optgroup}, KindName{U"thead", Kind::Thead},
-    KindName{U"tbody", Kind::Tbody}, KindName{U"tfoot", Kind::Tfoot},   KindName{U"tr", Kind::Tr},
-    KindName{U"td", Kind::Td},       KindName{U"th", Kind::Th},         KindName{U"colgroup", Kind::Colgroup},
-    KindName{U"caption", Kind::Caption}, KindName{U"html", Kind::Html}, KindName{U"head", Kind::Head},
-    KindName{U"body", Kind::Body},   KindName{U"table", Kind::Table},   KindName{U"col", Kind::Col},
-    KindName{U"ruby", Kind::Ruby},
 };
 
 // A set of element names by their nameKey.
@@ -74,14 +59,15 @@ struct Element {
 };
 
 Element elementOf(std::uint64_t key) {
-  static const std::array<std::uint64_t, kKindNames.size()> keys = [] {
-    std::array<std::uint64_t, kKindNames.size()> k{};
-    for (std::size_t n = 0; n < kKindNames.size(); ++n) k[n] = nameKey(kKindNames[n].name);
-    return k;
-  }();
-  for (std::size_t n = 0; n < keys.size(); ++n)
-    if (keys[n] == key) return {key, kKindNames[n].kind};
-  return {key, Kind::Other};
+  static const NameKeyTable<Kind> kinds{
+      {U"li", Kind::Li},         {U"dt", Kind::Dt},         {U"dd", Kind::Dd},       {U"p", Kind::P},
+      {U"rt", Kind::Rt},         {U"rp", Kind::Rp},         {U"option", Kind::Option}, {U"optgroup", Kind::Optgroup},
+      {U"thead", Kind::Thead},   {U"tbody", Kind::Tbody},   {U"tfoot", Kind::Tfoot}, {U"tr", Kind::Tr},
+      {U"td", Kind::Td},         {U"th", Kind::Th},         {U"colgroup", Kind::Colgroup},
+      {U"caption", Kind::Caption}, {U"html", Kind::Html},   {U"head", Kind::Head},   {U"body", Kind::Body},
+      {U"table", Kind::Table},   {U"col", Kind::Col},       {U"ruby", Kind::Ruby},
+  };
+  return {key, kinds.find(key, Kind::Other)};
 }
 
 bool isOneOf(Kind k, std::initializer_list<Kind> kinds) {
@@ -104,21 +90,22 @@ struct ReadTag {
   Element element_;
 };
 
-ReadTag readTag(TextView tag) {
+// `key`: the nameKey of the tag's element.
+ReadTag readTag(TextView tag, std::uint64_t key) {
   ReadTag r;
   if (!isElementTag(tag)) return r;
-  const TagName name = tagName(tag);
   r.element = true;
   r.end = tag[0] == U'/';
-  r.bare = name.key != 0 && tag.size() == name.name.size() + (r.end ? 1 : 0);
-  r.element_ = elementOf(name.key);
+  r.element_ = elementOf(key);
+  // Only the tags the conditions name are asked whether they hold more.
+  if (r.element_.kind != Kind::Other) r.bare = tag.size() == elementName(tag).size() + (r.end ? 1 : 0);
   return r;
 }
 
 class OptionalTagPass {
  public:
-  OptionalTagPass(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, bool standardsMode)
-      : split_(split), keptAsRead_(keptAsRead), standardsMode_(standardsMode) {}
+  OptionalTagPass(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements)
+      : split_(split), keptAsRead_(keptAsRead), elements_(elements), standardsMode_(elements.standardsMode()) {}
 
   void run() {
     for (int i = 0; i <= split_.lastIndex; ++i) {
@@ -129,7 +116,7 @@ class OptionalTagPass {
         textBefore_ = &split_.texts[at(i)];
         continue;
       }
-      const ReadTag read = readTag(tag);
+      const ReadTag read = readTag(tag, elements_.nameKeyOf(i));
       if (read.element && read.end) {
         const bool goes = endTag(i, read);
         if (goes) tag.clear();
@@ -215,7 +202,7 @@ class OptionalTagPass {
     const TextView text = split_.texts[at(i)];
     const int j = nextTag(i);
     if (j == -2) return false;
-    const ReadTag next = j >= 0 ? readTag(split_.tags[at(j)]) : ReadTag{};
+    const ReadTag next = j >= 0 ? readTag(split_.tags[at(j)], elements_.nameKeyOf(j)) : ReadTag{};
     if (k == Kind::Body) {
       // Body text that starts with a character shows where the body begins.
       if (!text.empty()) return !isHtmlSpaceChar(text[0]);
@@ -233,7 +220,7 @@ class OptionalTagPass {
     // where no table part of the same kind left its end tag out just before.
     if (next.end || next.element_.kind != (k == Kind::Tbody ? Kind::Tr : Kind::Col)) return false;
     if (lastKept_ < 0 || !split_.texts[at(lastKept_)].empty()) return false;
-    const ReadTag before = readTag(split_.tags[at(lastKept_)]);
+    const ReadTag before = readTag(split_.tags[at(lastKept_)], elements_.nameKeyOf(lastKept_));
     if (!before.element) return false;
     const Kind b = before.element_.kind;
     if (!before.end) return b == Kind::Table || (k == Kind::Tbody && (b == Kind::Col || b == Kind::Colgroup));
@@ -261,7 +248,7 @@ class OptionalTagPass {
     const TextView nextTagText = split_.tags[at(j)];
     if (isComment(nextTagText)) return false;
     if (pageLevel) return true;
-    const ReadTag next = readTag(nextTagText);
+    const ReadTag next = readTag(nextTagText, elements_.nameKeyOf(j));
     if (!next.element) return false;
     if (x == Kind::Head) {
       if (!closesTop) return false;
@@ -361,6 +348,7 @@ class OptionalTagPass {
 
   PageSplit& split_;
   const std::vector<std::uint8_t>& keptAsRead_;
+  const PageElements& elements_;
   const bool standardsMode_;
   std::vector<Open> open_;
   int lastKept_ = -1;  // the last tag written before the one being read
@@ -369,9 +357,9 @@ class OptionalTagPass {
 
 }  // namespace
 
-void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, bool standardsMode) {
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements) {
   if (split.endsInScript) return;
-  OptionalTagPass(split, keptAsRead, standardsMode).run();
+  OptionalTagPass(split, keptAsRead, elements).run();
 }
 
 }  // namespace vantiro

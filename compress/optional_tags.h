@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compress/page_elements.h"
 #include "compress/page_split.h"
 
 namespace vantiro {
@@ -23,8 +24,10 @@ namespace vantiro {
 // itself tells a page from other files.
 //
 // `keptAsRead[i]` marks slots that must not change (inside a value the scan
-// cut); nothing around them goes. `standardsMode`: a table start tag ends an
-// open p. A page whose scan ended inside a script is left as it is.
-void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, bool standardsMode);
+// cut); nothing around them goes. `elements`, made for `split` before any
+// tag was cleared, gives each tag's element (and whether a table start tag
+// ends an open p: in standards mode). A page whose scan ended inside a
+// script is left as it is.
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements);
 
 }  // namespace vantiro

@@ -70,6 +70,7 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles, con
       styles_(styles),
       tagStyles_(tagStyles),
       opener_(static_cast<std::size_t>(split.lastIndex + 1), -1),
+      keys_(static_cast<std::size_t>(split.lastIndex + 1), 0),
       bits_(static_cast<std::size_t>(split.lastIndex + 1), 0) {
   for (int i = 0; i <= split.lastIndex; ++i)
     if (!split.tags[index(i)].empty()) {
@@ -94,6 +95,7 @@ void PageElements::readNesting() {
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
     const auto [name, key] = tagName(tag);
+    keys_[index(i)] = key;
     if (!name.empty() && tag[0] == U'/') {
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;

@@ -40,6 +40,9 @@ class PageElements {
   // The text after tag i lies inside an element whose white space a style
   // rule could keep as written: it must not change at all.
   bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
+  // The nameKey of the element tag i opens or closes (0 for other tags and
+  // names too long to key), as read when the object was made.
+  std::uint64_t nameKeyOf(int i) const { return keys_[index(i)]; }
   // The page starts with a doctype that puts a browser in standards mode
   // (where a table start tag ends an open paragraph).
   bool standardsMode() const { return standardsMode_; }
@@ -58,6 +61,7 @@ class PageElements {
   // For an end tag: the start tag it closes, -1 when it closes none; for
   // every other element tag: itself.
   std::vector<int> opener_;
+  std::vector<std::uint64_t> keys_;
   mutable std::vector<std::uint8_t> bits_;
   bool standardsMode_ = false;
 };

@@ -257,7 +257,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag);
   }
   dropComments(split, keptAsRead);
-  dropOptionalTags(split, keptAsRead, elements.standardsMode());
+  dropOptionalTags(split, keptAsRead, elements);
   for (int i = 0; i <= last; ++i) {
     const SlotText& tag = split.tags[at(i)];
     if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
