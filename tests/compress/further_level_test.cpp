@@ -72,6 +72,39 @@ TEST(FurtherLevel, EndTagsStayWhereTheirConditionFails) {
   });
 }
 
+// Each end tag's condition: a page where it goes, then pages where it stays.
+TEST(FurtherLevel, EachEndTagGoesOnlyWhereItsConditionHolds) {
+  struct Condition {
+    const char32_t* goes;
+    const char32_t* gone;
+    const char* tag;                               // the end tag that stays in
+    std::initializer_list<const char32_t*> stays;  // these pages
+  };
+  for (const Condition& c : {
+           Condition{U"<ol><li>a</li></ol>", U"<ol><li>a</ol>", "</li>", {U"<ol><li>a</li><b>b</b></ol>", U"<menu><li>a</li>b"}},
+           Condition{U"<dl><dt>a</dt><dd>b</dd></dl>", U"<dl><dt>a<dd>b</dl>", "</dt>",
+                     {U"<dl><dt>a</dt><div>b</div></dl>", U"<dl><dt>a</dt></dl>"}},
+           Condition{U"<div><p>a</p></div>", U"<div><p>a</div>", "</p>",
+                     {U"<video><p>a</p></video>", U"<x-y><p>a</p></x-y>", U"<p>a</p><img src=x>"}},
+           Condition{U"<ruby>a<rp>(</rp><rt>b</rt></ruby>", U"<ruby>a<rp>(<rt>b</ruby>", "</rt>",
+                     {U"<ruby>a<rt>b</rt><b>c</b></ruby>", U"<div><rt>b</rt><rp>c</rp></div>"}},
+           Condition{U"<datalist><option>a</option></datalist>", U"<datalist><option>a</datalist>", "</option>",
+                     {U"<select><option>a</option><hr></select>", U"<select><optgroup><option>a</option><b>x</b></select>"}},
+           Condition{U"<table><tbody><tr><td>a</tbody><tbody><tr><td>b</table>",
+                     U"<table><tr><td>a<tbody><tr><td>b</table>", "</tfoot>", {U"<table><tfoot><tr><td>a</tfoot><tbody></table>"}},
+           Condition{U"<table><tr><th>a</th><td>b</td></tr></table>", U"<table><tr><th>a<td>b</table>", "</th>",
+                     {U"<table><tr><th>a</th>b</table>", U"<table><tr><th>a</th><caption>c</table>"}},
+           Condition{U"<table><caption>c</caption></table>", U"<table><caption>c</table>", "</caption>",
+                     {U"<table><caption>c</caption><p>x</table>", U"<table><caption>c</caption><!--! x--></table>"}},
+       }) {
+    EXPECT_EQ(further(c.goes), toUtf8(c.gone)) << toUtf8(c.goes);
+    for (const char32_t* page : c.stays) {
+      const std::string kept = further(page);
+      EXPECT_NE(kept.find(c.tag), std::string::npos) << toUtf8(page) << " -> " << kept;
+    }
+  }
+}
+
 TEST(FurtherLevel, StartTagsGoOnlyWhereTheBrowserInfersThem) {
   expectTable({
       {U"<html><head><meta charset=utf-8></head><body><div>a</div></body></html>",
