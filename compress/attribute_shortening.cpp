@@ -201,6 +201,7 @@ void shortenAttributesFurther(SlotText& tag) {
   thread_local Text rewritten;
   out.assign(element);
   bool lastUnquoted = false;  // the last value written ends without a quote
+  bool lastQuoted = false;    // ... or with its closing quote
   std::size_t end = start;
   for (std::size_t k = start;;) {
     const std::optional<TagAttribute> a = readAttribute(original, k);
@@ -212,9 +213,10 @@ void shortenAttributesFurther(SlotText& tag) {
     if (a->valueAt != npos && mayHaveDefaults && isDefault(element, name, value, scriptHasType) &&
         !namedAgainAfter(original, *a))
       continue;
-    out += U' ';
+    // After a closing quote the next name needs no space, as a browser reads it.
+    if (!lastQuoted) out += U' ';
     out += name;
-    lastUnquoted = false;
+    lastUnquoted = lastQuoted = false;
     if (a->valueAt == npos || value.empty() || (sameLetters(value, name) && isBooleanAttribute(name))) continue;
     out += U'=';
     if (a->quote == 0) {  // as it was: it may hold a quote
@@ -242,13 +244,16 @@ void shortenAttributesFurther(SlotText& tag) {
     out += a->quote;
     out += value;
     out += a->quote;
+    lastQuoted = true;
   }
   // A "/" closing the tag (self-closing in svg and math) stays, apart from an
   // unquoted value it would otherwise join.
   // On an HTML void element it means nothing and goes.
   if (end < original.size() && original.back() == U'/' && !traitsOf(element).isVoid)
     out += lastUnquoted ? TextView(U" /") : TextView(U"/");
-  if (out.size() < original.size()) tag.assign(out);
+  // Not only when shorter: a line break in a class list becomes a space
+  // either way, whichever line break the page writes.
+  if (out.size() <= original.size() && TextView(out) != original) tag.assign(out);
 }
 
 }  // namespace vantiro

@@ -94,7 +94,11 @@ void PageElements::readNesting() {
   for (std::size_t k = 0; !mayKeep && k < tagStyles_.size(); ++k) mayKeep = (tagStyles_[k] & kStyleNamesSpace) != 0;
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
-    const auto [name, key] = tagName(tag);
+    // Named values, not a structured binding: the lambda below captures them,
+    // which clang accepts only from version 16.
+    const TagName read = tagName(tag);
+    const TextView name = read.name;
+    const std::uint64_t key = read.key;
     keys_[index(i)] = key;
     if (!name.empty() && tag[0] == U'/') {
       std::size_t k = open.size();
