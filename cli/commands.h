@@ -32,6 +32,7 @@ struct CompressArguments {
   bool byOption = false;
   bool json = false;
   bool quiet = false;
+  int level = 1;
 };
 CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
 CompressionOptions compressionOptions(const CompressArguments& args);

@@ -64,6 +64,7 @@ CompressionOptions compressionOptions(const CompressArguments& args) {
   options.preformatParagraphs = args.paragraphs;
   options.breakLinesAfterTags = args.readable;
   options.appendToBackup = !args.overwriteBackup;
+  options.level = args.level == 2 ? CompressionLevel::Further : CompressionLevel::Standard;
   return options;
 }
 
@@ -107,6 +108,13 @@ CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args) {
                                           say("把用 &nbsp; 排版的段落变成预排格式的块",
                                               "Turn paragraphs laid out with &nbsp; into preformatted blocks"));
   cmd->add_flag("--readable", args.readable, say("每个标记和每段文字后换行", "Line break after every tag and every text"));
+  cmd->add_option("--level", args.level,
+                  say("1（默认）：网页一向有的规则；2：再省去 HTML 允许省去的标记、注释、引号和默认属性值，"
+                      "以及 CSS 不理会的空白和注释",
+                      "1 (the default): the rules every page has always had; 2: also leave out the tags, comments, "
+                      "quotes and default attribute values HTML lets a page leave out, and the white space and "
+                      "comments CSS ignores"))
+      ->check(CLI::IsMember({1, 2}));
   cmd->add_flag("--overwrite-backup", args.overwriteBackup,
                 say("压缩前清空备份（默认追加备份）", "Clear the backup store before the run (by default the run appends to it)"));
   cmd->add_flag("--all-files", args.allFiles, say("目录中的所有文件都压缩，不只是网页", "Queue every file of a directory, not only HTML pages"));

@@ -3,7 +3,15 @@
 
 #include "platform/text.h"
 
+#include <cstdint>
+
 namespace vantiro {
+
+// How far the compressor goes. Standard: the rules every page has always
+// had. Further: also what HTML lets a page leave out (optional tags,
+// comments, quotes, default attribute values) and the white space and
+// comments CSS ignores; opt-in.
+enum class CompressionLevel : std::uint8_t { Standard = 1, Further = 2 };
 
 struct CompressionOptions {
   // Each switch is named for what it does; the comment names the main
@@ -19,6 +27,7 @@ struct CompressionOptions {
   Text sourceDirectory;                 // text1: site root directory
   Text destinationDirectory;            // text2: compression directory
   bool runWindowOnTop = false;          // menu item com11: keep the run window on top
+  CompressionLevel level = CompressionLevel::Standard;  // Check9: Further when ticked
 };
 
 }  // namespace vantiro

@@ -357,7 +357,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     PageSplit split = scanPage(std::move(pageChars));
     if (split.lastIndex < 1) throw PageError("页面中的标记少于两个");
     sink.setRange(0, split.lastIndex);
-    rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink);
+    rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink, options.level);
     if (options.preformatParagraphs) convertParagraphs(split);
     page.result = assembleEncoded(split, options.breakLinesAfterTags);
   } catch (const std::bad_alloc&) {

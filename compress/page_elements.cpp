@@ -66,6 +66,7 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles, con
       styles_(styles),
       tagStyles_(tagStyles),
       opener_(static_cast<std::size_t>(split.lastIndex + 1), -1),
+      keys_(static_cast<std::size_t>(split.lastIndex + 1), 0),
       bits_(static_cast<std::size_t>(split.lastIndex + 1), 0) {
   for (int i = 0; i <= split.lastIndex; ++i)
     if (!split.tags[index(i)].empty()) {
@@ -95,7 +96,12 @@ void PageElements::readNesting() {
   static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
-    const auto [name, key] = tagName(tag);
+    // Named values, not a structured binding: the lambda below captures them,
+    // which clang accepts only from version 16.
+    const TagName read = tagName(tag);
+    const TextView name = read.name;
+    const std::uint64_t key = read.key;
+    keys_[index(i)] = key;
     if (!name.empty() && tag[0] == U'/') {
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;

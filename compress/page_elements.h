@@ -46,6 +46,9 @@ class PageElements {
   // End tag i is a "</p>" with no paragraph open: a browser makes an empty
   // paragraph of it, so it must stay.
   bool closesNothingButMakesAParagraph(int i) const;
+  // The nameKey of the element tag i opens or closes (0 for other tags and
+  // names too long to key), as read when the object was made.
+  std::uint64_t nameKeyOf(int i) const { return keys_[index(i)]; }
   // The page starts with a doctype that puts a browser in standards mode
   // (where a table start tag ends an open paragraph).
   bool standardsMode() const { return standardsMode_; }
@@ -64,6 +67,7 @@ class PageElements {
   // For an end tag: the start tag it closes, -1 when it closes none; for
   // every other element tag: itself.
   std::vector<int> opener_;
+  std::vector<std::uint64_t> keys_;
   mutable std::vector<std::uint8_t> bits_;
   bool standardsMode_ = false;
 };

@@ -18,5 +18,11 @@ add_library(vantiro_passes STATIC
   style_effects.cpp
   style_rules.cpp
   css_space.cpp
+  optional_tags.cpp
+  comment_dropping.cpp
+  attribute_shortening.cpp
+  css_minify.cpp
+  script_minify.cpp
+  character_references.cpp
 )
 target_link_libraries(vantiro_passes PUBLIC vantiro_platform vantiro_common)

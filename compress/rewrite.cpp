@@ -1,9 +1,15 @@
 #include "compress/rewrite.h"
 
+#include "compress/attribute_shortening.h"
+#include "compress/character_references.h"
+#include "compress/comment_dropping.h"
+#include "compress/css_minify.h"
 #include "compress/css_space.h"
 #include "compress/element_names.h"
+#include "compress/optional_tags.h"
 #include "compress/page_elements.h"
 #include "compress/script_compression.h"
+#include "compress/script_minify.h"
 #include "compress/shown_as_written.h"
 #include "compress/tag_attributes.h"
 #include "compress/tag_shortening.h"
@@ -152,6 +158,12 @@ void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& prog
 }
 
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress) {
+  rewritePage(split, compressScripts, styles, progress, CompressionLevel::Standard);
+}
+
+void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
+                 CompressionLevel level) {
+  const bool further = level == CompressionLevel::Further;
   rewriteLooseText(split.leadingText, split.lineBreak, true);
   const int last = split.lastIndex;
 
@@ -206,11 +218,20 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 
     if (startsWithUpper(tag, kScript)) {
       // Data a page keeps in a script element (JSON, templates) is no script.
-      if (compressScripts && holdsJavaScript(tag)) compressScript(text, split.lineBreak);
+      if (compressScripts && holdsJavaScript(tag)) {
+        if (further)
+          minifyScript(text, split.lineBreak);
+        else
+          compressScript(text, split.lineBreak);
+      }
       continue;
     }
     if (isStartTagOf(tag, U"style")) {
-      if (!elements.keepsTextAfter(i)) collapseStyleSheetSpace(text);
+      if (elements.keepsTextAfter(i)) continue;
+      if (further)
+        minifyStyleSheet(text);
+      else
+        collapseStyleSheetSpace(text);
       continue;
     }
     if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
@@ -233,6 +254,20 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (i == last && blank(text)) text.clear();
       shortenSpaceEntities(text);
     }
+  }
+  if (!further || split.endsInScript) return;
+  for (int i = 0; i <= last; ++i) {
+    SlotText& tag = split.tags[at(i)];
+    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag);
+  }
+  dropComments(split, keptAsRead);
+  dropOptionalTags(split, keptAsRead, elements);
+  for (int i = 0; i <= last; ++i) {
+    const SlotText& tag = split.tags[at(i)];
+    if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
+        rawTextEnd(tag))
+      continue;
+    writeReferencesOut(split.texts[at(i)]);
   }
 }
 

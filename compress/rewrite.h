@@ -2,6 +2,7 @@
 // The second pass of the page compressor: shortens every tag and the text that
 // follows it, in page order, without changing what a browser shows.
 
+#include "common/compression_options.h"
 #include "compress/page_split.h"
 #include "compress/progress.h"
 #include "compress/style_rules.h"
@@ -34,6 +35,16 @@ namespace vantiro {
 // Sets `progress` to i for every i that is a multiple of lastIndex / 30 (when
 // that is not 0); the caller sets the range 0..lastIndex.
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress);
+
+// The same at `level`. At CompressionLevel::Further, style elements are
+// minified (minifyStyleSheet) instead of having their white space collapsed,
+// and after the rules above every start tag goes through
+// shortenAttributesFurther, then comments (dropComments) and optional tags
+// (dropOptionalTags) go, and the texts between tags (not the contents of
+// script, style, textarea, xmp or plaintext) write out the references to
+// printable ASCII that mean the same written out (writeReferencesOut).
+void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
+                 CompressionLevel level);
 
 // The same for a page without style rules.
 void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress);

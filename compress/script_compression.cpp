@@ -1,5 +1,6 @@
 #include "compress/script_compression.h"
 
+#include "compress/script_chars.h"
 #include "compress/text_routines.h"
 
 #include <array>
@@ -11,23 +12,6 @@ namespace {
 
 bool isBrace(char32_t c) { return c == U'{' || c == U'}'; }
 
-bool isLineTerminator(char32_t c) { return c == U'\n' || c == U'\r' || c == 0x2028 || c == 0x2029; }
-
-// White space between tokens other than the space itself and line terminators.
-bool isOtherWhiteSpace(char32_t c) {
-  if (c < 0x80) return c == U'\t' || c == U'\v' || c == U'\f';
-  return c == 0xA0 || c == 0xFEFF || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
-}
-
-// A character of a name or a number; "\" for the \u escapes names may hold.
-bool isWordChar(char32_t c) {
-  if (c < 0x80)
-    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9') || c == U'_' || c == U'$' ||
-           c == U'\\';
-  return !isLineTerminator(c) && !isOtherWhiteSpace(c);
-}
-
 // The ASCII characters that begin anything but a plain piece of code: white
 // space, braces, literals and comments. Every other one is copied as it is.
 constexpr std::array<bool, 0x80> kStartsSomething = [] {
@@ -37,17 +21,6 @@ constexpr std::array<bool, 0x80> kStartsSomething = [] {
 }();
 
 bool isPlainCode(char32_t c) { return c < 0x80 ? !kStartsSomething[c] : isWordChar(c); }
-
-// Words after which an expression, and so a regular expression, may follow.
-bool isKeywordBeforeExpression(TextView word) {
-  static constexpr std::array<TextView, 14> kKeywords = {U"return", U"typeof",     U"case",  U"do",     U"else",
-                                                         U"in",     U"of",         U"new",   U"delete", U"void",
-                                                         U"throw",  U"instanceof", U"yield", U"await"};
-  if (word.size() > 10 || word[0] < U'a' || word[0] > U'z') return false;
-  for (TextView k : kKeywords)
-    if (word == k) return true;
-  return false;
-}
 
 // One pass over the script, reading at r_ and writing at w_. Only spaces are
 // ever dropped, so w_ never passes r_ and nothing unread is overwritten.

@@ -1,6 +1,6 @@
 #pragma once
 // The compression options of the main window: the frame "选项框" with the
-// eight switches and the two directory fields shown while `Check1` is on.
+// nine switches and the two directory fields shown while `Check1` is on.
 // Every reader takes the values from these controls when it needs them.
 
 #include "common/compression_options.h"
@@ -26,7 +26,7 @@ class OptionsPanel : public QGroupBox {
   // menu's and left false here).
   CompressionOptions options() const;
 
-  QCheckBox* check(int number) const;  // 1 to 8
+  QCheckBox* check(int number) const;  // 1 to 9
   int checkValue(int number) const;    // 0 or 1
   void setCheckValue(int number, int value);
 
@@ -47,6 +47,7 @@ class OptionsPanel : public QGroupBox {
   QCheckBox* Check6 = nullptr;
   QCheckBox* Check7 = nullptr;
   QCheckBox* Check8 = nullptr;
+  QCheckBox* Check9 = nullptr;  // the further compression level
   QComboBox* text1 = nullptr;
   QComboBox* text2 = nullptr;
 

@@ -9,6 +9,7 @@ vantiro_add_test(passes_tests
     paragraphs_test.cpp
     passes_test.cpp
     shown_the_same_test.cpp
+    further_level_test.cpp
   LIBS vantiro_passes)
 
 # Tests of the style sheet reader: tokens, declarations, rules, white space.

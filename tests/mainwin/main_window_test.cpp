@@ -129,6 +129,7 @@ TEST_F(MainWindowTest, FirstStartShowsEverythingOffButAppendingAndTheHomeFolder)
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Vantirov3.00"));
   for (int n = 1; n <= 7; ++n) EXPECT_FALSE(check(n)->isChecked()) << n;
   EXPECT_TRUE(check(8)->isChecked());
+  EXPECT_FALSE(check(9)->isChecked());
   EXPECT_FALSE(find<QComboBox>("text1")->isVisible());
   EXPECT_TRUE(find<QComboBox>("text2")->currentText().isEmpty());
   EXPECT_EQ(w.browser()->currentDirectory(), textPath(QFile::encodeName(QDir::homePath()).toStdString()));
@@ -153,15 +154,15 @@ TEST_F(MainWindowTest, ClosingWritesEveryKeyOfTheShutDownList) {
     EXPECT_EQ(setting(key), U"ture") << toUtf8(key);
   EXPECT_EQ(setting(U"text1.text"), U"/srv/site");
   EXPECT_EQ(setting(U"text2.text"), U"/srv/out");
-  const Text expected[] = {U"1", U"1", U"0", U"0", U"0", U"0", U"0", U"1"};
-  for (int n = 1; n <= 8; ++n) EXPECT_EQ(setting(U"check" + toText(n)), expected[n - 1]) << n;
+  const Text expected[] = {U"1", U"1", U"0", U"0", U"0", U"0", U"0", U"1", U"0"};
+  for (int n = 1; n <= 9; ++n) EXPECT_EQ(setting(U"check" + toText(n)), expected[n - 1]) << n;
   EXPECT_EQ(setting(U"dir"), siteDir());
 
-  // Seventeen keys in their write order: the first is com10, the last dir.
+  // Eighteen keys in their write order: the first is com10, the last dir.
   std::string bytes = readBytes(home_ / "peizi.dll");
-  EXPECT_EQ(bytes.size(), 356u + 256u * 17u);
+  EXPECT_EQ(bytes.size(), 356u + 256u * 18u);
   EXPECT_EQ(bytes.substr(128 + 256, 5), "com10");
-  EXPECT_EQ(bytes.substr(128 + 256 * 17, 3), "dir");
+  EXPECT_EQ(bytes.substr(128 + 256 * 18, 3), "dir");
 }
 
 TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
@@ -170,11 +171,13 @@ TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
   check(1)->click();
   find<QComboBox>("text1")->setEditText(QStringLiteral("/srv/site"));
   check(6)->setChecked(true);
+  check(9)->setChecked(true);
   closeWindow();
 
   MainWindow& w = start();
   EXPECT_TRUE(check(1)->isChecked());
   EXPECT_TRUE(check(6)->isChecked());
+  EXPECT_TRUE(check(9)->isChecked());
   EXPECT_FALSE(check(2)->isChecked());
   EXPECT_TRUE(find<QComboBox>("text1")->isVisible());
   EXPECT_EQ(find<QComboBox>("text1")->currentText(), QStringLiteral("/srv/site"));

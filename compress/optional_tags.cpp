@@ -1,0 +1,365 @@
+#include "compress/optional_tags.h"
+
+#include <array>
+#include <initializer_list>
+
+#include "compress/element_names.h"
+#include "compress/name_key_table.h"
+
+namespace vantiro {
+namespace {
+
+// The elements the conditions name; every other element is Other.
+enum class Kind : std::uint8_t {
+  Other, Li, Dt, Dd, P, Rt, Rp, Option, Optgroup, Thead, Tbody, Tfoot, Tr, Td, Th,
+  Colgroup, Caption, Html, Head, Body, Table, Col, Ruby,
+};
+
+// A set of element names by their nameKey.
+class NameSet {
+ public:
+  NameSet(std::initializer_list<const char32_t*> names) {
+    for (const char32_t* n : names) keys_.push_back(nameKey(n));
+  }
+  bool holds(std::uint64_t key) const {
+    for (std::uint64_t k : keys_)
+      if (k == key) return true;
+    return false;
+  }
+
+ private:
+  std::vector<std::uint64_t> keys_;
+};
+
+// End tags a browser handles by first ending every element whose end tag may
+// be left out (li, dt, dd, p, ...), so they also end one left open.
+const NameSet& endsImpliedElements() {
+  static const NameSet names{U"address", U"article", U"aside", U"blockquote", U"button", U"center",
+                             U"details", U"dialog", U"dir", U"div", U"dl", U"fieldset", U"figcaption",
+                             U"figure", U"footer", U"header", U"hgroup", U"listing", U"main", U"menu",
+                             U"nav", U"ol", U"pre", U"search", U"section", U"summary", U"ul", U"form",
+                             U"li", U"dd", U"dt", U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"applet",
+                             U"marquee", U"object", U"td", U"th", U"caption", U"body", U"html"};
+  return names;
+}
+
+// Start tags that go into the head when they come after it, so the body's
+// start tag must stay before them; and the ones a head cannot hold without
+// its end tag changing where they go.
+const NameSet& headContents() {
+  static const NameSet names{U"base", U"basefont", U"bgsound", U"link", U"meta", U"noframes", U"script",
+                             U"style", U"template", U"title", U"noscript", U"frameset", U"html", U"head",
+                             U"body"};
+  return names;
+}
+
+struct Element {
+  std::uint64_t key = 0;
+  Kind kind = Kind::Other;
+};
+
+Element elementOf(std::uint64_t key) {
+  static const NameKeyTable<Kind> kinds{
+      {U"li", Kind::Li},         {U"dt", Kind::Dt},         {U"dd", Kind::Dd},       {U"p", Kind::P},
+      {U"rt", Kind::Rt},         {U"rp", Kind::Rp},         {U"option", Kind::Option}, {U"optgroup", Kind::Optgroup},
+      {U"thead", Kind::Thead},   {U"tbody", Kind::Tbody},   {U"tfoot", Kind::Tfoot}, {U"tr", Kind::Tr},
+      {U"td", Kind::Td},         {U"th", Kind::Th},         {U"colgroup", Kind::Colgroup},
+      {U"caption", Kind::Caption}, {U"html", Kind::Html},   {U"head", Kind::Head},   {U"body", Kind::Body},
+      {U"table", Kind::Table},   {U"col", Kind::Col},       {U"ruby", Kind::Ruby},
+  };
+  return {key, kinds.find(key, Kind::Other)};
+}
+
+bool isOneOf(Kind k, std::initializer_list<Kind> kinds) {
+  for (Kind c : kinds)
+    if (c == k) return true;
+  return false;
+}
+
+bool isTablePart(Kind k) { return isOneOf(k, {Kind::Thead, Kind::Tbody, Kind::Tfoot}); }
+
+bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-'; }
+
+std::size_t at(int i) { return static_cast<std::size_t>(i); }
+
+// One tag as the pass reads it.
+struct ReadTag {
+  bool element = false;  // a start or end tag of an element
+  bool end = false;
+  bool bare = false;     // nothing but the name ("li", "/li")
+  Element element_;
+};
+
+// `key`: the nameKey of the tag's element.
+ReadTag readTag(TextView tag, std::uint64_t key) {
+  ReadTag r;
+  if (!isElementTag(tag)) return r;
+  r.element = true;
+  r.end = tag[0] == U'/';
+  r.element_ = elementOf(key);
+  // Only the tags the conditions name are asked whether they hold more.
+  if (r.element_.kind != Kind::Other) r.bare = tag.size() == elementName(tag).size() + (r.end ? 1 : 0);
+  return r;
+}
+
+class OptionalTagPass {
+ public:
+  OptionalTagPass(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements)
+      : split_(split), keptAsRead_(keptAsRead), elements_(elements), standardsMode_(elements.standardsMode()) {}
+
+  void run() {
+    for (int i = 0; i <= split_.lastIndex; ++i) {
+      SlotText& tag = split_.tags[at(i)];
+      if (tag.empty()) continue;
+      if (keptAsRead_[at(i)] != 0) {
+        lastKept_ = -1;
+        textBefore_ = &split_.texts[at(i)];
+        continue;
+      }
+      const ReadTag read = readTag(tag, elements_.nameKeyOf(i));
+      if (read.element && read.end) {
+        const bool goes = endTag(i, read);
+        if (goes) tag.clear();
+      } else if (read.element) {
+        const bool goes = startTagMayGo(i, read);
+        openStart(read.element_, tag.view());
+        if (goes) {
+          tag.clear();
+          // Only the body's start tag goes with a text, which starts the body.
+          if (!split_.texts[at(i)].empty()) textBefore_->append(split_.texts[at(i)].view());
+        }
+      }
+      if (!tag.empty()) {
+        lastKept_ = i;
+        textBefore_ = &split_.texts[at(i)];
+      }
+    }
+  }
+
+ private:
+  struct Open {
+    Element element;
+  };
+
+  // The next tag after slot i that is written, -1 at the end of the page,
+  // -2 when it must not be read.
+  int nextTag(int i) const {
+    for (int j = i + 1; j <= split_.lastIndex; ++j) {
+      if (split_.tags[at(j)].empty()) continue;
+      return keptAsRead_[at(j)] != 0 ? -2 : j;
+    }
+    return -1;
+  }
+
+  Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().element.kind; }
+
+  // Pops the elements that the start tag of `started` ends by itself.
+  void closeImplied(Element started) {
+    const Kind y = started.kind;
+    while (!open_.empty()) {
+      const Kind top = topKind();
+      bool closes = false;
+      switch (top) {
+        case Kind::Li: closes = y == Kind::Li; break;
+        case Kind::Dt:
+        case Kind::Dd: closes = isOneOf(y, {Kind::Dt, Kind::Dd}); break;
+        case Kind::P:
+          closes = traitsOfKey(started.key).startClosesParagraph || (standardsMode_ && y == Kind::Table);
+          break;
+        case Kind::Option: closes = isOneOf(y, {Kind::Option, Kind::Optgroup}); break;
+        case Kind::Optgroup: closes = y == Kind::Optgroup; break;
+        case Kind::Rt:
+        case Kind::Rp: closes = isOneOf(y, {Kind::Rt, Kind::Rp}); break;
+        case Kind::Td:
+        case Kind::Th: closes = isOneOf(y, {Kind::Td, Kind::Th, Kind::Tr, Kind::Thead, Kind::Tbody, Kind::Tfoot}); break;
+        case Kind::Tr: closes = isOneOf(y, {Kind::Tr, Kind::Thead, Kind::Tbody, Kind::Tfoot}); break;
+        case Kind::Thead:
+        case Kind::Tbody:
+        case Kind::Tfoot: closes = isTablePart(y); break;
+        case Kind::Colgroup: closes = y != Kind::Col; break;
+        case Kind::Caption:
+          closes = isTablePart(y) || isOneOf(y, {Kind::Colgroup, Kind::Col, Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
+          break;
+        case Kind::Head: closes = !headContents().holds(started.key); break;
+        default: break;
+      }
+      if (!closes) return;
+      open_.pop_back();
+    }
+  }
+
+  void openStart(Element started, TextView tag) {
+    closeImplied(started);
+    const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
+    if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0) open_.push_back({started});
+  }
+
+  // Whether the start tag at slot i may go; the element stays open either way.
+  bool startTagMayGo(int i, const ReadTag& read) const {
+    if (!read.bare) return false;
+    const Kind k = read.element_.kind;
+    if (!isOneOf(k, {Kind::Head, Kind::Body, Kind::Tbody, Kind::Colgroup})) return false;
+    const TextView text = split_.texts[at(i)];
+    const int j = nextTag(i);
+    if (j == -2) return false;
+    const ReadTag next = j >= 0 ? readTag(split_.tags[at(j)], elements_.nameKeyOf(j)) : ReadTag{};
+    if (k == Kind::Body) {
+      // Body text that starts with a character shows where the body begins.
+      if (!text.empty()) return !isHtmlSpaceChar(text[0]);
+      if (j < 0) return true;
+      if (!next.element) return false;
+      if (next.end) return isOneOf(next.element_.kind, {Kind::Body, Kind::Html});
+      return !headContents().holds(next.element_.key);
+    }
+    if (!text.empty() || j < 0 || !next.element) return false;
+    if (k == Kind::Head) {
+      if (next.end) return next.element_.kind == Kind::Head;
+      return !isOneOf(next.element_.kind, {Kind::Html, Kind::Head});
+    }
+    // tbody before its first row, colgroup before its first col, and only
+    // where no table part of the same kind left its end tag out just before.
+    if (next.end || next.element_.kind != (k == Kind::Tbody ? Kind::Tr : Kind::Col)) return false;
+    if (lastKept_ < 0 || !split_.texts[at(lastKept_)].empty()) return false;
+    const ReadTag before = readTag(split_.tags[at(lastKept_)], elements_.nameKeyOf(lastKept_));
+    if (!before.element) return false;
+    const Kind b = before.element_.kind;
+    if (!before.end) return b == Kind::Table || (k == Kind::Tbody && (b == Kind::Col || b == Kind::Colgroup));
+    return b == Kind::Caption || b == Kind::Colgroup || (k == Kind::Tbody && isTablePart(b));
+  }
+
+  // Matches the end tag at slot i with its open element and tells whether it
+  // may go.
+  bool endTag(int i, const ReadTag& read) {
+    const std::uint64_t key = read.element_.key;
+    std::size_t k = open_.size();
+    const std::size_t lowest = open_.size() > kDeepestMatch ? open_.size() - kDeepestMatch : 0;
+    while (k > lowest && open_[k - 1].element.key != key) --k;
+    const Kind x = read.element_.kind;
+    // html and body end by themselves whether or not a start tag opened them.
+    const bool pageLevel = x == Kind::Html || x == Kind::Body;
+    if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
+    const bool closesTop = k == open_.size();
+    const bool clean = k > lowest && closesCleanly(x, k);
+    if (k > lowest) open_.resize(k - 1);
+    if (!read.bare || !mayBeLeftOut(x) || !split_.texts[at(i)].empty()) return false;
+    const int j = nextTag(i);
+    if (j == -2) return false;
+    if (j == -1) return true;
+    const TextView nextTagText = split_.tags[at(j)];
+    if (isComment(nextTagText)) return false;
+    if (pageLevel) return true;
+    const ReadTag next = readTag(nextTagText, elements_.nameKeyOf(j));
+    if (!next.element) return false;
+    if (x == Kind::Head) {
+      if (!closesTop) return false;
+      if (next.end) return isOneOf(next.element_.kind, {Kind::Body, Kind::Html}) || namesAre(elementName(nextTagText), U"br");
+      return next.element_.kind != Kind::Head && !namesAre(elementName(nextTagText), U"noscript");
+    }
+    if (!clean) return false;
+    return next.end ? endsParentToo(x, next.element_) : nextStartEnds(x, next.element_);
+  }
+
+  static bool mayBeLeftOut(Kind x) {
+    return x != Kind::Other && x != Kind::Table && x != Kind::Col && x != Kind::Ruby;
+  }
+
+  // Whether the end tag of `x`, matched with open_[k - 1], ends no element a
+  // browser would not end the same way without it: a cell, row or table part
+  // may hold anything but a table still open (the next cell or row ends all
+  // of it), the other elements only ones that end with them by themselves.
+  bool closesCleanly(Kind x, std::size_t k) const {
+    const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
+    for (std::size_t above = k; above < open_.size(); ++above) {
+      const Kind a = open_[above].element.kind;
+      if (tableKind ? a == Kind::Table
+                    : !isOneOf(a, {Kind::P, Kind::Li, Kind::Dt, Kind::Dd, Kind::Option, Kind::Optgroup, Kind::Rt,
+                                   Kind::Rp}))
+        return false;
+    }
+    return true;
+  }
+
+  // Whether the start tag of `y` right after the end tag of `x` ends x by itself.
+  bool nextStartEnds(Kind x, Element y) const {
+    const Kind k = y.kind;
+    switch (x) {
+      case Kind::Li: return k == Kind::Li;
+      case Kind::Dt:
+      case Kind::Dd: return isOneOf(k, {Kind::Dt, Kind::Dd});
+      case Kind::P: return traitsOfKey(y.key).startClosesParagraph || (standardsMode_ && k == Kind::Table);
+      case Kind::Rt:
+      case Kind::Rp: return isOneOf(k, {Kind::Rt, Kind::Rp}) && isOneOf(topKind(), {Kind::Ruby});
+      case Kind::Option: return isOneOf(k, {Kind::Option, Kind::Optgroup});
+      case Kind::Optgroup: return k == Kind::Optgroup;
+      case Kind::Thead:
+      case Kind::Tbody: return isOneOf(k, {Kind::Tbody, Kind::Tfoot});
+      case Kind::Tr: return k == Kind::Tr;
+      case Kind::Td:
+      case Kind::Th: return isOneOf(k, {Kind::Td, Kind::Th});
+      // A col after a colgroup would join it.
+      case Kind::Colgroup: return isTablePart(k) || isOneOf(k, {Kind::Colgroup, Kind::Tr});
+      // Anything but a table's own parts would go into the caption.
+      case Kind::Caption: return isTablePart(k) || isOneOf(k, {Kind::Colgroup, Kind::Col, Kind::Tr});
+      default: return false;
+    }
+  }
+
+  // Whether the end tag of `z` right after the end tag of `x` (x closed, its
+  // parent now on top) ends x's parent and so x with it.
+  bool endsParentToo(Kind x, Element z) const {
+    const Kind parent = topKind();
+    const bool endsParent = !open_.empty() && open_.back().element.key == z.key;
+    switch (x) {
+      case Kind::Li:
+      case Kind::Dd:
+      case Kind::P: return endsParent && endsImpliedElements().holds(z.key);
+      case Kind::Option:
+      case Kind::Optgroup:
+      case Kind::Rt:
+      case Kind::Rp: return endsParent;
+      case Kind::Td:
+      case Kind::Th: return (z.kind == Kind::Tr || isTablePart(z.kind) || z.kind == Kind::Table) && openInTable(z.key);
+      case Kind::Tr: return (isTablePart(z.kind) || z.kind == Kind::Table) && openInTable(z.key);
+      case Kind::Tbody:
+      case Kind::Tfoot:
+      case Kind::Colgroup:
+      case Kind::Caption: return z.kind == Kind::Table && parent == Kind::Table;
+      default: return false;
+    }
+  }
+
+  // Whether an element with `key` is open within the innermost table (the
+  // table itself included).
+  bool openInTable(std::uint64_t key) const {
+    for (std::size_t k = open_.size(); k > 0; --k) {
+      const Element& e = open_[k - 1].element;
+      if (e.key == key) return true;
+      if (e.kind == Kind::Table) return false;
+    }
+    return false;
+  }
+
+  static bool isHtmlSpaceChar(char32_t c) {
+    return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f';
+  }
+
+  // An end tag is matched against at most this many open elements.
+  static constexpr std::size_t kDeepestMatch = 256;
+
+  PageSplit& split_;
+  const std::vector<std::uint8_t>& keptAsRead_;
+  const PageElements& elements_;
+  const bool standardsMode_;
+  std::vector<Open> open_;
+  int lastKept_ = -1;  // the last tag written before the one being read
+  SlotText* textBefore_ = &split_.leadingText;  // the text written last
+};
+
+}  // namespace
+
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements) {
+  if (split.endsInScript) return;
+  OptionalTagPass(split, keptAsRead, elements).run();
+}
+
+}  // namespace vantiro

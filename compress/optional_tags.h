@@ -1,0 +1,33 @@
+#pragma once
+// The start and end tags HTML lets a page leave out, where a browser builds
+// the same document without them.
+
+#include <cstdint>
+#include <vector>
+
+#include "compress/page_elements.h"
+#include "compress/page_split.h"
+
+namespace vantiro {
+
+// Clears, in `split` as the rewriting pass left it, the tags a browser infers
+// by itself: the end tags of li, dt, dd, p, rt, rp, option, optgroup, thead,
+// tbody, tfoot, tr, td, th, colgroup, caption, head, body and html, and the
+// start tags of head, body, tbody and colgroup (without attributes), each
+// only where HTML's optional-tag condition holds for what follows it: the
+// next tag (a comment counts, so one that stays keeps the tag) and the text
+// after it, which must be empty, so that no white space moves into or out of
+// an element whatever a style rule shows inline. An end tag goes only when
+// it closes its element with nothing left open inside it, and "no more
+// content in the parent" only before an end tag that closes the parent the
+// same way without it. The html start tag stays: it is how the program
+// itself tells a page from other files.
+//
+// `keptAsRead[i]` marks slots that must not change (inside a value the scan
+// cut); nothing around them goes. `elements`, made for `split` before any
+// tag was cleared, gives each tag's element (and whether a table start tag
+// ends an open p: in standards mode). A page whose scan ended inside a
+// script is left as it is.
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements);
+
+}  // namespace vantiro
