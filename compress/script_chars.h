@@ -2,6 +2,7 @@
 // What the script passes read characters and words of JavaScript as.
 
 #include <array>
+#include <cstddef>
 
 #include "platform/text.h"
 
@@ -33,6 +34,50 @@ inline bool isKeywordBeforeExpression(TextView word) {
   for (TextView k : kKeywords)
     if (word == k) return true;
   return false;
+}
+
+// Where a literal that starts at `from` ends, and whether it was closed.
+struct LiteralEnd {
+  std::size_t end;  // just after the literal
+  bool closed;      // by its closing quote or "/", not by a line break or the end
+};
+
+// A string literal opening with `quote` at `from`: it ends after its quote, or
+// unterminated before a line break; a backslash takes the next character or
+// a line break (CR LF included).
+inline LiteralEnd stringLiteralEnd(TextView s, std::size_t from, char32_t quote) {
+  std::size_t k = from + 1;
+  while (k < s.size()) {
+    const char32_t c = s[k];
+    if (c == U'\n' || c == U'\r') return {k, false};
+    ++k;
+    if (c == quote) return {k, true};
+    if (c == U'\\' && k < s.size()) k += (s[k] == U'\r' && k + 1 < s.size() && s[k + 1] == U'\n') ? 2 : 1;
+  }
+  return {k, false};
+}
+
+// A regular-expression literal whose "/" is at `from`: it ends after the "/"
+// that closes it outside a class, or before a line terminator, which it
+// cannot hold.
+inline LiteralEnd regexLiteralEnd(TextView s, std::size_t from) {
+  bool inClass = false;
+  std::size_t k = from + 1;
+  while (k < s.size()) {
+    const char32_t c = s[k];
+    if (isLineTerminator(c)) return {k, false};
+    ++k;
+    if (c == U'\\') {
+      if (k < s.size() && !isLineTerminator(s[k])) ++k;
+    } else if (c == U'[') {
+      inClass = true;
+    } else if (c == U']') {
+      inClass = false;
+    } else if (c == U'/' && !inClass) {
+      return {k, true};
+    }
+  }
+  return {k, false};
 }
 
 }  // namespace vantiro

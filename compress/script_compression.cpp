@@ -201,42 +201,11 @@ class ScriptCompressor {
       copy();
   }
 
-  // A string ends at its quote, or unterminated before a line break; a
-  // backslash takes the next character, or a line break (CR LF included).
-  void stringLiteral(char32_t quote) {
-    copy();
-    while (r_ < n_) {
-      const char32_t c = d_[r_];
-      if (c == U'\n' || c == U'\r') return;
-      copy();
-      if (c == quote) return;
-      if (c == U'\\' && r_ < n_) {
-        const bool crLf = d_[r_] == U'\r' && at(r_ + 1, U'\n');
-        copy();
-        if (crLf) copy();
-      }
-    }
-  }
-
-  // From the "/" to the one that ends it outside a class, or to a line
-  // terminator, which the literal cannot hold.
-  void regexLiteral() {
-    copy();
-    bool inClass = false;
-    while (r_ < n_) {
-      const char32_t c = d_[r_];
-      if (isLineTerminator(c)) return;
-      copy();
-      if (c == U'\\') {
-        if (r_ < n_ && !isLineTerminator(d_[r_])) copy();
-      } else if (c == U'[') {
-        inClass = true;
-      } else if (c == U']') {
-        inClass = false;
-      } else if (c == U'/' && !inClass) {
-        return;
-      }
-    }
+  // Literals are copied as they are (script_chars.h says where they end).
+  void stringLiteral(char32_t quote) { copyTo(stringLiteralEnd(TextView(d_, n_), r_, quote).end); }
+  void regexLiteral() { copyTo(regexLiteralEnd(TextView(d_, n_), r_).end); }
+  void copyTo(std::size_t end) {
+    while (r_ < end) copy();
   }
 
   // The text of a template after its "`" or a "}" that closes a ${, up to its

@@ -193,40 +193,18 @@ class ScriptMinifier {
     tokenOnLine_ = true;
   }
 
-  void stringLiteral(char32_t quote) {
-    copy();
-    while (r_ < n_) {
-      const char32_t c = d_[r_];
-      if (c == U'\n' || c == U'\r') return;
-      copy();
-      if (c == quote) return;
-      if (c == U'\\' && r_ < n_) {
-        const bool crLf = d_[r_] == U'\r' && at(r_ + 1, U'\n');
-        copy();
-        if (crLf) copy();
-      }
-    }
-  }
+  void stringLiteral(char32_t quote) { copyTo(stringLiteralEnd(TextView(d_, n_), r_, quote).end); }
 
   // The literal and its flags.
   void regexLiteral() {
-    copy();
-    bool inClass = false;
-    while (r_ < n_) {
-      const char32_t c = d_[r_];
-      if (isLineTerminator(c)) return;
-      copy();
-      if (c == U'\\') {
-        if (r_ < n_ && !isLineTerminator(d_[r_])) copy();
-      } else if (c == U'[') {
-        inClass = true;
-      } else if (c == U']') {
-        inClass = false;
-      } else if (c == U'/' && !inClass) {
-        while (r_ < n_ && isWordChar(d_[r_])) copy();
-        return;
-      }
-    }
+    const LiteralEnd literal = regexLiteralEnd(TextView(d_, n_), r_);
+    copyTo(literal.end);
+    if (literal.closed)
+      while (r_ < n_ && isWordChar(d_[r_])) copy();
+  }
+
+  void copyTo(std::size_t end) {
+    while (r_ < end) copy();
   }
 
   // Template text after "`" or the "}" closing a ${: up to its "`", or to
