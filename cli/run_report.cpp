@@ -8,14 +8,15 @@
 namespace vantiro::cli {
 
 RunReport::RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out,
-                     std::ostream& err, ProgressCount& progress)
+                     std::ostream& err, ProgressCount& progress, std::size_t jobs)
     : options_(std::move(options)),
       style_(style),
       printRows_(printRows),
       out_(out),
       err_(err),
       progress_(progress),
-      answer_(options_.offerRestoreAfterError) {}
+      answer_(options_.offerRestoreAfterError),
+      jobs_(jobs) {}
 
 void RunReport::setStatus(const Text& status) {
   if (progress_.line == nullptr || !status.starts_with(kStatusCompressing)) return;

@@ -29,7 +29,7 @@ class RunReport final : public RunObserver {
  public:
   // `printRows` false runs silently (progress aside), keeping only the sizes.
   RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out, std::ostream& err,
-            ProgressCount& progress);
+            ProgressCount& progress, std::size_t jobs = defaultJobs());
 
   CompressionOptions options() override { return options_; }
   void notice(const Text&) override {}
@@ -41,6 +41,7 @@ class RunReport final : public RunObserver {
   void betweenPages() override {}
   // The rows' output was closed (a reader such as `head` is gone).
   bool stopRequested() override { return out_.fail(); }
+  std::size_t jobs() override { return jobs_; }
 
   // The new size of each row that succeeded, by row.
   const std::vector<std::optional<std::int64_t>>& newSizes() const { return newSizes_; }
@@ -58,6 +59,7 @@ class RunReport final : public RunObserver {
   NoProgress pageProgress_;
   FixedAnswer answer_;
   std::vector<std::optional<std::int64_t>> newSizes_;
+  std::size_t jobs_;
 };
 
 // What an option adds over the run without it, over the pages that succeeded

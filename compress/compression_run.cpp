@@ -57,7 +57,7 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
 // finishing the page each has begun.
 class PagePool {
  public:
-  PagePool(std::size_t threads, WriteMode mode) : threadCount_(std::max<std::size_t>(threads, 1)), mode_(mode) {}
+  PagePool(std::size_t threads, WriteMode mode) : threadCount_(threads), mode_(mode) {}
   PagePool(const PagePool&) = delete;
   PagePool& operator=(const PagePool&) = delete;
   ~PagePool() {
@@ -244,6 +244,10 @@ std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
 bool RunObserver::stopRequested() { return false; }
 
+std::size_t RunObserver::jobs() { return defaultJobs(); }
+
+std::size_t defaultJobs() { return std::max(std::thread::hardware_concurrency(), 1U); }
+
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.mirror || options.sourceDirectory.empty() || options.destinationDirectory.empty()) return {};
   return mirrorPath(path, options).value_or(path);
@@ -296,15 +300,17 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   observer.setStatus(Text(kStatusInitialising));
   const auto rowCount = static_cast<std::int64_t>(rows.size());
 
-  // Reading ahead runs the file service on other threads: only the real one,
-  // since a replacement (a test's) need not be safe for that. Rows are queued
-  // in order, each with its options read in order, at most kPagesReadAhead
-  // ahead of the row being written, and never past a row that cannot be read
-  // ahead. The calling thread is a worker too while it has nothing to write,
-  // so the pool has one thread fewer than there are cores: a core more would
-  // only take time from the thread that writes, which every row waits for.
-  const bool readAhead = &files() == &realFileService();
-  PagePool ahead(std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, kPagesReadAhead + 1) - 1, mode);
+  // Reading ahead runs the file service on other threads, when it serves
+  // them. Rows are queued in order, each with its options read in order, at
+  // most pagesAhead ahead of the row being written, and never past a row that
+  // cannot be read ahead. The calling thread is a worker too while it has
+  // nothing to write, so the pool has one thread fewer than the jobs: a thread
+  // more would only take time from the one that writes, which every row waits for.
+  const std::size_t jobs = std::max<std::size_t>(observer.jobs(), 1);
+  const bool readAhead = jobs > 1 && files().servesThreads();
+  const std::size_t pagesAhead = std::max(kPagesReadAhead, 2 * jobs);
+  const std::size_t pagesAheadAlways = std::max(kPagesReadAheadAlways, jobs);
+  PagePool ahead(readAhead ? jobs - 1 : 0, mode);
   std::size_t nextToStart = 0;
   if (mode == WriteMode::Write) removeLeftovers(rows);
   const KeptReplacedFiles kept(mode == WriteMode::Write);
@@ -413,8 +419,8 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     // Later pages are read and compressed while this one is written.
     std::int64_t bytesAhead = 0;
     for (std::size_t k = i + 1; k < nextToStart; ++k) bytesAhead += sizeColumnValue(rows[k].size);
-    while (readAhead && nextToStart < rows.size() && nextToStart <= i + kPagesReadAhead &&
-           (nextToStart <= i + kPagesReadAheadAlways || bytesAhead < kBytesReadAhead)) {
+    while (readAhead && nextToStart < rows.size() && nextToStart <= i + pagesAhead &&
+           (nextToStart <= i + pagesAheadAlways || bytesAhead < kBytesReadAhead)) {
       const std::size_t k = nextToStart;
       bytesAhead += sizeColumnValue(rows[k].size);
       bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);

@@ -86,7 +86,14 @@ class RunObserver {
   // Asked before each row: true ends the run there (the command line's output
   // was closed). Rows already begun are finished; later rows stay as queued.
   virtual bool stopRequested();
+  // How many pages are compressed at once, at least 1: defaultJobs() unless
+  // the front end was told otherwise. With 1 every page is read, compressed
+  // and written in turn on the calling thread.
+  virtual std::size_t jobs();
 };
+
+// One page at a time for every core of the machine.
+std::size_t defaultJobs();
 
 struct RunTotals {
   std::size_t pages = 0;
@@ -99,12 +106,13 @@ struct RunTotals {
   std::int64_t bytesAfter = 0;   // column 5 of the same pages
 };
 
-// Pages a run reads and compresses ahead of the row it is writing, at most:
-// enough that the other cores still have pages while the writing thread puts
-// a batch in place. Beyond kPagesReadAheadAlways, only while the pages ahead
-// hold less than kBytesReadAhead, so that large pages do not pile up in memory;
-// a page of kBytesReadAhead or more is never read ahead, and is compressed
-// once the rows before it are in place, alone.
+// Pages a run reads and compresses ahead of the row it is writing, at most
+// (or twice the jobs, when that is more): enough that the other cores still
+// have pages while the writing thread puts a batch in place. Beyond
+// kPagesReadAheadAlways (or the jobs), only while the pages ahead hold less
+// than kBytesReadAhead, so that large pages do not pile up in memory; a page
+// of kBytesReadAhead or more is never read ahead, and is compressed once the
+// rows before it are in place, alone.
 inline constexpr std::size_t kPagesReadAhead = 16;
 inline constexpr std::size_t kPagesReadAheadAlways = 4;
 inline constexpr std::int64_t kBytesReadAhead = 16 << 20;
@@ -117,9 +125,11 @@ inline constexpr std::size_t kPagesPerSync = 32;
 // 4 to 6. A row whose file is not a normal file gets "文件不在"; a file that
 // is no HTML page gets "不是网页"; a page that fails gets "压缩失败"; no page ends the run, whatever its sizes (64-bit).
 // Rows are written and reported in order, each with the options read for it
-// in that order; with the real file service later pages are read and
-// compressed on other threads meanwhile, none before an earlier row that may
-// write its file. Each page is put in place only once its backup entry is
+// in that order; later pages are read and compressed meanwhile, on
+// observer.jobs() threads in all (the calling thread one of them) when the
+// file service serves threads, none before an earlier row that may write its
+// file. Whatever the number of jobs, the rows, files and backup entries are
+// the same. Each page is put in place only once its backup entry is
 // durable; a file reached again through another name is not compressed again.
 // Leftover temporary files of earlier runs beside the pages are removed. A
 // stop (RunObserver::stopRequested) puts the rows begun in place and removes

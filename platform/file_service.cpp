@@ -267,6 +267,8 @@ std::optional<Spare> reusedTemporary(SpareFiles& spares, const std::string& dir,
 
 class RealFileService final : public FileService {
  public:
+  bool servesThreads() const override { return true; }
+
   std::optional<FileInfo> stat(const std::string& path) override {
     struct ::stat st{};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;

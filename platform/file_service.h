@@ -156,6 +156,10 @@ class FileService {
   // Entries other than "." and "..", names sorted case-insensitively with ties
   // broken by the exact bytes. Throws when the directory cannot be listed.
   virtual std::vector<DirEntry> listDirectory(const std::string& dir) = 0;
+  // Whether several threads may call this service at once: a run then reads
+  // and compresses pages on every core. A service that does not say so is
+  // called from one thread only.
+  virtual bool servesThreads() const { return false; }
 };
 
 // The reason for a failed system call (an errno value) in the program's own

@@ -27,6 +27,7 @@ class RecordingRun final : public RunObserver {
   std::function<CompressionOptions(std::size_t)> optionsForPage;
   std::function<void(std::size_t row)> afterRow;
   std::size_t syncEvery = kPagesPerSync;  // pagesPerSync()
+  std::size_t jobCount = defaultJobs();   // jobs()
   std::vector<RunRow> finished;
   std::vector<Text> statuses;
   FixedAnswer answer{false};
@@ -40,6 +41,7 @@ class RecordingRun final : public RunObserver {
   RestoreQuestion& restoreQuestion() override { return answer; }
   void betweenPages() override {}
   std::size_t pagesPerSync() override { return syncEvery; }
+  std::size_t jobs() override { return jobCount; }
 
  private:
   NoProgress progress_;

@@ -47,10 +47,11 @@ std::optional<std::string> cleanOnce(const std::string& path, const CompressionO
 
 // One run over two pages under <site>/web, the first under a fault that
 // `arm` sets up after the pages were queued; the fault is cleared as soon as
-// the first row is finished.
+// the first row is finished. With `jobs` above 1 the second page is read and
+// compressed on another thread while the first is under the fault.
 class RunUnderFault {
  public:
-  explicit RunUnderFault(bool into, bool check3Yes) {
+  RunUnderFault(bool into, bool check3Yes, std::size_t jobs = 1) {
     setProgramDirectory(home.path());
     setPauseScale(0);
     std::filesystem::create_directories(site / "web");
@@ -69,6 +70,7 @@ class RunUnderFault {
     // The first row is finished before the second begins, so that its fault
     // never reaches the second.
     run.syncEvery = 1;
+    run.jobCount = jobs;
     firstClean = cleanOnce(first, run.opts);
     secondClean = cleanOnce(second, run.opts);
     firstOutput = into ? site / "out/a.htm" : first;
@@ -80,12 +82,7 @@ class RunUnderFault {
     for (const std::string& page : {first, second}) rows.push_back(makeRunRow(textPath(page), run.opts));
     arm(*this);
     run.afterRow = [this](std::size_t row) {
-      if (row != 0) return;
-      faulty.bytesUntilFull = -1;
-      faulty.unwritableDirectories.clear();
-      faulty.vanished.clear();
-      faulty.unreadable.clear();
-      faulty.beforeOperation = nullptr;
+      if (row == 0) faulty.clearFaults();
     };
     ScopedFileService scoped(faulty);
     compressQueuedRows(rows, run);
@@ -183,11 +180,11 @@ const FaultCase kFaultCases[] = {
      kResultFailed, true},
 };
 
-class RunFaults : public ::testing::TestWithParam<std::tuple<FaultCase, bool>> {};
+class RunFaults : public ::testing::TestWithParam<std::tuple<FaultCase, bool, std::size_t>> {};
 
 TEST_P(RunFaults, PageWholeRowFailedStoreRestorableNextPageCompressed) {
-  const auto& [c, check3Yes] = GetParam();
-  RunUnderFault f(c.into, check3Yes);
+  const auto& [c, check3Yes, jobs] = GetParam();
+  RunUnderFault f(c.into, check3Yes, jobs);
   ASSERT_TRUE(f.firstClean && f.secondClean);
   f.start(c.arm);
 
@@ -239,24 +236,28 @@ TEST_P(RunFaults, PageWholeRowFailedStoreRestorableNextPageCompressed) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, RunFaults, ::testing::Combine(::testing::ValuesIn(kFaultCases), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(Faults, RunFaults,
+                         ::testing::Combine(::testing::ValuesIn(kFaultCases), ::testing::Bool(),
+                                            ::testing::Values(std::size_t{1}, std::size_t{2})),
                          [](const auto& info) {
                            std::string name = std::get<0>(info.param).name;
                            for (char& ch : name)
                              if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return name + (std::get<1>(info.param) ? "_restoreYes" : "");
+                           return name + (std::get<1>(info.param) ? "_restoreYes" : "") + "_jobs" +
+                                  std::to_string(std::get<2>(info.param));
                          });
 
 // The disk fills up after every possible number of bytes of the first page's
 // writes (bak.dat, then bak.kbq, then the page): at every point the page is
 // whole, the store restores, and the next page is compressed.
 TEST(RunFaultSweep, DiskFullAfterEveryByteOfThePage) {
-  for (bool into : {false, true}) {
+  for (const auto& [into, jobs] : {std::pair{false, 1}, std::pair{true, 1}, std::pair{false, 2}, std::pair{true, 2}}) {
     std::size_t failures = 0, successes = 0;
     for (long long room = 0;; ++room) {
-      RunUnderFault f(into, false);
+      RunUnderFault f(into, false, static_cast<std::size_t>(jobs));
       f.start([room](RunUnderFault& g) { g.faulty.bytesUntilFull = room; });
-      const std::string where = (into ? "into, " : "in place, ") + std::to_string(room) + " bytes";
+      const std::string where =
+          (into ? "into, " : "in place, ") + std::to_string(jobs) + " jobs, " + std::to_string(room) + " bytes";
       if (f.rows[0].result == kResultSucceeded) {
         EXPECT_EQ(readIfPresent(f.firstOutput), f.firstClean) << where;
         ++successes;
@@ -294,7 +295,7 @@ TEST(RunFaultSweep, DiskFullAfterEveryByteOfThePage) {
 // A run that keeps failing (the disk stays full) fails every page with its
 // reason and leaves every page and the store as they were.
 TEST(RunFaultSweep, DiskStaysFullForTheWholeRun) {
-  RunUnderFault f(false, true);
+  RunUnderFault f(false, true, 2);
   f.run.afterRow = nullptr;
   std::vector<std::string> pages = {f.first, f.second};
   for (int i = 0; i < 5; ++i) {

@@ -2,17 +2,39 @@
 
 namespace vantiro::test {
 
+void FaultyFileService::clearFaults() {
+  const std::lock_guard lock(mutex_);
+  bytesUntilFull = -1;
+  unwritableDirectories.clear();
+  vanished.clear();
+  unreadable.clear();
+  beforeOperation = nullptr;
+}
+
+bool FaultyFileService::isVanished(const std::string& path) {
+  const std::lock_guard lock(mutex_);
+  return vanished.count(path) != 0;
+}
+
+bool FaultyFileService::isUnreadable(const std::string& path) {
+  const std::lock_guard lock(mutex_);
+  return unreadable.count(path) != 0;
+}
+
 void FaultyFileService::check(const std::string& operation, const std::string& path) {
+  const std::lock_guard lock(mutex_);
   if (beforeOperation) beforeOperation(operation, path);
   if (vanished.count(path)) throw FileError("文件不存在 " + path);
 }
 
 void FaultyFileService::checkWritable(const std::string& path) {
+  const std::lock_guard lock(mutex_);
   for (const auto& dir : unwritableDirectories)
     if (path.rfind(dir, 0) == 0) throw FileError("目录不可写 " + path);
 }
 
 std::size_t FaultyFileService::room(std::size_t wanted) {
+  const std::lock_guard lock(mutex_);
   if (bytesUntilFull < 0) return wanted;
   auto fits = static_cast<std::size_t>(bytesUntilFull) < wanted ? static_cast<std::size_t>(bytesUntilFull) : wanted;
   bytesUntilFull -= static_cast<long long>(fits);
@@ -20,19 +42,19 @@ std::size_t FaultyFileService::room(std::size_t wanted) {
 }
 
 std::optional<FileInfo> FaultyFileService::stat(const std::string& path) {
-  if (vanished.count(path)) return std::nullopt;
+  if (isVanished(path)) return std::nullopt;
   return realFileService().stat(path);
 }
 
 std::string FaultyFileService::readFile(const std::string& path) {
   check("readFile", path);
-  if (unreadable.count(path)) throw FileError("无法读取文件 " + path);
+  if (isUnreadable(path)) throw FileError("无法读取文件 " + path);
   return realFileService().readFile(path);
 }
 
 std::string FaultyFileService::readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) {
   check("readRange", path);
-  if (unreadable.count(path)) throw FileError("无法读取文件 " + path);
+  if (isUnreadable(path)) throw FileError("无法读取文件 " + path);
   return realFileService().readRange(path, offset, length);
 }
 

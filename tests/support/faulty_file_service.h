@@ -1,11 +1,14 @@
 #pragma once
 // A file service that passes everything to the real file system except the
 // faults a test arms: a disk that fills up after N bytes, a directory that
-// cannot be written, a file that vanishes or cannot be read.
+// cannot be written, a file that vanishes or cannot be read. Serves several
+// threads: the faults are looked at and armed under one lock (set the fields
+// before a run starts; during a run, clear them with clearFaults).
 
 #include "platform/file_service.h"
 
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -38,12 +41,21 @@ class FaultyFileService final : public FileService {
   void renameNoReplace(const std::string& from, const std::string& to) override;
   void createDirectory(const std::string& path) override;
   std::vector<DirEntry> listDirectory(const std::string& dir) override;
+  bool servesThreads() const override { return true; }
+
+  // Disarms every fault, also while other threads use the service.
+  void clearFaults();
 
  private:
   void check(const std::string& operation, const std::string& path);
   void checkWritable(const std::string& path);
   // How many of `wanted` bytes fit before the disk is full.
   std::size_t room(std::size_t wanted);
+  bool isVanished(const std::string& path);
+  bool isUnreadable(const std::string& path);
+
+  // Recursive: a test's beforeOperation may call the service again.
+  std::recursive_mutex mutex_;
 };
 
 }  // namespace vantiro::test
