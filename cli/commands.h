@@ -4,7 +4,7 @@
 
 #include "cli/cli_app.h"
 #include "common/compression_options.h"
-#include "compress/compression_run.h"
+#include "platform/system.h"
 
 #include <CLI/CLI.hpp>
 
@@ -34,7 +34,7 @@ struct CompressArguments {
   bool json = false;
   bool quiet = false;
   int level = 1;
-  std::size_t jobs = defaultJobs();  // pages compressed at once
+  std::size_t jobs = processorCores();  // pages compressed at once
 };
 CLI::App* addCompressCommand(CLI::App& app, CompressArguments& args);
 CompressionOptions compressionOptions(const CompressArguments& args);

@@ -7,6 +7,7 @@
 #include "common/compression_options.h"
 #include "platform/file_service.h"
 #include "queue/directory_scan.h"
+#include "replace/replace_run.h"
 #include "replace/search_replace.h"
 
 #include <map>
@@ -75,6 +76,11 @@ CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args) {
                   say("一个网页，或一个目录（像 compress 一样扫描其中的网页）；加 --into 而不给 PATH 时为整个 SRC",
                       "A page, or a directory whose HTML pages are scanned as compress scans them; with --into and "
                       "no PATH, the whole of SRC"));
+  cmd->add_option("--jobs", args.jobs,
+                  say("同时查找的网页数（默认每个处理器核心一页）；结果与 1 相同",
+                      "Pages searched at once (default: one per processor core); the result is the same as with 1"))
+      ->check(CLI::Range(1, 1024))
+      ->type_name("N");
   cmd->add_flag("--dry-run", args.dryRun,
                 say("只在内存中替换，输出同样的结果行和数目，不写页面、目的文件、改名的文件或备份",
                     "Replace in memory and print the same lines and counts, writing no page, mirror, renamed file "
@@ -124,13 +130,16 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
   if (!args.dryRun) removeReplaceLeftovers(pages, options);
 
   const OutputStyle style = outputStyle(args.json, args.quiet);
-  std::int64_t succeeded = 0, replacements = 0, done = 0;
-  for (const Text& page : pages) {
-    // A reader that is gone (a closed pipe) ends the command between pages.
-    if (out.fail()) break;
-    ++done;
-    ReplaceRow row{page};
-    const bool replaced = replaceInPageOfRow(row, params, options);
+  std::int64_t succeeded = 0, replacements = 0;
+  std::vector<ReplaceRow> rows;
+  rows.reserve(pages.size());
+  for (const Text& page : pages) rows.push_back(ReplaceRow{page});
+  ReplaceRunHooks hooks;
+  hooks.options = [&options] { return options; };
+  hooks.rowBegins = [](std::size_t) {};
+  hooks.rowFinished = [&](std::size_t index) {
+    const ReplaceRow& row = rows[index];
+    const bool replaced = row.resultText == kResultReplaced;
     if (replaced) {
       ++succeeded;
       replacements += sizeColumnValue(row.countText);
@@ -148,7 +157,10 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
       const TextView count = TextView(row.countText).starts_with(U' ') ? TextView(row.countText).substr(1) : TextView(row.countText);
       out << lineField(row.path) << '\t' << lineField(rowWord(count)) << '\t' << lineField(rowWord(row.resultText)) << '\n' << std::flush;
     }
-  }
+    // A reader that is gone (a closed pipe) ends the command between pages.
+    return !out.fail();
+  };
+  const auto done = static_cast<std::int64_t>(replaceInRows(rows, params, args.jobs, hooks));
   if (done < static_cast<std::int64_t>(pages.size())) {
     err << "输出已关闭: 已完成 " << done << " 个文件, 其余 " << static_cast<std::int64_t>(pages.size()) - done
         << " 个未处理\n";

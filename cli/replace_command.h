@@ -2,6 +2,8 @@
 // `vantiro-cli replace`: search and replace across pages, as the
 // search-and-replace window runs it over the task list.
 
+#include "platform/system.h"
+
 #include <CLI/CLI.hpp>
 
 #include <iosfwd>
@@ -24,6 +26,7 @@ struct ReplaceArguments {
   bool dryRun = false;
   bool json = false;
   bool quiet = false;
+  std::size_t jobs = processorCores();  // pages searched at once
 };
 
 CLI::App* addReplaceCommand(CLI::App& app, ReplaceArguments& args);

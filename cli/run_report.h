@@ -6,6 +6,7 @@
 #include "cli/output_format.h"
 #include "cli/progress_line.h"
 #include "compress/compression_run.h"
+#include "platform/system.h"
 
 #include <cstdint>
 #include <ostream>
@@ -29,7 +30,7 @@ class RunReport final : public RunObserver {
  public:
   // `printRows` false runs silently (progress aside), keeping only the sizes.
   RunReport(CompressionOptions options, OutputStyle style, bool printRows, std::ostream& out, std::ostream& err,
-            ProgressCount& progress, std::size_t jobs = defaultJobs());
+            ProgressCount& progress, std::size_t jobs = processorCores());
 
   CompressionOptions options() override { return options_; }
   void notice(const Text&) override {}

@@ -1,21 +1,18 @@
 #include "compress/compression_run.h"
 
 #include "backup/backup_store.h"
+#include "common/work_ahead.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
 #include <ctime>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace vantiro {
@@ -47,118 +44,11 @@ std::int64_t savingHundredths(std::int64_t before, std::int64_t after) {
   return static_cast<std::int64_t>(std::floor(static_cast<long double>(saved) * 10000 / before));
 }
 
-// Prepares pages on worker threads, so that later pages are read and
-// compressed while the calling thread writes the current one. Rows are queued
-// in row order and taken in the same order. Every thread, the calling one
-// included while the row it takes next is not ready, prepares the earliest
-// row no thread has begun: the row to be written next never waits behind
-// later ones, and no thread waits for the writer while a queued row is left.
-// The workers start with the first row queued and end with the object, after
-// finishing the page each has begun.
-class PagePool {
- public:
-  PagePool(std::size_t threads, WriteMode mode) : threadCount_(threads), mode_(mode) {}
-  PagePool(const PagePool&) = delete;
-  PagePool& operator=(const PagePool&) = delete;
-  ~PagePool() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    queued_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-  }
-
-  // Queues row `row`, which must follow the last row queued.
-  void start(std::size_t row, const Text& path, const CompressionOptions& options) {
-    if (!started_) {
-      started_ = true;
-      try {
-        for (std::size_t t = 0; t < threadCount_; ++t) threads_.emplace_back([this] { work(); });
-      } catch (const std::system_error&) {
-        // Fewer workers, or none: the calling thread prepares what is left.
-      }
-    }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_.push_back(Slot{row, path, options, State::Queued, {}});
-    }
-    queued_.notify_one();
-  }
-
-  // The options row `row` is prepared with; null when it is not queued.
-  // Calling thread only.
-  const CompressionOptions* options(std::size_t row) const {
-    if (slots_.empty() || row < slots_.front().row || row - slots_.front().row >= slots_.size()) return nullptr;
-    return &slots_[row - slots_.front().row].options;
-  }
-
-  // Hands over the first row queued once it is ready. Rather than wait, the
-  // calling thread prepares rows no worker has begun, the first row queued
-  // before any other.
-  PreparedPage take() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    Slot& first = slots_.front();
-    while (first.state != State::Done) {
-      if (Slot* slot = firstQueued())
-        prepare(*slot, lock);
-      else
-        ready_.wait(lock);
-    }
-    PreparedPage page = std::move(first.page);
-    slots_.pop_front();
-    return page;
-  }
-
- private:
-  enum class State { Queued, Working, Done };
-  // Elements of a deque stay where they are while others are added at the
-  // back or removed at the front, so a thread may hold on to its slot.
-  struct Slot {
-    std::size_t row;
-    Text path;
-    CompressionOptions options;
-    State state;
-    PreparedPage page;
-  };
-
-  // The first row no thread has begun, if any; with the lock held.
-  Slot* firstQueued() {
-    for (Slot& slot : slots_)
-      if (slot.state == State::Queued) return &slot;
-    return nullptr;
-  }
-
-  // Prepares a queued row, unlocking meanwhile.
-  void prepare(Slot& slot, std::unique_lock<std::mutex>& lock) {
-    slot.state = State::Working;
-    lock.unlock();
-    PreparedPage page = preparePage(slot.path, slot.options, nullptr, mode_);
-    lock.lock();
-    slot.page = std::move(page);
-    slot.state = State::Done;
-  }
-
-  void work() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      Slot* slot = nullptr;
-      queued_.wait(lock, [this, &slot] { return stop_ || (slot = firstQueued()) != nullptr; });
-      if (stop_) return;
-      prepare(*slot, lock);
-      ready_.notify_one();
-    }
-  }
-
-  const std::size_t threadCount_;
-  const WriteMode mode_;
-  std::mutex mutex_;
-  std::condition_variable queued_;  // a row was queued, or the pool ends
-  std::condition_variable ready_;   // a row is ready
-  std::deque<Slot> slots_;          // rows in order; row, path and options are fixed once queued
-  bool stop_ = false;
-  bool started_ = false;
-  std::vector<std::thread> threads_;
+// A row queued to be read and compressed ahead of the row being written.
+struct QueuedPage {
+  std::size_t row;
+  Text path;
+  CompressionOptions options;
 };
 
 // The last component of a path.
@@ -193,8 +83,9 @@ struct WaitingRow {
 // several names by its device and inode (it is rewritten where it is, so they
 // stay its own), any other by its path with the links resolved. A replaced
 // file's inode is free for the next new file, so it names nothing for long.
-std::optional<std::string> fileIdentity(const std::string& native) {
-  const std::optional<FileInfo> info = files().stat(native);
+// `known` is how the file was a moment ago, when the caller has it.
+std::optional<std::string> fileIdentity(const std::string& native, std::optional<FileInfo> known) {
+  const std::optional<FileInfo> info = known ? known : files().stat(native);
   if (!info) return std::nullopt;
   if (info->links > 1) {
     // Appended piece by piece: GCC 12 warns of a false overlap in the chain of "+".
@@ -244,9 +135,7 @@ std::size_t RunObserver::pagesPerSync() { return kPagesPerSync; }
 
 bool RunObserver::stopRequested() { return false; }
 
-std::size_t RunObserver::jobs() { return defaultJobs(); }
-
-std::size_t defaultJobs() { return std::max(std::thread::hardware_concurrency(), 1U); }
+std::size_t RunObserver::jobs() { return processorCores(); }
 
 Text destinationColumn(const Text& path, const CompressionOptions& options) {
   if (!options.mirror || options.sourceDirectory.empty() || options.destinationDirectory.empty()) return {};
@@ -310,7 +199,14 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   const bool readAhead = jobs > 1 && files().servesThreads();
   const std::size_t pagesAhead = std::max(kPagesReadAhead, 2 * jobs);
   const std::size_t pagesAheadAlways = std::max(kPagesReadAheadAlways, jobs);
-  PagePool ahead(readAhead ? jobs - 1 : 0, mode);
+  WorkAhead<QueuedPage, PreparedPage> ahead(readAhead ? jobs - 1 : 0, [mode](const QueuedPage& page) {
+    return preparePage(page.path, page.options, nullptr, mode);
+  });
+  // The options row `k` was queued with; null when it is not queued.
+  const auto queuedOptions = [&ahead](std::size_t k) -> const CompressionOptions* {
+    if (ahead.size() == 0 || k < ahead.input(0).row || k - ahead.input(0).row >= ahead.size()) return nullptr;
+    return &ahead.input(k - ahead.input(0).row).options;
+  };
   std::size_t nextToStart = 0;
   if (mode == WriteMode::Write) removeLeftovers(rows);
   const KeptReplacedFiles kept(mode == WriteMode::Write);
@@ -334,7 +230,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
       w.outcome = placePage(*w.page, std::move(w.outcome), w.options, observer.restoreQuestion());
       row.outcome = w.outcome.path;
       std::optional<std::int64_t> written;
-      if (w.outcome.succeeded && mode == WriteMode::DryRun) {
+      // What was written is the result (or, left as it was, the same bytes),
+      // except for a page compressed earlier through another name.
+      if (w.outcome.succeeded && (mode == WriteMode::DryRun || w.page->bytes)) {
         written = static_cast<std::int64_t>(w.page->result.size());
       } else if (w.outcome.succeeded) {
         if (std::optional<FileInfo> info = files().stat(nativePath(w.outcome.path)))
@@ -391,7 +289,7 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     RunRow& row = rows[i];
     observer.setStatus(Text(kStatusCompressing) + row.source);
     WaitingRow current{i, row.source, {}, {}, {}};
-    if (const CompressionOptions* queued = ahead.options(i)) {
+    if (const CompressionOptions* queued = queuedOptions(i)) {
       current.options = *queued;
       current.page = ahead.take();
     }
@@ -401,7 +299,11 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     const bool readAheadWhole = current.page && current.page->bytes;
     if (!readAheadWhole && !mayReadBeforeWaiting(i)) placeWaiting();
     const std::string native = nativePath(current.path);
-    if (!isNormalFile(native)) {
+    // A page read whole was a normal file just now: no need to look again.
+    const bool normalFile = readAheadWhole ? current.page->readInfo && current.page->readInfo->kind == EntryKind::File &&
+                                                 !isHiddenName(native)
+                                           : isNormalFile(native);
+    if (!normalFile) {
       current.page.reset();
       waiting.push_back(std::move(current));
       placeWhenDue();
@@ -425,15 +327,17 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
       bytesAhead += sizeColumnValue(rows[k].size);
       bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);
       for (std::size_t j = i + 1; safe && j < k; ++j)
-        safe = mayReadBefore(rows[j], rows[k], *ahead.options(j), mode);
+        safe = mayReadBefore(rows[j], rows[k], *queuedOptions(j), mode);
       // A large page is never read beside another: it waits to be compressed alone.
-      if (!safe || sizeColumnValue(rows[k].size) >= kBytesReadAhead || !isNormalFile(nativePath(rows[k].source)))
-        break;
-      ahead.start(k, rows[k].source, observer.options());
+      // A row that is no normal file is read in vain and then reported missing.
+      if (!safe || sizeColumnValue(rows[k].size) >= kBytesReadAhead) break;
+      ahead.start(QueuedPage{k, rows[k].source, observer.options()});
       ++nextToStart;
     }
     const std::optional<std::string> identity =
-        mode == WriteMode::Write && !mirrorPath(current.path, current.options) ? fileIdentity(native) : std::nullopt;
+        mode == WriteMode::Write && !mirrorPath(current.path, current.options)
+            ? fileIdentity(native, current.page->readInfo)
+            : std::nullopt;
     const auto compressed = identity ? compressedFiles.find(*identity) : compressedFiles.end();
     if (compressed != compressedFiles.end() && compressed->second != current.path) {
       // Compressed already through another name: reported as it is now.

@@ -86,14 +86,12 @@ class RunObserver {
   // Asked before each row: true ends the run there (the command line's output
   // was closed). Rows already begun are finished; later rows stay as queued.
   virtual bool stopRequested();
-  // How many pages are compressed at once, at least 1: defaultJobs() unless
-  // the front end was told otherwise. With 1 every page is read, compressed
+  // How many pages are compressed at once, at least 1: processorCores()
+  // unless the front end was told otherwise. With 1 every page is read, compressed
   // and written in turn on the calling thread.
   virtual std::size_t jobs();
 };
 
-// One page at a time for every core of the machine.
-std::size_t defaultJobs();
 
 struct RunTotals {
   std::size_t pages = 0;

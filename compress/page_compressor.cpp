@@ -159,7 +159,9 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
     page.outputPath.clear();  // nothing may be written, not even the page as read
     throw PageError(toUtf8(kOutsideSourceReason));
   }
-  if (mirror && !mirrorStaysInDestination(*mirror, options.destinationDirectory)) {
+  // A result staged already was checked to stay in the destination then.
+  const bool staged = mirror && page.staged && page.stagedFor == nativePath(*mirror);
+  if (mirror && !staged && !mirrorStaysInDestination(*mirror, options.destinationDirectory)) {
     page.outputPath.clear();
     throw PageError(toUtf8(kLinkOutOfDestinationReason));
   }
@@ -310,11 +312,10 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // A page that another program is writing is read again until one read
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
-      const std::optional<FileInfo> before = files().stat(native);
-      if (before) refuseWhatCannotFit(before->size);
-      bytes = files().readFile(native);
-      readInfo = files().stat(native);
-      if (!before || !readInfo || readInfo->unchangedSince(*before)) break;
+      FileRead read = files().readFileWithInfo(native, [](const FileInfo& file) { refuseWhatCannotFit(file.size); });
+      bytes = std::move(read.bytes);
+      readInfo = read.after;
+      if (!read.before || !readInfo || readInfo->unchangedSince(*read.before)) break;
       if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
     }
   } catch (...) {

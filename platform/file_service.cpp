@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,13 +96,67 @@ FileInfo fileInfo(const struct ::stat& st) {
 // Opens a file to read it, refusing anything but a regular file before a
 // byte is read: opening without waiting, a named pipe cannot hold the
 // program up for a writer that never comes.
-int openForReading(const std::string& path) {
+// Opens a regular file for reading; `st` gets what it is.
+int openForReading(const std::string& path, struct ::stat& st) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) fail("无法打开文件", path, errno);
-  struct ::stat st{};
   if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
   if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
   return fd.release();
+}
+
+// The whole of the open file `fd` of `size` bytes, read on to its end when it grew.
+std::string readOpenFile(int fd, std::size_t size, const std::string& path) {
+  std::string out;
+  out.resize(size);
+  std::size_t got = 0;
+  const auto readSome = [&](char* into, std::size_t room) {
+    for (;;) {
+      const ssize_t n = ::read(fd, into, room);
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) fail("无法读取文件", path, errno);
+    }
+  };
+  while (got < out.size()) {
+    const std::size_t n = readSome(out.data() + got, out.size() - got);
+    if (n == 0) break;  // the file shrank
+    got += n;
+  }
+  // The file may have grown since its size was taken: read on to its end,
+  // through a small buffer so that a file that did not grow costs nothing more.
+  if (got == out.size()) {
+    char more[4096];
+    for (std::size_t n; (n = readSome(more, sizeof more)) != 0; got += n) out.append(more, n);
+  }
+  out.resize(got);
+  return out;
+}
+
+// The path the open file `fd` has, its links resolved, as the system keeps it;
+// nothing where the system does not say (no /proc).
+std::optional<std::string> pathOfOpenFile(int fd) {
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+  if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer || buffer[0] != '/') return std::nullopt;
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+// realpath() in three system calls whatever the depth of the path: the path
+// is opened without being read and the system names what it opened.
+// realpath() itself, which looks at every component, where that cannot be done.
+std::optional<std::string> canonicalPath(const std::string& path) {
+  FileDescriptor fd(::open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (fd.get() < 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return std::nullopt;
+  } else if (std::optional<std::string> named = pathOfOpenFile(fd.get())) {
+    return named;
+  }
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::string out = resolved;
+  std::free(resolved);
+  return out;
 }
 
 std::string directoryOf(const std::string& path) {
@@ -276,36 +331,26 @@ class RealFileService final : public FileService {
   }
 
   std::string readFile(const std::string& path) override {
-    FileDescriptor fd(openForReading(path));
     struct ::stat st{};
-    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
-    std::string out;
-    out.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t got = 0;
-    const auto readSome = [&](char* into, std::size_t room) {
-      for (;;) {
-        const ssize_t n = ::read(fd.get(), into, room);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno != EINTR) fail("无法读取文件", path, errno);
-      }
-    };
-    while (got < out.size()) {
-      const std::size_t n = readSome(out.data() + got, out.size() - got);
-      if (n == 0) break;  // the file shrank
-      got += n;
-    }
-    // The file may have grown since its size was taken: read on to its end,
-    // through a small buffer so that a file that did not grow costs nothing more.
-    if (got == out.size()) {
-      char more[4096];
-      for (std::size_t n; (n = readSome(more, sizeof more)) != 0; got += n) out.append(more, n);
-    }
-    out.resize(got);
-    return out;
+    FileDescriptor fd(openForReading(path, st));
+    return readOpenFile(fd.get(), static_cast<std::size_t>(st.st_size), path);
+  }
+
+  // The file as opened is the file before the read: one look-up fewer than a stat first.
+  FileRead readFileWithInfo(const std::string& path, const std::function<void(const FileInfo&)>& beforeReading) override {
+    struct ::stat st{};
+    FileDescriptor fd(openForReading(path, st));
+    FileRead read;
+    read.before = fileInfo(st);
+    beforeReading(*read.before);
+    read.bytes = readOpenFile(fd.get(), static_cast<std::size_t>(st.st_size), path);
+    read.after = stat(path);
+    return read;
   }
 
   std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) override {
-    FileDescriptor fd(openForReading(path));
+    struct ::stat st{};
+    FileDescriptor fd(openForReading(path, st));
     std::string out(static_cast<std::size_t>(length), '\0');
     std::size_t got = 0;
     while (got < out.size()) {
@@ -450,10 +495,17 @@ class RealFileService final : public FileService {
       DirEntry entry;
       entry.name = name;
       entry.hidden = name[0] == '.';
+      // The listing tells files and directories apart itself; only a link, or
+      // an entry of a file system that does not say, is looked at.
       struct ::stat st{};
       entry.link = e->d_type == DT_LNK ||
                    (e->d_type == DT_UNKNOWN && ::lstat((base + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode));
-      if (::stat((base + name).c_str(), &st) == 0) entry.kind = entryKind(st.st_mode);
+      if (e->d_type == DT_REG)
+        entry.kind = EntryKind::File;
+      else if (e->d_type == DT_DIR)
+        entry.kind = EntryKind::Directory;
+      else if (::stat((base + name).c_str(), &st) == 0)
+        entry.kind = entryKind(st.st_mode);
       out.push_back(std::move(entry));
     }
     ::closedir(d);
@@ -513,6 +565,16 @@ class DeferredWrite final : public StagedFile {
 
 }  // namespace
 
+FileRead FileService::readFileWithInfo(const std::string& path,
+                                      const std::function<void(const FileInfo&)>& beforeReading) {
+  FileRead read;
+  read.before = stat(path);
+  if (read.before) beforeReading(*read.before);
+  read.bytes = readFile(path);
+  read.after = stat(path);
+  return read;
+}
+
 std::unique_ptr<StagedFile> FileService::stageFile(const std::string& path, std::string_view bytes,
                                                    const StagedTraits& /*traits*/) {
   return std::make_unique<DeferredWrite>(*this, path, bytes);
@@ -526,10 +588,14 @@ FileService& realFileService() {
 FileService& files() { return currentService ? *currentService : realFileService(); }
 void setFileService(FileService* service) { currentService = service; }
 
+bool isHiddenName(std::string_view path) {
+  const auto slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return name.empty() || name[0] == '.';
+}
+
 bool isNormalFile(const std::string& path) {
-  auto slash = path.rfind('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (name.empty() || name[0] == '.') return false;
+  if (isHiddenName(path)) return false;
   auto info = files().stat(path);
   return info && info->kind == EntryKind::File;
 }
@@ -544,22 +610,15 @@ bool pathExists(const std::string& path) { return files().stat(path).has_value()
 std::string nativePath(TextView path) { return CodePage::utf8().encode(path); }
 Text textPath(std::string_view native) { return CodePage::utf8().decode(native); }
 
-std::string resolvedPath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string out = resolved;
-  std::free(resolved);
-  return out;
-}
+std::string resolvedPath(const std::string& path) { return canonicalPath(path).value_or(path); }
 
 std::string resolvedExistingPart(const std::string& path) {
   std::string existing = path;
   std::string rest;
   for (;;) {
     while (existing.size() > 1 && existing.back() == '/') existing.pop_back();
-    if (char* resolved = ::realpath(existing.c_str(), nullptr)) {
-      std::string out = resolved;
-      std::free(resolved);
+    if (std::optional<std::string> resolved = canonicalPath(existing)) {
+      std::string out = std::move(*resolved);
       if (!rest.empty() && out != "/") out += '/';
       return out + rest;
     }

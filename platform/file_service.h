@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -94,6 +95,14 @@ inline StagedTraits stagedLike(std::string file) {
   return traits;
 }
 
+// A file's bytes, and how the file was just before and just after they were
+// read (nothing where it was not there).
+struct FileRead {
+  std::string bytes;
+  std::optional<FileInfo> before;
+  std::optional<FileInfo> after;
+};
+
 // The message of a write refused because nobody may write the file.
 inline constexpr std::string_view kReadOnlyReason = "文件只读";
 
@@ -104,6 +113,11 @@ class FileService {
   // Information about a path, or nothing when it does not exist.
   virtual std::optional<FileInfo> stat(const std::string& path) = 0;
   virtual std::string readFile(const std::string& path) = 0;
+  // readFile, with the file's information taken before and after the read:
+  // `beforeReading` gets the first before any byte is read and may throw to
+  // refuse the file. The default is stat, readFile, stat.
+  virtual FileRead readFileWithInfo(const std::string& path,
+                                    const std::function<void(const FileInfo&)>& beforeReading);
   // `length` bytes from the 0-based `offset`; throws when the file is shorter.
   virtual std::string readRange(const std::string& path, std::uint64_t offset, std::uint64_t length) = 0;
   // Writes `bytes` to a temporary file beside `path` and renames it over
@@ -182,6 +196,7 @@ class ScopedFileService {
 
 // Conveniences over files().
 bool isNormalFile(const std::string& path);  // a regular file whose name does not begin with "."
+bool isHiddenName(std::string_view path);  // the name after the last "/" is empty or begins with "."
 bool isDirectory(const std::string& path);
 bool pathExists(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -40,5 +41,7 @@ Text localDateTimeText(std::time_t when) {
 }
 
 Text nowText() { return localDateTimeText(std::time(nullptr)); }
+
+std::size_t processorCores() { return std::max(std::thread::hardware_concurrency(), 1U); }
 
 }  // namespace vantiro

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -24,6 +25,10 @@ void setPauseScale(double scale);
 
 // Milliseconds since boot from a 64-bit clock.
 std::int64_t uptimeMilliseconds();
+
+// The processor cores the program may use, at least 1: how many pages a run
+// works on at once unless told otherwise.
+std::size_t processorCores();
 
 // Makes a write to a pipe or socket whose reader is gone fail (EPIPE) instead
 // of ending the process, so that a command whose output is cut off can finish

@@ -70,7 +70,7 @@ std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::
   std::unordered_set<Text> present(snapshot.begin(), snapshot.end());
   std::vector<Text> added;
   for (Text& file : collected)
-    if (!present.contains(file) && isNormalFile(nativePath(file))) added.push_back(std::move(file));
+    if (!present.contains(file)) added.push_back(std::move(file));
   return added;
 }
 

@@ -30,8 +30,8 @@ std::vector<Text> listTreeFiles(const Text& dir, TextView pattern);
 Text withTrailingSlash(Text dir);
 
 // The files a scan of `root` adds to a task list holding `snapshot`: the files
-// of listTreeFiles(withTrailingSlash(root)), in that order, that still exist
-// as normal files and equal no snapshot entry (exact comparison).
+// of listTreeFiles(withTrailingSlash(root)) (normal files as the listing found
+// them), in that order, that equal no snapshot entry (exact comparison).
 std::vector<Text> scanNewEntries(const Text& root, TextView pattern, const std::vector<Text>& snapshot);
 
 // The task list of a command line: each argument made absolute, a directory

@@ -8,6 +8,7 @@
 #include "common/ui/text_convert.h"
 #include "platform/program_directory.h"
 #include "platform/system.h"
+#include "replace/replace_run.h"
 #include "replace/search_replace.h"
 
 #include <QApplication>
@@ -338,17 +339,21 @@ void ReplaceWindow::startReplace() {
   removeReplaceLeftovers(pages, options_ ? options_() : CompressionOptions{});
   ProgressBar1->setRange(0, std::max<int>(static_cast<int>(rows_.size()), 1));
   ProgressBar1->setValue(0);
-  for (std::size_t i = 0; i < rows_.size(); ++i) {
-    ReplaceRow& row = rows_[i];
-    StatusBar1->showMessage(toQString(statusText(row.path)));
+  ReplaceRunHooks hooks;
+  hooks.options = [this] { return options_ ? options_() : CompressionOptions{}; };
+  hooks.rowBegins = [&](std::size_t i) {
+    StatusBar1->showMessage(toQString(statusText(rows_[i].path)));
     pacer.step();
     pauseMilliseconds(1);
-    replaceInPageOfRow(row, *params, options_ ? options_() : CompressionOptions{});
+  };
+  hooks.rowFinished = [&](std::size_t i) {
     showRow(i);
     ListView1->scrollToItem(ListView1->topLevelItem(static_cast<int>(i)));
     ProgressBar1->setValue(static_cast<int>(i + 1));
     pacer.step();
-  }
+    return true;
+  };
+  replaceInRows(rows_, *params, processorCores(), hooks);
   StatusBar1->clearMessage();
   QApplication::restoreOverrideCursor();
 }

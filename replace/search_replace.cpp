@@ -41,39 +41,32 @@ bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() &&
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
-// A page as read, and how its file was then, to tell a change another
-// program makes before the result replaces it.
-struct PageRead {
-  std::string bytes;
-  std::optional<FileInfo> info;
-};
-
 // Reads a page that another program may be writing until one read sees it
 // whole, as a compression run does; one that keeps changing is given up.
-PageRead readWhole(const std::string& native) {
+FileRead readWhole(const std::string& native) {
   constexpr int kReadsOfAChangingPage = 3;
   for (int attempt = 1;; ++attempt) {
-    const std::optional<FileInfo> before = files().stat(native);
-    PageRead read{files().readFile(native), files().stat(native)};
-    if (!before || !read.info || read.info->unchangedSince(*before)) return read;
+    FileRead read = files().readFileWithInfo(native, [](const FileInfo&) {});
+    if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
 }
 
-// Puts `text` at `output` the way a compression run puts a page in place:
+// Puts `bytes` at `output` the way a compression run puts a page in place:
 // written beside it first (a file that cannot be written leaves no entry),
 // then `saved` (what a restore must give back) appended to the backup store
-// and made durable, then the page checked to be still as read (another
-// program's change is kept, not overwritten), and only then swapped in.
-void replaceFile(const Text& output, std::string_view saved, const std::string& native, const PageRead& read,
-                 TextView text, const CodePage& codePage) {
+// and made durable, then the page `native` checked to be still as read
+// (`readInfo`: another program's change is kept, not overwritten), and only
+// then swapped in.
+void replaceFile(const Text& output, std::string_view saved, const std::string& native,
+                 const std::optional<FileInfo>& readInfo, std::string_view bytes) {
   const std::string outputNative = nativePath(output);
-  const std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, codePage.encode(text), stagedLike(native));
+  const std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, bytes, stagedLike(native));
   const std::optional<FileInfo> held = outputNative != native ? files().stat(outputNative) : std::nullopt;
-  AppendBackupEntry(output, saved, saved.size(), BackupFiller::None, held ? held : read.info);
+  AppendBackupEntry(output, saved, saved.size(), BackupFiller::None, held ? held : readInfo);
   SyncBackupStore();
   const std::optional<FileInfo> now = files().stat(native);
-  if (read.info && (!now || !now->unchangedSince(*read.info))) throw FileError(std::string(kChangedDuringRun));
+  if (readInfo && (!now || !now->unchangedSince(*readInfo))) throw FileError(std::string(kChangedDuringRun));
   staged->place();
 }
 
@@ -170,21 +163,29 @@ std::optional<Text> refuseParameters(const SearchParameters& params) {
   return std::nullopt;
 }
 
-PageReplacement replaceInPage(const Text& path, const SearchParameters& params) {
-  if (auto refusal = refuseParameters(params)) return failedPage(path, std::move(*refusal));
-  if (params.mode == ReplaceMode::Specific)  // a caller's mistake: replaceAttributeInPage handles that mode
-    return failedPage(path, U"特定替换不能用于一般模式");
-  PageReplacement result = startedPage(path);
+PreparedReplacement prepareReplacement(const Text& path, const SearchParameters& params) {
+  PreparedReplacement prepared;
+  if (auto refusal = refuseParameters(params)) {
+    prepared.result = failedPage(path, std::move(*refusal));
+    return prepared;
+  }
+  if (params.mode == ReplaceMode::Specific) {  // a caller's mistake: prepareAttributeReplacement handles that mode
+    prepared.result = failedPage(path, U"特定替换不能用于一般模式");
+    return prepared;
+  }
+  PageReplacement& result = prepared.result = startedPage(path);
   trapped(result, [&] {
-    const std::string native = nativePath(path);
-    const PageRead read = readWhole(native);
-    refuseReadOnly(native);
+    prepared.native = nativePath(path);
+    FileRead read = readWhole(prepared.native);
+    prepared.readInfo = read.after;
+    refuseReadOnly(prepared.native);
     PageText decoded = decodePage(read.bytes);
     refuseUnwritable(params, *decoded.codePage);
     const CodePage& codePage = *decoded.codePage;
     Text page = std::move(decoded.text);
     const auto writePage = [&](TextView text) {
-      if (!params.dryRun) replaceFile(path, read.bytes, native, read, text, codePage);
+      prepared.output = codePage.encode(text);
+      prepared.saved = std::move(read.bytes);
     };
     const int flags = params.matchFlags();
     auto replaceIn = [&](Text& text) {
@@ -220,13 +221,17 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params) 
     }
     if (replaced) writePage(joinPieces(pieces));
   });
-  return result;
+  return prepared;
 }
 
-PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParameters& params,
-                                       const CompressionOptions& options) {
-  if (auto refusal = refuseParameters(params)) return failedPage(givenPath, std::move(*refusal));
-  PageReplacement result = startedPage(givenPath);
+PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const SearchParameters& params,
+                                                const CompressionOptions& options) {
+  PreparedReplacement prepared;
+  if (auto refusal = refuseParameters(params)) {
+    prepared.result = failedPage(givenPath, std::move(*refusal));
+    return prepared;
+  }
+  PageReplacement& result = prepared.result = startedPage(givenPath);
   Text& path = result.path;
   trapped(result, [&] {
     const int kind = params.target.kind;
@@ -235,13 +240,14 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
       return;
     }
 
-    const std::string native = nativePath(path);
-    const PageRead read = readWhole(native);
+    prepared.native = nativePath(path);
+    FileRead read = readWhole(prepared.native);
+    prepared.readInfo = read.after;
     const PageText decoded = decodePage(read.bytes);
     const Text& page = decoded.text;
     const CodePage& codePage = *decoded.codePage;
     if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
-    if (!mirrorOn(options)) refuseReadOnly(native);
+    if (!mirrorOn(options)) refuseReadOnly(prepared.native);
 
     if (options.requireHtml && !hasHtmlTagExactCase(page)) {
       path += kMarkRequireHtml;
@@ -259,7 +265,7 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
         throw PageError(toUtf8(kLinkOutOfDestinationReason));
       path = std::move(*mirror);
       refuseReadOnly(nativePath(path));
-      if (!params.dryRun) CreatePathDirectories(path);
+      prepared.mirrored = true;
       replaced = true;
     }
 
@@ -291,17 +297,41 @@ PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParame
         replaced |= done.replaced;
       }
     }
-    if (!write || !replaced || params.dryRun) return;
+    if (!write || !replaced) return;
+    prepared.output = codePage.encode(joinPieces(pieces));
+    prepared.saved = std::move(read.bytes);
+  });
+  return prepared;
+}
+
+PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchParameters& params) {
+  PageReplacement& result = prepared.result;
+  if (params.dryRun) return std::move(result);
+  trapped(result, [&] {
+    // The mirror's directories are made even for a mirror that is not written, as they always were.
+    if (prepared.mirrored) CreatePathDirectories(result.path.substr(0, result.path.rfind(U'/') + 1));
+    if (!prepared.output) return;
+    const Text& output = result.path;
     // What the mirror file held is what a restore must give back; a new
     // mirror's entry holds the page, as a compression run's does.
-    std::string held;
-    if (const auto info = files().stat(nativePath(path)); mirrorOn(options) && info && info->kind == EntryKind::File)
-      held = files().readFile(nativePath(path));
-    else
-      held = read.bytes;
-    replaceFile(path, held, native, read, joinPieces(pieces), codePage);
+    if (prepared.mirrored) {
+      if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File)
+        prepared.saved = files().readFile(nativePath(output));
+    }
+    replaceFile(output, prepared.saved, prepared.native, prepared.readInfo, *prepared.output);
   });
-  return result;
+  return std::move(result);
+}
+
+PageReplacement replaceInPage(const Text& path, const SearchParameters& params) {
+  PreparedReplacement prepared = prepareReplacement(path, params);
+  return commitReplacement(prepared, params);
+}
+
+PageReplacement replaceAttributeInPage(const Text& givenPath, const SearchParameters& params,
+                                       const CompressionOptions& options) {
+  PreparedReplacement prepared = prepareAttributeReplacement(givenPath, params, options);
+  return commitReplacement(prepared, params);
 }
 
 void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOptions& options) {
@@ -317,8 +347,11 @@ void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOpt
 }
 
 bool replaceInPageOfRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options) {
-  PageReplacement done = params.mode == ReplaceMode::Specific ? replaceAttributeInPage(row.path, params, options)
-                                                              : replaceInPage(row.path, params);
+  return showReplacement(row, params.mode == ReplaceMode::Specific ? replaceAttributeInPage(row.path, params, options)
+                                                                   : replaceInPage(row.path, params));
+}
+
+bool showReplacement(ReplaceRow& row, PageReplacement done) {
   row.path = std::move(done.path);
   if (!done.succeeded) {
     row.countText = Text(kCountError);

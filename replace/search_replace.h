@@ -6,11 +6,13 @@
 // it.
 
 #include "common/compression_options.h"
+#include "platform/file_service.h"
 #include "platform/text.h"
 #include "replace/piece_scanner.h"
 
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vantiro {
@@ -138,6 +140,25 @@ PageReplacement replaceInPage(const Text& path, const SearchParameters& params);
 PageReplacement replaceAttributeInPage(const Text& path, const SearchParameters& params,
                                        const CompressionOptions& options);
 
+// replaceInPage and replaceAttributeInPage in two halves, so that pages can be
+// read and searched on other threads while earlier ones are written: the
+// preparation reads the page and replaces in memory, changing nothing on disk
+// (but for the file-name kind, which renames the page there and then); the
+// commit then writes what it found, exactly as the whole routine would have,
+// in a dry run nothing.
+struct PreparedReplacement {
+  PageReplacement result;              // as far as the preparation got; a failure ends the page there
+  std::string native;                  // the page read
+  std::optional<FileInfo> readInfo;    // how its file was once read
+  std::optional<std::string> output;   // the new page in its encoding, when something is to be written
+  std::string saved;                   // what its backup entry keeps (the page as read)
+  bool mirrored = false;               // the output is the page's mirror (specific mode)
+};
+PreparedReplacement prepareReplacement(const Text& path, const SearchParameters& params);
+PreparedReplacement prepareAttributeReplacement(const Text& path, const SearchParameters& params,
+                                                const CompressionOptions& options);
+PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchParameters& params);
+
 // Removes the temporary files that replacing in `pages` (and writing their
 // mirrors under `options`) left beside them when a run was killed; only files
 // older than the call, so that none still being written is touched.
@@ -155,5 +176,7 @@ struct ReplaceRow {
 // result's path and shows its count and result texts. Returns false when the
 // page failed.
 bool replaceInPageOfRow(ReplaceRow& row, const SearchParameters& params, const CompressionOptions& options);
+// The part of replaceInPageOfRow after the replacing: the row takes `done`.
+bool showReplacement(ReplaceRow& row, PageReplacement done);
 
 }  // namespace vantiro

@@ -8,6 +8,7 @@
 #include "common/compression_options.h"
 #include "compress/compression_run.h"
 #include "compress/page_compressor.h"
+#include "platform/system.h"
 
 #include <cstddef>
 #include <functional>
@@ -27,7 +28,7 @@ class RecordingRun final : public RunObserver {
   std::function<CompressionOptions(std::size_t)> optionsForPage;
   std::function<void(std::size_t row)> afterRow;
   std::size_t syncEvery = kPagesPerSync;  // pagesPerSync()
-  std::size_t jobCount = defaultJobs();   // jobs()
+  std::size_t jobCount = processorCores();   // jobs()
   std::vector<RunRow> finished;
   std::vector<Text> statuses;
   FixedAnswer answer{false};

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 namespace vantiro {
 namespace {
@@ -104,6 +106,70 @@ TEST(FileService, ListingIsSortedCaseInsensitivelyWithKinds) {
   EXPECT_FALSE(isNormalFile(dir / ".hidden"));
   EXPECT_TRUE(isNormalFile(dir / "a.htm"));
   EXPECT_FALSE(isNormalFile(dir / "Sub"));
+}
+
+// Kinds come from the listing itself; links are followed to what they lead to.
+TEST(FileService, ListingGivesTheKindsLinksLeadTo) {
+  TempDir dir;
+  writeBytes(dir / "page.htm", "");
+  files().createDirectory(dir / "sub");
+  std::filesystem::create_symlink(dir / "page.htm", dir / "to-page");
+  std::filesystem::create_symlink(dir / "sub", dir / "to-sub");
+  std::filesystem::create_symlink(dir / "nowhere", dir / "to-nothing");
+  struct Expected {
+    const char* name;
+    EntryKind kind;
+    bool link;
+  };
+  const auto entries = files().listDirectory(dir.path());
+  ASSERT_EQ(entries.size(), 5u);
+  for (const Expected& e : {Expected{"page.htm", EntryKind::File, false}, Expected{"sub", EntryKind::Directory, false},
+                            Expected{"to-nothing", EntryKind::Other, true}, Expected{"to-page", EntryKind::File, true},
+                            Expected{"to-sub", EntryKind::Directory, true}}) {
+    const auto found = std::find_if(entries.begin(), entries.end(), [&](const DirEntry& d) { return d.name == e.name; });
+    ASSERT_NE(found, entries.end()) << e.name;
+    EXPECT_EQ(found->kind, e.kind) << e.name;
+    EXPECT_EQ(found->link, e.link) << e.name;
+  }
+}
+
+// Paths resolve to the file they reach, links anywhere along them; a part that
+// does not exist yet is kept as it is after the part that does.
+TEST(FileService, PathsResolveThroughLinks) {
+  TempDir dir;
+  const std::string real = std::filesystem::canonical(dir.path());
+  files().createDirectory(dir / "site");
+  writeBytes(dir / "site/a.htm", "");
+  std::filesystem::create_symlink(dir / "site", dir / "link");
+  std::filesystem::create_symlink(dir / "missing", dir / "dangling");
+  struct Case {
+    std::string path, resolved, existingPart;
+  };
+  for (const Case& c : {Case{dir / "link/a.htm", real + "/site/a.htm", real + "/site/a.htm"},
+                        Case{dir / "link/./../site/a.htm", real + "/site/a.htm", real + "/site/a.htm"},
+                        Case{dir / "link/new/b.htm", dir / "link/new/b.htm", real + "/site/new/b.htm"},
+                        Case{dir / "dangling", dir / "dangling", real + "/dangling"},
+                        Case{"/", "/", "/"}}) {
+    EXPECT_EQ(resolvedPath(c.path), c.resolved) << c.path;
+    EXPECT_EQ(resolvedExistingPart(c.path), c.existingPart) << c.path;
+  }
+}
+
+// The file as it was before the read (checked before any byte is read) and
+// as it is after.
+TEST(FileService, ReadWithInfoTellsTheFileBeforeAndAfter) {
+  TempDir dir;
+  writeBytes(dir / "p.htm", "<html>page</html>");
+  std::optional<FileInfo> seen;
+  const FileRead read = files().readFileWithInfo(dir / "p.htm", [&](const FileInfo& info) { seen = info; });
+  EXPECT_EQ(read.bytes, "<html>page</html>");
+  ASSERT_TRUE(read.before && read.after && seen);
+  EXPECT_EQ(read.before->size, 17u);
+  EXPECT_TRUE(read.after->unchangedSince(*read.before));
+  EXPECT_TRUE(seen->sameFile(*read.after));
+  const auto refuse = [](const FileInfo&) { throw FileError("too large"); };
+  EXPECT_THROW(files().readFileWithInfo(dir / "p.htm", refuse), FileError);
+  EXPECT_THROW(files().readFileWithInfo(dir / "none.htm", [](const FileInfo&) {}), FileError);
 }
 
 TEST(FileService, ReadFileGivesEveryByte) {

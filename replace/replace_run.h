@@ -1,0 +1,34 @@
+#pragma once
+// Replacing in every row of a run: later pages are read and searched on other
+// threads while the calling thread writes the rows in order. The window and
+// `vantiro-cli replace` both drive it.
+
+#include "common/compression_options.h"
+#include "replace/search_replace.h"
+
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+namespace vantiro {
+
+// What a replace run tells its front end, and asks of it, on the calling thread.
+struct ReplaceRunHooks {
+  // The options of the next row, read once for each row, in row order.
+  std::function<CompressionOptions()> options;
+  // Row `index` is about to be written (its status may be shown).
+  std::function<void(std::size_t index)> rowBegins;
+  // Row `index` is final; false stops the run after it.
+  std::function<bool(std::size_t index)> rowFinished;
+};
+
+// Replaces in every row in order as replaceInPageOfRow does, with up to
+// `jobs` pages read and searched at once when the file service serves
+// threads; the file-name kind, which renames pages as it goes, one page at a
+// time. The rows, files and backup entries are the same whatever `jobs` is: a
+// page read ahead that an earlier row has since written (another name of the
+// same file) is read again before it is written. Returns the rows finished.
+std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters& params, std::size_t jobs,
+                          const ReplaceRunHooks& hooks);
+
+}  // namespace vantiro

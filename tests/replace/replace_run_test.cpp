@@ -1,0 +1,142 @@
+#include "replace/replace_run.h"
+
+#include "backup/backup_store.h"
+#include "platform/code_page.h"
+#include "platform/system.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vantiro {
+namespace {
+
+// What a run leaves: its rows, every page's bytes and the backup index.
+struct RunResult {
+  std::vector<std::string> rows;
+  std::vector<std::string> pages;
+  std::vector<std::string> entries;
+  std::size_t finished = 0;
+};
+
+// The same site of pages, in a fresh directory and backup store, replaced in
+// with `jobs`: pages where the text is and where it is not, a page queued
+// through a link after the page it names (it must be read after that row
+// wrote it), a missing page, a directory and a mirror for the specific mode.
+RunResult runOverSite(const SearchParameters& params, std::size_t jobs, std::size_t stopAfter = SIZE_MAX) {
+  test::TempDir home, site;
+  setProgramDirectory(home.path());
+  std::vector<ReplaceRow> rows;
+  std::vector<std::string> names;
+  const auto add = [&](const std::string& name) {
+    names.push_back(name);
+    rows.push_back(ReplaceRow{textPath(site / name)});
+  };
+  for (int k = 0; k < 12; ++k) {
+    const std::string name = "p" + std::to_string(k) + ".htm";
+    std::string bytes = "<html><head><title>old " + std::to_string(k) + "</title></head><body>";
+    for (int r = 0; r < (k % 4) * 500; ++r) bytes += "<p>old text, <b>old</b> bold</p>\n";
+    test::writeBytes(site / name, encodeAnsi(fromUtf8(bytes + (k % 3 == 0 ? "new" : "old") + "</body></html>")));
+    add(name);
+    if (k == 2) {
+      std::filesystem::create_symlink(site / "p1.htm", site / "link-to-p1.htm");
+      add("link-to-p1.htm");
+    }
+  }
+  add("missing.htm");
+  std::filesystem::create_directory(site / "dir.htm");
+  add("dir.htm");
+
+  CompressionOptions options;
+  options.mirror = params.mode == ReplaceMode::Specific;
+  options.sourceDirectory = textPath(site.path());
+  options.destinationDirectory = textPath(site / "out");
+  ReplaceRunHooks hooks;
+  hooks.options = [&] { return options; };
+  std::vector<std::size_t> begun;
+  hooks.rowBegins = [&](std::size_t i) { begun.push_back(i); };
+  RunResult result;
+  // Paths as the site names them, whichever directory it was made in.
+  const auto inSite = [&site](std::string path) {
+    const std::string root = site.path();
+    for (std::size_t at; (at = path.find(root)) != std::string::npos;) path.replace(at, root.size(), "SITE/");
+    return path;
+  };
+  hooks.rowFinished = [&](std::size_t i) {
+    EXPECT_EQ(begun.back(), i) << "a row is finished right after it is begun, in order";
+    EXPECT_EQ(i, result.rows.size());
+    const ReplaceRow& row = rows[i];
+    result.rows.push_back(inSite(toUtf8(row.path) + "|" + toUtf8(row.countText) + "|" + toUtf8(row.resultText)));
+    return i + 1 < stopAfter;
+  };
+  result.finished = replaceInRows(rows, params, jobs, hooks);
+  for (const std::string& name : names)
+    result.pages.push_back(std::filesystem::is_regular_file(site / name) ? test::readBytes(site / name) : "");
+  if (std::filesystem::exists(site / "out"))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(site / "out"))
+      result.pages.push_back(inSite(entry.path().string()) + ":" + test::readBytes(entry.path().string()));
+  for (const BackupEntry& entry : ReadBackupIndex(false))
+    result.entries.push_back(inSite(toUtf8(entry.path)) + " " + toUtf8(entry.length));
+  setProgramDirectory("");
+  return result;
+}
+
+TEST(ReplaceRun, RowsFilesAndEntriesAreTheSameWhateverTheJobs) {
+  struct Case {
+    const char* name;
+    SearchParameters params;
+  };
+  std::vector<Case> cases;
+  for (const auto& [name, mode] : {std::pair{"text", ReplaceMode::Text}, std::pair{"tags", ReplaceMode::Tags},
+                                   std::pair{"page", ReplaceMode::Page}}) {
+    SearchParameters p;
+    p.findText = U"old";
+    p.replacement = U"new";
+    p.mode = mode;
+    cases.push_back({name, p});
+  }
+  SearchParameters title;
+  title.findText = U"old";
+  title.replacement = U"new";
+  title.mode = ReplaceMode::Specific;
+  title.target = *attributeForEntry(U"标题");
+  cases.push_back({"title into a mirror", title});
+  SearchParameters dry = cases[0].params;
+  dry.dryRun = true;
+  cases.push_back({"dry run", dry});
+
+  for (const Case& c : cases) {
+    const RunResult one = runOverSite(c.params, 1);
+    ASSERT_EQ(one.finished, 15u) << c.name;
+    for (std::size_t jobs : {2u, 5u}) {
+      const RunResult many = runOverSite(c.params, jobs);
+      EXPECT_EQ(many.finished, one.finished) << c.name << ", " << jobs << " jobs";
+      EXPECT_EQ(many.rows, one.rows) << c.name << ", " << jobs << " jobs";
+      EXPECT_EQ(many.pages, one.pages) << c.name << ", " << jobs << " jobs";
+      EXPECT_EQ(many.entries, one.entries) << c.name << ", " << jobs << " jobs";
+    }
+  }
+}
+
+// A front end that stops (its output was closed) gets no row written after
+// the one it stopped at, whatever was read ahead.
+TEST(ReplaceRun, AStopLeavesTheLaterRowsAsTheyWere) {
+  SearchParameters p;
+  p.findText = U"old";
+  p.replacement = U"new";
+  const RunResult whole = runOverSite(p, 1);
+  const RunResult stopped = runOverSite(p, 3, 4);
+  EXPECT_EQ(stopped.finished, 4u);
+  ASSERT_EQ(stopped.rows.size(), 4u);
+  // Rows 0 to 3 made three entries: the link to p1 found nothing left to replace.
+  EXPECT_EQ(stopped.entries, std::vector<std::string>(whole.entries.begin(), whole.entries.begin() + 3));
+  // The rows before the stop are as the whole run leaves them, the later ones as they were.
+  EXPECT_EQ(stopped.pages[1], whole.pages[1]);
+  EXPECT_NE(stopped.pages[4], whole.pages[4]);
+}
+
+}  // namespace
+}  // namespace vantiro
