@@ -143,25 +143,25 @@ ElementTraits traitsOfKey(std::uint64_t key) {
 }
 
 TagName tagName(TextView tag) {
-  // One pass: each character both extends the name and its key.
-  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
-  if (b >= tag.size() || (codeOf(tag[b]) == 0 || codeOf(tag[b]) > 26)) return {};  // a letter first
+  const char32_t* const d = tag.data();
+  const std::size_t n = tag.size();
+  const std::size_t b = n != 0 && d[0] == U'/' ? 1 : 0;
+  if (b >= n || codeOf(d[b]) == 0 || codeOf(d[b]) > 26) return {};  // a letter first
+  // Nearly every name is letters and digits up to its end: each character
+  // both extends the name and its key.
   std::uint64_t key = 0;
-  bool keyed = true;
   std::size_t e = b;
-  for (; e < tag.size(); ++e) {
-    const std::uint64_t code = codeOf(tag[e]);
-    if (code != 0) {
-      key = (key << 6) | code;
-      continue;
-    }
-    if (endsElementName(tag[e])) break;
-    keyed = false;
+  for (; e < n; ++e) {
+    const std::uint64_t code = codeOf(d[e]);
+    if (code == 0) break;
+    key = (key << 6) | code;
+  }
+  if (e < n && !endsElementName(d[e])) {  // another character: a name without a key
+    while (e < n && !endsElementName(d[e])) ++e;
+    return {tag.substr(b, e - b), 0};
   }
   const std::size_t length = e - b;
-  TagName t{tag.substr(b, length), 0};
-  if (keyed && length <= kLongestName) t.key = key << (6 * (kLongestName - length));
-  return t;
+  return {tag.substr(b, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
 }
 
 TextView elementName(TextView tag) {

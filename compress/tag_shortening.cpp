@@ -109,9 +109,12 @@ ShortenedTag shortenElementTag(SlotText& tag) {
   char32_t* const t = tag.data();
   const std::size_t n = tag.size();
   const TextView original(t, n);  // read ahead of writing: w never passes r
-  std::size_t w = attributesStart(original);
+  const TagName read = tagName(original);
+  // The attributes start after an optional "/" and the name, which stay.
+  std::size_t w = static_cast<std::size_t>(read.name.data() - t) + read.name.size();
   std::size_t r = w;
   ShortenedTag result;
+  result.nameKey = read.key;
   while (r < n) {
     // White space and "/" between attributes; white space at the end goes.
     std::size_t s = r;
