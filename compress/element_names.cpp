@@ -100,18 +100,30 @@ constexpr std::size_t kSlots = 256;
 
 struct Slot {
   std::uint64_t name = 0;  // 0: empty
-  unsigned traits = 0;
+  ElementTraits traits;
 };
 
 constexpr std::size_t slotOf(std::uint64_t packed) { return (packed * 0x9E3779B97F4A7C15ull) >> 56; }
 
+constexpr ElementTraits traitsOfLetters(unsigned bits) {
+  ElementTraits t;
+  t.box = (bits & kBlock) != 0 ? ElementBox::Block : (bits & kHidden) != 0 ? ElementBox::Hidden : ElementBox::Inline;
+  t.isVoid = (bits & kVoid) != 0;
+  t.startClosesParagraph = (bits & kStartCloses) != 0;
+  t.endClosesParagraph = (bits & kEndCloses) != 0;
+  t.nestsUnchanged = (bits & kNestsSame) != 0;
+  t.bordersScope = (bits & kScopeEdge) != 0;
+  return t;
+}
+
+// The traits are spelt out when compiling, so a lookup only copies them.
 constexpr std::array<Slot, kSlots> slotTable() {
   std::array<Slot, kSlots> slots{};
   for (const Entry& e : kEntries) {
     const std::uint64_t packed = packName(e.name);
     std::size_t k = slotOf(packed);
     while (slots[k].name != 0) k = (k + 1) % kSlots;
-    slots[k] = {packed, e.traits};
+    slots[k] = {packed, traitsOfLetters(e.traits)};
   }
   return slots;
 }
@@ -125,21 +137,13 @@ std::uint64_t nameKey(TextView name) { return packName(name); }
 ElementTraits traitsOf(TextView name) { return traitsOfKey(packName(name)); }
 
 ElementTraits traitsOfKey(std::uint64_t key) {
-  ElementTraits t;
-  if (key == 0) return t;
+  if (key == 0) return {};
   std::size_t k = slotOf(key);
   while (kSlotTable[k].name != key) {
-    if (kSlotTable[k].name == 0) return t;
+    if (kSlotTable[k].name == 0) return {};
     k = (k + 1) % kSlots;
   }
-  const unsigned bits = kSlotTable[k].traits;
-  t.box = (bits & kBlock) != 0 ? ElementBox::Block : (bits & kHidden) != 0 ? ElementBox::Hidden : ElementBox::Inline;
-  t.isVoid = (bits & kVoid) != 0;
-  t.startClosesParagraph = (bits & kStartCloses) != 0;
-  t.endClosesParagraph = (bits & kEndCloses) != 0;
-  t.nestsUnchanged = (bits & kNestsSame) != 0;
-  t.bordersScope = (bits & kScopeEdge) != 0;
-  return t;
+  return kSlotTable[k].traits;
 }
 
 TagName tagName(TextView tag) {

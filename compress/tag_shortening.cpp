@@ -55,6 +55,13 @@ bool holdsSpaceWord(TextView css) {
   return false;
 }
 
+// Moves t[from, to) to t[w...] (w <= from) and returns the new write
+// position; most tags need no move at all, and then nothing is copied.
+std::size_t moveDown(char32_t* t, std::size_t w, std::size_t from, std::size_t to) {
+  if (w != from) std::memmove(t + w, t + from, (to - from) * sizeof(char32_t));
+  return w + (to - from);
+}
+
 bool spaceGoesAfter(char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; }
 
 // Copies t[from, to) to t[w...], each run of white space made one space;
@@ -132,8 +139,7 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     result.holdsStyle = result.holdsStyle || style;
     // Only a value right after its "=" loses its quotes, as it always has.
     const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
-    std::memmove(t + w, t + a->nameAt, (a->nameEnd - a->nameAt) * sizeof(char32_t));
-    w += a->nameEnd - a->nameAt;
+    w = moveDown(t, w, a->nameAt, a->nameEnd);
     if (a->valueAt == npos) {
       r = a->nameEnd;
       continue;
@@ -141,15 +147,13 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     // The "=" with the white space around it, the opening quote after it.
     w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt);
     if (a->quote == 0) {
-      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
-      w += a->valueEnd - a->valueAt;
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
       r = a->valueEnd;
       continue;
     }
     if (!a->closed) {
       // The value goes on after the tag: the rest is kept exactly.
-      std::memmove(t + w, t + a->valueAt, (n - a->valueAt) * sizeof(char32_t));
-      w += n - a->valueAt;
+      w = moveDown(t, w, a->valueAt, n);
       result.openQuote = a->quote;
       break;
     }
@@ -158,8 +162,7 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     if (style) {
       w = copyTightCss(t, w, a->valueAt, a->valueEnd, a->quote == U'"' ? U'\'' : U'"');
     } else {
-      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
-      w += a->valueEnd - a->valueAt;
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
     }
     r = a->valueEnd + 1;
     const bool unquoted = a->quote == U'"' && rightAfterEquals && w > valueAt && findQuoteKeeper(t, valueAt, w) == w;
