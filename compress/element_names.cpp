@@ -147,25 +147,21 @@ ElementTraits traitsOfKey(std::uint64_t key) {
 }
 
 TagName tagName(TextView tag) {
-  const char32_t* const d = tag.data();
-  const std::size_t n = tag.size();
-  const std::size_t b = n != 0 && d[0] == U'/' ? 1 : 0;
-  if (b >= n || codeOf(d[b]) == 0 || codeOf(d[b]) > 26) return {};  // a letter first
+  const char32_t* p = tag.data();
+  const char32_t* const end = p + tag.size();
+  if (p != end && *p == U'/') ++p;
+  const char32_t* const name = p;
   // Nearly every name is letters and digits up to its end: each character
   // both extends the name and its key.
   std::uint64_t key = 0;
-  std::size_t e = b;
-  for (; e < n; ++e) {
-    const std::uint64_t code = codeOf(d[e]);
-    if (code == 0) break;
-    key = (key << 6) | code;
+  for (; p != end && *p < 128 && kCodes[*p] != 0; ++p) key = (key << 6) | kCodes[*p];
+  if (p == name || kCodes[*name] > 26) return {};  // a letter first
+  if (p != end && !endsElementName(*p)) {  // another character: a name without a key
+    while (p != end && !endsElementName(*p)) ++p;
+    return {TextView(name, static_cast<std::size_t>(p - name)), 0};
   }
-  if (e < n && !endsElementName(d[e])) {  // another character: a name without a key
-    while (e < n && !endsElementName(d[e])) ++e;
-    return {tag.substr(b, e - b), 0};
-  }
-  const std::size_t length = e - b;
-  return {tag.substr(b, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
+  const std::size_t length = static_cast<std::size_t>(p - name);
+  return {TextView(name, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
 }
 
 TextView elementName(TextView tag) {

@@ -39,7 +39,7 @@ bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1
 
 // What the style rules and the element's own attributes could do to it: its
 // style attribute, and "hidden", which takes it out of the flow.
-StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& styles, bool holdsStyle) {
+StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool holdsStyle) {
   // Without rules only a style or hidden attribute can do anything.
   constexpr TextView kIdden = U"idden", kIddenUpper = U"IDDEN";
   if (styles.affectsNothing() && !holdsStyle && findText(tag, kIdden) == npos && findText(tag, kIddenUpper) == npos)
@@ -54,7 +54,7 @@ StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& st
     else if (namesAre(attribute, U"style")) style = a.value(tag);
     else if (namesAre(attribute, U"hidden")) hidden = true;
   });
-  StyleEffects effects = styles.affectsNothing() ? StyleEffects{} : styles.effectsOn(name, classes, id);
+  StyleEffects effects = styles.affectsNothing() ? StyleEffects{} : styles.effectsOn(elementName(tag), classes, id);
   if (style) effects |= declarationEffects(*style);
   if (hidden) effects.inlineDisplay = true;
   return effects;
@@ -89,9 +89,9 @@ void PageElements::readNesting() {
   std::vector<Open> open;
   int keeping = 0;     // open elements whose white space a rule could keep
   int paragraphs = 0;  // open p elements
+  // Without a rule that could keep white space, only a style attribute that
+  // names a white-space property can.
   const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
-  bool mayKeep = rulesMayKeep;
-  for (std::size_t k = 0; !mayKeep && k < tagStyles_.size(); ++k) mayKeep = (tagStyles_[k] & kStyleNamesSpace) != 0;
   static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   // Closes the open elements from the k-th on.
   const auto closeFrom = [&](std::size_t k) {
@@ -140,8 +140,8 @@ void PageElements::readNesting() {
       }
       if (!traits.isVoid && tag.back() != U'/') {
         const std::uint8_t styled = tagStyles_[index(i)];
-        const bool keeps = mayKeep && (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
-                           effectsOfStartTag(tag, elementName(tag), styles_, styled != 0).keepsWhiteSpace;
+        const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
+                           effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
         open.push_back({key, name, i, keeps, traits.bordersScope});
         keeping += keeps ? 1 : 0;
         paragraphs += key == kParagraph ? 1 : 0;
@@ -188,7 +188,7 @@ PageElements::Flow PageElements::flowOfStart(int start) const {
   const TextView tag = split_.tags[index(start)];
   const ElementBox box = traitsOfKey(keys_[index(start)]).box;
   if (box == ElementBox::Inline) return Flow::Inline;
-  if (effectsOfStartTag(tag, elementName(tag), styles_, tagStyles_[index(start)] != 0).inlineDisplay)
+  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)] != 0).inlineDisplay)
     return Flow::Inline;
   return box == ElementBox::Block ? Flow::Block : Flow::None;
 }

@@ -173,24 +173,25 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   // attributes and their values) is what it was.
   std::vector<std::uint8_t> tagStyles(at(last + 1), 0);
   std::vector<std::uint8_t> keptAsRead(at(last + 1), 0);  // slot inside a value the scan cut at a ">"
-  std::vector<std::uint64_t> nameKeys(at(last + 1));
+  std::vector<std::uint64_t> nameKeys;  // one for every slot, in order
+  nameKeys.reserve(at(last + 1));
   for (int i = 0, openQuote = 0; i <= last; ++i) {
     SlotText& tag = split.tags[at(i)];
     const SlotText& text = split.texts[at(i)];
     if (openQuote != 0) {
       // Still inside that value: kept exactly up to its closing quote.
       keptAsRead[at(i)] = 1;
-      nameKeys[at(i)] = tagName(tag).key;
+      nameKeys.push_back(tagName(tag).key);
       const char32_t quote = static_cast<char32_t>(openQuote);
       if (findChar(tag, quote) != npos || findChar(text, quote) != npos) openQuote = 0;
       continue;
     }
     if (split.endsInScript || (tag.size() >= 3 && tag[0] == U'%')) {
-      nameKeys[at(i)] = tagName(tag).key;
+      nameKeys.push_back(tagName(tag).key);
       continue;
     }
     const ShortenedTag shortened = shortenTag(tag);
-    nameKeys[at(i)] = shortened.nameKey;
+    nameKeys.push_back(shortened.nameKey);
     tagStyles[at(i)] = (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
                        (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0);
     if (shortened.openQuote != 0) {

@@ -130,12 +130,12 @@ std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   return npos;
 }
 
-// A window on page[from, to) without the spaces at its start and, with
-// `trimEnd`, at its end.
-SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
+// Makes `slot` a window on page[from, to) without the spaces at its start
+// and, with `trimEnd`, at its end.
+void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
   while (from < to && page[from] == U' ') ++from;
   while (trimEnd && to > from && page[to - 1] == U' ') --to;
-  return SlotText::window(page + from, to - from);
+  slot.setWindow(page + from, to - from);
 }
 
 }  // namespace
@@ -162,7 +162,7 @@ PageSplit scanPage(PageChars chars) {
   split.tags.reserve(expectedTags);
   split.texts.reserve(expectedTags);
   std::size_t next = findTagStart(page, 0);
-  split.leadingText = SlotText::window(d, next == npos ? n : next);
+  split.leadingText.setWindow(d, next == npos ? n : next);
 
   while (next != npos) {
     const std::size_t start = next;
@@ -175,13 +175,13 @@ PageSplit scanPage(PageChars chars) {
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
-    if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt, !isAsciiLetter(d[start + 1]));
+    if (gt - start >= 2) setTrimmedWindow(tag, d, start + 1, gt, !isAsciiLetter(d[start + 1]));
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      tag = trimmedWindow(d, start + 1, gt);
+      setTrimmedWindow(tag, d, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
@@ -204,10 +204,10 @@ PageSplit scanPage(PageChars chars) {
 
     SlotText& text = split.texts[static_cast<std::size_t>(i)];
     if (next == npos) {
-      if (gt + 1 < n) text = SlotText::window(d + gt + 1, n - gt - 1);
+      if (gt + 1 < n) text.setWindow(d + gt + 1, n - gt - 1);
       break;
     }
-    text = SlotText::window(d + gt + 1, next - gt - 1);
+    text.setWindow(d + gt + 1, next - gt - 1);
 
     if (split.lastIndex > split.capacity - 2) {
       split.capacity += PageSplit::kBlock;

@@ -61,7 +61,16 @@ inline std::size_t findChar(TextView s, char32_t c, std::size_t from = 0) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
     return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted))));
   };
+  const auto equal4 = [&](std::size_t at) {
+    return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)), wanted);
+  };
   if (k + 8 <= n) {
+    // Long searches (a whole page) go sixteen characters a step up to the
+    // block that holds `c`.
+    for (; k + 16 <= n; k += 16)
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(equal4(k), equal4(k + 4)),
+                                         _mm_or_si128(equal4(k + 8), equal4(k + 12)))) != 0)
+        break;
     for (; k + 8 <= n; k += 8)
       if (const unsigned hits = hits4(k) | hits4(k + 4) << 4; hits != 0)
         return k + static_cast<std::size_t>(__builtin_ctz(hits));
