@@ -40,24 +40,26 @@ bool hasNonPageName(std::string_view fileName) {
 
 bool holdsBinaryBytes(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
 
-bool mostlyUndecodable(TextView text) {
-  // Every page is read through once before it is scanned, so blocks of
-  // characters are counted at once: an escape is a character whose bits
-  // above the lowest eight are those of kFirstByteEscape.
+namespace {
+
+// The number of escapes in [from, to) of `d`. Every page is read through
+// before it is scanned, so blocks of characters are counted at once: an
+// escape is a character whose bits above the lowest eight are those of
+// kFirstByteEscape.
+std::size_t countEscapes(const char32_t* d, std::size_t from, std::size_t to) {
   static_assert(kFirstByteEscape >> 8 == kLastByteEscape >> 8 && (kFirstByteEscape & 0xFF) == 0);
-  const char32_t* const d = text.data();
-  const std::size_t n = text.size();
   std::size_t escapes = 0;
-  std::size_t k = 0;
+  std::size_t k = from;
 #if defined(__SSE2__)
   const __m128i escapeHigh = _mm_set1_epi32(static_cast<int>(kFirstByteEscape >> 8));
   const auto escapeLanes = [&](std::size_t at) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
     return _mm_cmpeq_epi32(_mm_srli_epi32(c, 8), escapeHigh);
   };
-  // A hit lane holds -1, so subtracting it counts it: at most n / 4 a lane.
+  // A hit lane holds -1, so subtracting it counts it: at most a quarter of
+  // the characters a lane.
   __m128i lanes = _mm_setzero_si128();
-  for (; k + 16 <= n; k += 16) {
+  for (; k + 16 <= to; k += 16) {
     const __m128i hits = _mm_add_epi32(_mm_add_epi32(escapeLanes(k), escapeLanes(k + 4)),
                                        _mm_add_epi32(escapeLanes(k + 8), escapeLanes(k + 12)));
     lanes = _mm_sub_epi32(lanes, hits);
@@ -66,9 +68,21 @@ bool mostlyUndecodable(TextView text) {
   _mm_store_si128(reinterpret_cast<__m128i*>(counts), lanes);
   escapes = std::size_t{counts[0]} + counts[1] + counts[2] + counts[3];
 #endif
-  for (; k < n; ++k)
+  for (; k < to; ++k)
     if (d[k] >= kFirstByteEscape && d[k] <= kLastByteEscape) ++escapes;
-  return escapes * 4 > n;
+  return escapes;
+}
+
+}  // namespace
+
+bool mostlyUndecodable(TextView text) {
+  // Past three quarters of a page, the rest cannot make it mostly escapes
+  // unless those read so far already come close.
+  const std::size_t n = text.size();
+  const std::size_t most = n - n / 4;
+  const std::size_t escapes = countEscapes(text.data(), 0, most);
+  if ((escapes + (n - most)) * 4 <= n) return false;
+  return (escapes + countEscapes(text.data(), most, n)) * 4 > n;
 }
 
 bool startsLikeHtml(TextView text) {

@@ -112,16 +112,17 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
   return w;
 }
 
-ShortenedTag shortenElementTag(SlotText& tag) {
+// The part of an element's tag from `nameEnd` on, where its attributes are
+// (`nameKey` the key of its name, which stays). Out of line: half the tags of
+// a page have no attributes, and need none of its set-up.
+[[gnu::noinline]] ShortenedTag shortenAttributes(SlotText& tag, std::size_t nameEnd, std::uint64_t nameKey) {
   char32_t* const t = tag.data();
   const std::size_t n = tag.size();
   const TextView original(t, n);  // read ahead of writing: w never passes r
-  const TagName read = tagName(original);
-  // The attributes start after an optional "/" and the name, which stay.
-  std::size_t w = static_cast<std::size_t>(read.name.data() - t) + read.name.size();
+  std::size_t w = nameEnd;
   std::size_t r = w;
   ShortenedTag result;
-  result.nameKey = read.key;
+  result.nameKey = nameKey;
   while (r < n) {
     // White space and "/" between attributes; white space at the end goes.
     std::size_t s = r;
@@ -192,7 +193,13 @@ void shortenComment(SlotText& tag) {
 }  // namespace
 
 ShortenedTag shortenTag(SlotText& tag) {
-  if (isElementTag(tag)) return shortenElementTag(tag);
+  if (isElementTag(tag)) {
+    const TagName read = tagName(tag);
+    // The attributes start after an optional "/" and the name, which stay.
+    const std::size_t nameEnd = static_cast<std::size_t>(read.name.data() - tag.data()) + read.name.size();
+    if (nameEnd == tag.size()) return {.nameKey = read.key};
+    return shortenAttributes(tag, nameEnd, read.key);
+  }
   if (tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-') shortenComment(tag);
   return {};
 }
