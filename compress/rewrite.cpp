@@ -148,6 +148,24 @@ void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
+// Whether `tag` may be one that the loop below treats apart: a script,
+// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Nearly
+// every tag starts with another letter, and is passed by this one test.
+bool mayBeTreatedApart(TextView tag) {
+  if (tag.empty()) return false;
+  const char32_t first = tag[0] == U'/' && tag.size() >= 2 ? tag[1] : tag[0];
+  switch (first | 0x20) {
+    case U's':
+    case U't':
+    case U'x':
+    case U'p':
+    case U'l':
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool holdsJavaScript(TextView scriptTag) {
   return isJavaScriptType(attributeValue(scriptTag, U"type"), attributeValue(scriptTag, U"language"));
 }
@@ -225,28 +243,30 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (!tag.empty() && tag[0] == U'/' && blank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
     }
 
-    if (startsWithUpper(tag, kScript)) {
-      // Data a page keeps in a script element (JSON, templates) is no script.
-      if (compressScripts && holdsJavaScript(tag)) {
-        if (further)
-          minifyScript(text, split.lineBreak);
-        else
-          compressScript(text, split.lineBreak);
+    if (mayBeTreatedApart(tag)) {
+      if (startsWithUpper(tag, kScript)) {
+        // Data a page keeps in a script element (JSON, templates) is no script.
+        if (compressScripts && holdsJavaScript(tag)) {
+          if (further)
+            minifyScript(text, split.lineBreak);
+          else
+            compressScript(text, split.lineBreak);
+        }
+        continue;
       }
-      continue;
-    }
-    if (isStartTagOf(tag, U"style")) {
-      if (elements.keepsTextAfter(i)) continue;
-      if (further)
-        minifyStyleSheet(text);
-      else
-        collapseStyleSheetSpace(text);
-      continue;
-    }
-    if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
+      if (isStartTagOf(tag, U"style")) {
+        if (elements.keepsTextAfter(i)) continue;
+        if (further)
+          minifyStyleSheet(text);
+        else
+          collapseStyleSheetSpace(text);
+        continue;
+      }
+      if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
 
-    if (opensPreformatted(tag)) inPreBlock = true;
-    if (closesPreformatted(tag)) inPreBlock = false;
+      if (opensPreformatted(tag)) inPreBlock = true;
+      if (closesPreformatted(tag)) inPreBlock = false;
+    }
     if (elements.keepsTextAfter(i)) continue;  // a style rule may show it as written
 
     if (!inPreBlock) {
