@@ -137,10 +137,10 @@ std::uint64_t nameKey(TextView name) { return packName(name); }
 ElementTraits traitsOf(TextView name) { return traitsOfKey(packName(name)); }
 
 ElementTraits traitsOfKey(std::uint64_t key) {
-  if (key == 0) return {};
+  if (key == 0) return ElementTraits();
   std::size_t k = slotOf(key);
   while (kSlotTable[k].name != key) {
-    if (kSlotTable[k].name == 0) return {};
+    if (kSlotTable[k].name == 0) return ElementTraits();
     k = (k + 1) % kSlots;
   }
   return kSlotTable[k].traits;
