@@ -240,7 +240,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         tag.clear();
         continue;
       }
-      if (!tag.empty() && tag[0] == U'/' && blank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
+      if (!tag.empty() && tag[0] == U'/' && repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
     }
 
     if (mayBeTreatedApart(tag)) {
