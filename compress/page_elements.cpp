@@ -81,12 +81,12 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles, con
 void PageElements::readNesting() {
   struct Open {
     std::uint64_t key;  // nameKey, 0 for names it cannot hold
-    TextView name;      // only for a name without a key
     int at;
     bool keeps;
     bool bordersScope;
   };
   std::vector<Open> open;
+  open.reserve(kDeepestMatch);
   int keeping = 0;     // open elements whose white space a rule could keep
   int paragraphs = 0;  // open p elements
   // Without a rule that could keep white space, only a style attribute that
@@ -108,12 +108,14 @@ void PageElements::readNesting() {
       continue;
     }
     const std::uint64_t key = keys_[index(i)];
-    // Only a name without a key is compared by its characters.
-    const TextView name = key == 0 ? tagName(tag).name : TextView();
     if (tag[0] == U'/') {
+      // Only a name without a key is compared by its characters.
+      const TextView name = key == 0 ? tagName(tag).name : TextView();
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
-      const auto closes = [&](const Open& o) { return o.key == key && (key != 0 || sameName(o.name, name)); };
+      const auto closes = [&](const Open& o) {
+        return o.key == key && (key != 0 || sameName(tagName(split_.tags[index(o.at)]).name, name));
+      };
       // "</p>" ends only a paragraph open within its scope (not one outside
       // a button or a table cell it stands in).
       const auto beyondReach = [&](const Open& o) { return key == kParagraph && o.bordersScope; };
@@ -142,7 +144,7 @@ void PageElements::readNesting() {
         const std::uint8_t styled = tagStyles_[index(i)];
         const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
                            effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
-        open.push_back({key, name, i, keeps, traits.bordersScope});
+        open.push_back({key, i, keeps, traits.bordersScope});
         keeping += keeps ? 1 : 0;
         paragraphs += key == kParagraph ? 1 : 0;
       }

@@ -33,12 +33,20 @@ std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) 
         _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32(U'"')), _mm_cmpeq_epi32(c, _mm_set1_epi32(U'\'')));
     return _mm_or_si128(_mm_or_si128(low, angle), quote);
   };
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) continue;
-    for (std::size_t j = k; j < k + 8; ++j)
+  const auto blockFrom = [&](std::size_t at) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + 4));
+    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) return n;
+    for (std::size_t j = at; j < at + 8; ++j)
       if (keepsQuotes(d[j])) return j;
+    return n;
+  };
+  if (k + 8 <= n) {
+    for (; k + 8 <= n; k += 8)
+      if (const std::size_t hit = blockFrom(k); hit != n) return hit;
+    // The rest is read as the last block, which overlaps characters known
+    // to keep no quotes.
+    return k == n ? n : blockFrom(n - 8);
   }
 #endif
   for (; k < n; ++k)
