@@ -205,8 +205,10 @@ ShortenedTag shortenTag(SlotText& tag) {
     const TagName read = tagName(tag);
     // The attributes start after an optional "/" and the name, which stay.
     const std::size_t nameEnd = static_cast<std::size_t>(read.name.data() - tag.data()) + read.name.size();
-    if (nameEnd == tag.size()) return {.nameKey = read.key};
-    return shortenAttributes(tag, nameEnd, read.key);
+    if (nameEnd < tag.size()) return shortenAttributes(tag, nameEnd, read.key);
+    ShortenedTag bare;
+    bare.nameKey = read.key;
+    return bare;
   }
   if (tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-') shortenComment(tag);
   return {};
