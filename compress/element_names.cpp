@@ -100,18 +100,30 @@ constexpr std::size_t kSlots = 256;
 
 struct Slot {
   std::uint64_t name = 0;  // 0: empty
-  unsigned traits = 0;
+  ElementTraits traits;
 };
 
 constexpr std::size_t slotOf(std::uint64_t packed) { return (packed * 0x9E3779B97F4A7C15ull) >> 56; }
 
+constexpr ElementTraits traitsOfLetters(unsigned bits) {
+  ElementTraits t;
+  t.box = (bits & kBlock) != 0 ? ElementBox::Block : (bits & kHidden) != 0 ? ElementBox::Hidden : ElementBox::Inline;
+  t.isVoid = (bits & kVoid) != 0;
+  t.startClosesParagraph = (bits & kStartCloses) != 0;
+  t.endClosesParagraph = (bits & kEndCloses) != 0;
+  t.nestsUnchanged = (bits & kNestsSame) != 0;
+  t.bordersScope = (bits & kScopeEdge) != 0;
+  return t;
+}
+
+// The traits are spelt out when compiling, so a lookup only copies them.
 constexpr std::array<Slot, kSlots> slotTable() {
   std::array<Slot, kSlots> slots{};
   for (const Entry& e : kEntries) {
     const std::uint64_t packed = packName(e.name);
     std::size_t k = slotOf(packed);
     while (slots[k].name != 0) k = (k + 1) % kSlots;
-    slots[k] = {packed, e.traits};
+    slots[k] = {packed, traitsOfLetters(e.traits)};
   }
   return slots;
 }
@@ -125,43 +137,31 @@ std::uint64_t nameKey(TextView name) { return packName(name); }
 ElementTraits traitsOf(TextView name) { return traitsOfKey(packName(name)); }
 
 ElementTraits traitsOfKey(std::uint64_t key) {
-  ElementTraits t;
-  if (key == 0) return t;
+  if (key == 0) return ElementTraits();
   std::size_t k = slotOf(key);
   while (kSlotTable[k].name != key) {
-    if (kSlotTable[k].name == 0) return t;
+    if (kSlotTable[k].name == 0) return ElementTraits();
     k = (k + 1) % kSlots;
   }
-  const unsigned bits = kSlotTable[k].traits;
-  t.box = (bits & kBlock) != 0 ? ElementBox::Block : (bits & kHidden) != 0 ? ElementBox::Hidden : ElementBox::Inline;
-  t.isVoid = (bits & kVoid) != 0;
-  t.startClosesParagraph = (bits & kStartCloses) != 0;
-  t.endClosesParagraph = (bits & kEndCloses) != 0;
-  t.nestsUnchanged = (bits & kNestsSame) != 0;
-  t.bordersScope = (bits & kScopeEdge) != 0;
-  return t;
+  return kSlotTable[k].traits;
 }
 
 TagName tagName(TextView tag) {
-  // One pass: each character both extends the name and its key.
-  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
-  if (b >= tag.size() || (codeOf(tag[b]) == 0 || codeOf(tag[b]) > 26)) return {};  // a letter first
+  const char32_t* p = tag.data();
+  const char32_t* const end = p + tag.size();
+  if (p != end && *p == U'/') ++p;
+  const char32_t* const name = p;
+  // Nearly every name is letters and digits up to its end: each character
+  // both extends the name and its key.
   std::uint64_t key = 0;
-  bool keyed = true;
-  std::size_t e = b;
-  for (; e < tag.size(); ++e) {
-    const std::uint64_t code = codeOf(tag[e]);
-    if (code != 0) {
-      key = (key << 6) | code;
-      continue;
-    }
-    if (endsElementName(tag[e])) break;
-    keyed = false;
+  for (; p != end && *p < 128 && kCodes[*p] != 0; ++p) key = (key << 6) | kCodes[*p];
+  if (p == name || kCodes[*name] > 26) return {};  // a letter first
+  if (p != end && !endsElementName(*p)) {  // another character: a name without a key
+    while (p != end && !endsElementName(*p)) ++p;
+    return {TextView(name, static_cast<std::size_t>(p - name)), 0};
   }
-  const std::size_t length = e - b;
-  TagName t{tag.substr(b, length), 0};
-  if (keyed && length <= kLongestName) t.key = key << (6 * (kLongestName - length));
-  return t;
+  const std::size_t length = static_cast<std::size_t>(p - name);
+  return {TextView(name, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
 }
 
 TextView elementName(TextView tag) {

@@ -21,13 +21,14 @@ enum class ElementBox : std::uint8_t {
   Hidden,
 };
 
+// One byte: looked up for nearly every tag, and passed in a register.
 struct ElementTraits {
-  ElementBox box = ElementBox::Inline;
-  bool isVoid = false;                 // has no contents and no end tag (br, img, meta, ...)
-  bool startClosesParagraph = false;   // its start tag ends an open p (HTML's list, table aside)
-  bool endClosesParagraph = false;     // its end tag ends a p still open inside it
-  bool nestsUnchanged = false;         // the element inside itself looks the same (b, i, span, ...)
-  bool bordersScope = false;           // a p outside it is not ended from inside it (table, td, button, ...)
+  ElementBox box : 2 = ElementBox::Inline;
+  bool isVoid : 1 = false;                // has no contents and no end tag (br, img, meta, ...)
+  bool startClosesParagraph : 1 = false;  // its start tag ends an open p (HTML's list, table aside)
+  bool endClosesParagraph : 1 = false;    // its end tag ends a p still open inside it
+  bool nestsUnchanged : 1 = false;        // the element inside itself looks the same (b, i, span, ...)
+  bool bordersScope : 1 = false;          // a p outside it is not ended from inside it (table, td, button, ...)
 };
 
 // The traits of the element named `name` (ASCII letters in any case).

@@ -5,6 +5,7 @@
 #include "compress/text_routines.h"
 
 #include <optional>
+#include <utility>
 
 namespace vantiro {
 namespace {
@@ -38,7 +39,7 @@ bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1
 
 // What the style rules and the element's own attributes could do to it: its
 // style attribute, and "hidden", which takes it out of the flow.
-StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& styles, bool holdsStyle) {
+StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool holdsStyle) {
   // Without rules only a style or hidden attribute can do anything.
   constexpr TextView kIdden = U"idden", kIddenUpper = U"IDDEN";
   if (styles.affectsNothing() && !holdsStyle && findText(tag, kIdden) == npos && findText(tag, kIddenUpper) == npos)
@@ -53,7 +54,7 @@ StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& st
     else if (namesAre(attribute, U"style")) style = a.value(tag);
     else if (namesAre(attribute, U"hidden")) hidden = true;
   });
-  StyleEffects effects = styles.affectsNothing() ? StyleEffects{} : styles.effectsOn(name, classes, id);
+  StyleEffects effects = styles.affectsNothing() ? StyleEffects{} : styles.effectsOn(elementName(tag), classes, id);
   if (style) effects |= declarationEffects(*style);
   if (hidden) effects.inlineDisplay = true;
   return effects;
@@ -61,12 +62,13 @@ StyleEffects effectsOfStartTag(TextView tag, TextView name, const StyleRules& st
 
 }  // namespace
 
-PageElements::PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles)
+PageElements::PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles,
+                           std::vector<std::uint64_t> nameKeys)
     : split_(split),
       styles_(styles),
       tagStyles_(tagStyles),
       opener_(static_cast<std::size_t>(split.lastIndex + 1), -1),
-      keys_(static_cast<std::size_t>(split.lastIndex + 1), 0),
+      keys_(std::move(nameKeys)),
       bits_(static_cast<std::size_t>(split.lastIndex + 1), 0) {
   for (int i = 0; i <= split.lastIndex; ++i)
     if (!split.tags[index(i)].empty()) {
@@ -79,36 +81,44 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles, con
 void PageElements::readNesting() {
   struct Open {
     std::uint64_t key;  // nameKey, 0 for names it cannot hold
-    TextView name;
     int at;
     bool keeps;
+    bool bordersScope;
   };
   std::vector<Open> open;
-  int keeping = 0;  // open elements whose white space a rule could keep
+  open.reserve(kDeepestMatch);
+  int keeping = 0;     // open elements whose white space a rule could keep
+  int paragraphs = 0;  // open p elements
+  // Without a rule that could keep white space, only a style attribute that
+  // names a white-space property can.
   const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
-  bool mayKeep = rulesMayKeep;
-  for (std::size_t k = 0; !mayKeep && k < tagStyles_.size(); ++k) mayKeep = (tagStyles_[k] & kStyleNamesSpace) != 0;
+  static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   // Closes the open elements from the k-th on.
   const auto closeFrom = [&](std::size_t k) {
-    for (std::size_t j = k; j < open.size(); ++j) keeping -= open[j].keeps ? 1 : 0;
+    for (std::size_t j = k; j < open.size(); ++j) {
+      keeping -= open[j].keeps ? 1 : 0;
+      paragraphs -= open[j].key == kParagraph ? 1 : 0;
+    }
     open.resize(k);
   };
-  static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
-    // Named values, not a structured binding: the lambda below captures them,
-    // which clang accepts only from version 16.
-    const TagName read = tagName(tag);
-    const TextView name = read.name;
-    const std::uint64_t key = read.key;
-    keys_[index(i)] = key;
-    if (!name.empty() && tag[0] == U'/') {
+    if (!isElementTag(tag)) {
+      if (keeping > 0) bits_[index(i)] |= kKeepsText;
+      continue;
+    }
+    const std::uint64_t key = keys_[index(i)];
+    if (tag[0] == U'/') {
+      // Only a name without a key is compared by its characters.
+      const TextView name = key == 0 ? tagName(tag).name : TextView();
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
-      const auto closes = [&](const Open& o) { return o.key == key && (key != 0 || sameName(o.name, name)); };
+      const auto closes = [&](const Open& o) {
+        return o.key == key && (key != 0 || sameName(tagName(split_.tags[index(o.at)]).name, name));
+      };
       // "</p>" ends only a paragraph open within its scope (not one outside
       // a button or a table cell it stands in).
-      const auto beyondReach = [&](const Open& o) { return key == kParagraph && traitsOfKey(o.key).bordersScope; };
+      const auto beyondReach = [&](const Open& o) { return key == kParagraph && o.bordersScope; };
       while (k > lowest && !closes(open[k - 1]) && !beyondReach(open[k - 1])) --k;
       if (k > lowest && !closes(open[k - 1])) k = lowest;
       if (k > lowest) {
@@ -117,14 +127,14 @@ void PageElements::readNesting() {
       } else {
         opener_[index(i)] = -1;
       }
-    } else if (!name.empty()) {
+    } else {
       opener_[index(i)] = i;
       const ElementTraits traits = traitsOfKey(key);
       // A tag that ends a paragraph ends the one open within its scope, so
       // that a later "</p>" is seen to close nothing (a browser makes an
       // empty paragraph of it).
-      if (traits.startClosesParagraph || (key == kTable && standardsMode_)) {
-        for (std::size_t k = open.size(); k > 0 && !traitsOfKey(open[k - 1].key).bordersScope; --k)
+      if (paragraphs > 0 && (traits.startClosesParagraph || (key == kTable && standardsMode_))) {
+        for (std::size_t k = open.size(); k > 0 && !open[k - 1].bordersScope; --k)
           if (open[k - 1].key == kParagraph) {
             closeFrom(k - 1);
             break;
@@ -132,10 +142,11 @@ void PageElements::readNesting() {
       }
       if (!traits.isVoid && tag.back() != U'/') {
         const std::uint8_t styled = tagStyles_[index(i)];
-        const bool keeps = mayKeep && (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
-                           effectsOfStartTag(tag, name, styles_, styled != 0).keepsWhiteSpace;
-        open.push_back({key, name, i, keeps});
+        const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
+                           effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
+        open.push_back({key, i, keeps, traits.bordersScope});
         keeping += keeps ? 1 : 0;
+        paragraphs += key == kParagraph ? 1 : 0;
       }
     }
     if (keeping > 0) bits_[index(i)] |= kKeepsText;
@@ -144,13 +155,14 @@ void PageElements::readNesting() {
 
 bool PageElements::closesNothingButMakesAParagraph(int i) const {
   const TextView tag = split_.tags[index(i)];
-  return opener_[index(i)] < 0 && tag.size() >= 2 && tag[0] == U'/' && namesAre(elementName(tag), U"p");
+  static const std::uint64_t kParagraph = nameKey(U"p");
+  return opener_[index(i)] < 0 && tag.size() >= 2 && tag[0] == U'/' && keys_[index(i)] == kParagraph;
 }
 
 bool PageElements::hidesTextAfter(int i) const {
   const TextView tag = split_.tags[index(i)];
   if (tag.empty() || tag[0] == U'/') return false;
-  const ElementTraits traits = traitsOf(elementName(tag));
+  const ElementTraits traits = traitsOfKey(keys_[index(i)]);
   return traits.box == ElementBox::Hidden && !traits.isVoid;
 }
 
@@ -176,10 +188,10 @@ PageElements::Flow PageElements::flowOf(int i) const {
 
 PageElements::Flow PageElements::flowOfStart(int start) const {
   const TextView tag = split_.tags[index(start)];
-  const auto [name, key] = tagName(tag);
-  const ElementBox box = traitsOfKey(key).box;
+  const ElementBox box = traitsOfKey(keys_[index(start)]).box;
   if (box == ElementBox::Inline) return Flow::Inline;
-  if (effectsOfStartTag(tag, name, styles_, tagStyles_[index(start)] != 0).inlineDisplay) return Flow::Inline;
+  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)] != 0).inlineDisplay)
+    return Flow::Inline;
   return box == ElementBox::Block ? Flow::Block : Flow::None;
 }
 

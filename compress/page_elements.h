@@ -20,9 +20,12 @@ class PageElements {
     kStyleNamesSpace = 2,  // ... whose value names a white-space property
   };
 
-  // Reads the tags of `split`, with `tagStyles[i]` (TagStyle bits) for tag i;
+  // Reads the tags of `split`, with `tagStyles[i]` (TagStyle bits) for tag i
+  // and `nameKeys[i]` its element's nameKey as tagName reads it (0 for other
+  // tags), which the pass that shortened the tags has read already;
   // `split`, `styles` and `tagStyles` must outlive the object.
-  PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles);
+  PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles,
+               std::vector<std::uint64_t> nameKeys);
 
   // How the element of tag i takes part in a line of text.
   enum class Flow : std::uint8_t {
@@ -47,7 +50,7 @@ class PageElements {
   // paragraph of it, so it must stay.
   bool closesNothingButMakesAParagraph(int i) const;
   // The nameKey of the element tag i opens or closes (0 for other tags and
-  // names too long to key), as read when the object was made.
+  // names too long to key), as given when the object was made.
   std::uint64_t nameKeyOf(int i) const { return keys_[index(i)]; }
   // The page starts with a doctype that puts a browser in standards mode
   // (where a table start tag ends an open paragraph).

@@ -3,6 +3,11 @@
 #include "compress/text_routines.h"
 
 #include <array>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vantiro {
 namespace {
@@ -35,11 +40,49 @@ bool hasNonPageName(std::string_view fileName) {
 
 bool holdsBinaryBytes(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
 
-bool mostlyUndecodable(TextView text) {
+namespace {
+
+// The number of escapes in [from, to) of `d`. Every page is read through
+// before it is scanned, so blocks of characters are counted at once: an
+// escape is a character whose bits above the lowest eight are those of
+// kFirstByteEscape.
+std::size_t countEscapes(const char32_t* d, std::size_t from, std::size_t to) {
+  static_assert(kFirstByteEscape >> 8 == kLastByteEscape >> 8 && (kFirstByteEscape & 0xFF) == 0);
   std::size_t escapes = 0;
-  for (char32_t c : text)
-    if (c >= kFirstByteEscape && c <= kLastByteEscape) ++escapes;
-  return escapes * 4 > text.size();
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i escapeHigh = _mm_set1_epi32(static_cast<int>(kFirstByteEscape >> 8));
+  const auto escapeLanes = [&](std::size_t at) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    return _mm_cmpeq_epi32(_mm_srli_epi32(c, 8), escapeHigh);
+  };
+  // A hit lane holds -1, so subtracting it counts it: at most a quarter of
+  // the characters a lane.
+  __m128i lanes = _mm_setzero_si128();
+  for (; k + 16 <= to; k += 16) {
+    const __m128i hits = _mm_add_epi32(_mm_add_epi32(escapeLanes(k), escapeLanes(k + 4)),
+                                       _mm_add_epi32(escapeLanes(k + 8), escapeLanes(k + 12)));
+    lanes = _mm_sub_epi32(lanes, hits);
+  }
+  alignas(16) std::uint32_t counts[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(counts), lanes);
+  escapes = std::size_t{counts[0]} + counts[1] + counts[2] + counts[3];
+#endif
+  for (; k < to; ++k)
+    if (d[k] >= kFirstByteEscape && d[k] <= kLastByteEscape) ++escapes;
+  return escapes;
+}
+
+}  // namespace
+
+bool mostlyUndecodable(TextView text) {
+  // Past three quarters of a page, the rest cannot make it mostly escapes
+  // unless those read so far already come close.
+  const std::size_t n = text.size();
+  const std::size_t most = n - n / 4;
+  const std::size_t escapes = countEscapes(text.data(), 0, most);
+  if ((escapes + (n - most)) * 4 <= n) return false;
+  return (escapes + countEscapes(text.data(), most, n)) * 4 > n;
 }
 
 bool startsLikeHtml(TextView text) {

@@ -15,7 +15,9 @@
 #include "compress/tag_shortening.h"
 #include "compress/text_routines.h"
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vantiro {
@@ -146,6 +148,24 @@ void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
+// Whether `tag` may be one that the loop below treats apart: a script,
+// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Nearly
+// every tag starts with another letter, and is passed by this one test.
+bool mayBeTreatedApart(TextView tag) {
+  if (tag.empty()) return false;
+  const char32_t first = tag[0] == U'/' && tag.size() >= 2 ? tag[1] : tag[0];
+  switch (first | 0x20) {
+    case U's':
+    case U't':
+    case U'x':
+    case U'p':
+    case U'l':
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool holdsJavaScript(TextView scriptTag) {
   return isJavaScriptType(attributeValue(scriptTag, U"type"), attributeValue(scriptTag, U"language"));
 }
@@ -171,18 +191,25 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   // attributes and their values) is what it was.
   std::vector<std::uint8_t> tagStyles(at(last + 1), 0);
   std::vector<std::uint8_t> keptAsRead(at(last + 1), 0);  // slot inside a value the scan cut at a ">"
+  std::vector<std::uint64_t> nameKeys;  // one for every slot, in order
+  nameKeys.reserve(at(last + 1));
   for (int i = 0, openQuote = 0; i <= last; ++i) {
     SlotText& tag = split.tags[at(i)];
     const SlotText& text = split.texts[at(i)];
     if (openQuote != 0) {
       // Still inside that value: kept exactly up to its closing quote.
       keptAsRead[at(i)] = 1;
+      nameKeys.push_back(tagName(tag).key);
       const char32_t quote = static_cast<char32_t>(openQuote);
       if (findChar(tag, quote) != npos || findChar(text, quote) != npos) openQuote = 0;
       continue;
     }
-    if (split.endsInScript || (tag.size() >= 3 && tag[0] == U'%')) continue;
+    if (split.endsInScript || (tag.size() >= 3 && tag[0] == U'%')) {
+      nameKeys.push_back(tagName(tag).key);
+      continue;
+    }
     const ShortenedTag shortened = shortenTag(tag);
+    nameKeys.push_back(shortened.nameKey);
     tagStyles[at(i)] = (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
                        (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0);
     if (shortened.openQuote != 0) {
@@ -190,7 +217,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (findChar(text, shortened.openQuote) == npos) openQuote = static_cast<int>(shortened.openQuote);
     }
   }
-  const PageElements elements(split, styles, tagStyles);
+  const PageElements elements(split, styles, tagStyles, std::move(nameKeys));
 
   bool inPreBlock = false;
   const int step = last / 30;
@@ -213,31 +240,33 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         tag.clear();
         continue;
       }
-      if (!tag.empty() && tag[0] == U'/' && blank(text) && repeatsAfterRemovedTags(split, i)) tag.clear();
+      if (!tag.empty() && tag[0] == U'/' && repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
     }
 
-    if (startsWithUpper(tag, kScript)) {
-      // Data a page keeps in a script element (JSON, templates) is no script.
-      if (compressScripts && holdsJavaScript(tag)) {
-        if (further)
-          minifyScript(text, split.lineBreak);
-        else
-          compressScript(text, split.lineBreak);
+    if (mayBeTreatedApart(tag)) {
+      if (startsWithUpper(tag, kScript)) {
+        // Data a page keeps in a script element (JSON, templates) is no script.
+        if (compressScripts && holdsJavaScript(tag)) {
+          if (further)
+            minifyScript(text, split.lineBreak);
+          else
+            compressScript(text, split.lineBreak);
+        }
+        continue;
       }
-      continue;
-    }
-    if (isStartTagOf(tag, U"style")) {
-      if (elements.keepsTextAfter(i)) continue;
-      if (further)
-        minifyStyleSheet(text);
-      else
-        collapseStyleSheetSpace(text);
-      continue;
-    }
-    if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
+      if (isStartTagOf(tag, U"style")) {
+        if (elements.keepsTextAfter(i)) continue;
+        if (further)
+          minifyStyleSheet(text);
+        else
+          collapseStyleSheetSpace(text);
+        continue;
+      }
+      if (rawTextEnd(tag)) continue;  // a textarea's text is what the form sends
 
-    if (opensPreformatted(tag)) inPreBlock = true;
-    if (closesPreformatted(tag)) inPreBlock = false;
+      if (opensPreformatted(tag)) inPreBlock = true;
+      if (closesPreformatted(tag)) inPreBlock = false;
+    }
     if (elements.keepsTextAfter(i)) continue;  // a style rule may show it as written
 
     if (!inPreBlock) {

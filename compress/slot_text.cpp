@@ -22,12 +22,9 @@ void SlotText::reserve(std::size_t n) {
   room_ = room;
 }
 
-void SlotText::resize(std::size_t n) {
-  if (n > size_) {
-    reserve(n);
-    std::fill(data_ + size_, data_ + n, U'\0');
-  }
-  size_ = n;
+void SlotText::fillTo(std::size_t n) {
+  reserve(n);
+  std::fill(data_ + size_, data_ + n, U'\0');
 }
 
 void SlotText::assign(TextView text) {

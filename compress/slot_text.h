@@ -31,6 +31,16 @@ class SlotText {
     return s;
   }
 
+  // Makes this slot the window `window` makes, dropping any storage of its
+  // own. Inline and without a temporary slot: the scanner sets two slots for
+  // every tag of a page.
+  void setWindow(char32_t* data, std::size_t size) {
+    own_.reset();
+    data_ = data;
+    size_ = size;
+    room_ = size;
+  }
+
   // A copy owns its characters, so it never shares a window with its original.
   SlotText(const SlotText& other) : SlotText(other.view()) {}
   SlotText& operator=(const SlotText& other) {
@@ -65,7 +75,11 @@ class SlotText {
 
   void clear() { size_ = 0; }
   // Shortening never moves the text; lengthening fills with zero characters.
-  void resize(std::size_t n);
+  // Inline: every pass shortens slots.
+  void resize(std::size_t n) {
+    if (n > size_) fillTo(n);
+    size_ = n;
+  }
   // `text` may be a part of this slot.
   void assign(TextView text);
   void append(TextView text);
@@ -89,6 +103,8 @@ class SlotText {
     other.size_ = 0;
     other.room_ = 0;
   }
+  // Lengthens the text to `n` characters with zero characters.
+  void fillTo(std::size_t n);
   // Makes room for `n` characters, keeping the text; grows geometrically so
   // that repeated appends stay linear.
   void reserve(std::size_t n);

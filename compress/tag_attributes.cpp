@@ -3,7 +3,21 @@
 #include "compress/element_names.h"
 #include "compress/text_routines.h"
 
+#include <cstdint>
+
 namespace vantiro {
+
+namespace {
+
+// White space, "/" or "=": what ends an attribute's name. All lie below 64,
+// so that one comparison passes the letters a name is made of.
+bool endsAttributeName(char32_t c) {
+  constexpr std::uint64_t kEnds = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n' | 1ull << U'\f' |
+                                  1ull << U'/' | 1ull << U'=';
+  return c < 64 && ((kEnds >> c) & 1) != 0;
+}
+
+}  // namespace
 
 std::size_t attributesStart(TextView tag) {
   std::size_t k = !tag.empty() && tag[0] == U'/' ? 1 : 0;
@@ -20,7 +34,7 @@ std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from) {
   a.nameAt = k;
   // A name may begin with "=", which is then part of it.
   ++k;
-  while (k < n && !isHtmlSpace(tag[k]) && tag[k] != U'/' && tag[k] != U'=') ++k;
+  while (k < n && !endsAttributeName(tag[k])) ++k;
   a.nameEnd = k;
   while (k < n && isHtmlSpace(tag[k])) ++k;
   if (k >= n || tag[k] != U'=') return a;

@@ -38,19 +38,6 @@ bool startsTag(const char32_t* d, std::size_t p, std::size_t n) {
 #if defined(__SSE2__)
 __m128i load4(const char32_t* d) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d)); }
 
-// All ones in the lanes holding a character that may follow a tag's "<".
-__m128i followsTagStartLanes(__m128i c) {
-  // (c | 0x20) - 'a' lies in [0, 26) for the ASCII letters of either case and no other value.
-  const __m128i folded = _mm_sub_epi32(_mm_or_si128(c, _mm_set1_epi32(0x20)), _mm_set1_epi32('a'));
-  const __m128i letter =
-      _mm_and_si128(_mm_cmpgt_epi32(folded, _mm_set1_epi32(-1)), _mm_cmplt_epi32(folded, _mm_set1_epi32(26)));
-  const __m128i marks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32('/')),
-                                                  _mm_cmpeq_epi32(c, _mm_set1_epi32('!'))),
-                                     _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32('?')),
-                                                  _mm_cmpeq_epi32(c, _mm_set1_epi32('%'))));
-  return _mm_or_si128(letter, marks);
-}
-
 unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(lanes))); }
 #endif
 
@@ -72,10 +59,14 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
     const __m128i ltA = starts(a), ltB = starts(b);
     const __m128i endA = ends(a), endB = ends(b);
     if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ltA, ltB), _mm_or_si128(endA, endB))) == 0) continue;
-    const __m128i hitsA = _mm_or_si128(_mm_and_si128(ltA, followsTagStartLanes(load4(d + k + 1))), endA);
-    const __m128i hitsB = _mm_or_si128(_mm_and_si128(ltB, followsTagStartLanes(load4(d + k + 5))), endB);
-    const unsigned bits = laneBits(hitsA) | laneBits(hitsB) << 4;
-    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits));
+    // Nearly every block with something in it ends the search at its first
+    // hit, so a "<" is tested alone for what follows it.
+    const unsigned endBits = kTagEnds ? laneBits(endA) | laneBits(endB) << 4 : 0;
+    const unsigned ltBits = kTagStarts ? laneBits(ltA) | laneBits(ltB) << 4 : 0;
+    for (unsigned bits = endBits | ltBits; bits != 0; bits &= bits - 1) {
+      const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
+      if (((endBits >> lane) & 1) != 0 || followsTagStart(d[k + lane + 1])) return k + lane;
+    }
   }
 #endif
   for (; k < n; ++k)
@@ -130,12 +121,12 @@ std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   return npos;
 }
 
-// A window on page[from, to) without the spaces at its start and, with
-// `trimEnd`, at its end.
-SlotText trimmedWindow(char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
+// Makes `slot` a window on page[from, to) without the spaces at its start
+// and, with `trimEnd`, at its end.
+void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
   while (from < to && page[from] == U' ') ++from;
   while (trimEnd && to > from && page[to - 1] == U' ') --to;
-  return SlotText::window(page + from, to - from);
+  slot.setWindow(page + from, to - from);
 }
 
 }  // namespace
@@ -162,7 +153,7 @@ PageSplit scanPage(PageChars chars) {
   split.tags.reserve(expectedTags);
   split.texts.reserve(expectedTags);
   std::size_t next = findTagStart(page, 0);
-  split.leadingText = SlotText::window(d, next == npos ? n : next);
+  split.leadingText.setWindow(d, next == npos ? n : next);
 
   while (next != npos) {
     const std::size_t start = next;
@@ -175,13 +166,13 @@ PageSplit scanPage(PageChars chars) {
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
-    if (gt - start >= 2) tag = trimmedWindow(d, start + 1, gt, !isAsciiLetter(d[start + 1]));
+    if (gt - start >= 2) setTrimmedWindow(tag, d, start + 1, gt, !isAsciiLetter(d[start + 1]));
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      tag = trimmedWindow(d, start + 1, gt);
+      setTrimmedWindow(tag, d, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
@@ -204,10 +195,10 @@ PageSplit scanPage(PageChars chars) {
 
     SlotText& text = split.texts[static_cast<std::size_t>(i)];
     if (next == npos) {
-      if (gt + 1 < n) text = SlotText::window(d + gt + 1, n - gt - 1);
+      if (gt + 1 < n) text.setWindow(d + gt + 1, n - gt - 1);
       break;
     }
-    text = SlotText::window(d + gt + 1, next - gt - 1);
+    text.setWindow(d + gt + 1, next - gt - 1);
 
     if (split.lastIndex > split.capacity - 2) {
       split.capacity += PageSplit::kBlock;

@@ -33,12 +33,20 @@ std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) 
         _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32(U'"')), _mm_cmpeq_epi32(c, _mm_set1_epi32(U'\'')));
     return _mm_or_si128(_mm_or_si128(low, angle), quote);
   };
-  for (; k + 8 <= n; k += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 4));
-    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) continue;
-    for (std::size_t j = k; j < k + 8; ++j)
+  const auto blockFrom = [&](std::size_t at) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + 4));
+    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) return n;
+    for (std::size_t j = at; j < at + 8; ++j)
       if (keepsQuotes(d[j])) return j;
+    return n;
+  };
+  if (k + 8 <= n) {
+    for (; k + 8 <= n; k += 8)
+      if (const std::size_t hit = blockFrom(k); hit != n) return hit;
+    // The rest is read as the last block, which overlaps characters known
+    // to keep no quotes.
+    return k == n ? n : blockFrom(n - 8);
   }
 #endif
   for (; k < n; ++k)
@@ -53,6 +61,13 @@ bool holdsSpaceWord(TextView css) {
         (css[k + 3] | 0x20) == U'c' && (css[k + 4] | 0x20) == U'e')
       return true;
   return false;
+}
+
+// Moves t[from, to) to t[w...] (w <= from) and returns the new write
+// position; most tags need no move at all, and then nothing is copied.
+std::size_t moveDown(char32_t* t, std::size_t w, std::size_t from, std::size_t to) {
+  if (w != from) std::memmove(t + w, t + from, (to - from) * sizeof(char32_t));
+  return w + (to - from);
 }
 
 bool spaceGoesAfter(char32_t c) { return c == U':' || c == U',' || c == U';' || c == U' '; }
@@ -105,13 +120,17 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
   return w;
 }
 
-ShortenedTag shortenElementTag(SlotText& tag) {
+// The part of an element's tag from `nameEnd` on, where its attributes are
+// (`nameKey` the key of its name, which stays). Out of line: half the tags of
+// a page have no attributes, and need none of its set-up.
+[[gnu::noinline]] ShortenedTag shortenAttributes(SlotText& tag, std::size_t nameEnd, std::uint64_t nameKey) {
   char32_t* const t = tag.data();
   const std::size_t n = tag.size();
   const TextView original(t, n);  // read ahead of writing: w never passes r
-  std::size_t w = attributesStart(original);
+  std::size_t w = nameEnd;
   std::size_t r = w;
   ShortenedTag result;
+  result.nameKey = nameKey;
   while (r < n) {
     // White space and "/" between attributes; white space at the end goes.
     std::size_t s = r;
@@ -129,8 +148,7 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     result.holdsStyle = result.holdsStyle || style;
     // Only a value right after its "=" loses its quotes, as it always has.
     const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
-    std::memmove(t + w, t + a->nameAt, (a->nameEnd - a->nameAt) * sizeof(char32_t));
-    w += a->nameEnd - a->nameAt;
+    w = moveDown(t, w, a->nameAt, a->nameEnd);
     if (a->valueAt == npos) {
       r = a->nameEnd;
       continue;
@@ -138,15 +156,13 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     // The "=" with the white space around it, the opening quote after it.
     w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt);
     if (a->quote == 0) {
-      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
-      w += a->valueEnd - a->valueAt;
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
       r = a->valueEnd;
       continue;
     }
     if (!a->closed) {
       // The value goes on after the tag: the rest is kept exactly.
-      std::memmove(t + w, t + a->valueAt, (n - a->valueAt) * sizeof(char32_t));
-      w += n - a->valueAt;
+      w = moveDown(t, w, a->valueAt, n);
       result.openQuote = a->quote;
       break;
     }
@@ -155,8 +171,7 @@ ShortenedTag shortenElementTag(SlotText& tag) {
     if (style) {
       w = copyTightCss(t, w, a->valueAt, a->valueEnd, a->quote == U'"' ? U'\'' : U'"');
     } else {
-      std::memmove(t + w, t + a->valueAt, (a->valueEnd - a->valueAt) * sizeof(char32_t));
-      w += a->valueEnd - a->valueAt;
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
     }
     r = a->valueEnd + 1;
     const bool unquoted = a->quote == U'"' && rightAfterEquals && w > valueAt && findQuoteKeeper(t, valueAt, w) == w;
@@ -186,7 +201,15 @@ void shortenComment(SlotText& tag) {
 }  // namespace
 
 ShortenedTag shortenTag(SlotText& tag) {
-  if (isElementTag(tag)) return shortenElementTag(tag);
+  if (isElementTag(tag)) {
+    const TagName read = tagName(tag);
+    // The attributes start after an optional "/" and the name, which stay.
+    const std::size_t nameEnd = static_cast<std::size_t>(read.name.data() - tag.data()) + read.name.size();
+    if (nameEnd < tag.size()) return shortenAttributes(tag, nameEnd, read.key);
+    ShortenedTag bare;
+    bare.nameKey = read.key;
+    return bare;
+  }
   if (tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-') shortenComment(tag);
   return {};
 }

@@ -3,6 +3,8 @@
 
 #include "compress/slot_text.h"
 
+#include <cstdint>
+
 namespace vantiro {
 
 // Shortens `tag` without changing what a browser reads from it:
@@ -23,6 +25,10 @@ struct ShortenedTag {
   char32_t openQuote = 0;
   bool holdsStyle = false;       // the tag has a style attribute
   bool styleNamesSpace = false;  // ... whose value holds "space" (white-space and its kin)
+  // The nameKey of the element an element's tag names, as tagName reads it
+  // (shortening keeps the name); 0 for other tags. Read here so that the
+  // passes after this one need not read the name again.
+  std::uint64_t nameKey = 0;
 };
 ShortenedTag shortenTag(SlotText& tag);
 

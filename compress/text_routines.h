@@ -7,6 +7,7 @@
 // CR or LF is an ordinary character, or LF. "Spaces" means the space character
 // only: tabs are never trimmed or collapsed.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/text.h"
@@ -61,7 +62,16 @@ inline std::size_t findChar(TextView s, char32_t c, std::size_t from = 0) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
     return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, wanted))));
   };
+  const auto equal4 = [&](std::size_t at) {
+    return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)), wanted);
+  };
   if (k + 8 <= n) {
+    // Long searches (a whole page) go sixteen characters a step up to the
+    // block that holds `c`.
+    for (; k + 16 <= n; k += 16)
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(equal4(k), equal4(k + 4)),
+                                         _mm_or_si128(equal4(k + 8), equal4(k + 12)))) != 0)
+        break;
     for (; k + 8 <= n; k += 8)
       if (const unsigned hits = hits4(k) | hits4(k + 4) << 4; hits != 0)
         return k + static_cast<std::size_t>(__builtin_ctz(hits));
@@ -97,7 +107,12 @@ inline bool startsWithUpper(TextView s, TextView upperPrefix) {
 
 inline bool equalsUpper(TextView s, TextView upper) { return s.size() == upper.size() && startsWithUpper(s, upper); }
 
-// White space a browser collapses: space, tab, CR, LF, form feed.
-inline bool isHtmlSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\r' || c == U'\n' || c == U'\f'; }
+// White space a browser collapses: space, tab, CR, LF, form feed. One
+// comparison turns away every character above the space, and a bit of a mask
+// tells the rest: this is asked of nearly every character of a tag.
+inline bool isHtmlSpace(char32_t c) {
+  constexpr std::uint64_t kSpaces = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n' | 1ull << U'\f';
+  return c <= U' ' && ((kSpaces >> c) & 1) != 0;
+}
 
 }  // namespace vantiro

@@ -53,6 +53,23 @@ TEST(ElementNames, HowHtmlLaysOutAnElement) {
     EXPECT_TRUE(elementName(tag).empty()) << toUtf8(tag);
 }
 
+// Shortening a tag hands on its element's key, as tagName reads it from the
+// tag as written, so that the passes after it need not read the name again.
+TEST(Rewrite, ShorteningATagGivesItsElementsKey) {
+  struct Case {
+    const char32_t* tag;
+    const char32_t* name;  // nullptr: no key
+  };
+  for (const Case& c : {Case{U"div  class=\"a b\"  id=\"x\"", U"div"}, Case{U"/DIV", U"div"}, Case{U"P", U"p"},
+                        Case{U"h1\r\nstyle=\"color: red\"", U"h1"}, Case{U"br/", U"br"},
+                        Case{U"blockquote cite=x", U"blockquote"}, Case{U"my-card x=1", nullptr},
+                        Case{U"figcaptions", nullptr}, Case{U"!-- a  b --", nullptr},
+                        Case{U"!DOCTYPE html", nullptr}, Case{U"?xml v?", nullptr}}) {
+    SlotText tag{TextView(c.tag)};
+    EXPECT_EQ(shortenTag(tag).nameKey, c.name != nullptr ? nameKey(c.name) : 0) << toUtf8(c.tag);
+  }
+}
+
 TEST(Rewrite, OptionalEndTagsGoOnlyWithBlankText) {
   expectTable({
       {U"<tr><td>a</td>\r\n<td>b</TD>\r\n</tr>", U"<tr><td>a<td>b"},

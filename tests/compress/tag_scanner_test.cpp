@@ -77,6 +77,9 @@ TEST(TagScanner, CutsPagesIntoTagsAndTexts) {
       {U"<p>if a < b and c > d</p>", U"", {"p", "/p"}, {"if a < b and c > d", ""}},
       {U"<p>x<", U"", {"p"}, {"x<"}},
       {U"<p>1<2<3", U"", {"p"}, {"1<2<3"}},
+      // A "<" that starts no tag before one that does, in one block and apart.
+      {U"<p>1 <2 <b>x</b>", U"", {"p", "b", "/b"}, {"1 <2 ", "x", ""}},
+      {U"<p>a <= b and c <> d, then <i>e</i>", U"", {"p", "i", "/i"}, {"a <= b and c <> d, then ", "e", ""}},
       // A page that ends inside a tag: the tag runs to the end.
       {U"<p>x<a href", U"", {"p", "a href"}, {"x", ""}},
   };

@@ -114,6 +114,12 @@ TEST(TextRoutines, APageHoldingACrLfAnywhereBreaksLinesWithIt) {
            BreakCase{U"a\nb\nc\r\n", LineBreak::CrLf},
            BreakCase{U"\r\n", LineBreak::CrLf},
            BreakCase{U"\r\r\n\n", LineBreak::CrLf},
+           // Long pages are read in blocks of 32 characters.
+           BreakCase{U"0123456789012345678901234567890123456789012345678901234567890123456789\n", LineBreak::Lf},
+           BreakCase{U"012345678901234567890123456789\r\n", LineBreak::CrLf},
+           BreakCase{U"0123456789012345678901234567890\r\n", LineBreak::CrLf},  // across two blocks
+           BreakCase{U"0\r23456789012345678901234567890123456789012345678901234567890123456789\r\n", LineBreak::CrLf},
+           BreakCase{U"0123456789012345678901234567890123456789012345678901234567890123\r", LineBreak::Lf},
        }) {
     EXPECT_EQ(lineBreakOf(c.page), c.expected) << toUtf8(c.page);
   }
