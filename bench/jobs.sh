@@ -35,22 +35,27 @@ run() {
 }
 
 echo "compress --into next to the copy floor (medians of $RUNS after a warm-up)"
-printf '%-8s %6s %8s %9s %9s %7s\n' corpus pages MB into_s floor_s ratio
+echo "  fresh: DEST and the floor's copy made anew each time (every file a new one)"
+echo "  again: DEST holds the last run's output, the floor writes over its last copy"
+printf '%-8s %-6s %6s %8s %9s %9s %7s\n' corpus dest pages MB into_s floor_s ratio
 for c in "${@:-utf8 zh-gbk}"; do
   for c in $c; do
     src=$B/corpus-$c; [ -d "$src" ] || { echo "missing $src" >&2; continue; }
     codepage=$(codepageOf "$c")
-    : >"$work/v"; : >"$work/f"
-    for i in $(seq 0 "$RUNS"); do
-      rm -rf "$work/out"; sync
-      run "$work/v" compress --into "$src" "$work/out"
-      "$COPY" "$src" "$work/floor" >/dev/null
-      t0=$(now); "$COPY" "$src" "$work/floor" >/dev/null; echo "$(now) - $t0" | bc >>"$work/f"
-      [ "$i" -eq 0 ] && { : >"$work/v"; : >"$work/f"; }
+    for dest in fresh again; do
+      : >"$work/v"; : >"$work/f"
+      rm -rf "$work/out" "$work/floor"
+      for i in $(seq 0 "$RUNS"); do
+        [ "$dest" = fresh ] && rm -rf "$work/out" "$work/floor"
+        sync
+        run "$work/v" compress --into "$src" "$work/out"
+        t0=$(now); "$COPY" "$src" "$work/floor" >/dev/null; echo "$(now) - $t0" | bc >>"$work/f"
+        [ "$i" -eq 0 ] && { : >"$work/v"; : >"$work/f"; }
+      done
+      v=$(median <"$work/v"); f=$(median <"$work/f")
+      printf '%-8s %-6s %6d %8.2f %9.3f %9.3f %6.2fx\n' "$c" "$dest" "$(ls "$src" | wc -l)" \
+        "$(echo "$(cat "$src"/* | wc -c)/1000000" | bc -l)" "$v" "$f" "$(echo "$v/$f" | bc -l)"
     done
-    v=$(median <"$work/v"); f=$(median <"$work/f")
-    printf '%-8s %6d %8.2f %9.3f %9.3f %6.2fx\n' "$c" "$(ls "$src" | wc -l)" \
-      "$(echo "$(cat "$src"/* | wc -c)/1000000" | bc -l)" "$v" "$f" "$(echo "$v/$f" | bc -l)"
   done
 done
 

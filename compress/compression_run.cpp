@@ -57,17 +57,27 @@ TextView fileName(TextView path) {
   return slash == npos ? path : path.substr(slash + 1);
 }
 
-// Whether the page of `next` may be read while the page of `earlier` is still
-// to be written with `options`: not when the file written (the page, or its
-// mirror) may be the next page itself, nor when the next page is a file of the
-// backup store. Names are compared, not whole paths, so that two spellings of
-// one path cannot slip through. A dry run writes nothing, so it may read any page.
-bool mayReadBefore(const RunRow& earlier, const RunRow& next, const CompressionOptions& options, WriteMode mode) {
+// The names of the files a row still to be written may write: its page's, and
+// its mirror's when the options map it there.
+struct WrittenNames {
+  Text page;
+  Text mirror;
+};
+
+WrittenNames writtenNames(const RunRow& row, const CompressionOptions& options) {
+  return {Text(fileName(row.source)), Text(fileName(destinationColumn(row.source, options)))};
+}
+
+// Whether the page `next` may be read while a row that writes `earlier` is
+// still to be written: not when a file written may be the next page itself,
+// nor when the next page is a file of the backup store. Names are compared,
+// not whole paths, so that two spellings of one path cannot slip through. A
+// dry run writes nothing, so it may read any page.
+bool mayReadBefore(const WrittenNames& earlier, const RunRow& next, WriteMode mode) {
   if (mode == WriteMode::DryRun) return true;
   const TextView name = fileName(next.source);
-  if (name == fileName(earlier.source) || name == U"bak.dat" || name == U"bak.kbq") return false;
-  const Text mapped = destinationColumn(earlier.source, options);
-  return mapped.empty() || name != fileName(mapped);
+  if (name == earlier.page || name == U"bak.dat" || name == U"bak.kbq") return false;
+  return earlier.mirror.empty() || name != earlier.mirror;
 }
 
 // A row whose outcome is reported once the rows before it are.
@@ -274,9 +284,16 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     if (waitingToPlace == 0 || waitingToPlace >= perSync) placeWaiting();
   };
   // Whether row `k` may be read while the waiting rows are not in place.
+  // The names each row may write, worked out once its options are fixed: the
+  // checks below ask for them again and again.
+  std::vector<std::optional<WrittenNames>> namesWritten(rows.size());
+  const auto namesOf = [&](std::size_t row, const CompressionOptions& options) -> const WrittenNames& {
+    if (!namesWritten[row]) namesWritten[row] = writtenNames(rows[row], options);
+    return *namesWritten[row];
+  };
   const auto mayReadBeforeWaiting = [&](std::size_t k) {
     for (const WaitingRow& w : waiting)
-      if (!mayReadBefore(rows[w.index], rows[k], w.options, mode)) return false;
+      if (!mayReadBefore(namesOf(w.index, w.options), rows[k], mode)) return false;
     return true;
   };
 
@@ -325,9 +342,8 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
            (nextToStart <= i + pagesAheadAlways || bytesAhead < kBytesReadAhead)) {
       const std::size_t k = nextToStart;
       bytesAhead += sizeColumnValue(rows[k].size);
-      bool safe = mayReadBefore(row, rows[k], current.options, mode) && mayReadBeforeWaiting(k);
-      for (std::size_t j = i + 1; safe && j < k; ++j)
-        safe = mayReadBefore(rows[j], rows[k], *queuedOptions(j), mode);
+      bool safe = mayReadBefore(namesOf(i, current.options), rows[k], mode) && mayReadBeforeWaiting(k);
+      for (std::size_t j = i + 1; safe && j < k; ++j) safe = mayReadBefore(namesOf(j, *queuedOptions(j)), rows[k], mode);
       // A large page is never read beside another: it waits to be compressed alone.
       // A row that is no normal file is read in vain and then reported missing.
       if (!safe || sizeColumnValue(rows[k].size) >= kBytesReadAhead) break;
