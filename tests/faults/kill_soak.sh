@@ -5,12 +5,15 @@
 # that each page's oldest copy is written last) gives back every original byte.
 #
 #   tests/faults/kill_soak.sh CLI [KILLS] [PAGES] [SOURCE_DIR]
-#   default: 30 kills over 2000 pages, copies of /tmp/bench/corpus-zh-gbk
+#   default: 30 kills over 2000 pages, copies of /tmp/bench/corpus-zh-gbk;
+#   JOBS=N runs every compression with --jobs N
 set -euo pipefail
 CLI=$1
 KILLS=${2:-30}
 PAGES=${3:-2000}
 SRC=${4:-/tmp/bench/corpus-zh-gbk}
+jobs=()
+[ -n "${JOBS:-}" ] && jobs=(--jobs "$JOBS")
 work=$(mktemp -d /tmp/vantiro-kill-soak.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/orig" "$work/home" "$work/clean-home"
@@ -21,10 +24,10 @@ done
 # What a run that is not killed writes, once and twice over.
 cp -r "$work/orig" "$work/clean"
 start=$(date +%s.%N)
-"$CLI" --home "$work/clean-home" compress "$work/clean" >/dev/null 2>&1 || true
+"$CLI" --home "$work/clean-home" compress "${jobs[@]}" "$work/clean" >/dev/null 2>&1 || true
 runtime=$(echo "$(date +%s.%N) - $start" | bc)
 cp -r "$work/clean" "$work/clean2"
-"$CLI" --home "$work/clean-home" compress "$work/clean2" >/dev/null 2>&1 || true
+"$CLI" --home "$work/clean-home" compress "${jobs[@]}" "$work/clean2" >/dev/null 2>&1 || true
 cp -r "$work/orig" "$work/pages"
 
 echo "pages=$PAGES  bytes=$(cat "$work"/orig/* | wc -c)  one whole run: ${runtime}s"
@@ -32,7 +35,7 @@ echo "pages=$PAGES  bytes=$(cat "$work"/orig/* | wc -c)  one whole run: ${runtim
 bad=0 total_left=0 max_left=0
 for ((kill = 1; kill <= KILLS; kill++)); do
   delay=$(python3 -c "import random; print(round(random.uniform(0.02, max(0.1, $runtime)), 3))")
-  "$CLI" --home "$work/home" compress "$work/pages" >/dev/null 2>&1 &
+  "$CLI" --home "$work/home" compress "${jobs[@]}" "$work/pages" >/dev/null 2>&1 &
   pid=$!
   sleep "$delay"
   kill -9 "$pid" 2>/dev/null || true
@@ -65,7 +68,7 @@ done
 # One run that is not killed (a second later, so that every leftover is
 # older than it): it clears what the kills left.
 sleep 1.1
-"$CLI" --home "$work/home" compress "$work/pages" >/dev/null 2>&1 || true
+"$CLI" --home "$work/home" compress "${jobs[@]}" "$work/pages" >/dev/null 2>&1 || true
 after=$(find "$work/pages" -name '.*.vantiro-*' | wc -l)
 entries=$(( $(wc -l <"$work/home/bak.kbq") / 4 ))
 "$CLI" --home "$work/home" restore --all --newest-first >/dev/null 2>&1 || true
