@@ -53,6 +53,36 @@ const NameSet& headContents() {
   return names;
 }
 
+// Elements a browser closes, with no other trace, when the end tag of an
+// element holding them comes: they are neither "special" (where an end tag
+// of another name stops looking) nor formatting elements (which a browser
+// opens again later when their end tag is missing).
+const NameSet& closedByTheirParentsEnd() {
+  static const NameSet names{U"span", U"label", U"abbr", U"kbd", U"var", U"samp", U"cite", U"dfn", U"sub",
+                             U"sup", U"mark", U"q", U"time", U"data", U"bdi", U"bdo", U"ins", U"del"};
+  return names;
+}
+
+// End tags that close their element together with every such element still
+// open inside it: formatting elements (where nothing special stands above
+// them), the block-level ones that close all above them, and the elements
+// above themselves.
+const NameSet& closesWhatIsOpenInside() {
+  static const NameSet names{U"a", U"b", U"big", U"code", U"em", U"font", U"i", U"nobr", U"s", U"small",
+                             U"strike", U"strong", U"tt", U"u", U"address", U"article", U"aside",
+                             U"blockquote", U"center", U"div", U"dl", U"footer", U"header", U"main",
+                             U"nav", U"ol", U"pre", U"section", U"ul", U"li", U"dd", U"dt", U"p",
+                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"td", U"th"};
+  return names;
+}
+
+// Where an element's own rules replace HTML's: end tags there are matched by
+// other rules.
+const NameSet& foreignRoots() {
+  static const NameSet names{U"svg", U"math"};
+  return names;
+}
+
 struct Element {
   std::uint64_t key = 0;
   Kind kind = Kind::Other;
@@ -241,7 +271,11 @@ class OptionalTagPass {
     const bool closesTop = k == open_.size();
     const bool clean = k > lowest && closesCleanly(x, k);
     if (k > lowest) open_.resize(k - 1);
-    if (!read.bare || !mayBeLeftOut(x) || !split_.texts[at(i)].empty()) return false;
+    if (!split_.texts[at(i)].empty()) return false;
+    if (x == Kind::Other)
+      return closesTop && k > lowest && split_.tags[at(i)].size() == elementName(split_.tags[at(i)]).size() + 1 &&
+             closedByTheEndTagsAfter(i, key);
+    if (!read.bare || !mayBeLeftOut(x)) return false;
     const int j = nextTag(i);
     if (j == -2) return false;
     if (j == -1) return true;
@@ -257,6 +291,32 @@ class OptionalTagPass {
     }
     if (!clean) return false;
     return next.end ? endsParentToo(x, next.element_) : nextStartEnds(x, next.element_);
+  }
+
+  // Whether the element with `key` whose end tag is at slot i (already
+  // taken off open_) is one a later end tag closes the same way without it:
+  // the end tags right after it close, in order, the elements that held it,
+  // none by its name, until one that closes all above its element, or one
+  // of them that stays. Inside svg and math other rules match end tags.
+  bool closedByTheEndTagsAfter(int i, std::uint64_t key) const {
+    if (!closedByTheirParentsEnd().holds(key)) return false;
+    for (const Open& o : open_)
+      if (foreignRoots().holds(o.element.key)) return false;
+    std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
+    bool continued = false;            // a tag of the same kind is in between
+    for (int j = nextTag(i); j >= 0 && below > 0; j = nextTag(j)) {
+      const TextView tag = split_.tags[at(j)];
+      const std::uint64_t closing = elements_.nameKeyOf(j);
+      // One by its name would close it instead, unless it went too.
+      if (tag[0] == U'/' && closing == key) return false;
+      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued;
+      if (closesWhatIsOpenInside().holds(closing)) return true;
+      if (!closedByTheirParentsEnd().holds(closing)) return continued;
+      if (!split_.texts[at(j)].empty()) return true;  // that one stays and closes it
+      continued = true;
+      --below;
+    }
+    return continued;
   }
 
   static bool mayBeLeftOut(Kind x) {

@@ -105,6 +105,30 @@ TEST(FurtherLevel, EachEndTagGoesOnlyWhereItsConditionHolds) {
   }
 }
 
+TEST(FurtherLevel, EndTagsOfSpansGoWhereTheEndTagOfWhatHoldsThemClosesThem) {
+  expectTable({
+      {U"<p><code><span>a</span></code>", U"<p><code><span>a</code>"},
+      {U"<div><a href=x><span>a</span><span>b</span></a></div>", U"<div><a href=x><span>a</span><span>b</a></div>"},
+      {U"<ul><li><span class=k>a</span></li></ul>", U"<ul><li><span class=k>a</ul>"},
+      {U"<em><span><label>a</label></span></em>", U"<em><span><label>a</em>"},
+      {U"<em><span>a</span></em>b", U"<em><span>a</em>b"},
+      // The last of a run of such end tags stays when no other follows.
+      {U"<div><span><kbd>a</kbd></span> b</div>", U"<div><span><kbd>a</span> b</div>"},
+      // Where they stay: an end tag of the same name would close the inner
+      // element; a formatting element would be opened again; text, an
+      // unmatched end tag, a "special" element, svg.
+      {U"<span><span>a</span></span>b", U"<span><span>a</span></span>b"},
+      {U"<span><q><span>a</span></q></span>b", U"<span><q><span>a</span></span>b"},
+      {U"<a href=x><code>a</code></a>", U"<a href=x><code>a</code></a>"},
+      {U"<code><span>a</span> </code>", U"<code><span>a</span> </code>"},
+      {U"<code><span>a</span></b></code>", U"<code><span>a</span></b></code>"},
+      {U"<form><span>a</span></form>", U"<form><span>a</span></form>"},
+      {U"<div><span>a</span></div>", U"<div><span>a</div>"},
+      {U"<button><span>a</span></button>", U"<button><span>a</span></button>"},
+      {U"<svg><text><tspan><span>a</span></text></svg>", U"<svg><text><tspan><span>a</span></text></svg>"},
+  });
+}
+
 TEST(FurtherLevel, StartTagsGoOnlyWhereTheBrowserInfersThem) {
   expectTable({
       {U"<html><head><meta charset=utf-8></head><body><div>a</div></body></html>",
