@@ -15,20 +15,30 @@ enum class Kind : std::uint8_t {
   Colgroup, Caption, Html, Head, Body, Table, Col, Ruby,
 };
 
-// A set of element names by their nameKey.
+// A set of element names by their nameKey, found in a probe or two: the
+// pass asks some of them of nearly every end tag.
 class NameSet {
  public:
   NameSet(std::initializer_list<const char32_t*> names) {
-    for (const char32_t* n : names) keys_.push_back(nameKey(n));
+    for (const char32_t* n : names) {
+      const std::uint64_t key = nameKey(n);
+      std::size_t k = slotOf(key);
+      while (slots_[k] != 0) k = (k + 1) % kSlots;
+      slots_[k] = key;
+    }
   }
   bool holds(std::uint64_t key) const {
-    for (std::uint64_t k : keys_)
-      if (k == key) return true;
-    return false;
+    if (key == 0) return false;
+    for (std::size_t k = slotOf(key);; k = (k + 1) % kSlots) {
+      if (slots_[k] == key) return true;
+      if (slots_[k] == 0) return false;
+    }
   }
 
  private:
-  std::vector<std::uint64_t> keys_;
+  static constexpr std::size_t kSlots = 128;  // at most 64 names
+  static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57); }
+  std::array<std::uint64_t, kSlots> slots_{};
 };
 
 // End tags a browser handles by first ending every element whose end tag may
@@ -169,6 +179,7 @@ class OptionalTagPass {
  private:
   struct Open {
     Element element;
+    bool foreign = false;  // inside svg or math, or one of them
   };
 
   // The next tag after slot i that is written, -1 at the end of the page,
@@ -221,7 +232,8 @@ class OptionalTagPass {
   void openStart(Element started, TextView tag) {
     closeImplied(started);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
-    if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0) open_.push_back({started});
+    if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0)
+      open_.push_back({started, foreignRoots().holds(started.key) || (!open_.empty() && open_.back().foreign)});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
@@ -273,8 +285,7 @@ class OptionalTagPass {
     if (k > lowest) open_.resize(k - 1);
     if (!split_.texts[at(i)].empty()) return false;
     if (x == Kind::Other)
-      return closesTop && k > lowest && split_.tags[at(i)].size() == elementName(split_.tags[at(i)]).size() + 1 &&
-             closedByTheEndTagsAfter(i, key);
+      return closesTop && k > lowest && closedByTheEndTagsAfter(i, key);
     if (!read.bare || !mayBeLeftOut(x)) return false;
     const int j = nextTag(i);
     if (j == -2) return false;
@@ -299,9 +310,9 @@ class OptionalTagPass {
   // none by its name, until one that closes all above its element, or one
   // of them that stays. Inside svg and math other rules match end tags.
   bool closedByTheEndTagsAfter(int i, std::uint64_t key) const {
-    if (!closedByTheirParentsEnd().holds(key)) return false;
-    for (const Open& o : open_)
-      if (foreignRoots().holds(o.element.key)) return false;
+    if (!closedByTheirParentsEnd().holds(key) || (!open_.empty() && open_.back().foreign)) return false;
+    const TextView endTag = split_.tags[at(i)];
+    if (endTag.size() != elementName(endTag).size() + 1) return false;  // "</span x>" stays as written
     std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
     bool continued = false;            // a tag of the same kind is in between
     for (int j = nextTag(i); j >= 0 && below > 0; j = nextTag(j)) {
