@@ -263,11 +263,14 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements);
   for (int i = 0; i <= last; ++i) {
+    // Most texts hold no reference: their tags need not be read.
+    SlotText& text = split.texts[at(i)];
+    if (text.empty() || findChar(text, U'&') == npos) continue;
     const SlotText& tag = split.tags[at(i)];
     if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
         rawTextEnd(tag))
       continue;
-    writeReferencesOut(split.texts[at(i)]);
+    writeReferencesOut(text);
   }
 }
 
