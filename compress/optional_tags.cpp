@@ -86,6 +86,16 @@ const NameSet& closesWhatIsOpenInside() {
   return names;
 }
 
+// Block elements whose end tag a browser handles by closing every element
+// open inside them, and that no later tag ends by itself: right before the
+// end tag of one of them that holds it, the end tag of another may go.
+const NameSet& closeAllInside() {
+  static const NameSet names{U"address", U"article", U"aside", U"blockquote", U"center", U"div", U"dl",
+                             U"figcaption", U"figure", U"footer", U"header", U"main", U"nav", U"ol",
+                             U"section", U"ul"};
+  return names;
+}
+
 // Where an element's own rules replace HTML's: end tags there are matched by
 // other rules.
 const NameSet& foreignRoots() {
@@ -285,7 +295,7 @@ class OptionalTagPass {
     if (k > lowest) open_.resize(k - 1);
     if (!split_.texts[at(i)].empty()) return false;
     if (x == Kind::Other)
-      return closesTop && k > lowest && closedByTheEndTagsAfter(i, key);
+      return k > lowest && closedByTheEndTagsAfter(i, key, closesTop, clean);
     if (!read.bare || !mayBeLeftOut(x)) return false;
     const int j = nextTag(i);
     if (j == -2) return false;
@@ -306,11 +316,17 @@ class OptionalTagPass {
 
   // Whether the element with `key` whose end tag is at slot i (already
   // taken off open_) is one a later end tag closes the same way without it:
-  // the end tags right after it close, in order, the elements that held it,
-  // none by its name, until one that closes all above its element, or one
-  // of them that stays. Inside svg and math other rules match end tags.
-  bool closedByTheEndTagsAfter(int i, std::uint64_t key) const {
-    if (!closedByTheirParentsEnd().holds(key) || (!open_.empty() && open_.back().foreign)) return false;
+  // for a span and its kin, the end tags right after it close, in order, the
+  // elements that held it, none by its name, until one that closes all above
+  // its element, or one of them that stays; for a div and its kin, the same
+  // with blocks of that kind, the last of which stays. Inside svg and math
+  // other rules match end tags.
+  // `closesTop`: nothing was left open inside it; `clean`: only elements
+  // that end by themselves were (a p, li, ...), which a block's end closes.
+  bool closedByTheEndTagsAfter(int i, std::uint64_t key, bool closesTop, bool clean) const {
+    const bool phrase = closedByTheirParentsEnd().holds(key);
+    if (phrase ? !closesTop : !clean || !closeAllInside().holds(key)) return false;
+    if (!open_.empty() && open_.back().foreign) return false;
     const TextView endTag = split_.tags[at(i)];
     if (endTag.size() != elementName(endTag).size() + 1) return false;  // "</span x>" stays as written
     std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
@@ -321,8 +337,8 @@ class OptionalTagPass {
       // One by its name would close it instead, unless it went too.
       if (tag[0] == U'/' && closing == key) return false;
       if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued;
-      if (closesWhatIsOpenInside().holds(closing)) return true;
-      if (!closedByTheirParentsEnd().holds(closing)) return continued;
+      if (phrase && closesWhatIsOpenInside().holds(closing)) return true;
+      if (!(phrase ? closedByTheirParentsEnd() : closeAllInside()).holds(closing)) return continued;
       if (!split_.texts[at(j)].empty()) return true;  // that one stays and closes it
       continued = true;
       --below;

@@ -129,6 +129,20 @@ TEST(FurtherLevel, EndTagsOfSpansGoWhereTheEndTagOfWhatHoldsThemClosesThem) {
   });
 }
 
+TEST(FurtherLevel, EndTagsOfBlocksGoBeforeTheEndOfABlockThatClosesAllInside) {
+  expectTable({
+      {U"<section><div><p>a</p></div></section>", U"<section><div><p>a</section>"},
+      {U"<div><ul><li><span>a</span></li></ul></div>", U"<div><ul><li><span>a</div>"},
+      // Where they stay: the same name; an end tag the browser handles
+      // otherwise, or one a later tag may leave out.
+      {U"<div><div>a</div></div>", U"<div><div>a</div></div>"},
+      {U"<div><nav><div>a</div></nav></div>", U"<div><nav><div>a</div></div>"},
+      {U"<a href=x><div>a</div></a>", U"<a href=x><div>a</div></a>"},
+      {U"<ul><li>x<ul><li>a</li></ul></li><li>b</li></ul>", U"<ul><li>x<ul><li>a</ul><li>b</ul>"},
+      {U"<form><div>a</div></form>", U"<form><div>a</div></form>"},
+  });
+}
+
 TEST(FurtherLevel, StartTagsGoOnlyWhereTheBrowserInfersThem) {
   expectTable({
       {U"<html><head><meta charset=utf-8></head><body><div>a</div></body></html>",
