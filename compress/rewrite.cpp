@@ -262,6 +262,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   }
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements);
+  const bool beyondAscii = readAsUtf8(split);
   for (int i = 0; i <= last; ++i) {
     // Most texts hold no reference: their tags need not be read.
     SlotText& text = split.texts[at(i)];
@@ -270,7 +271,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
         rawTextEnd(tag))
       continue;
-    writeReferencesOut(text);
+    writeReferencesOut(text, beyondAscii);
   }
 }
 

@@ -9,6 +9,7 @@
 #include "compress/css_minify.h"
 #include "compress/script_minify.h"
 #include "compress/tag_scanner.h"
+#include "platform/code_page.h"
 #include "tests/compress/written_text.h"
 
 namespace vantiro {
@@ -216,7 +217,29 @@ TEST(FurtherLevel, CharacterReferencesInText) {
       {U"<p>&amp;copy; &amp; x &lt;b&gt; 1 &lt; 2 &lt;", U"<p>&amp;copy; & x &lt;b> 1 < 2 &lt;"},
       {U"<p>--&gt; &#45;&#62; &#9;&#160;", U"<p>--&gt; &#45;> &#9;&#160;"},
       {U"<textarea>&gt;</textarea><script>\"&gt;\"</script>", U"<textarea>&gt;</textarea><script>\"&gt;\"</script>"},
+      {U"<p>&amp;&#35;120; &amp;&amp; x", U"<p>&amp;#120; &amp;& x"},
   });
+}
+
+TEST(FurtherLevel, ReferencesBeyondAsciiAreWrittenOutInPagesReadAsUtf8) {
+  const auto utf8Page = [](const std::string& page) {
+    PageSplit s = scanPage(PageChars::decode(page, CodePage::utf8()));
+    NoProgress progress;
+    rewritePage(s, false, StyleRules{}, progress, CompressionLevel::Further);
+    return CodePage::utf8().encode(test::writtenText(s));
+  };
+  const std::string refs = "<p>&#187; &copy;&nbsp;&#x2192;&mdash;&#128512;<title>a &#8212; b</title>";
+  const std::string kept = "<p>&#150; &#xFEFF; &#xFFFE; &#55296; &shy; &copy &unknown;";
+  for (const auto& [page, expected] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"<meta charset=utf-8>" + refs,
+            "<meta charset=utf-8><p>\u00bb \u00a9\u00a0\u2192\u2014\U0001F600<title>a \u2014 b</title>"},
+           {"\xEF\xBB\xBF<p>&copy;", "\xEF\xBB\xBF<p>\u00a9"},
+           {"<meta charset=utf-8>" + kept, "<meta charset=utf-8>" + kept},
+           // Not declared, or declared otherwise: a browser may read other characters.
+           {refs + "\u00e9", refs + "\u00e9"},
+           {"<meta charset=windows-1252>" + refs, "<meta charset=windows-1252>" + refs},
+       })
+    EXPECT_EQ(utf8Page(page), expected) << page;
 }
 
 TEST(FurtherLevel, StyleSheets) {
