@@ -97,10 +97,10 @@ const NameSet& closeAllInside() {
 }
 
 // Where an element's own rules replace HTML's: end tags there are matched by
-// other rules.
-const NameSet& foreignRoots() {
-  static const NameSet names{U"svg", U"math"};
-  return names;
+// other rules. Asked of every start tag.
+bool isForeignRoot(std::uint64_t key) {
+  static const std::uint64_t kSvg = nameKey(U"svg"), kMath = nameKey(U"math");
+  return key == kSvg || key == kMath;
 }
 
 struct Element {
@@ -243,7 +243,7 @@ class OptionalTagPass {
     closeImplied(started);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
     if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, foreignRoots().holds(started.key) || (!open_.empty() && open_.back().foreign)});
+      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key)});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.

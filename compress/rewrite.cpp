@@ -258,7 +258,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   if (!further || split.endsInScript) return;
   for (int i = 0; i <= last; ++i) {
     SlotText& tag = split.tags[at(i)];
-    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag);
+    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag, elements.nameKeyOf(i));
   }
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements);
