@@ -1,5 +1,6 @@
 #include "compress/optional_tags.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 
@@ -96,6 +97,14 @@ const NameSet& closeAllInside() {
   return names;
 }
 
+// Elements whose start tag a browser handles by first closing an open one of
+// the same name (or a heading by another heading), or by ignoring it.
+const NameSet& endsOneOfItsName() {
+  static const NameSet names{U"button", U"a", U"nobr", U"form", U"select", U"li", U"dd", U"dt",
+                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6"};
+  return names;
+}
+
 // Where an element's own rules replace HTML's: end tags there are matched by
 // other rules. Asked of every start tag.
 bool isForeignRoot(std::uint64_t key) {
@@ -163,6 +172,7 @@ class OptionalTagPass {
       if (tag.empty()) continue;
       if (keptAsRead_[at(i)] != 0) {
         lastKept_ = -1;
+        doubtFrom(i);
         textBefore_ = &split_.texts[at(i)];
         continue;
       }
@@ -172,7 +182,7 @@ class OptionalTagPass {
         if (goes) tag.clear();
       } else if (read.element) {
         const bool goes = startTagMayGo(i, read);
-        openStart(read.element_, tag.view());
+        openStart(read.element_, tag.view(), i);
         if (goes) {
           tag.clear();
           // Only the body's start tag goes with a text, which starts the body.
@@ -183,6 +193,9 @@ class OptionalTagPass {
         lastKept_ = i;
         textBefore_ = &split_.texts[at(i)];
       }
+      // A browser moves text out of a table part it stands in.
+      if (!split_.texts[at(i)].empty() && isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr}))
+        doubtFrom(i);
     }
   }
 
@@ -190,6 +203,7 @@ class OptionalTagPass {
   struct Open {
     Element element;
     bool foreign = false;  // inside svg or math, or one of them
+    int at = -1;           // the slot of its start tag
   };
 
   // The next tag after slot i that is written, -1 at the end of the page,
@@ -239,11 +253,32 @@ class OptionalTagPass {
     }
   }
 
-  void openStart(Element started, TextView tag) {
+  void openStart(Element started, TextView tag, int i) {
     closeImplied(started);
+    const ElementTraits traits = traitsOfKey(started.key);
+    if (!open_.empty()) {
+      // Where a browser builds otherwise than the open elements here say: a
+      // block inside a phrase (which may end a paragraph or list item open
+      // further down), or anything but a table's own parts inside a table.
+      const Kind top = topKind();
+      const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
+      if ((block && traitsOfKey(open_.back().element.key).box == ElementBox::Inline) ||
+          (isOneOf(top, {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr}) &&
+           !isTablePart(started.kind) &&
+           !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
+        doubtFrom(i);
+    }
+    // A browser closes the open one first, or ignores the new one.
+    if (endsOneOfItsName().holds(started.key) && holdsOpenKey(started.key)) doubtFrom(i);
+    // Outside a table a browser ignores a table's parts, and anywhere in it
+    // but in the table itself, a part or a row, it first closes what is open.
+    if ((isTablePart(started.kind) || isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
+                                                             Kind::Colgroup, Kind::Col})) &&
+        (!holdsOpen(Kind::Table) || !isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr})))
+      doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
-    if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key)});
+    if (!traits.isVoid && !selfClosing && started.key != 0)
+      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
@@ -289,9 +324,17 @@ class OptionalTagPass {
     const Kind x = read.element_.kind;
     // html and body end by themselves whether or not a start tag opened them.
     const bool pageLevel = x == Kind::Html || x == Kind::Body;
-    if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     const bool closesTop = k == open_.size();
     const bool clean = k > lowest && closesCleanly(x, k);
+    // An end tag that closes nothing here, or elements it may not close the
+    // way a browser does (a formatting element a browser opens again later).
+    if (key == 0 || k == lowest || !(closesTop || clean)) doubtFrom(i);
+    // Outside a table a browser ignores the end tag of a cell or row, whose
+    // element it never opened, and the elements read here no longer match
+    // its own for the rest of the page.
+    const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
+    if (tableKind && !holdsOpen(Kind::Table)) doubtFrom(split_.lastIndex + 1);
+    if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     if (k > lowest) open_.resize(k - 1);
     if (!split_.texts[at(i)].empty()) return false;
     if (x == Kind::Other)
@@ -330,20 +373,28 @@ class OptionalTagPass {
     const TextView endTag = split_.tags[at(i)];
     if (endTag.size() != elementName(endTag).size() + 1) return false;  // "</span x>" stays as written
     std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
-    bool continued = false;            // a tag of the same kind is in between
+    // The element whose end tag then closes it: the open elements read here
+    // are what a browser has open when nothing doubtful came since it started.
+    const auto closedBy = [&](std::size_t element) { return open_[element].at > lastDoubt_; };
+    bool continued = false;  // a tag of the same kind is in between
     for (int j = nextTag(i); j >= 0 && below > 0; j = nextTag(j)) {
       const TextView tag = split_.tags[at(j)];
       const std::uint64_t closing = elements_.nameKeyOf(j);
       // One by its name would close it instead, unless it went too.
       if (tag[0] == U'/' && closing == key) return false;
-      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued;
-      if (phrase && closesWhatIsOpenInside().holds(closing)) return true;
-      if (!(phrase ? closedByTheirParentsEnd() : closeAllInside()).holds(closing)) return continued;
-      if (!split_.texts[at(j)].empty()) return true;  // that one stays and closes it
+      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued && closedBy(below);
+      if (phrase && closesWhatIsOpenInside().holds(closing)) {
+        // An end tag that may go in turn leaves the closing to what ends
+        // its element, which the open elements must then tell right too.
+        const bool mayGoItself = mayBeLeftOut(open_[below - 1].element.kind);
+        return closedBy(below - 1) && (!mayGoItself || below < 2 || closedBy(below - 2));
+      }
+      if (!(phrase ? closedByTheirParentsEnd() : closeAllInside()).holds(closing)) return continued && closedBy(below);
+      if (!split_.texts[at(j)].empty()) return closedBy(below - 1);  // that one stays and closes it
       continued = true;
       --below;
     }
-    return continued;
+    return continued && closedBy(below);
   }
 
   static bool mayBeLeftOut(Kind x) {
@@ -415,6 +466,21 @@ class OptionalTagPass {
     }
   }
 
+  // From slot i on, a browser may hold other elements open than open_ says.
+  void doubtFrom(int i) { lastDoubt_ = std::max(lastDoubt_, i); }
+
+  bool holdsOpenKey(std::uint64_t key) const {
+    for (const Open& o : open_)
+      if (o.element.key == key) return true;
+    return false;
+  }
+
+  bool holdsOpen(Kind kind) const {
+    for (const Open& o : open_)
+      if (o.element.kind == kind) return true;
+    return false;
+  }
+
   // Whether an element with `key` is open within the innermost table (the
   // table itself included).
   bool openInTable(std::uint64_t key) const {
@@ -439,6 +505,7 @@ class OptionalTagPass {
   const bool standardsMode_;
   std::vector<Open> open_;
   int lastKept_ = -1;  // the last tag written before the one being read
+  int lastDoubt_ = -1;  // the last slot after which a browser may hold other elements open
   SlotText* textBefore_ = &split_.leadingText;  // the text written last
 };
 

@@ -26,7 +26,13 @@ namespace vantiro {
 // like: no formatting element, nothing "special") goes right before the end
 // tags that close what holds it, outside svg and math, where the first of
 // them not of that kind closes everything open inside its element, and
-// none of them has its name: a browser then closes it the same way.
+// none of them has its name: a browser then closes it the same way. So does
+// the end tag of a div (section, ul, nav ...) right before the end tag of
+// another such block that holds it. Both only where the elements involved
+// started after the last tag at which a browser may build otherwise than the
+// tags say (a block inside a phrase, a button inside a button, a table's
+// parts out of place, an end tag closing what it need not): there the
+// elements open here may not be the browser's.
 //
 // `keptAsRead[i]` marks slots that must not change (inside a value the scan
 // cut); nothing around them goes. `elements`, made for `split` before any
