@@ -194,8 +194,7 @@ class OptionalTagPass {
         textBefore_ = &split_.texts[at(i)];
       }
       // A browser moves text out of a table part it stands in.
-      if (!split_.texts[at(i)].empty() && isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr}))
-        doubtFrom(i);
+      if (!split_.texts[at(i)].empty() && topHoldsRows()) doubtFrom(i);
     }
   }
 
@@ -217,6 +216,11 @@ class OptionalTagPass {
   }
 
   Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().element.kind; }
+
+  // The innermost open element is a table, a table part or a row.
+  bool topHoldsRows() const {
+    return isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr});
+  }
 
   // Pops the elements that the start tag of `started` ends by itself.
   void closeImplied(Element started) {
@@ -260,11 +264,9 @@ class OptionalTagPass {
       // Where a browser builds otherwise than the open elements here say: a
       // block inside a phrase (which may end a paragraph or list item open
       // further down), or anything but a table's own parts inside a table.
-      const Kind top = topKind();
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
       if ((block && traitsOfKey(open_.back().element.key).box == ElementBox::Inline) ||
-          (isOneOf(top, {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr}) &&
-           !isTablePart(started.kind) &&
+          (topHoldsRows() && !isTablePart(started.kind) &&
            !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
         doubtFrom(i);
     }
@@ -274,7 +276,7 @@ class OptionalTagPass {
     // but in the table itself, a part or a row, it first closes what is open.
     if ((isTablePart(started.kind) || isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
                                                              Kind::Colgroup, Kind::Col})) &&
-        (!holdsOpen(Kind::Table) || !isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr})))
+        (!holdsOpen(Kind::Table) || !topHoldsRows()))
       doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
