@@ -148,16 +148,19 @@ bool anythingChanges(TextView tag, TextView element, std::size_t start, bool may
 
 // A quick look at the double-quoted values of a tag with no other kind of
 // quote: whether each stays as it is, quoted right after its "=", not empty,
-// holding white space that is no run to collapse, and not a style value.
-// After the tag shortening every page gets, that is most of them.
+// not a style value, and in a class value no run of white space to collapse.
+// The tag shortening every page gets has taken the quotes off every value
+// that may go without, so the values themselves are read only for classes.
 bool quotedValuesStay(TextView tag, std::size_t start) {
-  constexpr TextView kStyle = U"style";
+  constexpr TextView kStyle = U"style", kClass = U"class";
   for (std::size_t open = findChar(tag, U'"', start); open != npos;) {
     const std::size_t close = findChar(tag, U'"', open + 1);
     if (close == npos || close == open + 1 || tag[open - 1] != U'=') return false;
-    const TextView value = tag.substr(open + 1, close - open - 1);
-    if (hasSpaceToCollapse(value) || mayGoUnquoted(value)) return false;
-    if (open >= 6 && sameLetters(tag.substr(open - 6, 5), kStyle)) return false;
+    if (open >= 6) {
+      const TextView name = tag.substr(open - 6, 5);
+      if (sameLetters(name, kStyle)) return false;
+      if (sameLetters(name, kClass) && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
+    }
     open = findChar(tag, U'"', close + 1);
   }
   return true;
@@ -165,7 +168,7 @@ bool quotedValuesStay(TextView tag, std::size_t start) {
 
 // Elements whose tags may hold a default or a boolean attribute; the tags
 // of others change only where they hold a quote or end in "/".
-bool mayHoldDefaultsOrBooleans(TextView element) {
+bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) {
   static const NameKeyTable<bool> kElements{
       {U"script", true}, {U"style", true},    {U"link", true},     {U"html", true},     {U"form", true},
       {U"meta", true},   {U"input", true},    {U"option", true},   {U"select", true},   {U"video", true},
@@ -174,17 +177,17 @@ bool mayHoldDefaultsOrBooleans(TextView element) {
       {U"optgroup", true}, {U"hr", true},     {U"td", true},       {U"th", true},       {U"dl", true},
       {U"ul", true},     {U"object", true},
   };
-  return kElements.find(nameKey(element), false);
+  return kElements.find(elementKey, false);
 }
 
-void shortenAttributesFurther(SlotText& tag) {
+void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
   const TextView original = tag.view();
   if (!isElementTag(original) || original[0] == U'/') return;
   const std::size_t start = attributesStart(original);
   if (start == original.size()) return;
   const TextView element = original.substr(0, start);
-  if (original.back() != U'/' && findChar(original, U'\'', start) == npos && quotedValuesStay(original, start) &&
-      !mayHoldDefaultsOrBooleans(element))
+  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && findChar(original, U'\'', start) == npos &&
+      quotedValuesStay(original, start))
     return;
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
   const bool mayHaveDefaults = namesAre(element, U"script") || namesAre(element, U"style") ||

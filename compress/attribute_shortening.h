@@ -4,6 +4,8 @@
 
 #include "compress/slot_text.h"
 
+#include <cstdint>
+
 namespace vantiro {
 
 // Rewrites the start tag `tag` (without "<" and ">", as shortenTag left it)
@@ -26,7 +28,8 @@ namespace vantiro {
 // Boolean values go only on the elements that have such attributes (input,
 // option, script, video, ...), which spares reading the attributes of most
 // tags. A tag whose last value is left open, a comment and an end tag are left as
-// they are.
-void shortenAttributesFurther(SlotText& tag);
+// they are. `nameKey` is the nameKey of the tag's element, which the caller
+// has read already.
+void shortenAttributesFurther(SlotText& tag, std::uint64_t nameKey);
 
 }  // namespace vantiro

@@ -37,10 +37,20 @@ bool readsCommentsAsText(TextView name) {
          namesAre(name, U"noframes") || namesAre(name, U"noscript");
 }
 
+// Whether any tag is a comment or an XML declaration: most pages, once the
+// tag shortening every page gets has run, hold neither.
+bool holdsCommentOrDeclaration(const PageSplit& split) {
+  for (int i = 0; i <= split.lastIndex; ++i) {
+    const TextView tag = split.tags[at(i)];
+    if (tag.size() >= 3 && ((tag[0] == U'!' && tag[1] == U'-') || tag[0] == U'?')) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead) {
-  if (split.endsInScript) return;
+  if (split.endsInScript || !holdsCommentOrDeclaration(split)) return;
   SlotText* textBefore = &split.leadingText;  // the written text the next one joins
   TextView textElement;                       // the open element that reads comments as text
   const bool xmlDeclarationGoes = declaresCharsetInMeta(split);

@@ -1,5 +1,6 @@
 #include "compress/optional_tags.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 
@@ -15,20 +16,30 @@ enum class Kind : std::uint8_t {
   Colgroup, Caption, Html, Head, Body, Table, Col, Ruby,
 };
 
-// A set of element names by their nameKey.
+// A set of element names by their nameKey, found in a probe or two: the
+// pass asks some of them of nearly every end tag.
 class NameSet {
  public:
   NameSet(std::initializer_list<const char32_t*> names) {
-    for (const char32_t* n : names) keys_.push_back(nameKey(n));
+    for (const char32_t* n : names) {
+      const std::uint64_t key = nameKey(n);
+      std::size_t k = slotOf(key);
+      while (slots_[k] != 0) k = (k + 1) % kSlots;
+      slots_[k] = key;
+    }
   }
   bool holds(std::uint64_t key) const {
-    for (std::uint64_t k : keys_)
-      if (k == key) return true;
-    return false;
+    if (key == 0) return false;
+    for (std::size_t k = slotOf(key);; k = (k + 1) % kSlots) {
+      if (slots_[k] == key) return true;
+      if (slots_[k] == 0) return false;
+    }
   }
 
  private:
-  std::vector<std::uint64_t> keys_;
+  static constexpr std::size_t kSlots = 128;  // at most 64 names
+  static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57); }
+  std::array<std::uint64_t, kSlots> slots_{};
 };
 
 // End tags a browser handles by first ending every element whose end tag may
@@ -51,6 +62,54 @@ const NameSet& headContents() {
                              U"style", U"template", U"title", U"noscript", U"frameset", U"html", U"head",
                              U"body"};
   return names;
+}
+
+// Elements a browser closes, with no other trace, when the end tag of an
+// element holding them comes: they are neither "special" (where an end tag
+// of another name stops looking) nor formatting elements (which a browser
+// opens again later when their end tag is missing).
+const NameSet& closedByTheirParentsEnd() {
+  static const NameSet names{U"span", U"label", U"abbr", U"kbd", U"var", U"samp", U"cite", U"dfn", U"sub",
+                             U"sup", U"mark", U"q", U"time", U"data", U"bdi", U"bdo", U"ins", U"del"};
+  return names;
+}
+
+// End tags that close their element together with every such element still
+// open inside it: formatting elements (where nothing special stands above
+// them), the block-level ones that close all above them, and the elements
+// above themselves.
+const NameSet& closesWhatIsOpenInside() {
+  static const NameSet names{U"a", U"b", U"big", U"code", U"em", U"font", U"i", U"nobr", U"s", U"small",
+                             U"strike", U"strong", U"tt", U"u", U"address", U"article", U"aside",
+                             U"blockquote", U"center", U"div", U"dl", U"footer", U"header", U"main",
+                             U"nav", U"ol", U"pre", U"section", U"ul", U"li", U"dd", U"dt", U"p",
+                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"td", U"th"};
+  return names;
+}
+
+// Block elements whose end tag a browser handles by closing every element
+// open inside them, and that no later tag ends by itself: right before the
+// end tag of one of them that holds it, the end tag of another may go.
+const NameSet& closeAllInside() {
+  static const NameSet names{U"address", U"article", U"aside", U"blockquote", U"center", U"div", U"dl",
+                             U"figcaption", U"figure", U"footer", U"header", U"main", U"nav", U"ol",
+                             U"section", U"ul"};
+  return names;
+}
+
+// Elements whose start tag a browser handles by first closing an open one of
+// the same name (or a heading by another heading), or by ignoring it.
+const NameSet& endsOneOfItsName() {
+  static const NameSet names{U"button", U"a", U"nobr", U"form", U"select", U"li", U"dd", U"dt",
+                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6"};
+  return names;
+}
+
+// Where an element's own rules replace HTML's: end tags there are matched by
+// other rules. Asked of every start tag.
+bool isForeignRoot(std::uint64_t key) {
+  static const std::uint64_t kSvg = nameKey(U"svg"), kMath = nameKey(U"math");
+  return key == kSvg || key == kMath;
 }
 
 struct Element {
@@ -113,6 +172,7 @@ class OptionalTagPass {
       if (tag.empty()) continue;
       if (keptAsRead_[at(i)] != 0) {
         lastKept_ = -1;
+        doubtFrom(i);
         textBefore_ = &split_.texts[at(i)];
         continue;
       }
@@ -122,7 +182,7 @@ class OptionalTagPass {
         if (goes) tag.clear();
       } else if (read.element) {
         const bool goes = startTagMayGo(i, read);
-        openStart(read.element_, tag.view());
+        openStart(read.element_, tag.view(), i);
         if (goes) {
           tag.clear();
           // Only the body's start tag goes with a text, which starts the body.
@@ -133,12 +193,16 @@ class OptionalTagPass {
         lastKept_ = i;
         textBefore_ = &split_.texts[at(i)];
       }
+      // A browser moves text out of a table part it stands in.
+      if (!split_.texts[at(i)].empty() && topHoldsRows()) doubtFrom(i);
     }
   }
 
  private:
   struct Open {
     Element element;
+    bool foreign = false;  // inside svg or math, or one of them
+    int at = -1;           // the slot of its start tag
   };
 
   // The next tag after slot i that is written, -1 at the end of the page,
@@ -152,6 +216,11 @@ class OptionalTagPass {
   }
 
   Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().element.kind; }
+
+  // The innermost open element is a table, a table part or a row.
+  bool topHoldsRows() const {
+    return isOneOf(topKind(), {Kind::Table, Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr});
+  }
 
   // Pops the elements that the start tag of `started` ends by itself.
   void closeImplied(Element started) {
@@ -188,10 +257,30 @@ class OptionalTagPass {
     }
   }
 
-  void openStart(Element started, TextView tag) {
+  void openStart(Element started, TextView tag, int i) {
     closeImplied(started);
+    const ElementTraits traits = traitsOfKey(started.key);
+    if (!open_.empty()) {
+      // Where a browser builds otherwise than the open elements here say: a
+      // block inside a phrase (which may end a paragraph or list item open
+      // further down), or anything but a table's own parts inside a table.
+      const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
+      if ((block && traitsOfKey(open_.back().element.key).box == ElementBox::Inline) ||
+          (topHoldsRows() && !isTablePart(started.kind) &&
+           !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
+        doubtFrom(i);
+    }
+    // A browser closes the open one first, or ignores the new one.
+    if (endsOneOfItsName().holds(started.key) && holdsOpenKey(started.key)) doubtFrom(i);
+    // Outside a table a browser ignores a table's parts, and anywhere in it
+    // but in the table itself, a part or a row, it first closes what is open.
+    if ((isTablePart(started.kind) || isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
+                                                             Kind::Colgroup, Kind::Col})) &&
+        (!holdsOpen(Kind::Table) || !topHoldsRows()))
+      doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
-    if (!traitsOfKey(started.key).isVoid && !selfClosing && started.key != 0) open_.push_back({started});
+    if (!traits.isVoid && !selfClosing && started.key != 0)
+      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
@@ -237,11 +326,22 @@ class OptionalTagPass {
     const Kind x = read.element_.kind;
     // html and body end by themselves whether or not a start tag opened them.
     const bool pageLevel = x == Kind::Html || x == Kind::Body;
-    if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     const bool closesTop = k == open_.size();
     const bool clean = k > lowest && closesCleanly(x, k);
+    // An end tag that closes nothing here, or elements it may not close the
+    // way a browser does (a formatting element a browser opens again later).
+    if (key == 0 || k == lowest || !(closesTop || clean)) doubtFrom(i);
+    // Outside a table a browser ignores the end tag of a cell or row, whose
+    // element it never opened, and the elements read here no longer match
+    // its own for the rest of the page.
+    const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
+    if (tableKind && !holdsOpen(Kind::Table)) doubtFrom(split_.lastIndex + 1);
+    if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     if (k > lowest) open_.resize(k - 1);
-    if (!read.bare || !mayBeLeftOut(x) || !split_.texts[at(i)].empty()) return false;
+    if (!split_.texts[at(i)].empty()) return false;
+    if (x == Kind::Other)
+      return k > lowest && closedByTheEndTagsAfter(i, key, closesTop, clean);
+    if (!read.bare || !mayBeLeftOut(x)) return false;
     const int j = nextTag(i);
     if (j == -2) return false;
     if (j == -1) return true;
@@ -257,6 +357,46 @@ class OptionalTagPass {
     }
     if (!clean) return false;
     return next.end ? endsParentToo(x, next.element_) : nextStartEnds(x, next.element_);
+  }
+
+  // Whether the element with `key` whose end tag is at slot i (already
+  // taken off open_) is one a later end tag closes the same way without it:
+  // for a span and its kin, the end tags right after it close, in order, the
+  // elements that held it, none by its name, until one that closes all above
+  // its element, or one of them that stays; for a div and its kin, the same
+  // with blocks of that kind, the last of which stays. Inside svg and math
+  // other rules match end tags.
+  // `closesTop`: nothing was left open inside it; `clean`: only elements
+  // that end by themselves were (a p, li, ...), which a block's end closes.
+  bool closedByTheEndTagsAfter(int i, std::uint64_t key, bool closesTop, bool clean) const {
+    const bool phrase = closedByTheirParentsEnd().holds(key);
+    if (phrase ? !closesTop : !clean || !closeAllInside().holds(key)) return false;
+    if (!open_.empty() && open_.back().foreign) return false;
+    const TextView endTag = split_.tags[at(i)];
+    if (endTag.size() != elementName(endTag).size() + 1) return false;  // "</span x>" stays as written
+    std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
+    // The element whose end tag then closes it: the open elements read here
+    // are what a browser has open when nothing doubtful came since it started.
+    const auto closedBy = [&](std::size_t element) { return open_[element].at > lastDoubt_; };
+    bool continued = false;  // a tag of the same kind is in between
+    for (int j = nextTag(i); j >= 0 && below > 0; j = nextTag(j)) {
+      const TextView tag = split_.tags[at(j)];
+      const std::uint64_t closing = elements_.nameKeyOf(j);
+      // One by its name would close it instead, unless it went too.
+      if (tag[0] == U'/' && closing == key) return false;
+      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued && closedBy(below);
+      if (phrase && closesWhatIsOpenInside().holds(closing)) {
+        // An end tag that may go in turn leaves the closing to what ends
+        // its element, which the open elements must then tell right too.
+        const bool mayGoItself = mayBeLeftOut(open_[below - 1].element.kind);
+        return closedBy(below - 1) && (!mayGoItself || below < 2 || closedBy(below - 2));
+      }
+      if (!(phrase ? closedByTheirParentsEnd() : closeAllInside()).holds(closing)) return continued && closedBy(below);
+      if (!split_.texts[at(j)].empty()) return closedBy(below - 1);  // that one stays and closes it
+      continued = true;
+      --below;
+    }
+    return continued && closedBy(below);
   }
 
   static bool mayBeLeftOut(Kind x) {
@@ -328,6 +468,21 @@ class OptionalTagPass {
     }
   }
 
+  // From slot i on, a browser may hold other elements open than open_ says.
+  void doubtFrom(int i) { lastDoubt_ = std::max(lastDoubt_, i); }
+
+  bool holdsOpenKey(std::uint64_t key) const {
+    for (const Open& o : open_)
+      if (o.element.key == key) return true;
+    return false;
+  }
+
+  bool holdsOpen(Kind kind) const {
+    for (const Open& o : open_)
+      if (o.element.kind == kind) return true;
+    return false;
+  }
+
   // Whether an element with `key` is open within the innermost table (the
   // table itself included).
   bool openInTable(std::uint64_t key) const {
@@ -352,6 +507,7 @@ class OptionalTagPass {
   const bool standardsMode_;
   std::vector<Open> open_;
   int lastKept_ = -1;  // the last tag written before the one being read
+  int lastDoubt_ = -1;  // the last slot after which a browser may hold other elements open
   SlotText* textBefore_ = &split_.leadingText;  // the text written last
 };
 

@@ -22,6 +22,17 @@ namespace vantiro {
 // content in the parent" only before an end tag that closes the parent the
 // same way without it. The html start tag stays: it is how the program
 // itself tells a page from other files.
+// Beyond those, the end tag of a span (and of label, kbd, abbr, q and the
+// like: no formatting element, nothing "special") goes right before the end
+// tags that close what holds it, outside svg and math, where the first of
+// them not of that kind closes everything open inside its element, and
+// none of them has its name: a browser then closes it the same way. So does
+// the end tag of a div (section, ul, nav ...) right before the end tag of
+// another such block that holds it. Both only where the elements involved
+// started after the last tag at which a browser may build otherwise than the
+// tags say (a block inside a phrase, a button inside a button, a table's
+// parts out of place, an end tag closing what it need not): there the
+// elements open here may not be the browser's.
 //
 // `keptAsRead[i]` marks slots that must not change (inside a value the scan
 // cut); nothing around them goes. `elements`, made for `split` before any

@@ -287,16 +287,20 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   if (!further || split.endsInScript) return;
   for (int i = 0; i <= last; ++i) {
     SlotText& tag = split.tags[at(i)];
-    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag);
+    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag, elements.nameKeyOf(i));
   }
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements);
+  const bool beyondAscii = readAsUtf8(split);
   for (int i = 0; i <= last; ++i) {
+    // Most texts hold no reference: their tags need not be read.
+    SlotText& text = split.texts[at(i)];
+    if (text.empty() || findChar(text, U'&') == npos) continue;
     const SlotText& tag = split.tags[at(i)];
     if (keptAsRead[at(i)] != 0 || tag.empty() || startsWithUpper(tag, kScript) || isStartTagOf(tag, U"style") ||
         rawTextEnd(tag))
       continue;
-    writeReferencesOut(split.texts[at(i)]);
+    writeReferencesOut(text, beyondAscii);
   }
 }
 

@@ -42,7 +42,8 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 // shortenAttributesFurther, then comments (dropComments) and optional tags
 // (dropOptionalTags) go, and the texts between tags (not the contents of
 // script, style, textarea, xmp or plaintext) write out the references to
-// printable ASCII that mean the same written out (writeReferencesOut).
+// printable ASCII that mean the same written out, and in a page a browser
+// reads as UTF-8 those to other characters (writeReferencesOut).
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
                  CompressionLevel level);
 

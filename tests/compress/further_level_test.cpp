@@ -9,6 +9,7 @@
 #include "compress/css_minify.h"
 #include "compress/script_minify.h"
 #include "compress/tag_scanner.h"
+#include "platform/code_page.h"
 #include "tests/compress/written_text.h"
 
 namespace vantiro {
@@ -105,6 +106,59 @@ TEST(FurtherLevel, EachEndTagGoesOnlyWhereItsConditionHolds) {
   }
 }
 
+TEST(FurtherLevel, EndTagsOfSpansGoWhereTheEndTagOfWhatHoldsThemClosesThem) {
+  expectTable({
+      {U"<p><code><span>a</span></code>", U"<p><code><span>a</code>"},
+      {U"<div><a href=x><span>a</span><span>b</span></a></div>", U"<div><a href=x><span>a</span><span>b</a></div>"},
+      {U"<ul><li><span class=k>a</span></li></ul>", U"<ul><li><span class=k>a</ul>"},
+      {U"<em><span><label>a</label></span></em>", U"<em><span><label>a</em>"},
+      {U"<em><span>a</span></em>b", U"<em><span>a</em>b"},
+      // The last of a run of such end tags stays when no other follows.
+      {U"<div><span><kbd>a</kbd></span> b</div>", U"<div><span><kbd>a</span> b</div>"},
+      // Where they stay: an end tag of the same name would close the inner
+      // element; a formatting element would be opened again; text, an
+      // unmatched end tag, a "special" element, svg.
+      {U"<span><span>a</span></span>b", U"<span><span>a</span></span>b"},
+      {U"<span><q><span>a</span></q></span>b", U"<span><q><span>a</span></span>b"},
+      {U"<a href=x><code>a</code></a>", U"<a href=x><code>a</code></a>"},
+      {U"<code><span>a</span> </code>", U"<code><span>a</span> </code>"},
+      {U"<code><span>a</span></b></code>", U"<code><span>a</span></b></code>"},
+      {U"<form><span>a</span></form>", U"<form><span>a</span></form>"},
+      {U"<div><span>a</span></div>", U"<div><span>a</div>"},
+      {U"<button><span>a</span></button>", U"<button><span>a</span></button>"},
+      {U"<svg><text><tspan><span>a</span></text></svg>", U"<svg><text><tspan><span>a</span></text></svg>"},
+  });
+}
+
+// Where a browser builds other elements than the tags say (a button inside
+// a button, cells outside a table, a block inside a phrase), what holds a
+// span is not known, and its end tag stays.
+TEST(FurtherLevel, EndTagsOfSpansStayWhereTheBrowserBuildsOtherwise) {
+  for (const char32_t* page : {
+           U"<button><nav><button></button><dd><span>a</span></dd></nav>b",
+           U"<li><td><button></td></code><ul><button></button><span>a</span></ul>b",
+           U"<p><table><pre><h3><em></em><td></td><span>a</span></h3>b",
+           U"<div><p><em>x<div>y</div><span>a</span></em></p></div>",
+       }) {
+    const std::string kept = further(page);
+    EXPECT_NE(kept.find("a</span>"), std::string::npos) << toUtf8(page) << " -> " << kept;
+  }
+}
+
+TEST(FurtherLevel, EndTagsOfBlocksGoBeforeTheEndOfABlockThatClosesAllInside) {
+  expectTable({
+      {U"<section><div><p>a</p></div></section>", U"<section><div><p>a</section>"},
+      {U"<div><ul><li><span>a</span></li></ul></div>", U"<div><ul><li><span>a</div>"},
+      // Where they stay: the same name; an end tag the browser handles
+      // otherwise, or one a later tag may leave out.
+      {U"<div><div>a</div></div>", U"<div><div>a</div></div>"},
+      {U"<div><nav><div>a</div></nav></div>", U"<div><nav><div>a</div></div>"},
+      {U"<a href=x><div>a</div></a>", U"<a href=x><div>a</div></a>"},
+      {U"<ul><li>x<ul><li>a</li></ul></li><li>b</li></ul>", U"<ul><li>x<ul><li>a</ul><li>b</ul>"},
+      {U"<form><div>a</div></form>", U"<form><div>a</div></form>"},
+  });
+}
+
 TEST(FurtherLevel, StartTagsGoOnlyWhereTheBrowserInfersThem) {
   expectTable({
       {U"<html><head><meta charset=utf-8></head><body><div>a</div></body></html>",
@@ -178,7 +232,29 @@ TEST(FurtherLevel, CharacterReferencesInText) {
       {U"<p>&amp;copy; &amp; x &lt;b&gt; 1 &lt; 2 &lt;", U"<p>&amp;copy; & x &lt;b> 1 < 2 &lt;"},
       {U"<p>--&gt; &#45;&#62; &#9;&#160;", U"<p>--&gt; &#45;> &#9;&#160;"},
       {U"<textarea>&gt;</textarea><script>\"&gt;\"</script>", U"<textarea>&gt;</textarea><script>\"&gt;\"</script>"},
+      {U"<p>&amp;&#35;120; &amp;&amp; x", U"<p>&amp;#120; &amp;& x"},
   });
+}
+
+TEST(FurtherLevel, ReferencesBeyondAsciiAreWrittenOutInPagesReadAsUtf8) {
+  const auto utf8Page = [](const std::string& page) {
+    PageSplit s = scanPage(PageChars::decode(page, CodePage::utf8()));
+    NoProgress progress;
+    rewritePage(s, false, StyleRules{}, progress, CompressionLevel::Further);
+    return CodePage::utf8().encode(test::writtenText(s));
+  };
+  const std::string refs = "<p>&#187; &copy;&nbsp;&#x2192;&mdash;&#128512;<title>a &#8212; b</title>";
+  const std::string kept = "<p>&#150; &#xFEFF; &#xFFFE; &#55296; &shy; &copy &unknown;";
+  for (const auto& [page, expected] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"<meta charset=utf-8>" + refs,
+            "<meta charset=utf-8><p>\u00bb \u00a9\u00a0\u2192\u2014\U0001F600<title>a \u2014 b</title>"},
+           {"\xEF\xBB\xBF<p>&copy;", "\xEF\xBB\xBF<p>\u00a9"},
+           {"<meta charset=utf-8>" + kept, "<meta charset=utf-8>" + kept},
+           // Not declared, or declared otherwise: a browser may read other characters.
+           {refs + "\u00e9", refs + "\u00e9"},
+           {"<meta charset=windows-1252>" + refs, "<meta charset=windows-1252>" + refs},
+       })
+    EXPECT_EQ(utf8Page(page), expected) << page;
 }
 
 TEST(FurtherLevel, StyleSheets) {
