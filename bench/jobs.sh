@@ -2,7 +2,8 @@
 # What the jobs of a run give, paired in one session on this machine:
 #  1. a whole `compress --into` run next to the copy floor (read every page,
 #     write it back, over files the warm-up wrote), on each corpus;
-#  2. `compress --dry-run` with --jobs 1 and with --jobs N (default 2);
+#  2. `compress --dry-run` with --jobs 1 and with --jobs N (default 2), beside
+#     what the machine gives N separate one-job runs at once (its own ceiling);
 #  3. that --jobs 1 and --jobs N write the same bytes: the mirror tree, the rows
 #     and the backup data, with each option set in turn.
 #
@@ -65,14 +66,22 @@ for c in "${@:-utf8 zh-gbk}"; do
   for c in $c; do
     src=$B/corpus-$c; [ -d "$src" ] || continue
     codepage=$(codepageOf "$c")
-    : >"$work/one"; : >"$work/many"
+    : >"$work/one"; : >"$work/many"; : >"$work/side"
     for i in $(seq 0 "$RUNS"); do
       run "$work/one" compress --jobs 1 --dry-run "$src"
       run "$work/many" compress --jobs "$JOBS" --dry-run "$src"
-      [ "$i" -eq 0 ] && { : >"$work/one"; : >"$work/many"; }
+      # What the machine itself gives: JOBS runs of one job each, side by side.
+      t0=$(now)
+      for k in $(seq "$JOBS"); do
+        VANTIRO_CODEPAGE=$codepage "$CLI" --home "$work/side$k" compress --jobs 1 --dry-run "$src" >/dev/null 2>&1 &
+      done
+      wait
+      echo "$(now) - $t0" | bc >>"$work/side"
+      [ "$i" -eq 0 ] && { : >"$work/one"; : >"$work/many"; : >"$work/side"; }
     done
-    one=$(median <"$work/one"); many=$(median <"$work/many")
-    printf '%-8s jobs1 %7.3f s   jobs%s %7.3f s   speed-up %5.2fx\n' "$c" "$one" "$JOBS" "$many" "$(echo "$one/$many" | bc -l)"
+    one=$(median <"$work/one"); many=$(median <"$work/many"); side=$(median <"$work/side")
+    printf '%-8s jobs1 %7.3f s   jobs%s %7.3f s   speed-up %5.2fx   (%s one-job runs side by side: %5.2fx)\n' \
+      "$c" "$one" "$JOBS" "$many" "$(echo "$one/$many" | bc -l)" "$JOBS" "$(echo "$JOBS*$one/$side" | bc -l)"
   done
 done
 
