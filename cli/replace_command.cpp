@@ -157,9 +157,9 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
       const TextView count = TextView(row.countText).starts_with(U' ') ? TextView(row.countText).substr(1) : TextView(row.countText);
       out << lineField(row.path) << '\t' << lineField(rowWord(count)) << '\t' << lineField(rowWord(row.resultText)) << '\n' << std::flush;
     }
-    // A reader that is gone (a closed pipe) ends the command between pages.
-    return !out.fail();
   };
+  // A reader that is gone (a closed pipe) ends the command between pages.
+  hooks.stopRequested = [&out] { return out.fail(); };
   const auto done = static_cast<std::int64_t>(replaceInRows(rows, params, args.jobs, hooks));
   if (done < static_cast<std::int64_t>(pages.size())) {
     err << "输出已关闭: 已完成 " << done << " 个文件, 其余 " << static_cast<std::int64_t>(pages.size()) - done

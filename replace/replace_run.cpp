@@ -3,6 +3,8 @@
 #include "common/work_ahead.h"
 #include "platform/file_service.h"
 
+#include <algorithm>
+#include <deque>
 #include <optional>
 #include <utility>
 
@@ -11,6 +13,9 @@ namespace {
 
 // Pages read and searched ahead of the row being written, at most, for each job.
 constexpr std::size_t kPagesAheadPerJob = 4;
+// Pages whose backup entries one sync of the backup store makes durable before
+// they are put in place, at most, as in a compression run.
+constexpr std::size_t kPagesPerSync = 32;
 
 struct QueuedRow {
   Text path;
@@ -30,6 +35,28 @@ bool changedSinceRead(const PreparedReplacement& prepared) {
   return !now || !now->unchangedSince(*prepared.readInfo);
 }
 
+TextView fileName(TextView path) {
+  const std::size_t slash = path.rfind(U'/');
+  return slash == npos ? path : path.substr(slash + 1);
+}
+
+// A row begun and waiting for its batch to be put in place.
+struct WaitingRow {
+  std::size_t index;
+  PreparedReplacement prepared;
+};
+
+// Whether the page `next` read may be a file that a waiting row is still to
+// write: the same file (by its identity as read, whatever name reached it),
+// or a file of the same name (a mirror not there yet when the page was read).
+bool mayBeWrittenBy(const Text& nextPage, const PreparedReplacement& next, const WaitingRow& waiting) {
+  const PreparedReplacement& w = waiting.prepared;
+  if (!w.staged) return false;
+  if (next.readInfo && w.readInfo && next.readInfo->sameFile(*w.readInfo)) return true;
+  const TextView written = fileName(w.result.path);
+  return fileName(nextPage) == written || fileName(next.result.path) == written;
+}
+
 }  // namespace
 
 std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters& params, std::size_t jobs,
@@ -37,27 +64,46 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
   const bool renames = params.mode == ReplaceMode::Specific && params.target.kind == kKindFileName;
   if (jobs <= 1 || renames || !files().servesThreads()) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (hooks.stopRequested()) return i;
       hooks.rowBegins(i);
       replaceInPageOfRow(rows[i], params, hooks.options());
-      if (!hooks.rowFinished(i)) return i + 1;
+      hooks.rowFinished(i);
     }
     return rows.size();
   }
   WorkAhead<QueuedRow, PreparedReplacement> pool(jobs - 1, [&params](const QueuedRow& row) {
     return prepareRow(row, params);
   });
+  std::deque<WaitingRow> waiting;
+  // Puts the waiting rows in place, in order, after one sync of the store.
+  const auto placeWaiting = [&] {
+    for (; !waiting.empty(); waiting.pop_front()) {
+      WaitingRow& w = waiting.front();
+      showReplacement(rows[w.index], placeReplacement(w.prepared));
+      hooks.rowFinished(w.index);
+    }
+  };
   std::size_t queued = 0;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  std::size_t i = 0;
+  for (; i < rows.size() && !hooks.stopRequested(); ++i) {
     for (; queued < rows.size() && queued < i + kPagesAheadPerJob * jobs; ++queued)
       pool.start(QueuedRow{rows[queued].path, hooks.options()});
     const QueuedRow row = pool.input(0);
     PreparedReplacement prepared = pool.take();
     hooks.rowBegins(i);
-    if (!params.dryRun && changedSinceRead(prepared)) prepared = prepareRow(row, params);
-    showReplacement(rows[i], commitReplacement(prepared, params));
-    if (!hooks.rowFinished(i)) return i + 1;
+    if (!params.dryRun) {
+      // A page a waiting row may write is looked at again once that row is in place.
+      if (std::any_of(waiting.begin(), waiting.end(),
+                      [&](const WaitingRow& w) { return mayBeWrittenBy(row.path, prepared, w); }))
+        placeWaiting();
+      if (changedSinceRead(prepared)) prepared = prepareRow(row, params);
+    }
+    beginReplacementCommit(prepared, params);
+    waiting.push_back(WaitingRow{i, std::move(prepared)});
+    if (waiting.size() >= kPagesPerSync) placeWaiting();
   }
-  return rows.size();
+  placeWaiting();
+  return i;
 }
 
 }  // namespace vantiro

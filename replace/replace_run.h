@@ -18,16 +18,21 @@ struct ReplaceRunHooks {
   std::function<CompressionOptions()> options;
   // Row `index` is about to be written (its status may be shown).
   std::function<void(std::size_t index)> rowBegins;
-  // Row `index` is final; false stops the run after it.
-  std::function<bool(std::size_t index)> rowFinished;
+  // Row `index` is final (rows are finished in order, a batch at a time).
+  std::function<void(std::size_t index)> rowFinished;
+  // Asked before each row: true ends the run there (the command line's output
+  // was closed). Rows already begun are finished; later rows stay as they are.
+  std::function<bool()> stopRequested;
 };
 
 // Replaces in every row in order as replaceInPageOfRow does, with up to
 // `jobs` pages read and searched at once when the file service serves
 // threads; the file-name kind, which renames pages as it goes, one page at a
-// time. The rows, files and backup entries are the same whatever `jobs` is: a
-// page read ahead that an earlier row has since written (another name of the
-// same file) is read again before it is written. Returns the rows finished.
+// time. With several jobs one sync of the backup store covers a batch of
+// rows, each put in place only once its entry is durable. The rows, files and
+// backup entries are the same whatever `jobs` is: a page that a row still to
+// be put in place may write is read again once that row is in place. Returns
+// the rows finished.
 std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters& params, std::size_t jobs,
                           const ReplaceRunHooks& hooks);
 

@@ -351,8 +351,8 @@ void ReplaceWindow::startReplace() {
     ListView1->scrollToItem(ListView1->topLevelItem(static_cast<int>(i)));
     ProgressBar1->setValue(static_cast<int>(i + 1));
     pacer.step();
-    return true;
   };
+  hooks.stopRequested = [] { return false; };
   replaceInRows(rows_, *params, processorCores(), hooks);
   StatusBar1->clearMessage();
   QApplication::restoreOverrideCursor();

@@ -52,22 +52,26 @@ FileRead readWhole(const std::string& native) {
   }
 }
 
-// Puts `bytes` at `output` the way a compression run puts a page in place:
-// written beside it first (a file that cannot be written leaves no entry),
-// then `saved` (what a restore must give back) appended to the backup store
-// and made durable, then the page `native` checked to be still as read
-// (`readInfo`: another program's change is kept, not overwritten), and only
-// then swapped in.
-void replaceFile(const Text& output, std::string_view saved, const std::string& native,
-                 const std::optional<FileInfo>& readInfo, std::string_view bytes) {
+// Writes `bytes` beside `output` (a file that cannot be written leaves no
+// entry) and appends `saved`, what a restore must give back, to the backup
+// store. The result waits for placeWhenDurable, as a compression run's does.
+std::unique_ptr<StagedFile> stageWithEntry(const Text& output, std::string_view saved, const std::string& native,
+                                           const std::optional<FileInfo>& readInfo, std::string_view bytes) {
   const std::string outputNative = nativePath(output);
-  const std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, bytes, stagedLike(native));
+  std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, bytes, stagedLike(native));
   const std::optional<FileInfo> held = outputNative != native ? files().stat(outputNative) : std::nullopt;
   AppendBackupEntry(output, saved, saved.size(), BackupFiller::None, held ? held : readInfo);
+  return staged;
+}
+
+// Makes the entries appended so far durable, checks that the page `native`
+// is still as read (`readInfo`: another program's change is kept, not
+// overwritten), and only then swaps the staged result in.
+void placeWhenDurable(StagedFile& staged, const std::string& native, const std::optional<FileInfo>& readInfo) {
   SyncBackupStore();
   const std::optional<FileInfo> now = files().stat(native);
   if (readInfo && (!now || !now->unchangedSince(*readInfo))) throw FileError(std::string(kChangedDuringRun));
-  staged->place();
+  staged.place();
 }
 
 // A replacement the page's encoding cannot hold would be written as "?": the
@@ -304,9 +308,9 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
   return prepared;
 }
 
-PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchParameters& params) {
+void beginReplacementCommit(PreparedReplacement& prepared, const SearchParameters& params) {
   PageReplacement& result = prepared.result;
-  if (params.dryRun) return std::move(result);
+  if (params.dryRun) return;
   trapped(result, [&] {
     // The mirror's directories are made even for a mirror that is not written, as they always were.
     if (prepared.mirrored) CreatePathDirectories(result.path.substr(0, result.path.rfind(U'/') + 1));
@@ -318,9 +322,21 @@ PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchPar
       if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File)
         prepared.saved = files().readFile(nativePath(output));
     }
-    replaceFile(output, prepared.saved, prepared.native, prepared.readInfo, *prepared.output);
+    prepared.staged = stageWithEntry(output, prepared.saved, prepared.native, prepared.readInfo, *prepared.output);
   });
-  return std::move(result);
+}
+
+PageReplacement placeReplacement(PreparedReplacement& prepared) {
+  if (prepared.staged) {
+    trapped(prepared.result, [&] { placeWhenDurable(*prepared.staged, prepared.native, prepared.readInfo); });
+    prepared.staged.reset();
+  }
+  return std::move(prepared.result);
+}
+
+PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchParameters& params) {
+  beginReplacementCommit(prepared, params);
+  return placeReplacement(prepared);
 }
 
 PageReplacement replaceInPage(const Text& path, const SearchParameters& params) {

@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "replace/piece_scanner.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -153,11 +154,20 @@ struct PreparedReplacement {
   std::optional<std::string> output;   // the new page in its encoding, when something is to be written
   std::string saved;                   // what its backup entry keeps (the page as read)
   bool mirrored = false;               // the output is the page's mirror (specific mode)
+  std::unique_ptr<StagedFile> staged;  // the result beside its output, its entry appended, not yet in place
 };
 PreparedReplacement prepareReplacement(const Text& path, const SearchParameters& params);
 PreparedReplacement prepareAttributeReplacement(const Text& path, const SearchParameters& params,
                                                 const CompressionOptions& options);
 PageReplacement commitReplacement(PreparedReplacement& prepared, const SearchParameters& params);
+// commitReplacement in two steps, so that a run makes the backup store
+// durable once for several pages: beginReplacementCommit does everything up to the
+// backup entry and leaves `staged` set when the result is still to be put in
+// place; placeReplacement makes the entries appended so far durable (at no
+// cost when an earlier call did), checks the page is still as read, puts the
+// result in place, and gives the outcome.
+void beginReplacementCommit(PreparedReplacement& prepared, const SearchParameters& params);
+PageReplacement placeReplacement(PreparedReplacement& prepared);
 
 // Removes the temporary files that replacing in `pages` (and writing their
 // mirrors under `options`) left beside them when a run was killed; only files
