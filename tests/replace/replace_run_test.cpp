@@ -3,11 +3,13 @@
 #include "backup/backup_store.h"
 #include "platform/code_page.h"
 #include "platform/system.h"
+#include "tests/support/faulty_file_service.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,48 @@ TEST(ReplaceRun, AStopLeavesTheLaterRowsAsTheyWere) {
   // The rows before the stop are as the whole run leaves them, the later ones as they were.
   EXPECT_EQ(stopped.pages[1], whole.pages[1]);
   EXPECT_NE(stopped.pages[4], whole.pages[4]);
+}
+
+// With several jobs a sync of the backup store covers a batch of pages, and
+// still no page is put in place before every entry appended so far is durable.
+TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
+  for (const std::size_t jobs : {1u, 2u}) {
+    test::TempDir home, site;
+    setProgramDirectory(home.path());
+    std::vector<ReplaceRow> rows;
+    for (int k = 0; k < 40; ++k) {
+      test::writeBytes(site / ("p" + std::to_string(k) + ".htm"), "<html><body>old page</body></html>");
+      rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
+    }
+    test::FaultyFileService watching;
+    std::set<std::string> unsynced;
+    std::size_t syncs = 0, placed = 0;
+    watching.beforeOperation = [&](const std::string& operation, const std::string& path) {
+      if (operation == "appendFile") unsynced.insert(path);
+      if (operation == "syncFile" && unsynced.erase(path) != 0) ++syncs;
+      if (operation == "writeFileAtomic" && path.starts_with(site.path())) {
+        EXPECT_TRUE(unsynced.empty()) << path << " put in place before its entry was durable";
+        ++placed;
+      }
+    };
+    SearchParameters p;
+    p.findText = U"old";
+    p.replacement = U"new";
+    ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
+                          [] { return false; }};
+    {
+      ScopedFileService scoped(watching);
+      EXPECT_EQ(replaceInRows(rows, p, jobs, hooks), rows.size());
+    }
+    EXPECT_EQ(placed, rows.size());
+    if (jobs == 1) {
+      EXPECT_GE(syncs, rows.size()) << "one job makes every page's entry durable by itself";
+    } else {
+      EXPECT_LE(syncs, 2 * 2u) << "two batches of pages, each synced once (data and index)";
+    }
+    for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
+    setProgramDirectory("");
+  }
 }
 
 }  // namespace
