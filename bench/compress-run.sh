@@ -20,14 +20,13 @@ RUNS=${RUNS:-5}
 FLOOR_SRC=${FLOOR_SRC:-$ROOT/../shared/bench/floor/copy.cpp}
 
 . "$HERE/cli-path.sh"
+. "$HERE/timing.sh"
 COPY=$B/copy
 [ -x "$COPY" ] || g++ -O2 -std=c++17 -o "$COPY" "$FLOOR_SRC"
 
 work=$(mktemp -d /tmp/vantiro-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-now() { date +%s.%N; }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 
 printf '%-8s %6s %9s %9s %9s %9s %8s %7s\n' corpus pages MB vantiro_s floor_s vant_MB/s floor_MB/s ratio
 for name in "${@:-utf8 gbk zh-utf8 zh-gbk}"; do

@@ -13,12 +13,12 @@ B=${BENCH_DIR:-/tmp/bench}
 RUNS=${RUNS:-5}
 
 . "$HERE/cli-path.sh"
+. "$HERE/timing.sh"
 
 work=${WORK:-$(mktemp -d /tmp/vantiro-dry.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work/pages" "$work/out" "$work/home"' EXIT
 
-now() { date +%s.%N; }
 # timed TIMES ROWS ARGS...: one run of the program, its seconds added to TIMES
 # after the warm-up ($i 0), its output kept in ROWS.
 timed() {
@@ -28,7 +28,6 @@ timed() {
   local t1; t1=$(now)
   [ "$i" -eq 0 ] || echo "$t1 - $t0" | bc >>"$times"
 }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 
 printf '%-8s %6s %9s %9s %9s %7s\n' corpus pages MB dry_s into_s ratio
 for c in "${@:-utf8}"; do

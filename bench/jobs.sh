@@ -18,13 +18,12 @@ RUNS=${RUNS:-5}
 JOBS=${JOBS:-2}
 FLOOR_SRC=${FLOOR_SRC:-$ROOT/../shared/bench/floor/copy.cpp}
 . "$HERE/cli-path.sh"
+. "$HERE/timing.sh"
 COPY=$B/copy
 [ -x "$COPY" ] || g++ -O2 -std=c++17 -o "$COPY" "$FLOOR_SRC"
 
 work=$(mktemp -d /tmp/vantiro-jobs.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-now() { date +%s.%N; }
-median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 codepageOf() { case $1 in *utf8) echo UTF-8 ;; *) echo GBK ;; esac; }
 # run SECONDS-FILE ARGS...: one run of the program, its wall time appended.
 run() {

@@ -51,11 +51,6 @@ struct QueuedPage {
   CompressionOptions options;
 };
 
-// The last component of a path.
-TextView fileName(TextView path) {
-  const std::size_t slash = path.find_last_of(U'/');
-  return slash == npos ? path : path.substr(slash + 1);
-}
 
 // The names of the files a row still to be written may write: its page's, and
 // its mirror's when the options map it there.
@@ -65,7 +60,7 @@ struct WrittenNames {
 };
 
 WrittenNames writtenNames(const RunRow& row, const CompressionOptions& options) {
-  return {Text(fileName(row.source)), Text(fileName(destinationColumn(row.source, options)))};
+  return {Text(fileNameOf(row.source)), Text(fileNameOf(destinationColumn(row.source, options)))};
 }
 
 // Whether the page `next` may be read while a row that writes `earlier` is
@@ -75,7 +70,7 @@ WrittenNames writtenNames(const RunRow& row, const CompressionOptions& options) 
 // dry run writes nothing, so it may read any page.
 bool mayReadBefore(const WrittenNames& earlier, const RunRow& next, WriteMode mode) {
   if (mode == WriteMode::DryRun) return true;
-  const TextView name = fileName(next.source);
+  const TextView name = fileNameOf(next.source);
   if (name == earlier.page || name == U"bak.dat" || name == U"bak.kbq") return false;
   return earlier.mirror.empty() || name != earlier.mirror;
 }

@@ -588,6 +588,11 @@ FileService& realFileService() {
 FileService& files() { return currentService ? *currentService : realFileService(); }
 void setFileService(FileService* service) { currentService = service; }
 
+TextView fileNameOf(TextView path) {
+  const std::size_t slash = path.rfind(U'/');
+  return slash == TextView::npos ? path : path.substr(slash + 1);
+}
+
 bool isHiddenName(std::string_view path) {
   const auto slash = path.rfind('/');
   const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);

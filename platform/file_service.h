@@ -197,6 +197,7 @@ class ScopedFileService {
 // Conveniences over files().
 bool isNormalFile(const std::string& path);  // a regular file whose name does not begin with "."
 bool isHiddenName(std::string_view path);  // the name after the last "/" is empty or begins with "."
+TextView fileNameOf(TextView path);  // the part after the last "/", all of it without one
 bool isDirectory(const std::string& path);
 bool pathExists(const std::string& path);
 

@@ -35,11 +35,6 @@ bool changedSinceRead(const PreparedReplacement& prepared) {
   return !now || !now->unchangedSince(*prepared.readInfo);
 }
 
-TextView fileName(TextView path) {
-  const std::size_t slash = path.rfind(U'/');
-  return slash == npos ? path : path.substr(slash + 1);
-}
-
 // A row begun and waiting for its batch to be put in place.
 struct WaitingRow {
   std::size_t index;
@@ -53,8 +48,8 @@ bool mayBeWrittenBy(const Text& nextPage, const PreparedReplacement& next, const
   const PreparedReplacement& w = waiting.prepared;
   if (!w.staged) return false;
   if (next.readInfo && w.readInfo && next.readInfo->sameFile(*w.readInfo)) return true;
-  const TextView written = fileName(w.result.path);
-  return fileName(nextPage) == written || fileName(next.result.path) == written;
+  const TextView written = fileNameOf(w.result.path);
+  return fileNameOf(nextPage) == written || fileNameOf(next.result.path) == written;
 }
 
 }  // namespace
