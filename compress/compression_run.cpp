@@ -278,7 +278,6 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   const auto placeWhenDue = [&] {
     if (waitingToPlace == 0 || waitingToPlace >= perSync) placeWaiting();
   };
-  // Whether row `k` may be read while the waiting rows are not in place.
   // The names each row may write, worked out once its options are fixed: the
   // checks below ask for them again and again.
   std::vector<std::optional<WrittenNames>> namesWritten(rows.size());
@@ -286,6 +285,7 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
     if (!namesWritten[row]) namesWritten[row] = writtenNames(rows[row], options);
     return *namesWritten[row];
   };
+  // Whether row `k` may be read while the waiting rows are not in place.
   const auto mayReadBeforeWaiting = [&](std::size_t k) {
     for (const WaitingRow& w : waiting)
       if (!mayReadBefore(namesOf(w.index, w.options), rows[k], mode)) return false;
