@@ -28,6 +28,7 @@ struct CompressionOptions {
   Text destinationDirectory;            // text2: compression directory
   bool runWindowOnTop = false;          // menu item com11: keep the run window on top
   CompressionLevel level = CompressionLevel::Standard;  // Check9: Further when ticked
+  bool mirrorPagesOnly = false;  // Check10: a mirror gets the pages only, not the site's other files
 };
 
 }  // namespace vantiro

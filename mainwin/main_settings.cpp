@@ -70,7 +70,7 @@ void MainWindow::startUp() {
     options_->text2->setEditText(toQString(readPathSetting(U"text2.text")));
     // Appending to the backup store (Check8) starts ticked: with it off, the
     // second run would clear the originals the first run saved.
-    for (int number : {1, 2, 3, 6, 4, 7, 8, 5, 9}) {
+    for (int number : {1, 2, 3, 6, 4, 7, 8, 5, 9, 10}) {
       const std::optional<Text> stored = ReadSetting(U"check" + toText(number));
       const bool on = stored ? leadingNumber(*stored) != 0 : number == 8;
       options_->setCheckValue(number, on ? 1 : 0);
@@ -104,7 +104,7 @@ void MainWindow::saveSettings() {
 
     WritePathSetting(U"text1.text", fromQString(options_->text1->currentText()));
     WritePathSetting(U"text2.text", fromQString(options_->text2->currentText()));
-    for (int number : {1, 3, 4, 6, 8, 7, 2, 5, 9})
+    for (int number : {1, 3, 4, 6, 8, 7, 2, 5, 9, 10})
       WriteSetting(U"check" + toText(number), toText(options_->checkValue(number)));
     WritePathSetting(U"dir", browser_->currentDirectory());
   } catch (const std::exception& e) {

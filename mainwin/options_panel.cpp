@@ -20,8 +20,8 @@ struct SwitchText {
   const char* hint;
 };
 
-// Check1 to Check9, in order.
-const std::array<SwitchText, 9> kSwitches = {{
+// Check1 to Check10, in order.
+const std::array<SwitchText, OptionsPanel::kSwitchCount> kSwitches = {{
     {"主页压缩到别的目录", "把主页压缩到别的目录之下！目录添在最上面！（建议不使用）"},
     {"压缩脚本", "这个是选择是否压缩您的脚本，如果发现有压缩后什么效果没了，就别使用这个功能！"},
     {"压缩错误时提示", "当压缩时出现错误时，会弹出对话框以方便您的处理！（压缩大量文章建议不使用）"},
@@ -31,6 +31,7 @@ const std::array<SwitchText, 9> kSwitches = {{
     {"生成便于人工阅读的", "这是将文件压缩成方便阅读的形式！不过会大大减低压缩率！（建议不使用）"},
     {"备份是以追加方式", "为了您主页的绝对安全，强烈建议您选择这个选项！"},
     {"深度压缩", "再省去浏览器自己能补上的标记、注释、引号和默认属性，以及样式表中多余的空白和注释，显示效果不变"},
+    {"压缩目录只放网页", "主页压缩到别的目录时，只把压缩的网页放进压缩目录，不复制样式表、脚本、图片等其他文件"},
 }};
 
 const char* const kText1Hint = "这是主页您主页的位置，以便于本软件进行安全压缩";
@@ -54,8 +55,9 @@ OptionsPanel::OptionsPanel(QWidget* parent) : QGroupBox(QStringLiteral("选项�
   grid->setContentsMargins(8, 6, 8, 6);
   grid->setHorizontalSpacing(16);
   grid->setVerticalSpacing(4);
-  QCheckBox** boxes[9] = {&Check1, &Check2, &Check3, &Check4, &Check5, &Check6, &Check7, &Check8, &Check9};
-  for (int i = 0; i < 9; ++i) {
+  QCheckBox** boxes[kSwitchCount] = {&Check1, &Check2, &Check3, &Check4, &Check5,
+                                     &Check6, &Check7, &Check8, &Check9, &Check10};
+  for (int i = 0; i < kSwitchCount; ++i) {
     auto* box = new QCheckBox(QString::fromUtf8(kSwitches[static_cast<std::size_t>(i)].caption), this);
     box->setObjectName(QStringLiteral("Check") + QString::number(i + 1));
     box->setMouseTracking(true);
@@ -97,14 +99,16 @@ CompressionOptions OptionsPanel::options() const {
   o.breakLinesAfterTags = Check7->isChecked();
   o.appendToBackup = Check8->isChecked();
   o.level = Check9->isChecked() ? CompressionLevel::Further : CompressionLevel::Standard;
+  o.mirrorPagesOnly = Check10->isChecked();
   o.sourceDirectory = fromQString(text1->currentText());
   o.destinationDirectory = fromQString(text2->currentText());
   return o;
 }
 
 QCheckBox* OptionsPanel::check(int number) const {
-  QCheckBox* const boxes[9] = {Check1, Check2, Check3, Check4, Check5, Check6, Check7, Check8, Check9};
-  return number >= 1 && number <= 9 ? boxes[number - 1] : nullptr;
+  QCheckBox* const boxes[kSwitchCount] = {Check1, Check2, Check3, Check4, Check5,
+                                          Check6, Check7, Check8, Check9, Check10};
+  return number >= 1 && number <= kSwitchCount ? boxes[number - 1] : nullptr;
 }
 
 int OptionsPanel::checkValue(int number) const { return check(number)->isChecked() ? 1 : 0; }
@@ -130,7 +134,7 @@ void OptionsPanel::rememberDirectories() {
 
 bool OptionsPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter) {
-    for (int i = 1; i <= 9; ++i)
+    for (int i = 1; i <= kSwitchCount; ++i)
       if (watched == check(i)) emit hint(QString::fromUtf8(kSwitches[static_cast<std::size_t>(i - 1)].hint));
   }
   return QGroupBox::eventFilter(watched, event);

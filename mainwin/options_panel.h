@@ -1,6 +1,6 @@
 #pragma once
 // The compression options of the main window: the frame "选项框" with the
-// nine switches and the two directory fields shown while `Check1` is on.
+// ten switches and the two directory fields shown while `Check1` is on.
 // Every reader takes the values from these controls when it needs them.
 
 #include "common/compression_options.h"
@@ -26,7 +26,9 @@ class OptionsPanel : public QGroupBox {
   // menu's and left false here).
   CompressionOptions options() const;
 
-  QCheckBox* check(int number) const;  // 1 to 9
+  static constexpr int kSwitchCount = 10;
+
+  QCheckBox* check(int number) const;  // 1 to kSwitchCount
   int checkValue(int number) const;    // 0 or 1
   void setCheckValue(int number, int value);
 
@@ -47,7 +49,8 @@ class OptionsPanel : public QGroupBox {
   QCheckBox* Check6 = nullptr;
   QCheckBox* Check7 = nullptr;
   QCheckBox* Check8 = nullptr;
-  QCheckBox* Check9 = nullptr;  // the further compression level
+  QCheckBox* Check9 = nullptr;   // the further compression level
+  QCheckBox* Check10 = nullptr;  // a mirror gets the pages only
   QComboBox* text1 = nullptr;
   QComboBox* text2 = nullptr;
 

@@ -65,8 +65,9 @@ void MainWindow::startRun(bool selectedOnly) {
   run->raise();
   if (now.emptyListAtStart) taskList_->clear();
   run->compressQueuedRows();
-  // 9. A mirror is the whole site: the other files of the site root follow its pages.
-  if (!now.mirror) return;
+  // 9. A mirror is the whole site: the other files of the site root follow its
+  // pages, unless Check10 asks for the pages only.
+  if (!now.mirror || now.mirrorPagesOnly) return;
   const MirrorCopy copy = copyOtherFilesIntoMirror({now.sourceDirectory}, run->rows(), now);
   if (!copy.failures.empty())
     MessageBox::information(this, toQString(copy.failures.front()));

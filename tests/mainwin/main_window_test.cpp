@@ -130,6 +130,7 @@ TEST_F(MainWindowTest, FirstStartShowsEverythingOffButAppendingAndTheHomeFolder)
   for (int n = 1; n <= 7; ++n) EXPECT_FALSE(check(n)->isChecked()) << n;
   EXPECT_TRUE(check(8)->isChecked());
   EXPECT_FALSE(check(9)->isChecked());
+  EXPECT_FALSE(check(10)->isChecked());
   EXPECT_FALSE(find<QComboBox>("text1")->isVisible());
   EXPECT_TRUE(find<QComboBox>("text2")->currentText().isEmpty());
   EXPECT_EQ(w.browser()->currentDirectory(), textPath(QFile::encodeName(QDir::homePath()).toStdString()));
@@ -154,15 +155,15 @@ TEST_F(MainWindowTest, ClosingWritesEveryKeyOfTheShutDownList) {
     EXPECT_EQ(setting(key), U"ture") << toUtf8(key);
   EXPECT_EQ(setting(U"text1.text"), U"/srv/site");
   EXPECT_EQ(setting(U"text2.text"), U"/srv/out");
-  const Text expected[] = {U"1", U"1", U"0", U"0", U"0", U"0", U"0", U"1", U"0"};
-  for (int n = 1; n <= 9; ++n) EXPECT_EQ(setting(U"check" + toText(n)), expected[n - 1]) << n;
+  const Text expected[] = {U"1", U"1", U"0", U"0", U"0", U"0", U"0", U"1", U"0", U"0"};
+  for (int n = 1; n <= 10; ++n) EXPECT_EQ(setting(U"check" + toText(n)), expected[n - 1]) << n;
   EXPECT_EQ(setting(U"dir"), siteDir());
 
-  // Eighteen keys in their write order: the first is com10, the last dir.
+  // Nineteen keys in their write order: the first is com10, the last dir.
   std::string bytes = readBytes(home_ / "peizi.dll");
-  EXPECT_EQ(bytes.size(), 356u + 256u * 18u);
+  EXPECT_EQ(bytes.size(), 356u + 256u * 19u);
   EXPECT_EQ(bytes.substr(128 + 256, 5), "com10");
-  EXPECT_EQ(bytes.substr(128 + 256 * 18, 3), "dir");
+  EXPECT_EQ(bytes.substr(128 + 256 * 19, 3), "dir");
 }
 
 TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
@@ -172,12 +173,14 @@ TEST_F(MainWindowTest, NextStartRestoresOptionsFieldsAndDirectory) {
   find<QComboBox>("text1")->setEditText(QStringLiteral("/srv/site"));
   check(6)->setChecked(true);
   check(9)->setChecked(true);
+  check(10)->setChecked(true);
   closeWindow();
 
   MainWindow& w = start();
   EXPECT_TRUE(check(1)->isChecked());
   EXPECT_TRUE(check(6)->isChecked());
   EXPECT_TRUE(check(9)->isChecked());
+  EXPECT_TRUE(check(10)->isChecked());
   EXPECT_FALSE(check(2)->isChecked());
   EXPECT_TRUE(find<QComboBox>("text1")->isVisible());
   EXPECT_EQ(find<QComboBox>("text1")->currentText(), QStringLiteral("/srv/site"));
@@ -743,6 +746,16 @@ TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked)
   button("Command6")->click();
   EXPECT_EQ(find<QComboBox>("text1")->count(), 2);  // each start adds the texts again
   EXPECT_EQ(readBytes(out / "css/site.css"), "p { color: red }\n");
+
+  // With Check10 the destination gets the pages only.
+  check(10)->setChecked(true);
+  writeBytes(site_ / "css/site.css", "p { color: blue }\n");
+  writeBytes(site_ / "logo.png", "\x89PNG");
+  window_->taskList()->append(sitePath("sub/d.htm"));
+  MessageBox::setNextAnswers({Answer::Ok, Answer::Ok});
+  button("Command6")->click();
+  EXPECT_EQ(readBytes(out / "css/site.css"), "p { color: red }\n");
+  EXPECT_FALSE(std::filesystem::exists(out / "logo.png"));
 }
 
 TEST_F(MainWindowTest, KeepOnTopMarkReachesTheNextRunWindow) {
