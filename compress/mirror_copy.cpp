@@ -24,7 +24,7 @@ void copyFile(const std::string& from, const FileInfo& info, const Text& to) {
   CreatePathDirectories(to);
   StagedTraits traits = stagedLike(from);
   traits.modified = FileTime{info.modified, info.modifiedNanoseconds};
-  files().stageFile(nativePath(to), files().readFile(from), traits)->place();
+  files().stageCopy(from, nativePath(to), traits)->place();
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ MirrorCopy copyOtherFilesIntoMirror(const std::vector<Text>& roots, const std::v
     if (row.result == kResultSucceeded) compressed.insert(row.source);
   const std::string destination = resolvedExistingPart(nativePath(absolutePath(options.destinationDirectory)));
   for (const Text& root : roots) {
-    for (const Text& file : listTreeFiles(withTrailingSlash(absolutePath(root)), kAllFilesPattern)) {
+    for (const Text& file : listSiteFiles(withTrailingSlash(absolutePath(root)))) {
       const std::string native = nativePath(file);
       const std::optional<Text> mirror = mirroredPath(file, options.sourceDirectory, options.destinationDirectory);
       if (!mirror || compressed.contains(file) || liesWithin(resolvedPath(native), destination)) continue;

@@ -20,8 +20,8 @@ struct MirrorCopy {
   std::vector<Text> failures;
 };
 
-// Copies every file the directory scan finds in the trees `roots` (with
-// every file's pattern) to its mirror under options.destinationDirectory,
+// Copies every file of the trees `roots` (listSiteFiles: the hidden files a
+// site is served with too) to its mirror under options.destinationDirectory,
 // except the files the run `rows` compressed there. A copy keeps the bytes,
 // the permission bits (a new file) and the modification time. A file whose
 // mirror is there with the same size and time is left as it is, and so is a

@@ -75,6 +75,50 @@ void writeAll(int fd, std::string_view bytes, const std::string& path) {
   }
 }
 
+// What a staged file is filled with: bytes in memory, or the whole of an open
+// file, which the kernel copies without bringing it into the process.
+struct StagedContent {
+  std::string_view bytes;
+  int sourceFd = -1;
+
+  // Writes the content at the file's position; returns how many bytes.
+  std::uint64_t writeTo(int fd, const std::string& path) const {
+    if (sourceFd < 0) {
+      writeAll(fd, bytes, path);
+      return bytes.size();
+    }
+    std::uint64_t written = 0;
+    for (;;) {
+      const ssize_t n = ::copy_file_range(sourceFd, nullptr, fd, nullptr, std::size_t{1} << 30, 0);
+      if (n == 0) return written;
+      if (n > 0) {
+        written += static_cast<std::uint64_t>(n);
+        continue;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) fail("无法写入文件", path, errno);
+      return written + copyThroughBuffer(fd, path);
+    }
+  }
+
+ private:
+  // Where the kernel cannot copy between the two files (another file system).
+  std::uint64_t copyThroughBuffer(int fd, const std::string& path) const {
+    std::string buffer(std::size_t{1} << 20, '\0');
+    std::uint64_t written = 0;
+    for (;;) {
+      const ssize_t n = ::read(sourceFd, buffer.data(), buffer.size());
+      if (n == 0) return written;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("无法读取文件", path, errno);
+      }
+      writeAll(fd, std::string_view(buffer.data(), static_cast<std::size_t>(n)), path);
+      written += static_cast<std::uint64_t>(n);
+    }
+  }
+};
+
 EntryKind entryKind(mode_t mode) {
   return S_ISREG(mode) ? EntryKind::File : S_ISDIR(mode) ? EntryKind::Directory : EntryKind::Other;
 }
@@ -95,8 +139,7 @@ FileInfo fileInfo(const struct ::stat& st) {
 
 // Opens a file to read it, refusing anything but a regular file before a
 // byte is read: opening without waiting, a named pipe cannot hold the
-// program up for a writer that never comes.
-// Opens a regular file for reading; `st` gets what it is.
+// program up for a writer that never comes. `st` gets what it is.
 int openForReading(const std::string& path, struct ::stat& st) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) fail("无法打开文件", path, errno);
@@ -371,12 +414,29 @@ class RealFileService final : public FileService {
 
   std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes,
                                         const StagedTraits& traits) override {
+    return stage(path, StagedContent{bytes}, traits);
+  }
+
+  std::unique_ptr<StagedFile> stageCopy(const std::string& from, const std::string& path,
+                                        const StagedTraits& traits) override {
+    struct ::stat st{};
+    FileDescriptor source(openForReading(from, st));
+    // A file with several names is rewritten in place later, from memory.
+    struct ::stat target{};
+    if (::stat(fileWritten(path).c_str(), &target) == 0 && S_ISREG(target.st_mode) && target.st_nlink > 1)
+      return stageFile(path, readOpenFile(source.get(), static_cast<std::size_t>(st.st_size), from), traits);
+    return stage(path, StagedContent{{}, source.get()}, traits);
+  }
+
+ private:
+  std::unique_ptr<StagedFile> stage(const std::string& path, const StagedContent& content,
+                                    const StagedTraits& traits) {
     const std::string target = fileWritten(path);
     struct ::stat st{};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed && (st.st_mode & 0222) == 0) throw FileError("无法写入文件 " + path + ": " + std::string(kReadOnlyReason));
     if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1)
-      return std::make_unique<RewriteInPlace>(target, bytes, traits.modified);
+      return std::make_unique<RewriteInPlace>(target, content.bytes, traits.modified);
     // Whose permissions, access list and attributes the new file takes.
     struct ::stat model{};
     const std::string modelPath = existed ? target : traits.likeFile;
@@ -391,8 +451,8 @@ class RealFileService final : public FileService {
       if (std::optional<Spare> spare = reusedTemporary(spares_, dir, name, st, rng)) {
         auto staged = std::make_unique<RealStagedFile>(spare->path, target, &spares_);
         FileDescriptor fd(spare->fd);
-        writeAll(fd.get(), bytes, path);
-        if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) fail("无法写入文件", path, errno);
+        const std::uint64_t written = content.writeTo(fd.get(), path);
+        if (::ftruncate(fd.get(), static_cast<off_t>(written)) != 0) fail("无法写入文件", path, errno);
         setModified(fd.get(), traits.modified, path);
         ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
@@ -410,7 +470,7 @@ class RealFileService final : public FileService {
     // Removes the file on failure.
     auto staged = std::make_unique<RealStagedFile>(temp, target, existed ? &spares_ : nullptr);
     FileDescriptor fd(raw);
-    writeAll(fd.get(), bytes, path);
+    content.writeTo(fd.get(), path);
     // Renaming over an existing file makes some file systems write the new
     // one out first; starting that here spares the thread that renames.
     if (existed) ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -428,6 +488,7 @@ class RealFileService final : public FileService {
     return staged;
   }
 
+ public:
   void keepReplacedFiles(bool keep) override { spares_.keep(keep); }
   void syncPlacedFiles() override { spares_.settle(); }
 
@@ -650,6 +711,13 @@ bool isTemporaryFor(const std::string& entryName, const std::string& fileName) {
   if (!rest.starts_with(kTemporaryMark)) return false;
   rest.remove_prefix(kTemporaryMark.size());
   return !rest.empty() && rest.size() <= 9 && rest.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool isProgramTemporary(std::string_view name) {
+  const std::size_t mark = name.rfind(kTemporaryMark);
+  if (!name.starts_with('.') || mark == std::string_view::npos || mark < 1) return false;
+  const std::string_view number = name.substr(mark + kTemporaryMark.size());
+  return !number.empty() && number.size() <= 9 && number.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 void removeLeftoverTemporaries(const std::vector<std::string>& paths, std::time_t before) {

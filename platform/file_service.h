@@ -138,6 +138,13 @@ class FileService {
   std::unique_ptr<StagedFile> stageFile(const std::string& path, std::string_view bytes) {
     return stageFile(path, bytes, StagedTraits{});
   }
+  // stageFile with the bytes of the file `from`, which the real service
+  // copies without holding them in memory: a site's videos and archives are
+  // copied whatever their size. The default reads them.
+  virtual std::unique_ptr<StagedFile> stageCopy(const std::string& from, const std::string& path,
+                                                const StagedTraits& traits) {
+    return stageFile(path, readFile(from), traits);
+  }
   // While on, placing a staged file keeps the file it replaces to be written
   // over by a later stageFile in the same directory, where nothing else sees
   // the difference (platform/spare_files.h): far cheaper than a new file.
@@ -220,6 +227,9 @@ bool liesWithin(std::string_view resolved, std::string_view resolvedRoot);
 // Whether `entryName` is a temporary file that writing a file named
 // `fileName` (both without the directory) creates beside it.
 bool isTemporaryFor(const std::string& entryName, const std::string& fileName);
+// Whether `name` (without the directory) is a temporary file of this program,
+// whatever file it was written for.
+bool isProgramTemporary(std::string_view name);
 
 // Removes the temporary files that writing `paths` left beside them when a
 // writer was killed: those of the files named, last changed before `before`

@@ -20,6 +20,7 @@ using WalkedDirectories = std::set<std::pair<std::uint64_t, std::uint64_t>>;
 // Where a walk may go: the tree the user chose, its links resolved.
 struct Walk {
   std::string pattern;
+  bool takesHidden = false;  // hidden entries but the kinds no site is served with
   std::string resolvedRoot;
   WalkedDirectories visited;
   std::vector<Text> collected;
@@ -29,6 +30,14 @@ struct Walk {
 // are no links lie where their directory lies, inside.
 bool staysInTree(const Walk& tree, const std::string& native, const DirEntry& entry) {
   return !entry.link || liesWithin(resolvedPath(native), tree.resolvedRoot);
+}
+
+// A hidden entry that not even a walk of a whole site takes.
+bool neverInSite(const DirEntry& entry) {
+  static constexpr std::string_view kVersionControl[] = {".git", ".svn", ".hg", ".bzr"};
+  for (std::string_view name : kVersionControl)
+    if (entry.name == name) return true;
+  return entry.kind == EntryKind::File && isProgramTemporary(entry.name);
 }
 
 void walk(const Text& dir, Walk& tree) {
@@ -43,7 +52,7 @@ void walk(const Text& dir, Walk& tree) {
   }
   std::vector<Text> subdirectories;
   for (const DirEntry& e : entries) {
-    if (e.hidden || !staysInTree(tree, native + e.name, e)) continue;
+    if ((e.hidden && (!tree.takesHidden || neverInSite(e))) || !staysInTree(tree, native + e.name, e)) continue;
     if (e.kind == EntryKind::File && matchesPattern(e.name, tree.pattern))
       tree.collected.push_back(dir + textPath(e.name));
     else if (e.kind == EntryKind::Directory)
@@ -55,7 +64,13 @@ void walk(const Text& dir, Walk& tree) {
 }  // namespace
 
 std::vector<Text> listTreeFiles(const Text& dir, TextView pattern) {
-  Walk tree{nativePath(pattern), resolvedExistingPart(nativePath(dir)), {}, {}};
+  Walk tree{nativePath(pattern), false, resolvedExistingPart(nativePath(dir)), {}, {}};
+  walk(dir, tree);
+  return std::move(tree.collected);
+}
+
+std::vector<Text> listSiteFiles(const Text& dir) {
+  Walk tree{nativePath(kAllFilesPattern), true, resolvedExistingPart(nativePath(dir)), {}, {}};
   walk(dir, tree);
   return std::move(tree.collected);
 }

@@ -25,6 +25,12 @@ inline constexpr TextView kAllFilesPattern = U"*.*";
 // cannot make the walk endless.
 std::vector<Text> listTreeFiles(const Text& dir, TextView pattern);
 
+// Every file of `dir`'s tree as listTreeFiles finds it, and also the hidden
+// ones a site is served with (".htaccess", ".well-known/"), but neither a
+// version control directory (".git" and its kind, never part of a site one
+// uploads) nor a temporary file this program writes beside a page.
+std::vector<Text> listSiteFiles(const Text& dir);
+
 // `dir` ending in "/", the form in which a scan names its root: every path it
 // queues is that root followed by the file's path below it.
 Text withTrailingSlash(Text dir);

@@ -126,7 +126,9 @@ TEST_F(CliTest, IntoMirrorsPagesUnderTheDestination) {
 // --into SRC DEST alone mirrors the whole of SRC as a site one can upload:
 // every page compressed, every other file (refused pages included) the same
 // bytes, mode and time; nothing from beyond a link out of the tree; only the
-// pages saved in the store. --pages-only leaves the other files out.
+// pages saved in the store; hidden files a server reads, but no version
+// control directory and no temporary file of this program. --pages-only
+// leaves the other files out.
 TEST_F(CliTest, IntoMakesADeployableCopyOfTheWholeSite) {
   test::TempDir outside;
   writeBytes(outside / "private.html", kLoose);
@@ -143,12 +145,17 @@ TEST_F(CliTest, IntoMakesADeployableCopyOfTheWholeSite) {
       {"img/logo.png", std::string("\x89PNG\r\n\x1A\n\0\0<html>", 16), false},
       {"README.md", "# Site\n\n<html>\n", false},
       {"fragment.htm", "<div>\n  x\n</div>\n", false},  // no html tag: refused, copied as it is
+      {".htaccess", "Options -Indexes\n", false},
+      {".well-known/security.txt", "Contact: mailto:web@example.org\n", false},
+      {"media/clip.bin", std::string(3 << 20, '\x7f'), false},
   };
 
   for (const File& f : tree) {
     page("web/" + std::string(f.name), f.bytes);
     ASSERT_EQ(::chmod((site / "web/" + f.name).c_str(), f.compressed ? 0640 : 0604), 0);
   }
+  page("web/.git/config", "[core]\n");
+  page("web/css/.site.css.vantiro-123", "half");
   std::filesystem::create_directory_symlink(outside.path(), site / "web/elsewhere");
   CliResult r = run({"compress", "--all-files", "--into", site / "web", site / "out"});
   EXPECT_EQ(r.status, 1) << "the refused page fails";
@@ -165,6 +172,8 @@ TEST_F(CliTest, IntoMakesADeployableCopyOfTheWholeSite) {
     EXPECT_TRUE(f.compressed || sameTime) << f.name;
   }
   EXPECT_FALSE(std::filesystem::exists(site / "out/elsewhere"));
+  EXPECT_FALSE(std::filesystem::exists(site / "out/.git"));
+  EXPECT_FALSE(std::filesystem::exists(site / "out/css/.site.css.vantiro-123"));
   EXPECT_EQ(ReadBackupIndex(false).size(), 2u) << "only the pages compressed are saved";
 
   r = run({"compress", "--pages-only", "--into", site / "web", site / "pages"});

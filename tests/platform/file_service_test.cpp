@@ -73,6 +73,29 @@ TEST(FileService, AStagedFileReplacesItsDestinationOnlyWhenPlaced) {
   EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
 }
 
+// A copy is the source byte for byte: from the same file system or from
+// another (where the kernel cannot copy between them), over a longer file,
+// into a spare a placement kept, and over a file with a second name.
+TEST(FileService, AStagedCopyIsItsSourceByteForByte) {
+  TempDir dir, memoryDir("/dev/shm/");
+  std::string bytes(3 << 20, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  writeBytes(dir / "source.bin", bytes);
+  writeBytes(memoryDir / "source.bin", bytes);
+  writeBytes(dir / "longer.bin", bytes + bytes);
+  writeBytes(dir / "linked.bin", bytes + "tail");
+  std::filesystem::create_hard_link(dir / "linked.bin", dir / "second-name.bin");
+  files().keepReplacedFiles(true);
+  for (const std::string& from : {dir / "source.bin", memoryDir / "source.bin"})
+    for (const char* to : {"new.bin", "longer.bin", "new.bin", "linked.bin"}) {
+      files().stageCopy(from, dir / to, StagedTraits{})->place();
+      EXPECT_EQ(readBytes(dir / to), bytes) << from << " -> " << to;
+    }
+  files().keepReplacedFiles(false);
+  EXPECT_EQ(readBytes(dir / "second-name.bin"), bytes) << "both names keep the file";
+  EXPECT_THROW(files().stageCopy(dir / "missing.bin", dir / "x.bin", StagedTraits{}), FileError);
+}
+
 TEST(FileService, AtomicWriteIntoMissingDirectoryFailsAndLeavesNothing) {
   TempDir dir;
   writeBytes(dir / "file", "x");

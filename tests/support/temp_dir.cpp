@@ -8,8 +8,12 @@
 
 namespace vantiro::test {
 
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "vantiro-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string() + "/") {}
+
+TempDir::TempDir(const std::string& parent) {
+  const std::string base =
+      std::filesystem::is_directory(parent) ? parent : std::filesystem::temp_directory_path().string() + "/";
+  std::string tmpl = base + "vantiro-test-XXXXXX";
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
   path_ = tmpl + "/";
 }

@@ -8,6 +8,8 @@ namespace vantiro::test {
 class TempDir {
  public:
   TempDir();
+  // A directory under `parent` (ending in "/"), or the usual place when that is not there.
+  explicit TempDir(const std::string& parent);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
