@@ -100,8 +100,9 @@ void forEachPiece(const PageSplit& split, bool readable, Put&& put, PutAscii&& p
 // small pieces cost no growing or clearing of the output each. A code page
 // that bounds its characters' bytes writes ASCII as itself, so the pieces
 // the program adds are copied byte by byte rather than encoded: a page has
-// several of them for every tag.
-std::string assembleEncoded(const PageSplit& split, bool readable) {
+// several of them for every tag. The split is freed before the result is
+// copied out of that buffer, so that a large page never holds both at once.
+std::string assembleEncoded(PageSplit split, bool readable) {
   const CodePage& codePage = split.page.codePage();
   if (!codePage.boundsCharBytes()) {
     std::string out;
@@ -119,6 +120,7 @@ std::string assembleEncoded(const PageSplit& split, bool readable) {
       [&](TextView ascii) {
         for (char32_t c : ascii) *end++ = static_cast<char>(c);
       });
+  { const PageSplit freed = std::move(split); }
   return std::string(buffer.get(), end);
 }
 
@@ -360,7 +362,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
     sink.setRange(0, split.lastIndex);
     rewritePage(split, options.compressScripts, pageStyleRules(split, nativePagePath), sink, options.level);
     if (options.preformatParagraphs) convertParagraphs(split);
-    page.result = assembleEncoded(split, options.breakLinesAfterTags);
+    page.result = assembleEncoded(std::move(split), options.breakLinesAfterTags);
   } catch (const std::bad_alloc&) {
     page.error = std::make_exception_ptr(PageError("内存不足"));
   } catch (...) {

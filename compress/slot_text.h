@@ -7,9 +7,14 @@
 // grow past its window (a paragraph that becomes "pre", lines gathered into a
 // block) moves into storage of its own. Windows of different slots never
 // overlap, so rewriting one never touches another.
+//
+// A page has two slots for every tag, so a slot is kept to 16 bytes: its
+// lengths are 32-bit, and the largest slot (kMaxChars) is far above any page
+// that fits in memory; a page the size of which a slot cannot hold is refused
+// before it is cut.
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <utility>
 
 #include "platform/text.h"
@@ -18,6 +23,8 @@ namespace vantiro {
 
 class SlotText {
  public:
+  static constexpr std::size_t kMaxChars = (std::size_t{1} << 31) - 1;
+
   SlotText() = default;
   // A slot of its own holding a copy of `text`.
   explicit SlotText(TextView text) { assign(text); }
@@ -25,9 +32,7 @@ class SlotText {
   // for the slot's life and gives them to no other slot.
   static SlotText window(char32_t* data, std::size_t size) {
     SlotText s;
-    s.data_ = data;
-    s.size_ = size;
-    s.room_ = size;
+    s.setWindow(data, size);
     return s;
   }
 
@@ -35,10 +40,10 @@ class SlotText {
   // own. Inline and without a temporary slot: the scanner sets two slots for
   // every tag of a page.
   void setWindow(char32_t* data, std::size_t size) {
-    own_.reset();
+    release();
     data_ = data;
-    size_ = size;
-    room_ = size;
+    size_ = static_cast<std::uint32_t>(size);
+    room_ = static_cast<std::uint32_t>(size);
   }
 
   // A copy owns its characters, so it never shares a window with its original.
@@ -52,7 +57,7 @@ class SlotText {
     if (this != &other) take(other);
     return *this;
   }
-  ~SlotText() = default;
+  ~SlotText() { release(); }
 
   SlotText& operator=(TextView text) {
     assign(text);
@@ -78,7 +83,7 @@ class SlotText {
   // Inline: every pass shortens slots.
   void resize(std::size_t n) {
     if (n > size_) fillTo(n);
-    size_ = n;
+    size_ = static_cast<std::uint32_t>(n);
   }
   // `text` may be a part of this slot.
   void assign(TextView text);
@@ -95,24 +100,34 @@ class SlotText {
   // Takes over the text of `other`, which is left empty. Inline: the scanner
   // moves a window into every slot.
   void take(SlotText& other) noexcept {
-    own_ = std::move(other.own_);
+    release();
     data_ = other.data_;
     size_ = other.size_;
     room_ = other.room_;
+    owned_ = other.owned_;
     other.data_ = nullptr;
     other.size_ = 0;
     other.room_ = 0;
+    other.owned_ = 0;
+  }
+  // Frees the slot's own storage, if it has any. Inline: the scanner sets
+  // two windows for every tag.
+  void release() noexcept {
+    if (owned_ != 0) delete[] data_;
+    owned_ = 0;
   }
   // Lengthens the text to `n` characters with zero characters.
   void fillTo(std::size_t n);
   // Makes room for `n` characters, keeping the text; grows geometrically so
-  // that repeated appends stay linear.
+  // that repeated appends stay linear. Throws PageError past kMaxChars.
   void reserve(std::size_t n);
 
   char32_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t room_ = 0;  // characters that fit at data_
-  std::unique_ptr<char32_t[]> own_;  // set when data_ is the slot's own storage
+  std::uint32_t size_ = 0;
+  std::uint32_t room_ : 31 = 0;   // characters that fit at data_
+  std::uint32_t owned_ : 1 = 0;   // data_ is the slot's own storage
 };
+
+static_assert(sizeof(SlotText) == 16);
 
 }  // namespace vantiro

@@ -144,6 +144,7 @@ PageSplit scanPage(PageChars chars) {
   char32_t* const d = split.page.data();
   const TextView page = split.page.view();
   const std::size_t n = page.size();
+  if (n > SlotText::kMaxChars) throw PageError("页面太大: 超过 " + std::to_string(SlotText::kMaxChars) + " 个字符");
   split.lineBreak = lineBreakOf(page);
   // Room for a tag every 16 characters at once (real pages hold one every 25
   // to 50) spares most moves of growing the lists 500 slots at a time, without
@@ -201,6 +202,14 @@ PageSplit scanPage(PageChars chars) {
     text.setWindow(d + gt + 1, next - gt - 1);
 
     if (split.lastIndex > split.capacity - 2) {
+      // Denser than expected: room for the rest at the density so far, so
+      // that the lists are moved once rather than doubled past what they need.
+      if (static_cast<std::size_t>(split.capacity) + PageSplit::kBlock >= split.tags.capacity()) {
+        const std::size_t seen = static_cast<std::size_t>(split.lastIndex) + 1;
+        const std::size_t rest = (n - next) / (next / seen + 1) + (n - next) / 64;
+        split.tags.reserve(seen + rest + 2 * PageSplit::kBlock);
+        split.texts.reserve(seen + rest + 2 * PageSplit::kBlock);
+      }
       split.capacity += PageSplit::kBlock;
       split.tags.resize(static_cast<std::size_t>(split.capacity) + 1);
       split.texts.resize(static_cast<std::size_t>(split.capacity) + 1);

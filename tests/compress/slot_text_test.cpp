@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/page_error.h"
 #include "compress/page_split.h"
 #include "compress/tag_scanner.h"
 #include "compress/text_routines.h"
@@ -86,6 +87,21 @@ TEST(SlotText, ACopiedSplitIsIndependentOfItsOriginal) {
   EXPECT_EQ(utf8(copy.tags[1]), "b class=x");
   original = PageSplit();
   EXPECT_EQ(utf8(copy.texts[1]), "two");
+}
+
+// A slot that would pass its largest size fails as a page does, before it
+// allocates; a page denser in tags than the scanner expects is cut whole.
+TEST(SlotText, LimitsAndDensePagesAreHandledWhole) {
+  SlotText s(TextView(U"abc"));
+  EXPECT_THROW(s.resize(SlotText::kMaxChars + 1), PageError);
+  EXPECT_EQ(utf8(s), "abc");
+
+  Text dense;
+  for (int k = 0; k < 5000; ++k) dense += U"<b>" + toText(k % 10);
+  PageSplit split = scanPage(PageChars(dense));
+  ASSERT_EQ(split.lastIndex, 4999);
+  EXPECT_EQ(utf8(split.texts[4999]), "9");
+  EXPECT_EQ(utf8(split.tags[2500]), "b");
 }
 
 }  // namespace
