@@ -124,6 +124,8 @@ void OptionsPanel::matchDirectoryFieldsToCheck1() {
   for (QWidget* w : {static_cast<QWidget*>(text1Caption_), static_cast<QWidget*>(text1),
                      static_cast<QWidget*>(text2Caption_), static_cast<QWidget*>(text2)})
     w->setVisible(on);
+  // Only a mirror can leave out the site's other files.
+  Check10->setEnabled(on);
 }
 
 void OptionsPanel::rememberDirectories() {

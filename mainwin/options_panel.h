@@ -32,7 +32,8 @@ class OptionsPanel : public QGroupBox {
   int checkValue(int number) const;    // 0 or 1
   void setCheckValue(int number, int value);
 
-  // Shows the directory fields while Check1 is on; otherwise hides and empties them.
+  // Shows the directory fields and enables Check10 while Check1 is on;
+  // otherwise hides and empties the fields and disables Check10.
   void matchDirectoryFieldsToCheck1();
 
   // The row with the two directory fields and their captions (laid out by the window).

@@ -573,7 +573,7 @@ TEST_F(MainWindowTest, SaveListAsksThenWritesTheNextNumberedList) {
 
 // ---------------------------------------------------------------- options
 
-TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
+TEST_F(MainWindowTest, DirectoryFieldsAndCheck10FollowCheck1AndTheDirectoryMenu) {
   MainWindow& w = start();
   openSite();
   auto* text1 = find<QComboBox>("text1");
@@ -581,8 +581,10 @@ TEST_F(MainWindowTest, DirectoryFieldsFollowCheck1AndTheDirectoryMenu) {
   action("mubiao")->trigger();  // Check1 off: filled but not shown
   EXPECT_EQ(text1->currentText(), ui::toQString(siteDir()));
   EXPECT_FALSE(text1->isVisible());
+  EXPECT_FALSE(check(10)->isEnabled());
   check(1)->click();
   EXPECT_TRUE(text1->isVisible());
+  EXPECT_TRUE(check(10)->isEnabled());
   EXPECT_EQ(text1->currentText(), ui::toQString(siteDir()));
   action("budi")->trigger();
   EXPECT_EQ(text2->currentText(), ui::toQString(siteDir()));
