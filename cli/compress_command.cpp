@@ -33,7 +33,8 @@ bool copyOtherFiles(const std::vector<std::string>& paths, const std::vector<Run
   std::vector<Text> trees;
   for (const std::string& path : paths)
     if (isDirectory(path)) trees.push_back(textPath(path));
-  const MirrorCopy copy = copyOtherFilesIntoMirror(trees, rows, options);
+  NoProgress quiet;
+  const MirrorCopy copy = copyOtherFilesIntoMirror(trees, rows, options, quiet);
   for (const Text& failure : copy.failures) err << "复制失败: " << lineField(failure) << '\n';
   return copy.failures.empty();
 }

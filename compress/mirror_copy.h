@@ -6,6 +6,7 @@
 
 #include "common/compression_options.h"
 #include "compress/compression_run.h"
+#include "compress/progress.h"
 #include "platform/text.h"
 
 #include <cstddef>
@@ -28,8 +29,10 @@ struct MirrorCopy {
 // file outside options.sourceDirectory or inside the destination itself. A
 // mirror that a link would take out of the destination is a failure, and
 // nothing is written for it. Copies make no backup entry: they are the site's
-// own files. Nothing is done unless the mirror is on.
+// own files. Nothing is done unless the mirror is on. `progress` gets the
+// range 0..files found and the number of files gone through, for a site
+// whose media take a while to copy.
 MirrorCopy copyOtherFilesIntoMirror(const std::vector<Text>& roots, const std::vector<RunRow>& rows,
-                                    const CompressionOptions& options);
+                                    const CompressionOptions& options, ProgressIndicator& progress);
 
 }  // namespace vantiro

@@ -6,6 +6,7 @@
 #include "common/ui/window_keys.h"
 #include "common/ui/window_placement.h"
 #include "compress/failure_reasons.h"
+#include "compress/mirror_copy.h"
 #include "pageinfo/info_window.h"
 #include "platform/system.h"
 
@@ -365,6 +366,29 @@ void RunWindow::compressQueuedRows() {
     }
   }
   fitColumns();
+}
+
+std::optional<Text> RunWindow::copyOtherFiles(const CompressionOptions& options) {
+  ScreenPacer pacer(this);
+  StatusBar1->showMessage(QStringLiteral("正在复制网站的其他文件……"));
+  // The overall bar counts the files gone through.
+  class FilesGoneThrough final : public ProgressIndicator {
+   public:
+    FilesGoneThrough(QProgressBar* bar, ScreenPacer& pacer) : bar_(bar), pacer_(pacer) {}
+    void setRange(int minimum, int maximum) override { setBar(bar_, minimum, maximum, minimum); }
+    void setValue(int value) override {
+      setBar(bar_, bar_->minimum(), bar_->maximum(), value);
+      pacer_.step();
+    }
+
+   private:
+    QProgressBar* bar_;
+    ScreenPacer& pacer_;
+  } progress(ProgressBar1, pacer);
+  const MirrorCopy copy = copyOtherFilesIntoMirror({options.sourceDirectory}, rows_, options, progress);
+  StatusBar1->showMessage(QStringLiteral("复制了 %1 个其他文件").arg(copy.copied));
+  if (copy.failures.empty()) return std::nullopt;
+  return copy.failures.front();
 }
 
 }  // namespace vantiro::ui

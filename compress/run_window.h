@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QGroupBox;
@@ -45,6 +46,10 @@ class RunWindow : public QWidget {
   // The run: compresses every row from top to bottom and fills in its result.
   // Returns when the last row is done; the window keeps the results.
   void compressQueuedRows();
+  // After the run, a mirror's other files: those of `sourceDirectory` go into
+  // the destination, with the overall bar and the status bar following the
+  // copying. Returns the first failure, if any.
+  std::optional<Text> copyOtherFiles(const CompressionOptions& options);
 
   // Keeps the window above ordinary windows without moving or resizing it.
   bool alwaysOnTop() const { return alwaysOnTop_; }

@@ -5,7 +5,6 @@
 #include "common/ui/message_box.h"
 #include "common/ui/text_convert.h"
 #include "compress/compression_run.h"
-#include "compress/mirror_copy.h"
 #include "compress/run_window.h"
 #include "mainwin/main_window.h"
 #include "mainwin/options_panel.h"
@@ -68,9 +67,7 @@ void MainWindow::startRun(bool selectedOnly) {
   // 9. A mirror is the whole site: the other files of the site root follow its
   // pages, unless Check10 asks for the pages only.
   if (!now.mirror || now.mirrorPagesOnly) return;
-  const MirrorCopy copy = copyOtherFilesIntoMirror({now.sourceDirectory}, run->rows(), now);
-  if (!copy.failures.empty())
-    MessageBox::information(this, toQString(copy.failures.front()));
+  if (const std::optional<Text> failure = run->copyOtherFiles(now)) MessageBox::information(this, toQString(*failure));
 }
 
 }  // namespace vantiro::ui

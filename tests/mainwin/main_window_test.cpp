@@ -748,6 +748,14 @@ TEST_F(MainWindowTest, RunStartMapsIntoTheDestinationAndEmptiesTheListWhenAsked)
   button("Command6")->click();
   EXPECT_EQ(find<QComboBox>("text1")->count(), 2);  // each start adds the texts again
   EXPECT_EQ(readBytes(out / "css/site.css"), "p { color: red }\n");
+  // The run window follows the copying.
+  auto* status = window_->runWindow()->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+  auto* overall = window_->runWindow()->findChild<QProgressBar*>(QStringLiteral("ProgressBar1"));
+  int siteFiles = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(site_.path())) siteFiles += entry.is_regular_file();
+  EXPECT_EQ(overall->maximum(), siteFiles);
+  EXPECT_EQ(overall->value(), overall->maximum());
+  EXPECT_EQ(status->currentMessage(), QStringLiteral("复制了 %1 个其他文件").arg(siteFiles - 1)) << "all but the page";
 
   // With Check10 the destination gets the pages only.
   check(10)->setChecked(true);
