@@ -2,7 +2,8 @@
 # Peak memory of compressing one large page, against the page's size: an
 # ordinary table-layout page of SIZE_MB megabytes is written, compressed in
 # place by `vantiro-cli compress` (backup entry and all), and the peak resident
-# size the kernel saw is printed with its ratio to the page.
+# size the kernel saw is printed with its ratio to the page. The same for a
+# search and replace in the texts between its tags and in the whole page.
 #
 #   bench/page-memory.sh [SIZE_MB...]      default: 200
 #   VANTIRO_CLI=path/to/vantiro-cli, WORK=directory for the page (default: a fresh one under /tmp)
@@ -14,7 +15,7 @@ ROOT=$(cd "$HERE/.." && pwd)
 
 work=${WORK:-$(mktemp -d /tmp/vantiro-memory.XXXXXX)}
 mkdir -p "$work/home"
-trap 'rm -rf "$work/page.htm" "$work/peak" "$work/home"' EXIT
+trap 'rm -rf "$work/page.htm" "$work/original.htm" "$work/peak" "$work/home"' EXIT
 
 for mb in "${@:-200}"; do
   python3 - "$work/page.htm" "$mb" <<'PY'
@@ -28,9 +29,18 @@ with open(path, 'w', newline='') as f:
     f.write('</table>\r\n</body>\r\n</html>\r\n')
 PY
   size=$(stat -c %s "$work/page.htm")
-  rm -rf "$work/home"/*
-  /usr/bin/time -f '%M' -o "$work/peak" "$CLI" --home "$work/home" compress --quiet "$work/page.htm" >/dev/null
-  peak_kb=$(tail -1 "$work/peak")
-  awk -v size="$size" -v peak="$peak_kb" \
-    'BEGIN { printf "page %.1f MB\tpeak %.1f MB\tpeak / page %.2f\n", size / 1048576, peak / 1024, peak * 1024 / size }'
+  cp "$work/page.htm" "$work/original.htm"
+  for what in compress replace-text replace-page; do
+    cp "$work/original.htm" "$work/page.htm"
+    rm -rf "$work/home"/*
+    case $what in
+      compress) args=(compress --quiet) ;;
+      replace-text) args=(replace --find link --with url) ;;
+      replace-page) args=(replace --find link --with url --in page) ;;
+    esac
+    /usr/bin/time -f '%M' -o "$work/peak" "$CLI" --home "$work/home" "${args[@]}" "$work/page.htm" >/dev/null
+    peak_kb=$(tail -1 "$work/peak")
+    awk -v what="$what" -v size="$size" -v peak="$peak_kb" \
+      'BEGIN { printf "%-13s page %.1f MB\tpeak %.1f MB\tpeak / page %.2f\n", what, size / 1048576, peak / 1024, peak * 1024 / size }'
+  done
 done

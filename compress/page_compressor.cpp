@@ -1,6 +1,7 @@
 #include "compress/page_compressor.h"
 
 #include "backup/backup_store.h"
+#include "common/memory_need.h"
 #include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
@@ -14,7 +15,6 @@
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
-#include "platform/memory.h"
 #include "platform/page_encoding.h"
 
 #include <algorithm>
@@ -35,24 +35,14 @@ namespace {
 // Reads of a page that is changing under the reader before it is given up.
 constexpr int kReadsOfAChangingPage = 3;
 
-// What compressing a page takes at most, measured (bench/page-memory.sh): its
-// characters at four bytes each, the split's slots over them, the bytes kept
-// for the backup and the result; with room to spare.
+// What compressing a page takes at most for each of its bytes, measured
+// (bench/page-memory.sh): its characters at four bytes each, the split's
+// slots over them, the bytes kept for the backup and the result; with room to
+// spare for pages denser in tags than most.
 constexpr std::uint64_t kMemoryPerPageByte = 16;
-constexpr std::uint64_t kMemoryPerPage = 64 << 20;
-// Pages that need less are not checked: the system is not asked for every page.
-constexpr std::uint64_t kAlwaysFits = 256 << 20;
 
-// Throws when a page of `size` bytes cannot be compressed in the memory left,
-// so that it fails with a reason instead of the system ending the program.
-void refuseWhatCannotFit(std::uint64_t size) {
-  const std::uint64_t need = size * kMemoryPerPageByte + kMemoryPerPage;
-  if (need < kAlwaysFits) return;
-  const std::optional<std::uint64_t> available = availableMemory();
-  if (!available || need <= *available) return;
-  throw PageError("页面太大, 内存不足: 压缩约需 " + std::to_string(need >> 20) + " MB, 只有 " +
-                  std::to_string(*available >> 20) + " MB 可用");
-}
+// Throws when a page of `size` bytes cannot be compressed in the memory left.
+void refusePageThatCannotFit(std::uint64_t size) { refuseWhatCannotFit(size, kMemoryPerPageByte, "压缩"); }
 
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
@@ -314,7 +304,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // A page that another program is writing is read again until one read
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
-      FileRead read = files().readFileWithInfo(native, [](const FileInfo& file) { refuseWhatCannotFit(file.size); });
+      FileRead read = files().readFileWithInfo(native, [](const FileInfo& file) { refusePageThatCannotFit(file.size); });
       bytes = std::move(read.bytes);
       readInfo = read.after;
       if (!read.before || !readInfo || readInfo->unchangedSince(*read.before)) break;
@@ -340,7 +330,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
-    refuseWhatCannotFit(page.bytes->size());
+    refusePageThatCannotFit(page.bytes->size());
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
     if (holdsBinaryBytes(*page.bytes)) {

@@ -38,68 +38,78 @@ bool isScriptTag(TextView tag) {
   return true;
 }
 
+PieceReader::PieceReader(TextView page, ScanVariant variant)
+    : page_(page), variant_(variant), tagStart_(findTagStart(page, 0)) {
+  head_ = page.substr(0, tagStart_ == npos ? page.size() : tagStart_);
+}
+
+std::optional<Piece> PieceReader::next() {
+  if (tagStart_ == npos) return std::nullopt;
+  const TextView page = page_;
+  const std::size_t tagStart = tagStart_;
+  tagStart_ = npos;
+  // Find the tag's end: a tag start met before the ">" moves the scan on to
+  // that ">" and the search starts again from there.
+  std::size_t scanFrom = tagStart;
+  std::size_t tagEnd = npos;
+  std::size_t nextStart = npos;
+  while (true) {
+    tagEnd = page.find(U'>', scanFrom + 1);
+    nextStart = findTagStart(page, scanFrom + 1);
+    if (tagEnd != npos && nextStart != npos && nextStart < tagEnd) {
+      scanFrom = tagEnd;
+      continue;
+    }
+    break;
+  }
+
+  Piece piece;
+  if (tagEnd == npos) {
+    if (variant_ == ScanVariant::General) throw PageError("网页中有未结束的标记（缺少“>”）");
+    if (page.back() == U'>') {
+      tagEnd = page.size() - 1;  // the scan stood on the page's last ">": the tag ends there
+    } else {
+      tagEnd = page.size();  // the tag runs to the end of the page, without a ">"
+      piece.open = true;
+    }
+  }
+  piece.tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
+
+  if (variant_ == ScanVariant::Specific && piece.tag.size() >= 2 && piece.tag[0] == U'%') {
+    // A server-side block runs to its "%>", whatever "<" and ">" it holds.
+    std::size_t close = page.find(U"%>", tagStart + 1);
+    if (close == npos) throw PageError("服务器端脚本缺少结束的“%>”");
+    tagEnd = close + 1;
+    piece.open = false;
+    piece.tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
+    nextStart = findTagStart(page, tagEnd + 1);
+  }
+  if (piece.open) return piece;
+
+  const std::size_t next = isScriptTag(piece.tag) ? findScriptEnd(page, tagEnd + 1) : nextStart;
+  if (next == npos) {
+    piece.text = page.substr(tagEnd + 1);
+    piece.textIsTail = true;
+    return piece;
+  }
+  piece.text = page.substr(tagEnd + 1, next - tagEnd - 1);
+  tagStart_ = next;
+  return piece;
+}
+
 PieceList cutPieces(TextView page, ScanVariant variant) {
   PieceList pieces;
-  std::size_t tagStart = findTagStart(page, 0);
-  if (tagStart == npos) {
-    pieces.head = Text(page);
-    return pieces;
+  PieceReader reader(page, variant);
+  pieces.head = Text(reader.head());
+  while (std::optional<Piece> piece = reader.next()) {
+    appendPiece(pieces, std::move(piece->tag));
+    pieces.lastTagOpen = piece->open;
+    if (piece->textIsTail)
+      pieces.tail = Text(piece->text);
+    else
+      pieces.texts[static_cast<std::size_t>(pieces.lastIndex)] = Text(piece->text);
   }
-  pieces.head = Text(page.substr(0, tagStart));
-
-  while (true) {
-    // Find the tag's end: a tag start met before the ">" moves the scan on to
-    // that ">" and the search starts again from there.
-    std::size_t scanFrom = tagStart;
-    std::size_t tagEnd = npos;
-    std::size_t nextStart = npos;
-    while (true) {
-      tagEnd = page.find(U'>', scanFrom + 1);
-      nextStart = findTagStart(page, scanFrom + 1);
-      if (tagEnd != npos && nextStart != npos && nextStart < tagEnd) {
-        scanFrom = tagEnd;
-        continue;
-      }
-      break;
-    }
-
-    bool open = false;
-    if (tagEnd == npos) {
-      if (variant == ScanVariant::General) throw PageError("网页中有未结束的标记（缺少“>”）");
-      if (page.back() == U'>') {
-        tagEnd = page.size() - 1;  // the scan stood on the page's last ">": the tag ends there
-      } else {
-        tagEnd = page.size();  // the tag runs to the end of the page, without a ">"
-        open = true;
-      }
-    }
-    Text tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
-
-    if (variant == ScanVariant::Specific && tag.size() >= 2 && tag[0] == U'%') {
-      // A server-side block runs to its "%>", whatever "<" and ">" it holds.
-      std::size_t close = page.find(U"%>", tagStart + 1);
-      if (close == npos) throw PageError("服务器端脚本缺少结束的“%>”");
-      tagEnd = close + 1;
-      open = false;
-      tag = trimSpaces(page.substr(tagStart + 1, tagEnd - tagStart - 1));
-      nextStart = findTagStart(page, tagEnd + 1);
-    }
-
-    bool script = isScriptTag(tag);
-    appendPiece(pieces, std::move(tag));
-    if (open) {
-      pieces.lastTagOpen = true;
-      return pieces;
-    }
-
-    std::size_t next = script ? findScriptEnd(page, tagEnd + 1) : nextStart;
-    if (next == npos) {
-      pieces.tail = Text(page.substr(tagEnd + 1));
-      return pieces;
-    }
-    pieces.texts[static_cast<std::size_t>(pieces.lastIndex)] = Text(page.substr(tagEnd + 1, next - tagEnd - 1));
-    tagStart = next;
-  }
+  return pieces;
 }
 
 Text joinPieces(const PieceList& pieces) {

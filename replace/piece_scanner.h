@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 
+#include <optional>
 #include <vector>
 
 namespace vantiro {
@@ -34,6 +35,32 @@ struct PieceList {
 enum class ScanVariant {
   General,   // `replaceInPage`: a "<" with no later ">" fails the page
   Specific,  // `replaceAttributeInPage`: such a tag runs to the end; "<%" blocks run to "%>"
+};
+
+// One piece as PieceReader gives it.
+struct Piece {
+  Text tag;        // as in PieceList::tags
+  TextView text;   // the text after it, or the page's tail
+  bool open = false;        // the tag runs to the end of the page without ">"; nothing follows
+  bool textIsTail = false;  // no piece follows: `text` is the page's tail (PieceList::tail)
+};
+
+// The pieces of a page one after another, as cutPieces cuts them, for a
+// caller that needs one at a time: a large page is not held twice.
+class PieceReader {
+ public:
+  PieceReader(TextView page, ScanVariant variant);
+  // The page text before the first tag.
+  TextView head() const { return head_; }
+  // The next piece, or nothing after the last. Throws PageError where
+  // cutPieces does.
+  std::optional<Piece> next();
+
+ private:
+  TextView page_;
+  ScanVariant variant_;
+  TextView head_;
+  std::size_t tagStart_;  // npos once the last piece is given
 };
 
 // Cuts `page` into pieces. A tag starts where the page compressor sees one (a

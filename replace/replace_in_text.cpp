@@ -21,25 +21,19 @@ bool isWordCharacter(char32_t c) {
   return (U_GET_GC_MASK(static_cast<UChar32>(c)) & kLettersMarksNumbers) != 0;
 }
 
-TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags) {
-  TextReplacement result;
-  const std::size_t m = find.size();
-  if (m == 0 || m > text.size()) return result;
-  const bool wholeWord = (matchFlags & kMatchWholeWord) != 0;
+namespace {
 
-  // Every occurrence lies in the text as given: the search never resumes
-  // inside inserted text, so the original positions are scanned once, in
-  // order, and the step-by-step rebuild becomes a single copy.
-  Text upperText;
-  Text upperFind;
-  TextView hay = text;
-  TextView needle = find;
-  if ((matchFlags & kMatchCase) == 0) {
-    upperText = upperAscii(text);
-    upperFind = upperAscii(find);
-    hay = upperText;
-    needle = upperFind;
-  }
+// The search of replaceInText over `text`, its letters folded to upper case
+// as they are read when `Fold` (no copy of a page is made for that).
+template <bool Fold>
+Occurrences findIn(TextView text, TextView find, TextView replacement, bool wholeWord) {
+  Occurrences result;
+  const std::size_t m = find.size();
+  const std::size_t n = text.size();
+  if (m == 0 || m > n) return result;
+  const auto fold = [](char32_t c) { return Fold ? upperAscii(c) : c; };
+  Text needle(find);
+  if (Fold) needle = upperAscii(find);
 
   // Knuth-Morris-Pratt, so that no input shape costs more than linear time.
   std::vector<std::size_t> border(m, 0);
@@ -49,13 +43,13 @@ TextReplacement replaceInText(Text& text, TextView find, TextView replacement, i
     border[i] = k;
   }
 
-  Text out;
-  std::size_t copied = 0;  // text[0, copied) is in `out`
+  // Every occurrence lies in the text as given: the search never resumes
+  // inside inserted text, so the original positions are scanned once, in order.
   std::size_t resume = 0;  // the next occurrence must start here or later
-  const std::size_t n = text.size();
   for (std::size_t i = 0, k = 0; i < n; ++i) {
-    while (k > 0 && hay[i] != needle[k]) k = border[k - 1];
-    if (hay[i] == needle[k]) ++k;
+    const char32_t c = fold(text[i]);
+    while (k > 0 && c != needle[k]) k = border[k - 1];
+    if (c == needle[k]) ++k;
     if (k < m) continue;
     k = border[m - 1];
     const std::size_t at = i + 1 - m;
@@ -65,19 +59,28 @@ TextReplacement replaceInText(Text& text, TextView find, TextView replacement, i
       resume = at + replacement.size() + 1;
       continue;
     }
-    if (!result.replaced) {
-      out.reserve(n + (replacement.size() > m ? (replacement.size() - m) * 16 : 0));
-      result.replaced = true;
-    }
-    out.append(text, copied, at - copied);
-    out.append(replacement);
-    copied = at + m;
+    result.replacedAt.push_back(at);
     resume = at + m + 1;
   }
-  if (!result.replaced) return result;
-  out.append(text, copied, npos);
-  text = std::move(out);
   return result;
+}
+
+}  // namespace
+
+Occurrences findOccurrences(TextView text, TextView find, TextView replacement, int matchFlags) {
+  const bool wholeWord = (matchFlags & kMatchWholeWord) != 0;
+  return (matchFlags & kMatchCase) != 0 ? findIn<false>(text, find, replacement, wholeWord)
+                                        : findIn<true>(text, find, replacement, wholeWord);
+}
+
+TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags) {
+  const Occurrences found = findOccurrences(text, find, replacement, matchFlags);
+  if (found.replacedAt.empty()) return {found.count, false};
+  Text out;
+  out.reserve(text.size() + (replacement.size() > find.size() ? (replacement.size() - find.size()) * 16 : 0));
+  forEachReplacedPiece(text, find.size(), replacement, found.replacedAt, [&](TextView piece) { out += piece; });
+  text = std::move(out);
+  return {found.count, true};
 }
 
 }  // namespace vantiro

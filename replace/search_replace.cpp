@@ -1,6 +1,7 @@
 #include "replace/search_replace.h"
 
 #include "backup/backup_store.h"
+#include "common/memory_need.h"
 #include "common/mirror_path.h"
 #include "common/page_error.h"
 #include "common/path_directories.h"
@@ -45,8 +46,12 @@ Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 // whole, as a compression run does; one that keeps changing is given up.
 FileRead readWhole(const std::string& native) {
   constexpr int kReadsOfAChangingPage = 3;
+  // The page's bytes, its characters at four bytes each and the result, with
+  // room for the pieces of the specific mode (bench: 6.3 times a page).
+  constexpr std::uint64_t kMemoryPerPageByte = 12;
   for (int attempt = 1;; ++attempt) {
-    FileRead read = files().readFileWithInfo(native, [](const FileInfo&) {});
+    FileRead read = files().readFileWithInfo(
+        native, [](const FileInfo& file) { refuseWhatCannotFit(file.size, kMemoryPerPageByte, "替换"); });
     if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
@@ -145,6 +150,69 @@ bool matchesTagInside(TextView tag, TextView name) {
   return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
 }
 
+// The whole page with every occurrence replaced: the count and whether
+// anything was; with `output`, the result is also appended to it, encoded.
+TextReplacement replaceInWholePage(TextView page, const SearchParameters& params, const CodePage& codePage,
+                                   std::string* output) {
+  const Occurrences found = findOccurrences(page, params.findText, params.replacement, params.matchFlags());
+  if (output != nullptr)
+    forEachReplacedPiece(page, params.findText.size(), params.replacement, found.replacedAt,
+                         [&](TextView piece) { codePage.encodeAppend(piece, *output); });
+  return {found.count, !found.replacedAt.empty()};
+}
+
+// The page cut into pieces, one at a time, with the occurrences replaced in
+// the part of each piece that the mode names (a text, a tag, a script's body;
+// never the tail after the last piece): the count and whether anything was
+// replaced; with `output`, the pieces are also appended to it, encoded, as
+// joinPieces would give them.
+TextReplacement replaceInPieces(TextView page, const SearchParameters& params, const CodePage& codePage,
+                                std::string* output) {
+  const int flags = params.matchFlags();
+  TextReplacement total;
+  const auto put = [&](TextView text) {
+    if (output != nullptr) codePage.encodeAppend(text, *output);
+  };
+  PieceReader reader(page, ScanVariant::General);
+  put(reader.head());
+  while (std::optional<Piece> piece = reader.next()) {
+    if (params.mode == ReplaceMode::Tags) {
+      const TextReplacement done = replaceInText(piece->tag, params.findText, params.replacement, flags);
+      total.count += done.count;
+      total.replaced |= done.replaced;
+    }
+    put(U"<");
+    put(piece->tag);
+    if (!piece->open) put(U">");
+    const bool inText = params.mode == ReplaceMode::Text ||
+                        (params.mode == ReplaceMode::Scripts && isScriptTag(piece->tag));
+    if (!inText || piece->textIsTail) {
+      put(piece->text);
+      continue;
+    }
+    const Occurrences found = findOccurrences(piece->text, params.findText, params.replacement, flags);
+    total.count += found.count;
+    total.replaced |= !found.replacedAt.empty();
+    forEachReplacedPiece(piece->text, params.findText.size(), params.replacement, found.replacedAt, put);
+  }
+  return total;
+}
+
+// The pieces as joinPieces gives them, encoded without the joined text.
+std::string encodePieces(const PieceList& pieces, const CodePage& codePage) {
+  std::string out;
+  codePage.encodeAppend(pieces.head, out);
+  for (int i = 0; i <= pieces.lastIndex; ++i) {
+    const auto row = static_cast<std::size_t>(i);
+    out += '<';
+    codePage.encodeAppend(pieces.tags[row], out);
+    if (!(pieces.lastTagOpen && i == pieces.lastIndex)) out += '>';
+    codePage.encodeAppend(pieces.texts[row], out);
+  }
+  codePage.encodeAppend(pieces.tail, out);
+  return out;
+}
+
 }  // namespace
 
 std::span<const AttributeEntry> attributeEntries() { return kAttributeEntries; }
@@ -186,44 +254,22 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
     PageText decoded = decodePage(read.bytes);
     refuseUnwritable(params, *decoded.codePage);
     const CodePage& codePage = *decoded.codePage;
-    Text page = std::move(decoded.text);
-    const auto writePage = [&](TextView text) {
-      prepared.output = codePage.encode(text);
-      prepared.saved = std::move(read.bytes);
-    };
-    const int flags = params.matchFlags();
-    auto replaceIn = [&](Text& text) {
-      const TextReplacement done = replaceInText(text, params.findText, params.replacement, flags);
-      result.count += done.count;
-      return done.replaced;
-    };
-
-    // A page in which nothing was replaced keeps its bytes and its time, and gets no entry.
-    if (params.mode == ReplaceMode::Page) {
-      if (replaceIn(page)) writePage(page);
-      return;
-    }
-    PieceList pieces = cutPieces(page, ScanVariant::General);
-    Text().swap(page);  // the pieces hold it all now; a large page need not be held twice
-    bool replaced = false;
-    for (int i = 0; i <= pieces.lastIndex; ++i) {
-      auto row = static_cast<std::size_t>(i);
-      switch (params.mode) {
-        case ReplaceMode::Text:
-          replaced |= replaceIn(pieces.texts[row]);
-          break;
-        case ReplaceMode::Tags:
-          replaced |= replaceIn(pieces.tags[row]);
-          break;
-        case ReplaceMode::Scripts:
-          if (isScriptTag(pieces.tags[row])) replaced |= replaceIn(pieces.texts[row]);
-          break;
-        case ReplaceMode::Page:
-        case ReplaceMode::Specific:
-          break;
-      }
-    }
-    if (replaced) writePage(joinPieces(pieces));
+    const TextView page = decoded.text;
+    // A page in which nothing was replaced keeps its bytes and its time, and
+    // gets no entry. The result is encoded as it is made, so that a large
+    // page is never held twice in characters.
+    const TextReplacement done = params.mode == ReplaceMode::Page ? replaceInWholePage(page, params, codePage, nullptr)
+                                                                  : replaceInPieces(page, params, codePage, nullptr);
+    result.count += done.count;
+    if (!done.replaced) return;
+    std::string output;
+    output.reserve(read.bytes.size() + read.bytes.size() / 8);
+    if (params.mode == ReplaceMode::Page)
+      replaceInWholePage(page, params, codePage, &output);
+    else
+      replaceInPieces(page, params, codePage, &output);
+    prepared.output = std::move(output);
+    prepared.saved = std::move(read.bytes);
   });
   return prepared;
 }
@@ -302,7 +348,7 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
       }
     }
     if (!write || !replaced) return;
-    prepared.output = codePage.encode(joinPieces(pieces));
+    prepared.output = encodePieces(pieces, codePage);
     prepared.saved = std::move(read.bytes);
   });
   return prepared;

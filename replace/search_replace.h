@@ -38,6 +38,29 @@ struct TextReplacement {
 // replaces nothing. Linear in the length of `text`.
 TextReplacement replaceInText(Text& text, TextView find, TextView replacement, int matchFlags);
 
+// The search replaceInText makes, without changing anything: the count it
+// reports and where each occurrence it replaces begins, in ascending order.
+struct Occurrences {
+  long long count = 0;
+  std::vector<std::size_t> replacedAt;
+};
+Occurrences findOccurrences(TextView text, TextView find, TextView replacement, int matchFlags);
+
+// `text` with `replacement` in place of the `findSize` characters at each of
+// `at` (ascending, apart), given piece by piece to `put`: a large page is
+// written out without a changed copy of it in between.
+template <typename Put>
+void forEachReplacedPiece(TextView text, std::size_t findSize, TextView replacement,
+                          const std::vector<std::size_t>& at, Put&& put) {
+  std::size_t copied = 0;
+  for (const std::size_t start : at) {
+    put(text.substr(copied, start - copied));
+    put(replacement);
+    copied = start + findSize;
+  }
+  put(text.substr(copied));
+}
+
 // A character that continues a word: an ASCII letter or digit, or above
 // ASCII any Unicode letter (Chinese, Hangul, "ï", "ß"), combining mark or
 // number, whatever the page's encoding. The underscore, punctuation (the

@@ -299,6 +299,20 @@ TEST_F(PageTest, MissingPageFailsWithoutBackup) {
   EXPECT_TRUE(backups().empty());
 }
 
+// A page larger than the memory left fails with a reason before it is read,
+// instead of the system ending the program.
+TEST_F(PageTest, APageThatCannotFitInMemoryFailsWithAReason) {
+  test::writeBytes(pages / "huge.htm", "<html><body>x</body></html>");
+  std::filesystem::resize_file(pages / "huge.htm", 64ull << 30);  // sparse: nothing is written
+  const Text path = textPath(pages / "huge.htm");
+  for (const PageReplacement& done : {replaceInPage(path, general(ReplaceMode::Text, U"x", U"y")),
+                                      replaceAttributeInPage(path, specific(kKindTitle, U"TITLE", U"x", U"y"), {})}) {
+    EXPECT_FALSE(done.succeeded);
+    EXPECT_TRUE(done.error.starts_with(U"页面太大, 内存不足")) << toUtf8(done.error);
+  }
+  EXPECT_TRUE(backups().empty());
+}
+
 TEST_F(PageTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
   // Opening a pipe to read waits for a writer that never comes: every mode
   // must see the kind first.
