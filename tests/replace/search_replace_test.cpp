@@ -6,8 +6,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iterator>
+#include <random>
 
 #include "backup/backup_store.h"
+#include "common/page_error.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/system.h"
@@ -122,6 +125,53 @@ INSTANTIATE_TEST_SUITE_P(
                     U"<p>a<script>a<b>a", 0},
         GeneralCase{"NoTagLeavesPage", ReplaceMode::Text, false, false, U"a", U"b", U"a a a", U"a a a", 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The general modes write a page piece by piece as they go; what they write
+// is what cutting the whole page, replacing in the pieces the mode names and
+// joining them gives, on pages of every shape.
+TEST_F(PageTest, PiecesWrittenAsTheyComeMatchTheWholePageCut) {
+  std::mt19937 random(7);
+  const Text parts[] = {U"<", U">", U"a", U"A", U"b", U" ", U"script", U"/", U"</SCRIPT>", U"<p>", U"中"};
+  int compared = 0;
+  for (int round = 0; round < 300; ++round) {
+    Text content;
+    for (int k = random() % 40; k > 0; --k) content += parts[random() % std::size(parts)];
+    for (const ReplaceMode mode : {ReplaceMode::Text, ReplaceMode::Tags, ReplaceMode::Scripts, ReplaceMode::Page}) {
+      const SearchParameters params = general(mode, round % 2 ? U"a" : U"A b", U"xy", round % 3 == 0, round % 5 == 0);
+      Text expected = content;
+      long long count = 0;
+      bool replaced = false;
+      const auto replaceIn = [&](Text& text) {
+        const TextReplacement done = replaceInText(text, params.findText, params.replacement, params.matchFlags());
+        count += done.count;
+        replaced |= done.replaced;
+      };
+      try {
+        if (mode == ReplaceMode::Page) {
+          replaceIn(expected);
+        } else {
+          PieceList pieces = cutPieces(content, ScanVariant::General);
+          for (int i = 0; i <= pieces.lastIndex; ++i) {
+            const auto row = static_cast<std::size_t>(i);
+            const bool inText = mode == ReplaceMode::Text || (mode == ReplaceMode::Scripts && isScriptTag(pieces.tags[row]));
+            Text& target = mode == ReplaceMode::Tags ? pieces.tags[row] : pieces.texts[row];
+            if (mode == ReplaceMode::Tags || inText) replaceIn(target);
+          }
+          expected = joinPieces(pieces);
+        }
+      } catch (const PageError&) {
+        continue;  // a tag without its end fails the page either way
+      }
+      const Text path = page("random.htm", content);
+      const PageReplacement done = replaceInPage(path, params);
+      ASSERT_TRUE(done.succeeded) << toUtf8(content);
+      EXPECT_EQ(done.count, count) << toUtf8(content);
+      EXPECT_EQ(toUtf8(read("random.htm")), toUtf8(replaced ? expected : content)) << toUtf8(content);
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 400);
+}
 
 TEST_F(PageTest, GeneralModesBackUpTheBytesWithoutFiller) {
   const std::string original = "<p>\xd6\xd0\xce\xc4 cat\xff</p>";  // GBK Chinese and a stray byte
