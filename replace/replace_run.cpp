@@ -4,9 +4,11 @@
 #include "platform/file_service.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vantiro {
 namespace {
@@ -16,6 +18,10 @@ constexpr std::size_t kPagesAheadPerJob = 4;
 // Pages whose backup entries one sync of the backup store makes durable before
 // they are put in place, at most, as in a compression run.
 constexpr std::size_t kPagesPerSync = 32;
+// A page this large is searched alone, as a compression run compresses it:
+// several of them read at once, or waiting with their results, could take
+// more memory than the machine has.
+constexpr std::uint64_t kLargePage = 16 << 20;
 
 struct QueuedRow {
   Text path;
@@ -70,6 +76,15 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
     return prepareRow(row, params);
   });
   std::deque<WaitingRow> waiting;
+  // Whether row k is a large page, looked at once, when it is first to be queued.
+  std::vector<std::optional<bool>> large(rows.size());
+  const auto isLarge = [&](std::size_t k) {
+    if (!large[k]) {
+      const std::optional<FileInfo> info = files().stat(nativePath(rows[k].path));
+      large[k] = info && info->size >= kLargePage;
+    }
+    return *large[k];
+  };
   // Puts the waiting rows in place, in order, after one sync of the store.
   const auto placeWaiting = [&] {
     for (; !waiting.empty(); waiting.pop_front()) {
@@ -81,8 +96,14 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
   std::size_t queued = 0;
   std::size_t i = 0;
   for (; i < rows.size() && !hooks.stopRequested(); ++i) {
-    for (; queued < rows.size() && queued < i + kPagesAheadPerJob * jobs; ++queued)
+    // A large page is never read beside another: it is queued only once the
+    // rows before it are taken and those waiting to be put in place have given
+    // their memory back, and nothing is queued behind it until it is taken.
+    if (queued == i && isLarge(i)) placeWaiting();
+    for (; queued < rows.size() && queued < i + kPagesAheadPerJob * jobs; ++queued) {
+      if (queued > i && (isLarge(queued) || isLarge(i))) break;
       pool.start(QueuedRow{rows[queued].path, hooks.options()});
+    }
     const QueuedRow row = pool.input(0);
     PreparedReplacement prepared = pool.take();
     hooks.rowBegins(i);
@@ -95,7 +116,8 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
     }
     beginReplacementCommit(prepared, params);
     waiting.push_back(WaitingRow{i, std::move(prepared)});
-    if (waiting.size() >= kPagesPerSync) placeWaiting();
+    // A large page is put in place before the next page is read.
+    if (waiting.size() >= kPagesPerSync || isLarge(i)) placeWaiting();
   }
   placeWaiting();
   return i;

@@ -31,8 +31,9 @@ struct ReplaceRunHooks {
 // time. With several jobs one sync of the backup store covers a batch of
 // rows, each put in place only once its entry is durable. The rows, files and
 // backup entries are the same whatever `jobs` is: a page that a row still to
-// be put in place may write is read again once that row is in place. Returns
-// the rows finished.
+// be put in place may write is read again once that row is in place. A page
+// of 16 MB or more is read alone, after the rows before it are in place, and
+// put in place before the next page is read. Returns the rows finished.
 std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters& params, std::size_t jobs,
                           const ReplaceRunHooks& hooks);
 

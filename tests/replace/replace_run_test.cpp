@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -180,6 +181,44 @@ TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
     for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
     setProgramDirectory("");
   }
+}
+
+// A large page is searched alone: the rows before it are in place before it
+// is read, and no later page is read before it is in place.
+TEST(ReplaceRun, ALargePageIsSearchedAlone) {
+  test::TempDir home, site;
+  setProgramDirectory(home.path());
+  std::vector<ReplaceRow> rows;
+  for (int k = 0; k < 7; ++k) {
+    std::string bytes = "<html><body>old page</body></html>";
+    if (k == 3) bytes += std::string(17 << 20, ' ');
+    test::writeBytes(site / ("p" + std::to_string(k) + ".htm"), bytes);
+    rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
+  }
+  test::FaultyFileService watching;
+  std::vector<std::string> events;
+  watching.beforeOperation = [&](const std::string& operation, const std::string& path) {
+    if ((operation == "readFile" || operation == "writeFileAtomic") && path.starts_with(site.path()))
+      events.push_back(operation + " " + path.substr(site.path().size()));
+  };
+  SearchParameters p;
+  p.findText = U"old";
+  p.replacement = U"new";
+  ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
+                        [] { return false; }};
+  {
+    ScopedFileService scoped(watching);
+    EXPECT_EQ(replaceInRows(rows, p, 3, hooks), rows.size());
+  }
+  const auto when = [&](const std::string& event) {
+    return std::find(events.begin(), events.end(), event) - events.begin();
+  };
+  for (int k = 0; k < 3; ++k)
+    EXPECT_LT(when("writeFileAtomic p" + std::to_string(k) + ".htm"), when("readFile p3.htm")) << k;
+  for (int k = 4; k < 7; ++k)
+    EXPECT_GT(when("readFile p" + std::to_string(k) + ".htm"), when("writeFileAtomic p3.htm")) << k;
+  for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
+  setProgramDirectory("");
 }
 
 }  // namespace
