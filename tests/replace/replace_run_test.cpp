@@ -143,6 +143,17 @@ TEST(ReplaceRun, AStopLeavesTheLaterRowsAsTheyWere) {
 
 // With several jobs a sync of the backup store covers a batch of pages, and
 // still no page is put in place before every entry appended so far is durable.
+// Replaces "old" with "new" in every row with `jobs`, through `service`.
+void replaceOldWithNew(std::vector<ReplaceRow>& rows, std::size_t jobs, FileService& service) {
+  SearchParameters p;
+  p.findText = U"old";
+  p.replacement = U"new";
+  ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
+                        [] { return false; }};
+  ScopedFileService scoped(service);
+  EXPECT_EQ(replaceInRows(rows, p, jobs, hooks), rows.size());
+}
+
 TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
   for (const std::size_t jobs : {1u, 2u}) {
     test::TempDir home, site;
@@ -163,15 +174,7 @@ TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
         ++placed;
       }
     };
-    SearchParameters p;
-    p.findText = U"old";
-    p.replacement = U"new";
-    ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
-                          [] { return false; }};
-    {
-      ScopedFileService scoped(watching);
-      EXPECT_EQ(replaceInRows(rows, p, jobs, hooks), rows.size());
-    }
+    replaceOldWithNew(rows, jobs, watching);
     EXPECT_EQ(placed, rows.size());
     if (jobs == 1) {
       EXPECT_GE(syncs, rows.size()) << "one job makes every page's entry durable by itself";
@@ -201,15 +204,7 @@ TEST(ReplaceRun, ALargePageIsSearchedAlone) {
     if ((operation == "readFile" || operation == "writeFileAtomic") && path.starts_with(site.path()))
       events.push_back(operation + " " + path.substr(site.path().size()));
   };
-  SearchParameters p;
-  p.findText = U"old";
-  p.replacement = U"new";
-  ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
-                        [] { return false; }};
-  {
-    ScopedFileService scoped(watching);
-    EXPECT_EQ(replaceInRows(rows, p, 3, hooks), rows.size());
-  }
+  replaceOldWithNew(rows, 3, watching);
   const auto when = [&](const std::string& event) {
     return std::find(events.begin(), events.end(), event) - events.begin();
   };
