@@ -146,49 +146,57 @@ bool anythingChanges(TextView tag, TextView element, std::size_t start, bool may
   }
 }
 
-// A quick look at the double-quoted values of a tag with no other kind of
-// quote: whether each stays as it is, quoted right after its "=", not empty,
-// not a style value, and in a class value no run of white space to collapse.
-// The tag shortening every page gets has taken the quotes off every value
-// that may go without, so the values themselves are read only for classes.
+// The first '"' or "'" in `tag` at or after `from`, or npos.
+std::size_t findQuote(TextView tag, std::size_t from) {
+  const std::size_t dq = findChar(tag, U'"', from);
+  const std::size_t sq = findChar(tag.substr(0, dq == npos ? tag.size() : dq), U'\'', from);
+  return sq != npos ? sq : dq;
+}
+
+// A quick look at the quoted values of a tag: whether each is double-quoted
+// and stays as it is, quoted right after its "=", not empty, not a style
+// value, and in a class value no run of white space to collapse; a "'"
+// anywhere says no. The tag shortening every page gets has taken the quotes
+// off every value that may go without, so the values themselves are read
+// only for classes.
 bool quotedValuesStay(TextView tag, std::size_t start) {
   constexpr TextView kStyle = U"style", kClass = U"class";
-  for (std::size_t open = findChar(tag, U'"', start); open != npos;) {
-    const std::size_t close = findChar(tag, U'"', open + 1);
-    if (close == npos || close == open + 1 || tag[open - 1] != U'=') return false;
+  for (std::size_t open = findQuote(tag, start); open != npos;) {
+    if (tag[open] == U'\'') return false;
+    const std::size_t close = findQuote(tag, open + 1);
+    if (close == npos || tag[close] == U'\'' || close == open + 1 || tag[open - 1] != U'=') return false;
     if (open >= 6) {
       const TextView name = tag.substr(open - 6, 5);
       if (sameLetters(name, kStyle)) return false;
       if (sameLetters(name, kClass) && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
     }
-    open = findChar(tag, U'"', close + 1);
+    open = findQuote(tag, close + 1);
   }
   return true;
 }
 
 // Elements whose tags may hold a default or a boolean attribute; the tags
 // of others change only where they hold a quote or end in "/".
-bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) {
-  static const NameKeyTable<bool> kElements{
+// Asked of most start tags: a table made once, not looked after at each call.
+const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
       {U"script", true}, {U"style", true},    {U"link", true},     {U"html", true},     {U"form", true},
       {U"meta", true},   {U"input", true},    {U"option", true},   {U"select", true},   {U"video", true},
       {U"audio", true},  {U"details", true},  {U"textarea", true}, {U"button", true},   {U"iframe", true},
       {U"ol", true},     {U"img", true},      {U"track", true},    {U"dialog", true},   {U"fieldset", true},
       {U"optgroup", true}, {U"hr", true},     {U"td", true},       {U"th", true},       {U"dl", true},
       {U"ul", true},     {U"object", true},
-  };
-  return kElements.find(elementKey, false);
-}
+};
+
+bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) { return kMayHoldDefaultsOrBooleans.find(elementKey, false); }
 
 void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
   const TextView original = tag.view();
   if (!isElementTag(original) || original[0] == U'/') return;
-  const std::size_t start = attributesStart(original);
+  // A start tag's name is the one its key was made from.
+  const std::size_t start = elementKey != 0 ? nameLengthOfKey(elementKey) : attributesStart(original);
   if (start == original.size()) return;
   const TextView element = original.substr(0, start);
-  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && findChar(original, U'\'', start) == npos &&
-      quotedValuesStay(original, start))
-    return;
+  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && quotedValuesStay(original, start)) return;
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
   const bool mayHaveDefaults = namesAre(element, U"script") || namesAre(element, U"style") ||
                                namesAre(element, U"link") || namesAre(element, U"html") || namesAre(element, U"form");
