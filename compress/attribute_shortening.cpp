@@ -10,6 +10,10 @@
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantiro {
 namespace {
 
@@ -90,11 +94,31 @@ std::optional<TextView> declaredCharset(TextView tag, TextView element) {
   return c;
 }
 
+// The first position at or after `from` that holds a character up to a
+// space (white space among them), or n. Class values are long lists of
+// names with single spaces between, so four characters are tested a step.
+std::size_t findSpaceOrBelow(const char32_t* d, std::size_t from, std::size_t n) {
+  std::size_t k = from;
+#if defined(__SSE2__)
+  // Signed: characters at or above 0x80000000 are found too, and fail the exact test.
+  const __m128i aboveSpace = _mm_set1_epi32(U' ' + 1);
+  for (; k + 4 <= n; k += 4) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    if (const int hits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(c, aboveSpace))); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] <= U' ') return k;
+  return n;
+}
+
 // Whether a class value holds white space other than single spaces between names.
 bool hasSpaceToCollapse(TextView value) {
-  for (std::size_t k = 0; k < value.size(); ++k) {
+  const std::size_t n = value.size();
+  for (std::size_t k = findSpaceOrBelow(value.data(), 0, n); k < n; k = findSpaceOrBelow(value.data(), k + 1, n)) {
     if (!isHtmlSpace(value[k])) continue;
-    if (value[k] != U' ' || k == 0 || k + 1 == value.size() || isHtmlSpace(value[k + 1])) return true;
+    if (value[k] != U' ' || k == 0 || k + 1 == n || isHtmlSpace(value[k + 1])) return true;
   }
   return false;
 }
@@ -146,11 +170,24 @@ bool anythingChanges(TextView tag, TextView element, std::size_t start, bool may
   }
 }
 
-// The first '"' or "'" in `tag` at or after `from`, or npos.
+// The first '"' or "'" in `tag` at or after `from`, or npos. Tags are
+// short and most hold a few quotes, so four characters are tested a step.
 std::size_t findQuote(TextView tag, std::size_t from) {
-  const std::size_t dq = findChar(tag, U'"', from);
-  const std::size_t sq = findChar(tag.substr(0, dq == npos ? tag.size() : dq), U'\'', from);
-  return sq != npos ? sq : dq;
+  const char32_t* const d = tag.data();
+  const std::size_t n = tag.size();
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i doubleQuote = _mm_set1_epi32(U'"'), singleQuote = _mm_set1_epi32(U'\'');
+  for (; k + 4 <= n; k += 4) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
+    const __m128i quote = _mm_or_si128(_mm_cmpeq_epi32(c, doubleQuote), _mm_cmpeq_epi32(c, singleQuote));
+    if (const int hits = _mm_movemask_ps(_mm_castsi128_ps(quote)); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] == U'"' || d[k] == U'\'') return k;
+  return npos;
 }
 
 // A quick look at the quoted values of a tag: whether each is double-quoted
