@@ -171,18 +171,28 @@ bool anythingChanges(TextView tag, TextView element, std::size_t start, bool may
 }
 
 // The first '"' or "'" in `tag` at or after `from`, or npos. Tags are
-// short and most hold a few quotes, so four characters are tested a step.
+// short and most hold a few quotes, so eight characters are tested a step.
 std::size_t findQuote(TextView tag, std::size_t from) {
   const char32_t* const d = tag.data();
   const std::size_t n = tag.size();
   std::size_t k = from;
 #if defined(__SSE2__)
   const __m128i doubleQuote = _mm_set1_epi32(U'"'), singleQuote = _mm_set1_epi32(U'\'');
-  for (; k + 4 <= n; k += 4) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    const __m128i quote = _mm_or_si128(_mm_cmpeq_epi32(c, doubleQuote), _mm_cmpeq_epi32(c, singleQuote));
-    if (const int hits = _mm_movemask_ps(_mm_castsi128_ps(quote)); hits != 0)
+  const auto quotes = [&](std::size_t at) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
+    return _mm_or_si128(_mm_cmpeq_epi32(c, doubleQuote), _mm_cmpeq_epi32(c, singleQuote));
+  };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i a = quotes(k), b = quotes(k + 4);
+    if (_mm_movemask_epi8(_mm_or_si128(a, b)) == 0) continue;
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(a))) |
+                          static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(b))) << 4;
+    return k + static_cast<std::size_t>(__builtin_ctz(hits));
+  }
+  if (k + 4 <= n) {
+    if (const int hits = _mm_movemask_ps(_mm_castsi128_ps(quotes(k))); hits != 0)
       return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    k += 4;
   }
 #endif
   for (; k < n; ++k)
@@ -226,14 +236,14 @@ const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
 
 bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) { return kMayHoldDefaultsOrBooleans.find(elementKey, false); }
 
-void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
+namespace {
+
+// shortenAttributesFurther for a start tag whose attributes begin at `start`
+// and may change. Out of line: most tags are passed by the quick looks before
+// it, and need none of its set-up.
+[[gnu::noinline]] void rewriteAttributes(SlotText& tag, std::size_t start) {
   const TextView original = tag.view();
-  if (!isElementTag(original) || original[0] == U'/') return;
-  // A start tag's name is the one its key was made from.
-  const std::size_t start = elementKey != 0 ? nameLengthOfKey(elementKey) : attributesStart(original);
-  if (start == original.size()) return;
   const TextView element = original.substr(0, start);
-  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && quotedValuesStay(original, start)) return;
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
   const bool mayHaveDefaults = namesAre(element, U"script") || namesAre(element, U"style") ||
                                namesAre(element, U"link") || namesAre(element, U"html") || namesAre(element, U"form");
@@ -302,6 +312,18 @@ void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
   // Not only when shorter: a line break in a class list becomes a space
   // either way, whichever line break the page writes.
   if (out.size() <= original.size() && TextView(out) != original) tag.assign(out);
+}
+
+}  // namespace
+
+void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
+  const TextView original = tag.view();
+  if (!isElementTag(original) || original[0] == U'/') return;
+  // A start tag's name is the one its key was made from.
+  const std::size_t start = elementKey != 0 ? nameLengthOfKey(elementKey) : attributesStart(original);
+  if (start == original.size()) return;
+  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && quotedValuesStay(original, start)) return;
+  rewriteAttributes(tag, start);
 }
 
 }  // namespace vantiro

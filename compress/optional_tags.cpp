@@ -196,6 +196,7 @@ class OptionalTagPass {
  private:
   struct Open {
     Element element;
+    ElementTraits traits;
     bool foreign = false;  // inside svg or math, or one of them
     int at = -1;           // the slot of its start tag
   };
@@ -260,7 +261,7 @@ class OptionalTagPass {
       // block inside a phrase (which may end a paragraph or list item open
       // further down), or anything but a table's own parts inside a table.
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
-      if ((block && traitsOfKey(open_.back().element.key).box == ElementBox::Inline) ||
+      if ((block && open_.back().traits.box == ElementBox::Inline) ||
           (topHoldsRows() && !isTablePart(started.kind) &&
            !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
         doubtFrom(i);
@@ -275,7 +276,7 @@ class OptionalTagPass {
       doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
+      open_.push_back({started, traits, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
