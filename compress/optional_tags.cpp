@@ -146,7 +146,8 @@ struct ReadTag {
 // `key`: the nameKey of the tag's element.
 ReadTag readTag(TextView tag, std::uint64_t key) {
   ReadTag r;
-  if (!isElementTag(tag)) return r;
+  // Only an element's name has a key: the tag need not be read for it.
+  if (key == 0 && !isElementTag(tag)) return r;
   r.element = true;
   r.end = tag[0] == U'/';
   r.element_ = elementOf(key);
