@@ -144,7 +144,8 @@ struct ReadTag {
 };
 
 // `key`: the nameKey of the tag's element.
-ReadTag readTag(TextView tag, std::uint64_t key) {
+// Inlined: read once for every tag, where a call costs as much as the reading.
+[[gnu::always_inline]] inline ReadTag readTag(TextView tag, std::uint64_t key) {
   ReadTag r;
   // Only an element's name has a key: the tag need not be read for it.
   if (key == 0 && !isElementTag(tag)) return r;
