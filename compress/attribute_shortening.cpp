@@ -147,8 +147,6 @@ bool namedAgainAfter(TextView tag, const TagAttribute& a) {
   }
 }
 
-}  // namespace
-
 // Whether shortenAttributesFurther would change the tag at all: most tags
 // it reads stay as they are, and are passed without being written again.
 bool anythingChanges(TextView tag, TextView element, std::size_t start, bool mayHaveDefaults, bool scriptHasType) {
@@ -235,8 +233,6 @@ const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
 };
 
 bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) { return kMayHoldDefaultsOrBooleans.find(elementKey, false); }
-
-namespace {
 
 // shortenAttributesFurther for a start tag whose attributes begin at `start`
 // and may change. Out of line: most tags are passed by the quick looks before
