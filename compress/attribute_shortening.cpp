@@ -96,16 +96,18 @@ std::optional<TextView> declaredCharset(TextView tag, TextView element) {
 
 // The first position at or after `from` that holds a character up to a
 // space (white space among them), or n. Class values are long lists of
-// names with single spaces between, so four characters are tested a step.
+// names with single spaces between, so eight characters a step are narrowed
+// to 16 bits and compared at once. Signed: characters at or above 0x80000000
+// are found too, and fail the exact test of the caller.
 std::size_t findSpaceOrBelow(const char32_t* d, std::size_t from, std::size_t n) {
   std::size_t k = from;
 #if defined(__SSE2__)
-  // Signed: characters at or above 0x80000000 are found too, and fail the exact test.
-  const __m128i aboveSpace = _mm_set1_epi32(U' ' + 1);
-  for (; k + 4 <= n; k += 4) {
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k));
-    if (const int hits = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(c, aboveSpace))); hits != 0)
-      return k + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+  const __m128i aboveSpace = _mm_set1_epi16(U' ' + 1);
+  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i narrow = _mm_packs_epi32(load(k), load(k + 4));
+    if (const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi16(narrow, aboveSpace))); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
   }
 #endif
   for (; k < n; ++k)
