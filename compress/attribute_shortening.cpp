@@ -225,12 +225,12 @@ bool quotedValuesStay(TextView tag, std::size_t start) {
 // of others change only where they hold a quote or end in "/".
 // Asked of most start tags: a table made once, not looked after at each call.
 const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
-      {U"script", true}, {U"style", true},    {U"link", true},     {U"html", true},     {U"form", true},
-      {U"meta", true},   {U"input", true},    {U"option", true},   {U"select", true},   {U"video", true},
-      {U"audio", true},  {U"details", true},  {U"textarea", true}, {U"button", true},   {U"iframe", true},
-      {U"ol", true},     {U"img", true},      {U"track", true},    {U"dialog", true},   {U"fieldset", true},
-      {U"optgroup", true}, {U"hr", true},     {U"td", true},       {U"th", true},       {U"dl", true},
-      {U"ul", true},     {U"object", true},
+    {U"script", true},   {U"style", true},   {U"link", true},     {U"html", true},   {U"form", true},
+    {U"meta", true},     {U"input", true},   {U"option", true},   {U"select", true}, {U"video", true},
+    {U"audio", true},    {U"details", true}, {U"textarea", true}, {U"button", true}, {U"iframe", true},
+    {U"ol", true},       {U"img", true},     {U"track", true},    {U"dialog", true}, {U"fieldset", true},
+    {U"optgroup", true}, {U"hr", true},      {U"td", true},       {U"th", true},     {U"dl", true},
+    {U"ul", true},       {U"object", true},
 };
 
 bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) { return kMayHoldDefaultsOrBooleans.find(elementKey, false); }

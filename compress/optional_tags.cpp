@@ -44,53 +44,54 @@ class NameSet {
 
 // End tags a browser handles by first ending every element whose end tag may
 // be left out (li, dt, dd, p, ...), so they also end one left open.
-const NameSet kEndsImpliedElements{U"address", U"article", U"aside", U"blockquote", U"button", U"center",
-                             U"details", U"dialog", U"dir", U"div", U"dl", U"fieldset", U"figcaption",
-                             U"figure", U"footer", U"header", U"hgroup", U"listing", U"main", U"menu",
-                             U"nav", U"ol", U"pre", U"search", U"section", U"summary", U"ul", U"form",
-                             U"li", U"dd", U"dt", U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"applet",
-                             U"marquee", U"object", U"td", U"th", U"caption", U"body", U"html"};
+const NameSet kEndsImpliedElements{
+    U"address", U"article", U"aside",    U"blockquote", U"button", U"center", U"details", U"dialog",  U"dir",
+    U"div",     U"dl",      U"fieldset", U"figcaption", U"figure", U"footer", U"header",  U"hgroup",  U"listing",
+    U"main",    U"menu",    U"nav",      U"ol",         U"pre",    U"search", U"section", U"summary", U"ul",
+    U"form",    U"li",      U"dd",       U"dt",         U"h1",     U"h2",     U"h3",      U"h4",      U"h5",
+    U"h6",      U"applet",  U"marquee",  U"object",     U"td",     U"th",     U"caption", U"body",    U"html"};
 const NameSet& endsImpliedElements() { return kEndsImpliedElements; }
 
 // Start tags that go into the head when they come after it, so the body's
 // start tag must stay before them; and the ones a head cannot hold without
 // its end tag changing where they go.
-const NameSet kHeadContents{U"base", U"basefont", U"bgsound", U"link", U"meta", U"noframes", U"script",
-                             U"style", U"template", U"title", U"noscript", U"frameset", U"html", U"head",
-                             U"body"};
+const NameSet kHeadContents{U"base",     U"basefont", U"bgsound", U"link",     U"meta",
+                            U"noframes", U"script",   U"style",   U"template", U"title",
+                            U"noscript", U"frameset", U"html",    U"head",     U"body"};
 const NameSet& headContents() { return kHeadContents; }
 
 // Elements a browser closes, with no other trace, when the end tag of an
 // element holding them comes: they are neither "special" (where an end tag
 // of another name stops looking) nor formatting elements (which a browser
 // opens again later when their end tag is missing).
-const NameSet kClosedByTheirParentsEnd{U"span", U"label", U"abbr", U"kbd", U"var", U"samp", U"cite", U"dfn", U"sub",
-                             U"sup", U"mark", U"q", U"time", U"data", U"bdi", U"bdo", U"ins", U"del"};
+const NameSet kClosedByTheirParentsEnd{U"span", U"label", U"abbr", U"kbd",  U"var",  U"samp", U"cite", U"dfn", U"sub",
+                                       U"sup",  U"mark",  U"q",    U"time", U"data", U"bdi",  U"bdo",  U"ins", U"del"};
 const NameSet& closedByTheirParentsEnd() { return kClosedByTheirParentsEnd; }
 
 // End tags that close their element together with every such element still
 // open inside it: formatting elements (where nothing special stands above
 // them), the block-level ones that close all above them, and the elements
 // above themselves.
-const NameSet kClosesWhatIsOpenInside{U"a", U"b", U"big", U"code", U"em", U"font", U"i", U"nobr", U"s", U"small",
-                             U"strike", U"strong", U"tt", U"u", U"address", U"article", U"aside",
-                             U"blockquote", U"center", U"div", U"dl", U"footer", U"header", U"main",
-                             U"nav", U"ol", U"pre", U"section", U"ul", U"li", U"dd", U"dt", U"p",
-                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"td", U"th"};
+const NameSet kClosesWhatIsOpenInside{U"a",       U"b",       U"big",   U"code",       U"em",     U"font", U"i",
+                                      U"nobr",    U"s",       U"small", U"strike",     U"strong", U"tt",   U"u",
+                                      U"address", U"article", U"aside", U"blockquote", U"center", U"div",  U"dl",
+                                      U"footer",  U"header",  U"main",  U"nav",        U"ol",     U"pre",  U"section",
+                                      U"ul",      U"li",      U"dd",    U"dt",         U"p",      U"h1",   U"h2",
+                                      U"h3",      U"h4",      U"h5",    U"h6",         U"td",     U"th"};
 const NameSet& closesWhatIsOpenInside() { return kClosesWhatIsOpenInside; }
 
 // Block elements whose end tag a browser handles by closing every element
 // open inside them, and that no later tag ends by itself: right before the
 // end tag of one of them that holds it, the end tag of another may go.
-const NameSet kCloseAllInside{U"address", U"article", U"aside", U"blockquote", U"center", U"div", U"dl",
-                             U"figcaption", U"figure", U"footer", U"header", U"main", U"nav", U"ol",
-                             U"section", U"ul"};
+const NameSet kCloseAllInside{U"address", U"article",    U"aside",   U"blockquote", U"center", U"div",
+                              U"dl",      U"figcaption", U"figure",  U"footer",     U"header", U"main",
+                              U"nav",     U"ol",         U"section", U"ul"};
 const NameSet& closeAllInside() { return kCloseAllInside; }
 
 // Elements whose start tag a browser handles by first closing an open one of
 // the same name (or a heading by another heading), or by ignoring it.
-const NameSet kEndsOneOfItsName{U"button", U"a", U"nobr", U"form", U"select", U"li", U"dd", U"dt",
-                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6"};
+const NameSet kEndsOneOfItsName{U"button", U"a",  U"nobr", U"form", U"select", U"li", U"dd",
+                                U"dt",     U"h1", U"h2",   U"h3",   U"h4",     U"h5", U"h6"};
 const NameSet& endsOneOfItsName() { return kEndsOneOfItsName; }
 
 // Where an element's own rules replace HTML's: end tags there are matched by
@@ -104,12 +105,28 @@ struct Element {
 };
 
 const NameKeyTable<Kind> kKinds{
-      {U"li", Kind::Li},         {U"dt", Kind::Dt},         {U"dd", Kind::Dd},       {U"p", Kind::P},
-      {U"rt", Kind::Rt},         {U"rp", Kind::Rp},         {U"option", Kind::Option}, {U"optgroup", Kind::Optgroup},
-      {U"thead", Kind::Thead},   {U"tbody", Kind::Tbody},   {U"tfoot", Kind::Tfoot}, {U"tr", Kind::Tr},
-      {U"td", Kind::Td},         {U"th", Kind::Th},         {U"colgroup", Kind::Colgroup},
-      {U"caption", Kind::Caption}, {U"html", Kind::Html},   {U"head", Kind::Head},   {U"body", Kind::Body},
-      {U"table", Kind::Table},   {U"col", Kind::Col},       {U"ruby", Kind::Ruby},
+    {U"li", Kind::Li},
+    {U"dt", Kind::Dt},
+    {U"dd", Kind::Dd},
+    {U"p", Kind::P},
+    {U"rt", Kind::Rt},
+    {U"rp", Kind::Rp},
+    {U"option", Kind::Option},
+    {U"optgroup", Kind::Optgroup},
+    {U"thead", Kind::Thead},
+    {U"tbody", Kind::Tbody},
+    {U"tfoot", Kind::Tfoot},
+    {U"tr", Kind::Tr},
+    {U"td", Kind::Td},
+    {U"th", Kind::Th},
+    {U"colgroup", Kind::Colgroup},
+    {U"caption", Kind::Caption},
+    {U"html", Kind::Html},
+    {U"head", Kind::Head},
+    {U"body", Kind::Body},
+    {U"table", Kind::Table},
+    {U"col", Kind::Col},
+    {U"ruby", Kind::Ruby},
 };
 
 Element elementOf(std::uint64_t key) { return {key, kKinds.find(key, Kind::Other)}; }
