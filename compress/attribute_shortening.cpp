@@ -10,6 +10,10 @@
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantiro {
 namespace {
 
@@ -90,11 +94,33 @@ std::optional<TextView> declaredCharset(TextView tag, TextView element) {
   return c;
 }
 
+// The first position at or after `from` that holds a character up to a
+// space (white space among them), or n. Class values are long lists of
+// names with single spaces between, so eight characters a step are narrowed
+// to 16 bits and compared at once. Signed: characters at or above 0x80000000
+// are found too, and fail the exact test of the caller.
+std::size_t findSpaceOrBelow(const char32_t* d, std::size_t from, std::size_t n) {
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i aboveSpace = _mm_set1_epi16(U' ' + 1);
+  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+  for (; k + 8 <= n; k += 8) {
+    const __m128i narrow = _mm_packs_epi32(load(k), load(k + 4));
+    if (const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi16(narrow, aboveSpace))); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] <= U' ') return k;
+  return n;
+}
+
 // Whether a class value holds white space other than single spaces between names.
 bool hasSpaceToCollapse(TextView value) {
-  for (std::size_t k = 0; k < value.size(); ++k) {
+  const std::size_t n = value.size();
+  for (std::size_t k = findSpaceOrBelow(value.data(), 0, n); k < n; k = findSpaceOrBelow(value.data(), k + 1, n)) {
     if (!isHtmlSpace(value[k])) continue;
-    if (value[k] != U' ' || k == 0 || k + 1 == value.size() || isHtmlSpace(value[k + 1])) return true;
+    if (value[k] != U' ' || k == 0 || k + 1 == n || isHtmlSpace(value[k + 1])) return true;
   }
   return false;
 }
@@ -123,8 +149,6 @@ bool namedAgainAfter(TextView tag, const TagAttribute& a) {
   }
 }
 
-}  // namespace
-
 // Whether shortenAttributesFurther would change the tag at all: most tags
 // it reads stay as they are, and are passed without being written again.
 bool anythingChanges(TextView tag, TextView element, std::size_t start, bool mayHaveDefaults, bool scriptHasType) {
@@ -146,49 +170,77 @@ bool anythingChanges(TextView tag, TextView element, std::size_t start, bool may
   }
 }
 
-// A quick look at the double-quoted values of a tag with no other kind of
-// quote: whether each stays as it is, quoted right after its "=", not empty,
-// not a style value, and in a class value no run of white space to collapse.
-// The tag shortening every page gets has taken the quotes off every value
-// that may go without, so the values themselves are read only for classes.
+// The first '"' or "'" in `tag` at or after `from`, or npos. Tags are
+// short and most hold a few quotes, so eight characters a step are narrowed
+// to 16 bits (saturating, so that no other character becomes a quote) and
+// compared at once.
+std::size_t findQuote(TextView tag, std::size_t from) {
+  const char32_t* const d = tag.data();
+  const std::size_t n = tag.size();
+  std::size_t k = from;
+#if defined(__SSE2__)
+  const __m128i doubleQuote = _mm_set1_epi16(U'"'), singleQuote = _mm_set1_epi16(U'\'');
+  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+  const auto quoteBits = [&](__m128i narrow) {
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(narrow, doubleQuote), _mm_cmpeq_epi16(narrow, singleQuote))));
+  };
+  for (; k + 8 <= n; k += 8)
+    if (const unsigned hits = quoteBits(_mm_packs_epi32(load(k), load(k + 4))); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
+  if (k + 4 <= n) {
+    if (const unsigned hits = quoteBits(_mm_packs_epi32(load(k), _mm_setzero_si128())); hits != 0)
+      return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
+    k += 4;
+  }
+#endif
+  for (; k < n; ++k)
+    if (d[k] == U'"' || d[k] == U'\'') return k;
+  return npos;
+}
+
+// A quick look at the quoted values of a tag: whether each is double-quoted
+// and stays as it is, quoted right after its "=", not empty, not a style
+// value, and in a class value no run of white space to collapse; a "'"
+// anywhere says no. The tag shortening every page gets has taken the quotes
+// off every value that may go without, so the values themselves are read
+// only for classes.
 bool quotedValuesStay(TextView tag, std::size_t start) {
   constexpr TextView kStyle = U"style", kClass = U"class";
-  for (std::size_t open = findChar(tag, U'"', start); open != npos;) {
-    const std::size_t close = findChar(tag, U'"', open + 1);
-    if (close == npos || close == open + 1 || tag[open - 1] != U'=') return false;
+  for (std::size_t open = findQuote(tag, start); open != npos;) {
+    if (tag[open] == U'\'') return false;
+    const std::size_t close = findQuote(tag, open + 1);
+    if (close == npos || tag[close] == U'\'' || close == open + 1 || tag[open - 1] != U'=') return false;
     if (open >= 6) {
       const TextView name = tag.substr(open - 6, 5);
       if (sameLetters(name, kStyle)) return false;
       if (sameLetters(name, kClass) && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
     }
-    open = findChar(tag, U'"', close + 1);
+    open = findQuote(tag, close + 1);
   }
   return true;
 }
 
 // Elements whose tags may hold a default or a boolean attribute; the tags
 // of others change only where they hold a quote or end in "/".
-bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) {
-  static const NameKeyTable<bool> kElements{
-      {U"script", true}, {U"style", true},    {U"link", true},     {U"html", true},     {U"form", true},
-      {U"meta", true},   {U"input", true},    {U"option", true},   {U"select", true},   {U"video", true},
-      {U"audio", true},  {U"details", true},  {U"textarea", true}, {U"button", true},   {U"iframe", true},
-      {U"ol", true},     {U"img", true},      {U"track", true},    {U"dialog", true},   {U"fieldset", true},
-      {U"optgroup", true}, {U"hr", true},     {U"td", true},       {U"th", true},       {U"dl", true},
-      {U"ul", true},     {U"object", true},
-  };
-  return kElements.find(elementKey, false);
-}
+// Asked of most start tags: a table made once, not looked after at each call.
+const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
+    {U"script", true},   {U"style", true},   {U"link", true},     {U"html", true},   {U"form", true},
+    {U"meta", true},     {U"input", true},   {U"option", true},   {U"select", true}, {U"video", true},
+    {U"audio", true},    {U"details", true}, {U"textarea", true}, {U"button", true}, {U"iframe", true},
+    {U"ol", true},       {U"img", true},     {U"track", true},    {U"dialog", true}, {U"fieldset", true},
+    {U"optgroup", true}, {U"hr", true},      {U"td", true},       {U"th", true},     {U"dl", true},
+    {U"ul", true},       {U"object", true},
+};
 
-void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
+bool mayHoldDefaultsOrBooleans(std::uint64_t elementKey) { return kMayHoldDefaultsOrBooleans.find(elementKey, false); }
+
+// shortenAttributesFurther for a start tag whose attributes begin at `start`
+// and may change. Out of line: most tags are passed by the quick looks before
+// it, and need none of its set-up.
+[[gnu::noinline]] void rewriteAttributes(SlotText& tag, std::size_t start) {
   const TextView original = tag.view();
-  if (!isElementTag(original) || original[0] == U'/') return;
-  const std::size_t start = attributesStart(original);
-  if (start == original.size()) return;
   const TextView element = original.substr(0, start);
-  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && findChar(original, U'\'', start) == npos &&
-      quotedValuesStay(original, start))
-    return;
   const bool scriptHasType = namesAre(element, U"script") && attributeValue(original, U"type").has_value();
   const bool mayHaveDefaults = namesAre(element, U"script") || namesAre(element, U"style") ||
                                namesAre(element, U"link") || namesAre(element, U"html") || namesAre(element, U"form");
@@ -257,6 +309,18 @@ void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
   // Not only when shorter: a line break in a class list becomes a space
   // either way, whichever line break the page writes.
   if (out.size() <= original.size() && TextView(out) != original) tag.assign(out);
+}
+
+}  // namespace
+
+void shortenAttributesFurther(SlotText& tag, std::uint64_t elementKey) {
+  const TextView original = tag.view();
+  if (!isElementTag(original) || original[0] == U'/') return;
+  // A start tag's name is the one its key was made from.
+  const std::size_t start = elementKey != 0 ? nameLengthOfKey(elementKey) : attributesStart(original);
+  if (start == original.size()) return;
+  if (original.back() != U'/' && !mayHoldDefaultsOrBooleans(elementKey) && quotedValuesStay(original, start)) return;
+  rewriteAttributes(tag, start);
 }
 
 }  // namespace vantiro

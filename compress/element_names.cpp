@@ -6,7 +6,7 @@
 namespace vantiro {
 namespace {
 
-constexpr std::size_t kLongestName = 10;  // "blockquote", "figcaption"
+constexpr std::size_t kLongestName = kLongestKeyedName;  // "blockquote", "figcaption"
 
 // A letter or digit as six bits (0 for anything else).
 constexpr std::uint64_t slowCodeOf(char32_t c) {

@@ -2,6 +2,8 @@
 // What HTML says about an element by its name alone: how a browser lays it
 // out before any style sheet, and which tags end a paragraph by themselves.
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/text.h"
@@ -39,6 +41,15 @@ ElementTraits traitsOf(TextView name);
 std::uint64_t nameKey(TextView name);
 // traitsOf for a name given by its key.
 ElementTraits traitsOfKey(std::uint64_t key);
+
+// The longest name that has a nameKey other than 0.
+inline constexpr std::size_t kLongestKeyedName = 10;
+// The length of the name whose nameKey is `key` (not 0): a key holds the
+// name's characters from its top bits down, six bits each and none of them 0,
+// so the passes that have the key need not read the name again to measure it.
+inline std::size_t nameLengthOfKey(std::uint64_t key) {
+  return kLongestKeyedName - static_cast<std::size_t>(std::countr_zero(key)) / 6;
+}
 
 // The element name of a tag text without "<" and ">": after an optional "/",
 // up to white space, "/" or the end. Empty for comments, declarations and

@@ -44,96 +44,107 @@ class NameSet {
 
 // End tags a browser handles by first ending every element whose end tag may
 // be left out (li, dt, dd, p, ...), so they also end one left open.
-const NameSet& endsImpliedElements() {
-  static const NameSet names{U"address", U"article", U"aside", U"blockquote", U"button", U"center",
-                             U"details", U"dialog", U"dir", U"div", U"dl", U"fieldset", U"figcaption",
-                             U"figure", U"footer", U"header", U"hgroup", U"listing", U"main", U"menu",
-                             U"nav", U"ol", U"pre", U"search", U"section", U"summary", U"ul", U"form",
-                             U"li", U"dd", U"dt", U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"applet",
-                             U"marquee", U"object", U"td", U"th", U"caption", U"body", U"html"};
-  return names;
-}
+const NameSet kEndsImpliedElements{
+    U"address", U"article", U"aside",    U"blockquote", U"button", U"center", U"details", U"dialog",  U"dir",
+    U"div",     U"dl",      U"fieldset", U"figcaption", U"figure", U"footer", U"header",  U"hgroup",  U"listing",
+    U"main",    U"menu",    U"nav",      U"ol",         U"pre",    U"search", U"section", U"summary", U"ul",
+    U"form",    U"li",      U"dd",       U"dt",         U"h1",     U"h2",     U"h3",      U"h4",      U"h5",
+    U"h6",      U"applet",  U"marquee",  U"object",     U"td",     U"th",     U"caption", U"body",    U"html"};
+const NameSet& endsImpliedElements() { return kEndsImpliedElements; }
 
 // Start tags that go into the head when they come after it, so the body's
 // start tag must stay before them; and the ones a head cannot hold without
 // its end tag changing where they go.
-const NameSet& headContents() {
-  static const NameSet names{U"base", U"basefont", U"bgsound", U"link", U"meta", U"noframes", U"script",
-                             U"style", U"template", U"title", U"noscript", U"frameset", U"html", U"head",
-                             U"body"};
-  return names;
-}
+const NameSet kHeadContents{U"base",     U"basefont", U"bgsound", U"link",     U"meta",
+                            U"noframes", U"script",   U"style",   U"template", U"title",
+                            U"noscript", U"frameset", U"html",    U"head",     U"body"};
+const NameSet& headContents() { return kHeadContents; }
 
 // Elements a browser closes, with no other trace, when the end tag of an
 // element holding them comes: they are neither "special" (where an end tag
 // of another name stops looking) nor formatting elements (which a browser
 // opens again later when their end tag is missing).
-const NameSet& closedByTheirParentsEnd() {
-  static const NameSet names{U"span", U"label", U"abbr", U"kbd", U"var", U"samp", U"cite", U"dfn", U"sub",
-                             U"sup", U"mark", U"q", U"time", U"data", U"bdi", U"bdo", U"ins", U"del"};
-  return names;
-}
+const NameSet kClosedByTheirParentsEnd{U"span", U"label", U"abbr", U"kbd",  U"var",  U"samp", U"cite", U"dfn", U"sub",
+                                       U"sup",  U"mark",  U"q",    U"time", U"data", U"bdi",  U"bdo",  U"ins", U"del"};
+const NameSet& closedByTheirParentsEnd() { return kClosedByTheirParentsEnd; }
 
 // End tags that close their element together with every such element still
 // open inside it: formatting elements (where nothing special stands above
 // them), the block-level ones that close all above them, and the elements
 // above themselves.
-const NameSet& closesWhatIsOpenInside() {
-  static const NameSet names{U"a", U"b", U"big", U"code", U"em", U"font", U"i", U"nobr", U"s", U"small",
-                             U"strike", U"strong", U"tt", U"u", U"address", U"article", U"aside",
-                             U"blockquote", U"center", U"div", U"dl", U"footer", U"header", U"main",
-                             U"nav", U"ol", U"pre", U"section", U"ul", U"li", U"dd", U"dt", U"p",
-                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6", U"td", U"th"};
-  return names;
-}
+const NameSet kClosesWhatIsOpenInside{U"a",       U"b",       U"big",   U"code",       U"em",     U"font", U"i",
+                                      U"nobr",    U"s",       U"small", U"strike",     U"strong", U"tt",   U"u",
+                                      U"address", U"article", U"aside", U"blockquote", U"center", U"div",  U"dl",
+                                      U"footer",  U"header",  U"main",  U"nav",        U"ol",     U"pre",  U"section",
+                                      U"ul",      U"li",      U"dd",    U"dt",         U"p",      U"h1",   U"h2",
+                                      U"h3",      U"h4",      U"h5",    U"h6",         U"td",     U"th"};
+const NameSet& closesWhatIsOpenInside() { return kClosesWhatIsOpenInside; }
 
 // Block elements whose end tag a browser handles by closing every element
 // open inside them, and that no later tag ends by itself: right before the
 // end tag of one of them that holds it, the end tag of another may go.
-const NameSet& closeAllInside() {
-  static const NameSet names{U"address", U"article", U"aside", U"blockquote", U"center", U"div", U"dl",
-                             U"figcaption", U"figure", U"footer", U"header", U"main", U"nav", U"ol",
-                             U"section", U"ul"};
-  return names;
-}
+const NameSet kCloseAllInside{U"address", U"article",    U"aside",   U"blockquote", U"center", U"div",
+                              U"dl",      U"figcaption", U"figure",  U"footer",     U"header", U"main",
+                              U"nav",     U"ol",         U"section", U"ul"};
+const NameSet& closeAllInside() { return kCloseAllInside; }
 
 // Elements whose start tag a browser handles by first closing an open one of
 // the same name (or a heading by another heading), or by ignoring it.
-const NameSet& endsOneOfItsName() {
-  static const NameSet names{U"button", U"a", U"nobr", U"form", U"select", U"li", U"dd", U"dt",
-                             U"h1", U"h2", U"h3", U"h4", U"h5", U"h6"};
-  return names;
-}
+const NameSet kEndsOneOfItsName{U"button", U"a",  U"nobr", U"form", U"select", U"li", U"dd",
+                                U"dt",     U"h1", U"h2",   U"h3",   U"h4",     U"h5", U"h6"};
+const NameSet& endsOneOfItsName() { return kEndsOneOfItsName; }
 
 // Where an element's own rules replace HTML's: end tags there are matched by
 // other rules. Asked of every start tag.
-bool isForeignRoot(std::uint64_t key) {
-  static const std::uint64_t kSvg = nameKey(U"svg"), kMath = nameKey(U"math");
-  return key == kSvg || key == kMath;
-}
+const std::uint64_t kSvg = nameKey(U"svg"), kMath = nameKey(U"math");
+bool isForeignRoot(std::uint64_t key) { return key == kSvg || key == kMath; }
 
 struct Element {
   std::uint64_t key = 0;
   Kind kind = Kind::Other;
 };
 
-Element elementOf(std::uint64_t key) {
-  static const NameKeyTable<Kind> kinds{
-      {U"li", Kind::Li},         {U"dt", Kind::Dt},         {U"dd", Kind::Dd},       {U"p", Kind::P},
-      {U"rt", Kind::Rt},         {U"rp", Kind::Rp},         {U"option", Kind::Option}, {U"optgroup", Kind::Optgroup},
-      {U"thead", Kind::Thead},   {U"tbody", Kind::Tbody},   {U"tfoot", Kind::Tfoot}, {U"tr", Kind::Tr},
-      {U"td", Kind::Td},         {U"th", Kind::Th},         {U"colgroup", Kind::Colgroup},
-      {U"caption", Kind::Caption}, {U"html", Kind::Html},   {U"head", Kind::Head},   {U"body", Kind::Body},
-      {U"table", Kind::Table},   {U"col", Kind::Col},       {U"ruby", Kind::Ruby},
-  };
-  return {key, kinds.find(key, Kind::Other)};
-}
+const NameKeyTable<Kind> kKinds{
+    {U"li", Kind::Li},
+    {U"dt", Kind::Dt},
+    {U"dd", Kind::Dd},
+    {U"p", Kind::P},
+    {U"rt", Kind::Rt},
+    {U"rp", Kind::Rp},
+    {U"option", Kind::Option},
+    {U"optgroup", Kind::Optgroup},
+    {U"thead", Kind::Thead},
+    {U"tbody", Kind::Tbody},
+    {U"tfoot", Kind::Tfoot},
+    {U"tr", Kind::Tr},
+    {U"td", Kind::Td},
+    {U"th", Kind::Th},
+    {U"colgroup", Kind::Colgroup},
+    {U"caption", Kind::Caption},
+    {U"html", Kind::Html},
+    {U"head", Kind::Head},
+    {U"body", Kind::Body},
+    {U"table", Kind::Table},
+    {U"col", Kind::Col},
+    {U"ruby", Kind::Ruby},
+};
 
-bool isOneOf(Kind k, std::initializer_list<Kind> kinds) {
-  for (Kind c : kinds)
-    if (c == k) return true;
-  return false;
-}
+Element elementOf(std::uint64_t key) { return {key, kKinds.find(key, Kind::Other)}; }
+
+// A few kinds as bits, made when compiling: the conditions ask such sets of
+// nearly every tag.
+class KindSet {
+ public:
+  consteval KindSet(std::initializer_list<Kind> kinds) {
+    for (Kind k : kinds) bits_ |= std::uint32_t{1} << static_cast<unsigned>(k);
+  }
+  bool holds(Kind k) const { return ((bits_ >> static_cast<unsigned>(k)) & 1) != 0; }
+
+ private:
+  std::uint32_t bits_ = 0;
+};
+
+bool isOneOf(Kind k, KindSet kinds) { return kinds.holds(k); }
 
 bool isTablePart(Kind k) { return isOneOf(k, {Kind::Thead, Kind::Tbody, Kind::Tfoot}); }
 
@@ -150,14 +161,17 @@ struct ReadTag {
 };
 
 // `key`: the nameKey of the tag's element.
-ReadTag readTag(TextView tag, std::uint64_t key) {
+// Inlined: read once for every tag, where a call costs as much as the reading.
+[[gnu::always_inline]] inline ReadTag readTag(TextView tag, std::uint64_t key) {
   ReadTag r;
-  if (!isElementTag(tag)) return r;
+  // Only an element's name has a key: the tag need not be read for it.
+  if (key == 0 && !isElementTag(tag)) return r;
   r.element = true;
   r.end = tag[0] == U'/';
   r.element_ = elementOf(key);
   // Only the tags the conditions name are asked whether they hold more.
-  if (r.element_.kind != Kind::Other) r.bare = tag.size() == elementName(tag).size() + (r.end ? 1 : 0);
+  // The kinds named all have a key, which measures the name.
+  if (r.element_.kind != Kind::Other) r.bare = tag.size() == nameLengthOfKey(key) + (r.end ? 1 : 0);
   return r;
 }
 
@@ -201,6 +215,7 @@ class OptionalTagPass {
  private:
   struct Open {
     Element element;
+    ElementTraits traits;
     bool foreign = false;  // inside svg or math, or one of them
     int at = -1;           // the slot of its start tag
   };
@@ -265,7 +280,7 @@ class OptionalTagPass {
       // block inside a phrase (which may end a paragraph or list item open
       // further down), or anything but a table's own parts inside a table.
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
-      if ((block && traitsOfKey(open_.back().element.key).box == ElementBox::Inline) ||
+      if ((block && open_.back().traits.box == ElementBox::Inline) ||
           (topHoldsRows() && !isTablePart(started.kind) &&
            !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
         doubtFrom(i);
@@ -280,7 +295,7 @@ class OptionalTagPass {
       doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
+      open_.push_back({started, traits, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
@@ -373,7 +388,7 @@ class OptionalTagPass {
     if (phrase ? !closesTop : !clean || !closeAllInside().holds(key)) return false;
     if (!open_.empty() && open_.back().foreign) return false;
     const TextView endTag = split_.tags[at(i)];
-    if (endTag.size() != elementName(endTag).size() + 1) return false;  // "</span x>" stays as written
+    if (endTag.size() != nameLengthOfKey(key) + 1) return false;  // "</span x>" stays as written
     std::size_t below = open_.size();  // the next end tag must close open_[below - 1]
     // The element whose end tag then closes it: the open elements read here
     // are what a browser has open when nothing doubtful came since it started.

@@ -287,7 +287,8 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   if (!further || split.endsInScript) return;
   for (int i = 0; i <= last; ++i) {
     SlotText& tag = split.tags[at(i)];
-    if (keptAsRead[at(i)] == 0 && !tag.empty()) shortenAttributesFurther(tag, elements.nameKeyOf(i));
+    // It leaves end tags as they are: they are passed here without a call.
+    if (keptAsRead[at(i)] == 0 && !tag.empty() && tag[0] != U'/') shortenAttributesFurther(tag, elements.nameKeyOf(i));
   }
   dropComments(split, keptAsRead);
   dropOptionalTags(split, keptAsRead, elements);

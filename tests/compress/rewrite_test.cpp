@@ -53,6 +53,14 @@ TEST(ElementNames, HowHtmlLaysOutAnElement) {
     EXPECT_TRUE(elementName(tag).empty()) << toUtf8(tag);
 }
 
+// A key tells the length of the name it was made from, up to the longest
+// name that has one, so that the passes that have the key need not measure
+// the name in the tag again.
+TEST(ElementNames, AKeyMeasuresItsName) {
+  for (const char32_t* name : {U"a", U"P", U"h1", U"div", U"Table", U"option", U"colgroup", U"blockquote"})
+    EXPECT_EQ(nameLengthOfKey(nameKey(name)), TextView(name).size()) << toUtf8(name);
+}
+
 // Shortening a tag hands on its element's key, as tagName reads it from the
 // tag as written, so that the passes after it need not read the name again.
 TEST(Rewrite, ShorteningATagGivesItsElementsKey) {
