@@ -76,15 +76,16 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
     return prepareRow(row, params);
   });
   std::deque<WaitingRow> waiting;
-  // Whether row k is a large page, looked at once, when it is first to be queued.
-  std::vector<std::optional<bool>> large(rows.size());
-  const auto isLarge = [&](std::size_t k) {
-    if (!large[k]) {
+  // Row k's size, looked at once, when it is first to be queued (0 for no file).
+  std::vector<std::optional<std::uint64_t>> sizes(rows.size());
+  const auto sizeOf = [&](std::size_t k) {
+    if (!sizes[k]) {
       const std::optional<FileInfo> info = files().stat(nativePath(rows[k].path));
-      large[k] = info && info->size >= kLargePage;
+      sizes[k] = info ? info->size : 0;
     }
-    return *large[k];
+    return *sizes[k];
   };
+  const auto isLarge = [&](std::size_t k) { return sizeOf(k) >= kLargePage; };
   // Puts the waiting rows in place, in order, after one sync of the store.
   const auto placeWaiting = [&] {
     for (; !waiting.empty(); waiting.pop_front()) {
@@ -100,8 +101,14 @@ std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters&
     // rows before it are taken and those waiting to be put in place have given
     // their memory back, and nothing is queued behind it until it is taken.
     if (queued == i && isLarge(i)) placeWaiting();
+    // Beyond a page a job, pages are read ahead only while those read ahead
+    // stay under kLargePage between them, as in a compression run.
+    std::uint64_t bytesAhead = 0;
+    for (std::size_t k = i + 1; k < queued; ++k) bytesAhead += sizeOf(k);
     for (; queued < rows.size() && queued < i + kPagesAheadPerJob * jobs; ++queued) {
       if (queued > i && (isLarge(queued) || isLarge(i))) break;
+      if (queued > i + jobs && bytesAhead + sizeOf(queued) >= kLargePage) break;
+      if (queued > i) bytesAhead += sizeOf(queued);
       pool.start(QueuedRow{rows[queued].path, hooks.options()});
     }
     const QueuedRow row = pool.input(0);

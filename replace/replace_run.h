@@ -33,7 +33,9 @@ struct ReplaceRunHooks {
 // backup entries are the same whatever `jobs` is: a page that a row still to
 // be put in place may write is read again once that row is in place. A page
 // of 16 MB or more is read alone, after the rows before it are in place, and
-// put in place before the next page is read. Returns the rows finished.
+// put in place before the next page is read; beyond a page a job, pages are
+// read ahead only while they stay under 16 MB between them. Returns the rows
+// finished.
 std::size_t replaceInRows(std::vector<ReplaceRow>& rows, const SearchParameters& params, std::size_t jobs,
                           const ReplaceRunHooks& hooks);
 

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -212,6 +215,48 @@ TEST(ReplaceRun, ALargePageIsSearchedAlone) {
     EXPECT_LT(when("writeFileAtomic p" + std::to_string(k) + ".htm"), when("readFile p3.htm")) << k;
   for (int k = 4; k < 7; ++k)
     EXPECT_GT(when("readFile p" + std::to_string(k) + ".htm"), when("writeFileAtomic p3.htm")) << k;
+  for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
+  setProgramDirectory("");
+}
+
+// Beyond a page a job, pages are read ahead only while they stay under 16 MB
+// between them: with 6 MB pages and 2 jobs, no more than the row begun next
+// and two more are read and not yet begun.
+TEST(ReplaceRun, PagesReadAheadStayUnderALargePage) {
+  test::TempDir home, site;
+  setProgramDirectory(home.path());
+  std::vector<ReplaceRow> rows;
+  for (int k = 0; k < 7; ++k) {
+    test::writeBytes(site / ("p" + std::to_string(k) + ".htm"),
+                     "<html><body>old page</body></html>" + std::string(6 << 20, ' '));
+    rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
+  }
+  test::FaultyFileService watching;
+  std::mutex counting;
+  int readNotBegun = 0, most = 0;
+  watching.beforeOperation = [&](const std::string& operation, const std::string& path) {
+    if (operation != "readFile" || !path.starts_with(site.path())) return;
+    const std::lock_guard lock(counting);
+    most = std::max(most, ++readNotBegun);
+  };
+  SearchParameters p;
+  p.findText = U"old";
+  p.replacement = U"new";
+  ReplaceRunHooks hooks{[] { return CompressionOptions{}; },
+                        [&](std::size_t) {
+                          {
+                            const std::lock_guard lock(counting);
+                            --readNotBegun;
+                          }
+                          // A slow writer: the worker has time to read all it may.
+                          std::this_thread::sleep_for(std::chrono::milliseconds(40));
+                        },
+                        [](std::size_t) {}, [] { return false; }};
+  {
+    ScopedFileService scoped(watching);
+    EXPECT_EQ(replaceInRows(rows, p, 2, hooks), rows.size());
+  }
+  EXPECT_LE(most, 3);
   for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
   setProgramDirectory("");
 }
