@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <set>
@@ -144,28 +145,41 @@ TEST(ReplaceRun, AStopLeavesTheLaterRowsAsTheyWere) {
   EXPECT_NE(stopped.pages[4], whole.pages[4]);
 }
 
-// With several jobs a sync of the backup store covers a batch of pages, and
-// still no page is put in place before every entry appended so far is durable.
-// Replaces "old" with "new" in every row with `jobs`, through `service`.
-void replaceOldWithNew(std::vector<ReplaceRow>& rows, std::size_t jobs, FileService& service) {
+// Pages p0.htm, p1.htm, ... in `site`, each "old page" followed by as many
+// spaces as `padding` gives for it, as the rows of a run.
+std::vector<ReplaceRow> oldPages(const test::TempDir& site, const std::vector<std::size_t>& padding) {
+  std::vector<ReplaceRow> rows;
+  for (std::size_t k = 0; k < padding.size(); ++k) {
+    const std::string path = site / ("p" + std::to_string(k) + ".htm");
+    test::writeBytes(path, "<html><body>old page</body></html>" + std::string(padding[k], ' '));
+    rows.push_back(ReplaceRow{textPath(path)});
+  }
+  return rows;
+}
+
+// Replaces "old" with "new" in every row with `jobs`, through `service`,
+// telling `rowBegins` of each row begun; every row succeeds.
+void replaceOldWithNew(std::vector<ReplaceRow>& rows, std::size_t jobs, FileService& service,
+                       std::function<void(std::size_t)> rowBegins = [](std::size_t) {}) {
   SearchParameters p;
   p.findText = U"old";
   p.replacement = U"new";
-  ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, [](std::size_t) {}, [](std::size_t) {},
+  ReplaceRunHooks hooks{[] { return CompressionOptions{}; }, std::move(rowBegins), [](std::size_t) {},
                         [] { return false; }};
-  ScopedFileService scoped(service);
-  EXPECT_EQ(replaceInRows(rows, p, jobs, hooks), rows.size());
+  {
+    ScopedFileService scoped(service);
+    EXPECT_EQ(replaceInRows(rows, p, jobs, hooks), rows.size());
+  }
+  for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
 }
 
+// With several jobs a sync of the backup store covers a batch of pages, and
+// still no page is put in place before every entry appended so far is durable.
 TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
   for (const std::size_t jobs : {1u, 2u}) {
     test::TempDir home, site;
     setProgramDirectory(home.path());
-    std::vector<ReplaceRow> rows;
-    for (int k = 0; k < 40; ++k) {
-      test::writeBytes(site / ("p" + std::to_string(k) + ".htm"), "<html><body>old page</body></html>");
-      rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
-    }
+    std::vector<ReplaceRow> rows = oldPages(site, std::vector<std::size_t>(40, 0));
     test::FaultyFileService watching;
     std::set<std::string> unsynced;
     std::size_t syncs = 0, placed = 0;
@@ -184,7 +198,6 @@ TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
     } else {
       EXPECT_LE(syncs, 2 * 2u) << "two batches of pages, each synced once (data and index)";
     }
-    for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
     setProgramDirectory("");
   }
 }
@@ -194,13 +207,7 @@ TEST(ReplaceRun, PagesGoInPlaceOnlyOnceTheirBatchIsDurable) {
 TEST(ReplaceRun, ALargePageIsSearchedAlone) {
   test::TempDir home, site;
   setProgramDirectory(home.path());
-  std::vector<ReplaceRow> rows;
-  for (int k = 0; k < 7; ++k) {
-    std::string bytes = "<html><body>old page</body></html>";
-    if (k == 3) bytes += std::string(17 << 20, ' ');
-    test::writeBytes(site / ("p" + std::to_string(k) + ".htm"), bytes);
-    rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
-  }
+  std::vector<ReplaceRow> rows = oldPages(site, {0, 0, 0, 17 << 20, 0, 0, 0});
   test::FaultyFileService watching;
   std::vector<std::string> events;
   watching.beforeOperation = [&](const std::string& operation, const std::string& path) {
@@ -215,7 +222,6 @@ TEST(ReplaceRun, ALargePageIsSearchedAlone) {
     EXPECT_LT(when("writeFileAtomic p" + std::to_string(k) + ".htm"), when("readFile p3.htm")) << k;
   for (int k = 4; k < 7; ++k)
     EXPECT_GT(when("readFile p" + std::to_string(k) + ".htm"), when("writeFileAtomic p3.htm")) << k;
-  for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
   setProgramDirectory("");
 }
 
@@ -225,12 +231,7 @@ TEST(ReplaceRun, ALargePageIsSearchedAlone) {
 TEST(ReplaceRun, PagesReadAheadStayUnderALargePage) {
   test::TempDir home, site;
   setProgramDirectory(home.path());
-  std::vector<ReplaceRow> rows;
-  for (int k = 0; k < 7; ++k) {
-    test::writeBytes(site / ("p" + std::to_string(k) + ".htm"),
-                     "<html><body>old page</body></html>" + std::string(6 << 20, ' '));
-    rows.push_back(ReplaceRow{textPath(site / ("p" + std::to_string(k) + ".htm"))});
-  }
+  std::vector<ReplaceRow> rows = oldPages(site, std::vector<std::size_t>(7, 6 << 20));
   test::FaultyFileService watching;
   std::mutex counting;
   int readNotBegun = 0, most = 0;
@@ -239,25 +240,15 @@ TEST(ReplaceRun, PagesReadAheadStayUnderALargePage) {
     const std::lock_guard lock(counting);
     most = std::max(most, ++readNotBegun);
   };
-  SearchParameters p;
-  p.findText = U"old";
-  p.replacement = U"new";
-  ReplaceRunHooks hooks{[] { return CompressionOptions{}; },
-                        [&](std::size_t) {
-                          {
-                            const std::lock_guard lock(counting);
-                            --readNotBegun;
-                          }
-                          // A slow writer: the worker has time to read all it may.
-                          std::this_thread::sleep_for(std::chrono::milliseconds(40));
-                        },
-                        [](std::size_t) {}, [] { return false; }};
-  {
-    ScopedFileService scoped(watching);
-    EXPECT_EQ(replaceInRows(rows, p, 2, hooks), rows.size());
-  }
+  replaceOldWithNew(rows, 2, watching, [&](std::size_t) {
+    {
+      const std::lock_guard lock(counting);
+      --readNotBegun;
+    }
+    // A slow writer: the worker has time to read all it may.
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  });
   EXPECT_LE(most, 3);
-  for (const ReplaceRow& row : rows) EXPECT_EQ(toUtf8(row.resultText), "成功替换");
   setProgramDirectory("");
 }
 
