@@ -97,24 +97,34 @@ struct StagedContent {
       }
       if (errno == EINTR) continue;
       if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) fail("无法写入文件", path, errno);
-      return written + copyThroughBuffer(fd, path);
+      return written + forEachBlock(path, [&](std::string_view block) { writeAll(fd, block, path); });
     }
   }
 
+  // The whole content in memory, for a file rewritten where it is.
+  std::string whole(const std::string& path) const {
+    if (sourceFd < 0) return std::string(bytes);
+    std::string out;
+    forEachBlock(path, [&](std::string_view block) { out += block; });
+    return out;
+  }
+
  private:
-  // Where the kernel cannot copy between the two files (another file system).
-  std::uint64_t copyThroughBuffer(int fd, const std::string& path) const {
+  // Reads the source file from its position to its end, a megabyte at a time,
+  // where the kernel cannot copy between the two files (another file system).
+  template <typename Put>
+  std::uint64_t forEachBlock(const std::string& path, Put&& put) const {
     std::string buffer(std::size_t{1} << 20, '\0');
-    std::uint64_t written = 0;
+    std::uint64_t read = 0;
     for (;;) {
       const ssize_t n = ::read(sourceFd, buffer.data(), buffer.size());
-      if (n == 0) return written;
+      if (n == 0) return read;
       if (n < 0) {
         if (errno == EINTR) continue;
         fail("无法读取文件", path, errno);
       }
-      writeAll(fd, std::string_view(buffer.data(), static_cast<std::size_t>(n)), path);
-      written += static_cast<std::uint64_t>(n);
+      put(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+      read += static_cast<std::uint64_t>(n);
     }
   }
 };
@@ -421,10 +431,6 @@ class RealFileService final : public FileService {
                                         const StagedTraits& traits) override {
     struct ::stat st{};
     FileDescriptor source(openForReading(from, st));
-    // A file with several names is rewritten in place later, from memory.
-    struct ::stat target{};
-    if (::stat(fileWritten(path).c_str(), &target) == 0 && S_ISREG(target.st_mode) && target.st_nlink > 1)
-      return stageFile(path, readOpenFile(source.get(), static_cast<std::size_t>(st.st_size), from), traits);
     return stage(path, StagedContent{{}, source.get()}, traits);
   }
 
@@ -435,8 +441,9 @@ class RealFileService final : public FileService {
     struct ::stat st{};
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed && (st.st_mode & 0222) == 0) throw FileError("无法写入文件 " + path + ": " + std::string(kReadOnlyReason));
+    // A file with several names is rewritten where it is, from memory.
     if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1)
-      return std::make_unique<RewriteInPlace>(target, content.bytes, traits.modified);
+      return std::make_unique<RewriteInPlace>(target, content.whole(path), traits.modified);
     // Whose permissions, access list and attributes the new file takes.
     struct ::stat model{};
     const std::string modelPath = existed ? target : traits.likeFile;
@@ -703,6 +710,15 @@ bool liesWithin(std::string_view resolved, std::string_view resolvedRoot) {
   return resolved[resolvedRoot.size()] == '/';
 }
 
+namespace {
+
+// The number a temporary name ends in: one to nine digits.
+bool isTemporaryNumber(std::string_view number) {
+  return !number.empty() && number.size() <= 9 && number.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
 bool isTemporaryFor(const std::string& entryName, const std::string& fileName) {
   const std::string_view stem = temporaryStem(fileName);
   std::string_view rest = entryName;
@@ -710,14 +726,13 @@ bool isTemporaryFor(const std::string& entryName, const std::string& fileName) {
   rest.remove_prefix(1 + stem.size());
   if (!rest.starts_with(kTemporaryMark)) return false;
   rest.remove_prefix(kTemporaryMark.size());
-  return !rest.empty() && rest.size() <= 9 && rest.find_first_not_of("0123456789") == std::string_view::npos;
+  return isTemporaryNumber(rest);
 }
 
 bool isProgramTemporary(std::string_view name) {
   const std::size_t mark = name.rfind(kTemporaryMark);
   if (!name.starts_with('.') || mark == std::string_view::npos || mark < 1) return false;
-  const std::string_view number = name.substr(mark + kTemporaryMark.size());
-  return !number.empty() && number.size() <= 9 && number.find_first_not_of("0123456789") == std::string_view::npos;
+  return isTemporaryNumber(name.substr(mark + kTemporaryMark.size()));
 }
 
 void removeLeftoverTemporaries(const std::vector<std::string>& paths, std::time_t before) {
