@@ -122,6 +122,26 @@ void checkStillAsRead(const PreparedPage& page) {
   if (!now || !now->unchangedSince(*page.readInfo)) throw FileError(std::string(kChangedDuringRun));
 }
 
+// A mirror file as it is now, when it is a file holding exactly `result`:
+// a run over a site that has not changed since the last one leaves its
+// mirror as it is, times included, so that an upload sends nothing again.
+std::optional<FileInfo> fileHolding(const std::string& output, const std::string& result) {
+  const std::optional<FileInfo> info = files().stat(output);
+  if (!info || info->kind != EntryKind::File || info->size != result.size()) return std::nullopt;
+  FileRead read = files().readFileWithInfo(output, [](const FileInfo&) {});
+  if (read.bytes != result || !read.before || !read.after || !read.after->unchangedSince(*read.before))
+    return std::nullopt;
+  return read.after;
+}
+
+// Whether the mirror file found holding the result when the page was
+// prepared is still that file, unchanged.
+bool mirrorStillHoldsResult(const PreparedPage& page, const std::string& output) {
+  if (!page.mirrorHoldsResult) return false;
+  const std::optional<FileInfo> now = files().stat(output);
+  return now && now->unchangedSince(*page.mirrorHoldsResult);
+}
+
 // The part of compressPageFile that has effects, in order: the markers, the mirror mapping
 // and its directories, the checks that come before any change (the page is as
 // read, the output may be written), the backup entry; the result then waits
@@ -179,9 +199,10 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   const std::string& bytes = *page.bytes;
   checkStillAsRead(page);
   if (!mirror && page.result == bytes) return;
+  const std::string output = nativePath(path);
+  if (mirror && mirrorStillHoldsResult(page, output)) return;
   // Staged before the entry is appended, so that a page that cannot be
   // written (nobody may write it, its directory is full) leaves no entry.
-  const std::string output = nativePath(path);
   if (!page.staged || page.stagedFor != output) {
     page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = output;
@@ -253,6 +274,10 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
     if (mirrorOn(options) && (!mirror || !mirrorStaysInDestination(*mirror, options.destinationDirectory)))
       return;  // refused at the commit
     std::string output = nativePath(mirror.value_or(path));
+    if (mirror) {
+      page.mirrorHoldsResult = fileHolding(output, page.result);
+      if (page.mirrorHoldsResult) return;  // nothing to write
+    }
     page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
     page.stagedFor = std::move(output);
   } catch (const std::exception&) {

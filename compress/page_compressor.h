@@ -121,6 +121,9 @@ struct PreparedPage {
   // to tell a change another program makes before the result replaces it.
   std::string readFrom;
   std::optional<FileInfo> readInfo;
+  // A mirror file that held the result already when the page was prepared,
+  // as it was then: while it stays so, nothing is written and no entry made.
+  std::optional<FileInfo> mirrorHoldsResult;
   Text outputPath;             // the file the result goes to, once the commit began
   bool awaitingPlace = false;  // its backup entry is appended, the result not yet in place
 };

@@ -400,6 +400,37 @@ TEST_F(PageCompressorTest, AMirrorPageIsWrittenAheadOnlyWhereItsDirectoryIsThere
   }
 }
 
+// A mirror file that holds the result already is left as it is, time and
+// all, with no entry; one that differs, even if it changed only after the
+// page was prepared, is written and backed up with what it held.
+TEST_F(PageCompressorTest, AMirrorThatHoldsTheResultAlreadyIsLeftAsItIs) {
+  std::filesystem::create_directories(site / "web");
+  writeBytes(site / "web/a.htm", kSimple + "  ");
+  CompressionOptions options;
+  options.mirror = true;
+  options.sourceDirectory = textPath(site / "web");
+  options.destinationDirectory = textPath(site / "out");
+  const Text page = textPath(site / "web/a.htm");
+  const std::filesystem::path mirror = site / "out/a.htm";
+  ASSERT_TRUE(compressPageFile(page, options, progress, question).succeeded);
+  const auto oldTime = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+  std::filesystem::last_write_time(mirror, oldTime);
+
+  ASSERT_TRUE(compressPageFile(page, options, progress, question).succeeded);
+  EXPECT_EQ(std::filesystem::last_write_time(mirror), oldTime);
+  EXPECT_EQ(backups().size(), 1u);
+
+  for (const bool changedAfterPreparing : {false, true}) {
+    const std::string edited = changedAfterPreparing ? "<p>edited later" : "<p>edited";
+    if (!changedAfterPreparing) writeBytes(mirror, edited);
+    PreparedPage prepared = preparePage(page, options, nullptr);
+    if (changedAfterPreparing) writeBytes(mirror, edited);
+    ASSERT_TRUE(commitPage(prepared, page, options, progress, question).succeeded);
+    EXPECT_EQ(readBytes(mirror), kSimple);
+    EXPECT_TRUE(readBytes(home / "bak.dat").ends_with(edited)) << "the entry holds what the mirror held";
+  }
+}
+
 TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
   writeBytes(site / "a.htm", kSimple + " ");
   ASSERT_EQ(::chmod((site / "a.htm").c_str(), 0604), 0);
