@@ -50,7 +50,7 @@ peer() {  # driver gbk? dir -> "saved% cpu"
   echo "$saved $(cpu "$t")"
 }
 
-echo "| corpus | level 1 | level 2 | CPU s (1 / 2) | @minify-html | @swc/html | html-minifier-terser | level 2 CPU vs fastest peer |"
+echo "| corpus | level 1 | level 2 | CPU s (1 / 2) | @minify-html | @swc/html | html-minifier-terser | fastest peer CPU s: its ratio to level 2 |"
 echo "|---|---|---|---|---|---|---|---|"
 for c in utf8 zh-gbk; do
   twin "$B/corpus-$c" "$B/crlf-corpus-$c"
