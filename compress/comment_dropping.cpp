@@ -2,6 +2,7 @@
 
 #include "compress/element_names.h"
 #include "compress/tag_attributes.h"
+#include "compress/tag_scanner.h"
 #include "compress/text_routines.h"
 
 namespace vantiro {
@@ -11,8 +12,7 @@ std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 // A comment that ends where the tag ends and that nothing asks to keep.
 bool isDroppableComment(TextView tag) {
-  if (tag.size() < 5 || tag[0] != U'!' || tag[1] != U'-' || tag[2] != U'-') return false;
-  if (tag[tag.size() - 1] != U'-' || tag[tag.size() - 2] != U'-') return false;
+  if (tag.size() < 5 || !closesComment(tag) || tag.back() != U'-') return false;
   const char32_t first = tag[3];
   if (first == U'[' || first == U'!' || first == U'<') return false;
   return findChar(tag, U'>') == npos;

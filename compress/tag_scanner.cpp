@@ -129,7 +129,13 @@ void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::siz
   slot.setWindow(page + from, to - from);
 }
 
+bool isComment(TextView tag) { return tag.starts_with(U"!--"); }
+
 }  // namespace
+
+bool closesComment(TextView tag) {
+  return isComment(tag) && (tag.ends_with(U"--") || (tag.size() >= 6 && tag.ends_with(U"--!")));
+}
 
 std::size_t findTagStart(TextView page, std::size_t from) {
   const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
@@ -167,7 +173,11 @@ PageSplit scanPage(PageChars chars) {
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
-    if (gt - start >= 2) setTrimmedWindow(tag, d, start + 1, gt, !isAsciiLetter(d[start + 1]));
+    // A comment's end is kept too: trimmed, "<!--a-- >" would end where it does not.
+    if (gt - start >= 2) {
+      const bool keepsEnd = isAsciiLetter(d[start + 1]) || isComment(TextView(d + start + 1, gt - start - 1));
+      setTrimmedWindow(tag, d, start + 1, gt, !keepsEnd);
+    }
 
     if (tag.size() >= 2 && tag[0] == U'%') {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
@@ -180,8 +190,11 @@ PageSplit scanPage(PageChars chars) {
     // A tag within one line is already what joinTrimmedLines would make of it.
     // An element's tag keeps its lines: a quoted value holds them as they
     // are, and the rewriting pass reads the tag as a browser does.
-    if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%'))
+    if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%')) {
+      const bool openComment = isComment(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
+      if (openComment && closesComment(tag)) tag += U" ";
+    }
 
     split.endsInScript = false;
     if (startsWithUpper(tag, kScript)) {

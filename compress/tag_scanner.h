@@ -16,7 +16,9 @@ namespace vantiro {
 // - A tag runs to the first ">" that no later tag start precedes since the
 //   last ">" (so an attribute holding "<b>" stays inside its tag); without a
 //   ">" it runs to the end of the page. Its text is stored without "<" and ">",
-//   trimmed of spaces and made one line (joinTrimmedLines).
+//   trimmed of spaces and made one line (joinTrimmedLines). A comment that
+//   goes on past its tag's ">" ("<!-- a > b -->", "<!--a-- >b-->") keeps what
+//   ends its tag, so that its end stays where a browser finds it.
 // - A server-script block ("<%" with at least one more character) runs to the
 //   first "%>", whatever it holds.
 // - The content of a script element runs to the next "</script" in any case
@@ -35,6 +37,10 @@ PageSplit scanPage(PageChars page);
 
 // The same for a page held as text: the split keeps a copy of it.
 PageSplit scanPage(TextView page);
+
+// Whether `tag` (without "<" and ">") is a comment that HTML ends at the
+// tag's ">": "!--" and "!---" end at once, others at "--" or "--!" before it.
+bool closesComment(TextView tag);
 
 // Where the next tag starts at or after `from`, by the rule above, or npos.
 std::size_t findTagStart(TextView page, std::size_t from);

@@ -200,7 +200,12 @@ TEST(FurtherLevel, Comments) {
       {U"<div><!--! licence -->a</div>", U"<div><!--! licence -->a</div>"},
       // Read as text inside a title; not a whole comment when a ">" cut it.
       {U"<title>a<!--x-->b</title>", U"<title>a<!--x-->b</title>"},
-      {U"<div><!-- a > b -->c</div>", U"<div><!-- a> b -->c</div>"},
+      // A comment a ">" cuts keeps what ends its first part, and stays.
+      {U"<div><!-- a > b -->c</div>", U"<div><!-- a > b -->c</div>"},
+      {U"<p>g<!-- > --> h</p>", U"<p>g<!-- > --> h"},
+      {U"<p>i<!--j-- >k--> l</p>", U"<p>i<!--j-- >k--> l"},
+      {U"<p>q<!--a--! >b--> r</p>", U"<p>q<!--a--! >b--> r"},
+      {U"<p>s<!--\r\n  x --\r\n  > --> t</p>", U"<p>s<!-- x -- > --> t"},
   });
 }
 

@@ -176,6 +176,20 @@ TEST(Rewrite, TagSpacingAndQuotes) {
 // Long values are tested for what keeps their quotes a block at a time: one
 // such character anywhere in the value keeps them, and its near neighbours
 // (other control characters, "=", "?", "#", "&", wide characters) do not.
+// Shortening the first part of a comment that a ">" cut never makes it end
+// there: the rest of it would show as text.
+TEST(Rewrite, ACommentEndsWhereItEndedBefore) {
+  const Case cases[] = {
+      {U"<p>a<!-- x > y --> b</p>", U"<p>a<!-- x > y --> b"},
+      {U"<p>g<!-- > --> h</p>", U"<p>g<!-- > --> h"},
+      {U"<p>i<!--j-- >k--> l</p>", U"<p>i<!--j-- >k--> l"},
+      {U"<p>q<!--a--! >b--> r</p>", U"<p>q<!--a--! >b--> r"},
+      {U"<p>s<!--\r\n  x --\r\n  > --> t</p>", U"<p>s<!-- x -- > --> t"},
+      {U"<p>u<!--\r\n  a   b \r\n-->  v</p>", U"<p>u<!-- a b --> v"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(rewritten(c.page), toUtf8(c.expected)) << toUtf8(c.page);
+}
+
 TEST(Rewrite, OneCharacterAnywhereInALongValueDecidesItsQuotes) {
   const Text keeping = U" \t\r\n\f<>'";
   const Text notKeeping = U"\v\x01!#&=?\x3D\u4E2D\U0001F600";
