@@ -164,6 +164,13 @@ TagName tagName(TextView tag) {
   return {TextView(name, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
 }
 
+std::vector<std::uint64_t> knownElementKeys() {
+  std::vector<std::uint64_t> keys;
+  keys.reserve(kEntries.size());
+  for (const Entry& e : kEntries) keys.push_back(packName(e.name));
+  return keys;
+}
+
 TextView elementName(TextView tag) {
   std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
   if (b >= tag.size()) return {};

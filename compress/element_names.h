@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -41,6 +42,9 @@ ElementTraits traitsOf(TextView name);
 std::uint64_t nameKey(TextView name);
 // traitsOf for a name given by its key.
 ElementTraits traitsOfKey(std::uint64_t key);
+// The nameKeys of every element traitsOf knows, so that a pass's own table
+// by nameKey can carry their traits and spare a second lookup.
+std::vector<std::uint64_t> knownElementKeys();
 
 // The longest name that has a nameKey other than 0.
 inline constexpr std::size_t kLongestKeyedName = 10;
