@@ -66,6 +66,8 @@ struct NamedFacts {
 // it: one lookup of nearly every tag, rather than one for each question.
 class NameFactsTable {
  public:
+  static constexpr NameFacts kUnknown{};
+
   NameFactsTable(std::initializer_list<std::pair<const char32_t*, Kind>> kinds,
                  std::initializer_list<std::pair<NameFact, std::initializer_list<const char32_t*>>> lists) {
     for (const std::uint64_t key : knownElementKeys()) slotFor(key).facts.traits = traitsOfKey(key);
@@ -100,7 +102,6 @@ class NameFactsTable {
   // About 130 names: a quarter full, so that a name the table does not hold
   // is passed in a probe or two.
   static constexpr std::size_t kSlots = 512;
-  static constexpr NameFacts kUnknown{};
   static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 55); }
   Slot& slotFor(std::uint64_t key) {
     std::size_t k = slotOf(key);
@@ -166,14 +167,14 @@ const NameFactsTable kNameFacts{
 
 struct Element {
   std::uint64_t key = 0;
-  NameFacts facts;
-  Kind kind() const { return facts.kind; }
-  bool is(NameFact fact) const { return (facts.facts & fact) != 0; }
+  const NameFacts* facts = &NameFactsTable::kUnknown;  // in kNameFacts, which is never copied
+  Kind kind() const { return facts->kind; }
+  bool is(NameFact fact) const { return (facts->facts & fact) != 0; }
 };
 
-Element elementOf(std::uint64_t key) { return {key, kNameFacts.find(key)}; }
+Element elementOf(std::uint64_t key) { return {key, &kNameFacts.find(key)}; }
 
-const std::uint16_t kTableBit = elementOf(nameKey(U"table")).facts.openBit;
+const std::uint16_t kTableBit = elementOf(nameKey(U"table")).facts->openBit;
 
 // A few kinds as bits, made when compiling: the conditions ask such sets of
 // nearly every tag.
@@ -257,11 +258,14 @@ class OptionalTagPass {
   }
 
  private:
+  // An open element: sixteen bytes, as nearly every start tag opens one.
   struct Open {
-    Element element;
+    std::uint64_t key = 0;
+    Kind kind = Kind::Other;
+    ElementBox box = ElementBox::Inline;
+    bool foreign = false;         // inside svg or math, or one of them
     std::uint16_t openBelow = 0;  // the openBit of it and every element below it, or'ed
-    bool foreign = false;  // inside svg or math, or one of them
-    int at = -1;           // the slot of its start tag
+    int at = -1;                  // the slot of its start tag
   };
 
   // The next tag after slot i that is written, -1 at the end of the page,
@@ -274,7 +278,7 @@ class OptionalTagPass {
     return -1;
   }
 
-  Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().element.kind(); }
+  Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().kind; }
 
   // The innermost open element is a table, a table part or a row.
   bool topHoldsRows() const {
@@ -292,7 +296,7 @@ class OptionalTagPass {
         case Kind::Dt:
         case Kind::Dd: closes = isOneOf(y, {Kind::Dt, Kind::Dd}); break;
         case Kind::P:
-          closes = started.facts.traits.startClosesParagraph || (standardsMode_ && y == Kind::Table);
+          closes = started.facts->traits.startClosesParagraph || (standardsMode_ && y == Kind::Table);
           break;
         case Kind::Option: closes = isOneOf(y, {Kind::Option, Kind::Optgroup}); break;
         case Kind::Optgroup: closes = y == Kind::Optgroup; break;
@@ -318,19 +322,19 @@ class OptionalTagPass {
 
   void openStart(Element started, TextView tag, int i) {
     closeImplied(started);
-    const ElementTraits traits = started.facts.traits;
+    const ElementTraits traits = started.facts->traits;
     if (!open_.empty()) {
       // Where a browser builds otherwise than the open elements here say: a
       // block inside a phrase (which may end a paragraph or list item open
       // further down), or anything but a table's own parts inside a table.
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
-      if ((block && open_.back().element.facts.traits.box == ElementBox::Inline) ||
+      if ((block && open_.back().box == ElementBox::Inline) ||
           (topHoldsRows() && !isTablePart(started.kind()) &&
            !isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
         doubtFrom(i);
     }
     // A browser closes the open one first, or ignores the new one.
-    if (started.is(kEndsOneOfItsName) && (openBits() & started.facts.openBit) != 0) doubtFrom(i);
+    if (started.is(kEndsOneOfItsName) && (openBits() & started.facts->openBit) != 0) doubtFrom(i);
     // Outside a table a browser ignores a table's parts, and anywhere in it
     // but in the table itself, a part or a row, it first closes what is open.
     if ((isTablePart(started.kind()) || isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
@@ -339,8 +343,9 @@ class OptionalTagPass {
       doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind() == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, static_cast<std::uint16_t>(openBits() | started.facts.openBit),
-                       (!open_.empty() && open_.back().foreign) || started.is(kForeignRoot), i});
+      open_.push_back({started.key, started.kind(), traits.box,
+                       (!open_.empty() && open_.back().foreign) || started.is(kForeignRoot),
+                       static_cast<std::uint16_t>(openBits() | started.facts->openBit), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
@@ -382,7 +387,7 @@ class OptionalTagPass {
     const std::uint64_t key = read.element_.key;
     std::size_t k = open_.size();
     const std::size_t lowest = open_.size() > kDeepestMatch ? open_.size() - kDeepestMatch : 0;
-    while (k > lowest && open_[k - 1].element.key != key) --k;
+    while (k > lowest && open_[k - 1].key != key) --k;
     const Kind x = read.element_.kind();
     // html and body end by themselves whether or not a start tag opened them.
     const bool pageLevel = x == Kind::Html || x == Kind::Body;
@@ -445,12 +450,12 @@ class OptionalTagPass {
       const std::uint64_t closing = elements_.nameKeyOf(j);
       // One by its name would close it instead, unless it went too.
       if (tag[0] == U'/' && closing == key) return false;
-      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued && closedBy(below);
+      if (tag[0] != U'/' || closing != open_[below - 1].key) return continued && closedBy(below);
       const Element closed = elementOf(closing);
       if (phrase && closed.is(kClosesWhatIsOpenInside)) {
         // An end tag that may go in turn leaves the closing to what ends
         // its element, which the open elements must then tell right too.
-        const bool mayGoItself = mayBeLeftOut(open_[below - 1].element.kind());
+        const bool mayGoItself = mayBeLeftOut(open_[below - 1].kind);
         return closedBy(below - 1) && (!mayGoItself || below < 2 || closedBy(below - 2));
       }
       if (!closed.is(phrase ? kClosedByTheirParentsEnd : kClosesAllInside)) return continued && closedBy(below);
@@ -472,7 +477,7 @@ class OptionalTagPass {
   bool closesCleanly(Kind x, std::size_t k) const {
     const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
     for (std::size_t above = k; above < open_.size(); ++above) {
-      const Kind a = open_[above].element.kind();
+      const Kind a = open_[above].kind;
       if (tableKind ? a == Kind::Table
                     : !isOneOf(a, {Kind::P, Kind::Li, Kind::Dt, Kind::Dd, Kind::Option, Kind::Optgroup, Kind::Rt,
                                    Kind::Rp}))
@@ -488,7 +493,7 @@ class OptionalTagPass {
       case Kind::Li: return k == Kind::Li;
       case Kind::Dt:
       case Kind::Dd: return isOneOf(k, {Kind::Dt, Kind::Dd});
-      case Kind::P: return y.facts.traits.startClosesParagraph || (standardsMode_ && k == Kind::Table);
+      case Kind::P: return y.facts->traits.startClosesParagraph || (standardsMode_ && k == Kind::Table);
       case Kind::Rt:
       case Kind::Rp: return isOneOf(k, {Kind::Rt, Kind::Rp}) && isOneOf(topKind(), {Kind::Ruby});
       case Kind::Option: return isOneOf(k, {Kind::Option, Kind::Optgroup});
@@ -510,7 +515,7 @@ class OptionalTagPass {
   // parent now on top) ends x's parent and so x with it.
   bool endsParentToo(Kind x, Element z) const {
     const Kind parent = topKind();
-    const bool endsParent = !open_.empty() && open_.back().element.key == z.key;
+    const bool endsParent = !open_.empty() && open_.back().key == z.key;
     switch (x) {
       case Kind::Li:
       case Kind::Dd:
@@ -540,9 +545,9 @@ class OptionalTagPass {
   // table itself included).
   bool openInTable(std::uint64_t key) const {
     for (std::size_t k = open_.size(); k > 0; --k) {
-      const Element& e = open_[k - 1].element;
+      const Open& e = open_[k - 1];
       if (e.key == key) return true;
-      if (e.kind() == Kind::Table) return false;
+      if (e.kind == Kind::Table) return false;
     }
     return false;
   }
