@@ -68,10 +68,15 @@ bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
   return namesAre(name, TextView(lowerName, N - 1));
 }
 
-// An element's name in a tag and its nameKey, read in one pass.
+// An element's name in a tag and its nameKey, read in one pass. Where the
+// name lies rather than a view of it: sixteen bytes come back in registers,
+// for every tag of a page.
 struct TagName {
-  TextView name;
+  std::uint32_t at = 0;  // where the name starts in the tag
+  std::uint32_t length = 0;
   std::uint64_t key = 0;
+  // The name in `tag`, the tag it was read from.
+  TextView in(TextView tag) const { return tag.substr(at, length); }
 };
 TagName tagName(TextView tag);
 

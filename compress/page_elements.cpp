@@ -119,11 +119,13 @@ void PageElements::readNesting() {
     const std::uint64_t key = keys_[index(i)];
     if (tag[0] == U'/') {
       // Only a name without a key is compared by its characters.
-      const TextView name = key == 0 ? tagName(tag).name : TextView();
+      const TextView name = key == 0 ? tagName(tag).in(tag) : TextView();
       std::size_t k = open.size();
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
       const auto closes = [&](const Open& o) {
-        return o.key == key && (key != 0 || sameName(tagName(split_.tags[index(o.at)]).name, name));
+        if (o.key != key) return false;
+        const TextView opened = split_.tags[index(o.at)];
+        return key != 0 || sameName(tagName(opened).in(opened), name);
       };
       // "</p>" ends only a paragraph open within its scope (not one outside
       // a button or a table cell it stands in).
