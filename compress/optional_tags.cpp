@@ -52,14 +52,9 @@ struct NameFacts {
   ElementTraits traits;
   Kind kind = Kind::Other;
   std::uint8_t facts = 0;  // NameFact bits
-  // For a table and each kEndsOneOfItsName element: a bit of its own, by
-  // which the pass tells whether one is open.
+  // For a table and each kEndsOneOfItsName element (15 in all): a bit of its
+  // own, by which the pass tells whether one is open.
   std::uint16_t openBit = 0;
-};
-
-struct NamedFacts {
-  const char32_t* name;
-  NameFact fact;
 };
 
 // Every element the pass or traitsOf knows, by nameKey, with all it asks of
@@ -71,17 +66,18 @@ class NameFactsTable {
   NameFactsTable(std::initializer_list<std::pair<const char32_t*, Kind>> kinds,
                  std::initializer_list<std::pair<NameFact, std::initializer_list<const char32_t*>>> lists) {
     for (const std::uint64_t key : knownElementKeys()) slotFor(key).facts.traits = traitsOfKey(key);
-    std::uint16_t openBit = 1;
+    unsigned bits = 0;
+    const auto nextOpenBit = [&] { return static_cast<std::uint16_t>(1u << bits++); };
     for (const auto& [name, kind] : kinds) {
       NameFacts& facts = slotFor(nameKey(name)).facts;
       facts.kind = kind;
-      if (kind == Kind::Table) facts.openBit = std::exchange(openBit, openBit << 1);
+      if (kind == Kind::Table) facts.openBit = nextOpenBit();
     }
     for (const auto& [fact, names] : lists)
       for (const char32_t* name : names) {
         NameFacts& facts = slotFor(nameKey(name)).facts;
         facts.facts |= fact;
-        if (fact == kEndsOneOfItsName) facts.openBit = std::exchange(openBit, openBit << 1);
+        if (fact == kEndsOneOfItsName) facts.openBit = nextOpenBit();
       }
   }
   // The facts of the name with `key`; those of an unknown element for 0 or
