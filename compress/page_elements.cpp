@@ -111,32 +111,28 @@ PageElements::PageElements(const PageSplit& split, const StyleRules& styles, con
 }
 
 void PageElements::readNesting() {
+  // What is open at and below an element is kept with it, so that closing
+  // elements is only cutting the list.
   struct Open {
     std::uint64_t key;  // nameKey, 0 for names it cannot hold
     int at;
-    bool keeps;
     bool bordersScope;
+    bool keepingToHere;    // it or an element it stands in may keep its white space
+    bool paragraphToHere;  // it or an element it stands in is a p
   };
   std::vector<Open> open;
   open.reserve(kDeepestMatch);
-  int keeping = 0;     // open elements whose white space a rule could keep
-  int paragraphs = 0;  // open p elements
+  // Whether a rule could keep the white space of an open element; whether a p is open.
+  const auto keeping = [&] { return !open.empty() && open.back().keepingToHere; };
+  const auto paragraphOpen = [&] { return !open.empty() && open.back().paragraphToHere; };
   // Without a rule that could keep white space, only a style attribute that
   // names a white-space property can.
   const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
   static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
-  // Closes the open elements from the k-th on.
-  const auto closeFrom = [&](std::size_t k) {
-    for (std::size_t j = k; j < open.size(); ++j) {
-      keeping -= open[j].keeps ? 1 : 0;
-      paragraphs -= open[j].key == kParagraph ? 1 : 0;
-    }
-    open.resize(k);
-  };
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
     if (!isElementTag(tag)) {
-      if (keeping > 0) bits_[index(i)] |= kKeepsText;
+      if (keeping()) bits_[index(i)] |= kKeepsText;
       continue;
     }
     const std::uint64_t key = keys_[index(i)];
@@ -157,7 +153,7 @@ void PageElements::readNesting() {
       if (k > lowest && !closes(open[k - 1])) k = lowest;
       if (k > lowest) {
         opener_[index(i)] = open[k - 1].at;
-        closeFrom(k - 1);
+        open.resize(k - 1);
       } else {
         opener_[index(i)] = -1;
       }
@@ -167,10 +163,10 @@ void PageElements::readNesting() {
       // A tag that ends a paragraph ends the one open within its scope, so
       // that a later "</p>" is seen to close nothing (a browser makes an
       // empty paragraph of it).
-      if (paragraphs > 0 && (traits.startClosesParagraph || (key == kTable && standardsMode_))) {
+      if (paragraphOpen() && (traits.startClosesParagraph || (key == kTable && standardsMode_))) {
         for (std::size_t k = open.size(); k > 0 && !open[k - 1].bordersScope; --k)
           if (open[k - 1].key == kParagraph) {
-            closeFrom(k - 1);
+            open.resize(k - 1);
             break;
           }
       }
@@ -178,12 +174,10 @@ void PageElements::readNesting() {
         const std::uint8_t styled = tagStyles_[index(i)];
         const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
                            effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
-        open.push_back({key, i, keeps, traits.bordersScope});
-        keeping += keeps ? 1 : 0;
-        paragraphs += key == kParagraph ? 1 : 0;
+        open.push_back({key, i, traits.bordersScope, keeps || keeping(), key == kParagraph || paragraphOpen()});
       }
     }
-    if (keeping > 0) bits_[index(i)] |= kKeepsText;
+    if (keeping()) bits_[index(i)] |= kKeepsText;
   }
 }
 
