@@ -155,13 +155,21 @@ TagName tagName(TextView tag) {
   // both extends the name and its key.
   std::uint64_t key = 0;
   for (; p != end && *p < 128 && kCodes[*p] != 0; ++p) key = (key << 6) | kCodes[*p];
-  if (p == name || kCodes[*name] > 26) return {};  // a letter first
+  const auto at = static_cast<std::uint32_t>(name - tag.data());
+  if (p == name || kCodes[*name] > 26) return {at, 0, 0};  // a letter first
   if (p != end && !endsElementName(*p)) {  // another character: a name without a key
     while (p != end && !endsElementName(*p)) ++p;
-    return {TextView(name, static_cast<std::size_t>(p - name)), 0};
+    return {at, static_cast<std::uint32_t>(p - name), 0};
   }
   const std::size_t length = static_cast<std::size_t>(p - name);
-  return {TextView(name, length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
+  return {at, static_cast<std::uint32_t>(length), length <= kLongestName ? key << (6 * (kLongestName - length)) : 0};
+}
+
+std::vector<std::uint64_t> knownElementKeys() {
+  std::vector<std::uint64_t> keys;
+  keys.reserve(kEntries.size());
+  for (const Entry& e : kEntries) keys.push_back(packName(e.name));
+  return keys;
 }
 
 TextView elementName(TextView tag) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -41,6 +42,9 @@ ElementTraits traitsOf(TextView name);
 std::uint64_t nameKey(TextView name);
 // traitsOf for a name given by its key.
 ElementTraits traitsOfKey(std::uint64_t key);
+// The nameKeys of every element traitsOf knows, so that a pass's own table
+// by nameKey can carry their traits and spare a second lookup.
+std::vector<std::uint64_t> knownElementKeys();
 
 // The longest name that has a nameKey other than 0.
 inline constexpr std::size_t kLongestKeyedName = 10;
@@ -64,10 +68,15 @@ bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
   return namesAre(name, TextView(lowerName, N - 1));
 }
 
-// An element's name in a tag and its nameKey, read in one pass.
+// An element's name in a tag and its nameKey, read in one pass. Where the
+// name lies rather than a view of it: sixteen bytes come back in registers,
+// for every tag of a page.
 struct TagName {
-  TextView name;
+  std::uint32_t at = 0;  // where the name starts in the tag
+  std::uint32_t length = 0;
   std::uint64_t key = 0;
+  // The name in `tag`, the tag it was read from.
+  TextView in(TextView tag) const { return tag.substr(at, length); }
 };
 TagName tagName(TextView tag);
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <utility>
 
 #include "compress/element_names.h"
-#include "compress/name_key_table.h"
 
 namespace vantiro {
 namespace {
@@ -16,120 +16,161 @@ enum class Kind : std::uint8_t {
   Colgroup, Caption, Html, Head, Body, Table, Col, Ruby,
 };
 
-// A set of element names by their nameKey, found in a probe or two: the
-// pass asks some of them of nearly every end tag.
-class NameSet {
+// The name lists the conditions ask of an element, as bits.
+enum NameFact : std::uint8_t {
+  // End tags a browser handles by first ending every element whose end tag
+  // may be left out (li, dt, dd, p, ...), so they also end one left open.
+  kEndsImpliedElements = 1,
+  // Start tags that go into the head when they come after it, so the body's
+  // start tag must stay before them; and the ones a head cannot hold without
+  // its end tag changing where they go.
+  kHeadContent = 2,
+  // Elements a browser closes, with no other trace, when the end tag of an
+  // element holding them comes: they are neither "special" (where an end tag
+  // of another name stops looking) nor formatting elements (which a browser
+  // opens again later when their end tag is missing).
+  kClosedByTheirParentsEnd = 4,
+  // End tags that close their element together with every such element
+  // still open inside it: formatting elements (where nothing special stands
+  // above them), the block-level ones that close all above them, and the
+  // elements above themselves.
+  kClosesWhatIsOpenInside = 8,
+  // Block elements whose end tag a browser handles by closing every element
+  // open inside them, and that no later tag ends by itself: right before the
+  // end tag of one of them that holds it, the end tag of another may go.
+  kClosesAllInside = 16,
+  // Elements whose start tag a browser handles by first closing an open one
+  // of the same name (or a heading by another heading), or by ignoring it.
+  kEndsOneOfItsName = 32,
+  // svg and math, where an element's own rules replace HTML's: end tags
+  // there are matched by other rules.
+  kForeignRoot = 64,
+};
+
+// All the pass asks of an element's name.
+struct NameFacts {
+  ElementTraits traits;
+  Kind kind = Kind::Other;
+  std::uint8_t facts = 0;  // NameFact bits
+  // For a table and each kEndsOneOfItsName element (15 in all): a bit of its
+  // own, by which the pass tells whether one is open.
+  std::uint16_t openBit = 0;
+};
+
+// Every element the pass or traitsOf knows, by nameKey, with all it asks of
+// it: one lookup of nearly every tag, rather than one for each question.
+class NameFactsTable {
  public:
-  NameSet(std::initializer_list<const char32_t*> names) {
-    for (const char32_t* n : names) {
-      const std::uint64_t key = nameKey(n);
-      std::size_t k = slotOf(key);
-      while (slots_[k] != 0) k = (k + 1) % kSlots;
-      slots_[k] = key;
+  static constexpr NameFacts kUnknown{};
+
+  NameFactsTable(std::initializer_list<std::pair<const char32_t*, Kind>> kinds,
+                 std::initializer_list<std::pair<NameFact, std::initializer_list<const char32_t*>>> lists) {
+    for (const std::uint64_t key : knownElementKeys()) slotFor(key).facts.traits = traitsOfKey(key);
+    unsigned bits = 0;
+    const auto nextOpenBit = [&] { return static_cast<std::uint16_t>(1u << bits++); };
+    for (const auto& [name, kind] : kinds) {
+      NameFacts& facts = slotFor(nameKey(name)).facts;
+      facts.kind = kind;
+      if (kind == Kind::Table) facts.openBit = nextOpenBit();
     }
+    for (const auto& [fact, names] : lists)
+      for (const char32_t* name : names) {
+        NameFacts& facts = slotFor(nameKey(name)).facts;
+        facts.facts |= fact;
+        if (fact == kEndsOneOfItsName) facts.openBit = nextOpenBit();
+      }
   }
-  bool holds(std::uint64_t key) const {
-    if (key == 0) return false;
+  // The facts of the name with `key`; those of an unknown element for 0 or
+  // a name the table does not hold.
+  const NameFacts& find(std::uint64_t key) const {
+    if (key == 0) return kUnknown;
     for (std::size_t k = slotOf(key);; k = (k + 1) % kSlots) {
-      if (slots_[k] == key) return true;
-      if (slots_[k] == 0) return false;
+      if (slots_[k].key == key) return slots_[k].facts;
+      if (slots_[k].key == 0) return kUnknown;
     }
   }
 
  private:
-  static constexpr std::size_t kSlots = 128;  // at most 64 names
-  static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 57); }
-  std::array<std::uint64_t, kSlots> slots_{};
+  struct Slot {
+    std::uint64_t key = 0;
+    NameFacts facts;
+  };
+  // About 130 names: a quarter full, so that a name the table does not hold
+  // is passed in a probe or two.
+  static constexpr std::size_t kSlots = 512;
+  static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 55); }
+  Slot& slotFor(std::uint64_t key) {
+    std::size_t k = slotOf(key);
+    while (slots_[k].key != 0 && slots_[k].key != key) k = (k + 1) % kSlots;
+    slots_[k].key = key;
+    return slots_[k];
+  }
+  std::array<Slot, kSlots> slots_{};
 };
 
-// End tags a browser handles by first ending every element whose end tag may
-// be left out (li, dt, dd, p, ...), so they also end one left open.
-const NameSet kEndsImpliedElements{
-    U"address", U"article", U"aside",    U"blockquote", U"button", U"center", U"details", U"dialog",  U"dir",
-    U"div",     U"dl",      U"fieldset", U"figcaption", U"figure", U"footer", U"header",  U"hgroup",  U"listing",
-    U"main",    U"menu",    U"nav",      U"ol",         U"pre",    U"search", U"section", U"summary", U"ul",
-    U"form",    U"li",      U"dd",       U"dt",         U"h1",     U"h2",     U"h3",      U"h4",      U"h5",
-    U"h6",      U"applet",  U"marquee",  U"object",     U"td",     U"th",     U"caption", U"body",    U"html"};
-const NameSet& endsImpliedElements() { return kEndsImpliedElements; }
-
-// Start tags that go into the head when they come after it, so the body's
-// start tag must stay before them; and the ones a head cannot hold without
-// its end tag changing where they go.
-const NameSet kHeadContents{U"base",     U"basefont", U"bgsound", U"link",     U"meta",
-                            U"noframes", U"script",   U"style",   U"template", U"title",
-                            U"noscript", U"frameset", U"html",    U"head",     U"body"};
-const NameSet& headContents() { return kHeadContents; }
-
-// Elements a browser closes, with no other trace, when the end tag of an
-// element holding them comes: they are neither "special" (where an end tag
-// of another name stops looking) nor formatting elements (which a browser
-// opens again later when their end tag is missing).
-const NameSet kClosedByTheirParentsEnd{U"span", U"label", U"abbr", U"kbd",  U"var",  U"samp", U"cite", U"dfn", U"sub",
-                                       U"sup",  U"mark",  U"q",    U"time", U"data", U"bdi",  U"bdo",  U"ins", U"del"};
-const NameSet& closedByTheirParentsEnd() { return kClosedByTheirParentsEnd; }
-
-// End tags that close their element together with every such element still
-// open inside it: formatting elements (where nothing special stands above
-// them), the block-level ones that close all above them, and the elements
-// above themselves.
-const NameSet kClosesWhatIsOpenInside{U"a",       U"b",       U"big",   U"code",       U"em",     U"font", U"i",
-                                      U"nobr",    U"s",       U"small", U"strike",     U"strong", U"tt",   U"u",
-                                      U"address", U"article", U"aside", U"blockquote", U"center", U"div",  U"dl",
-                                      U"footer",  U"header",  U"main",  U"nav",        U"ol",     U"pre",  U"section",
-                                      U"ul",      U"li",      U"dd",    U"dt",         U"p",      U"h1",   U"h2",
-                                      U"h3",      U"h4",      U"h5",    U"h6",         U"td",     U"th"};
-const NameSet& closesWhatIsOpenInside() { return kClosesWhatIsOpenInside; }
-
-// Block elements whose end tag a browser handles by closing every element
-// open inside them, and that no later tag ends by itself: right before the
-// end tag of one of them that holds it, the end tag of another may go.
-const NameSet kCloseAllInside{U"address", U"article",    U"aside",   U"blockquote", U"center", U"div",
-                              U"dl",      U"figcaption", U"figure",  U"footer",     U"header", U"main",
-                              U"nav",     U"ol",         U"section", U"ul"};
-const NameSet& closeAllInside() { return kCloseAllInside; }
-
-// Elements whose start tag a browser handles by first closing an open one of
-// the same name (or a heading by another heading), or by ignoring it.
-const NameSet kEndsOneOfItsName{U"button", U"a",  U"nobr", U"form", U"select", U"li", U"dd",
-                                U"dt",     U"h1", U"h2",   U"h3",   U"h4",     U"h5", U"h6"};
-const NameSet& endsOneOfItsName() { return kEndsOneOfItsName; }
-
-// Where an element's own rules replace HTML's: end tags there are matched by
-// other rules. Asked of every start tag.
-const std::uint64_t kSvg = nameKey(U"svg"), kMath = nameKey(U"math");
-bool isForeignRoot(std::uint64_t key) { return key == kSvg || key == kMath; }
+const NameFactsTable kNameFacts{
+    {
+        {U"li", Kind::Li},
+        {U"dt", Kind::Dt},
+        {U"dd", Kind::Dd},
+        {U"p", Kind::P},
+        {U"rt", Kind::Rt},
+        {U"rp", Kind::Rp},
+        {U"option", Kind::Option},
+        {U"optgroup", Kind::Optgroup},
+        {U"thead", Kind::Thead},
+        {U"tbody", Kind::Tbody},
+        {U"tfoot", Kind::Tfoot},
+        {U"tr", Kind::Tr},
+        {U"td", Kind::Td},
+        {U"th", Kind::Th},
+        {U"colgroup", Kind::Colgroup},
+        {U"caption", Kind::Caption},
+        {U"html", Kind::Html},
+        {U"head", Kind::Head},
+        {U"body", Kind::Body},
+        {U"table", Kind::Table},
+        {U"col", Kind::Col},
+        {U"ruby", Kind::Ruby},
+    },
+    {
+        {kEndsImpliedElements,
+         {U"address", U"article", U"aside",    U"blockquote", U"button", U"center", U"details", U"dialog",  U"dir",
+          U"div",     U"dl",      U"fieldset", U"figcaption", U"figure", U"footer", U"header",  U"hgroup",  U"listing",
+          U"main",    U"menu",    U"nav",      U"ol",         U"pre",    U"search", U"section", U"summary", U"ul",
+          U"form",    U"li",      U"dd",       U"dt",         U"h1",     U"h2",     U"h3",      U"h4",      U"h5",
+          U"h6",      U"applet",  U"marquee",  U"object",     U"td",     U"th",     U"caption", U"body",    U"html"}},
+        {kHeadContent,
+         {U"base", U"basefont", U"bgsound", U"link", U"meta", U"noframes", U"script", U"style", U"template", U"title",
+          U"noscript", U"frameset", U"html", U"head", U"body"}},
+        {kClosedByTheirParentsEnd,
+         {U"span", U"label", U"abbr", U"kbd", U"var", U"samp", U"cite", U"dfn", U"sub", U"sup", U"mark", U"q", U"time",
+          U"data", U"bdi", U"bdo", U"ins", U"del"}},
+        {kClosesWhatIsOpenInside,
+         {U"a",       U"b",       U"big",   U"code",       U"em",     U"font", U"i",       U"nobr", U"s",
+          U"small",   U"strike",  U"strong", U"tt",        U"u",      U"address", U"article", U"aside", U"blockquote",
+          U"center",  U"div",     U"dl",    U"footer",     U"header", U"main", U"nav",     U"ol",   U"pre",
+          U"section", U"ul",      U"li",    U"dd",         U"dt",     U"p",    U"h1",      U"h2",   U"h3",
+          U"h4",      U"h5",      U"h6",    U"td",         U"th"}},
+        {kClosesAllInside,
+         {U"address", U"article", U"aside", U"blockquote", U"center", U"div", U"dl", U"figcaption", U"figure",
+          U"footer", U"header", U"main", U"nav", U"ol", U"section", U"ul"}},
+        {kEndsOneOfItsName,
+         {U"button", U"a", U"nobr", U"form", U"select", U"li", U"dd", U"dt", U"h1", U"h2", U"h3", U"h4", U"h5",
+          U"h6"}},
+        {kForeignRoot, {U"svg", U"math"}},
+    }};
 
 struct Element {
   std::uint64_t key = 0;
-  Kind kind = Kind::Other;
+  const NameFacts* facts = &NameFactsTable::kUnknown;  // in kNameFacts, which is never copied
+  Kind kind() const { return facts->kind; }
+  bool is(NameFact fact) const { return (facts->facts & fact) != 0; }
 };
 
-const NameKeyTable<Kind> kKinds{
-    {U"li", Kind::Li},
-    {U"dt", Kind::Dt},
-    {U"dd", Kind::Dd},
-    {U"p", Kind::P},
-    {U"rt", Kind::Rt},
-    {U"rp", Kind::Rp},
-    {U"option", Kind::Option},
-    {U"optgroup", Kind::Optgroup},
-    {U"thead", Kind::Thead},
-    {U"tbody", Kind::Tbody},
-    {U"tfoot", Kind::Tfoot},
-    {U"tr", Kind::Tr},
-    {U"td", Kind::Td},
-    {U"th", Kind::Th},
-    {U"colgroup", Kind::Colgroup},
-    {U"caption", Kind::Caption},
-    {U"html", Kind::Html},
-    {U"head", Kind::Head},
-    {U"body", Kind::Body},
-    {U"table", Kind::Table},
-    {U"col", Kind::Col},
-    {U"ruby", Kind::Ruby},
-};
+Element elementOf(std::uint64_t key) { return {key, &kNameFacts.find(key)}; }
 
-Element elementOf(std::uint64_t key) { return {key, kKinds.find(key, Kind::Other)}; }
+const std::uint16_t kTableBit = elementOf(nameKey(U"table")).facts->openBit;
 
 // A few kinds as bits, made when compiling: the conditions ask such sets of
 // nearly every tag.
@@ -171,7 +212,7 @@ struct ReadTag {
   r.element_ = elementOf(key);
   // Only the tags the conditions name are asked whether they hold more.
   // The kinds named all have a key, which measures the name.
-  if (r.element_.kind != Kind::Other) r.bare = tag.size() == nameLengthOfKey(key) + (r.end ? 1 : 0);
+  if (r.element_.kind() != Kind::Other) r.bare = tag.size() == nameLengthOfKey(key) + (r.end ? 1 : 0);
   return r;
 }
 
@@ -213,11 +254,14 @@ class OptionalTagPass {
   }
 
  private:
+  // An open element: sixteen bytes, as nearly every start tag opens one.
   struct Open {
-    Element element;
-    ElementTraits traits;
-    bool foreign = false;  // inside svg or math, or one of them
-    int at = -1;           // the slot of its start tag
+    std::uint64_t key = 0;
+    Kind kind = Kind::Other;
+    ElementBox box = ElementBox::Inline;
+    bool foreign = false;         // inside svg or math, or one of them
+    std::uint16_t openBelow = 0;  // the openBit of it and every element below it, or'ed
+    int at = -1;                  // the slot of its start tag
   };
 
   // The next tag after slot i that is written, -1 at the end of the page,
@@ -230,7 +274,7 @@ class OptionalTagPass {
     return -1;
   }
 
-  Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().element.kind; }
+  Kind topKind() const { return open_.empty() ? Kind::Other : open_.back().kind; }
 
   // The innermost open element is a table, a table part or a row.
   bool topHoldsRows() const {
@@ -239,7 +283,7 @@ class OptionalTagPass {
 
   // Pops the elements that the start tag of `started` ends by itself.
   void closeImplied(Element started) {
-    const Kind y = started.kind;
+    const Kind y = started.kind();
     while (!open_.empty()) {
       const Kind top = topKind();
       bool closes = false;
@@ -248,7 +292,7 @@ class OptionalTagPass {
         case Kind::Dt:
         case Kind::Dd: closes = isOneOf(y, {Kind::Dt, Kind::Dd}); break;
         case Kind::P:
-          closes = traitsOfKey(started.key).startClosesParagraph || (standardsMode_ && y == Kind::Table);
+          closes = started.facts->traits.startClosesParagraph || (standardsMode_ && y == Kind::Table);
           break;
         case Kind::Option: closes = isOneOf(y, {Kind::Option, Kind::Optgroup}); break;
         case Kind::Optgroup: closes = y == Kind::Optgroup; break;
@@ -264,7 +308,7 @@ class OptionalTagPass {
         case Kind::Caption:
           closes = isTablePart(y) || isOneOf(y, {Kind::Colgroup, Kind::Col, Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
           break;
-        case Kind::Head: closes = !headContents().holds(started.key); break;
+        case Kind::Head: closes = !started.is(kHeadContent); break;
         default: break;
       }
       if (!closes) return;
@@ -274,34 +318,36 @@ class OptionalTagPass {
 
   void openStart(Element started, TextView tag, int i) {
     closeImplied(started);
-    const ElementTraits traits = traitsOfKey(started.key);
+    const ElementTraits traits = started.facts->traits;
     if (!open_.empty()) {
       // Where a browser builds otherwise than the open elements here say: a
       // block inside a phrase (which may end a paragraph or list item open
       // further down), or anything but a table's own parts inside a table.
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
-      if ((block && open_.back().traits.box == ElementBox::Inline) ||
-          (topHoldsRows() && !isTablePart(started.kind) &&
-           !isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
+      if ((block && open_.back().box == ElementBox::Inline) ||
+          (topHoldsRows() && !isTablePart(started.kind()) &&
+           !isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
         doubtFrom(i);
     }
     // A browser closes the open one first, or ignores the new one.
-    if (endsOneOfItsName().holds(started.key) && holdsOpenKey(started.key)) doubtFrom(i);
+    if (started.is(kEndsOneOfItsName) && (openBits() & started.facts->openBit) != 0) doubtFrom(i);
     // Outside a table a browser ignores a table's parts, and anywhere in it
     // but in the table itself, a part or a row, it first closes what is open.
-    if ((isTablePart(started.kind) || isOneOf(started.kind, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
+    if ((isTablePart(started.kind()) || isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
                                                              Kind::Colgroup, Kind::Col})) &&
-        (!holdsOpen(Kind::Table) || !topHoldsRows()))
+        ((openBits() & kTableBit) == 0 || !topHoldsRows()))
       doubtFrom(i);
-    const bool selfClosing = tag.back() == U'/' && started.kind == Kind::Other;
+    const bool selfClosing = tag.back() == U'/' && started.kind() == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
-      open_.push_back({started, traits, (!open_.empty() && open_.back().foreign) || isForeignRoot(started.key), i});
+      open_.push_back({started.key, started.kind(), traits.box,
+                       (!open_.empty() && open_.back().foreign) || started.is(kForeignRoot),
+                       static_cast<std::uint16_t>(openBits() | started.facts->openBit), i});
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
   bool startTagMayGo(int i, const ReadTag& read) const {
     if (!read.bare) return false;
-    const Kind k = read.element_.kind;
+    const Kind k = read.element_.kind();
     if (!isOneOf(k, {Kind::Head, Kind::Body, Kind::Tbody, Kind::Colgroup})) return false;
     const TextView text = split_.texts[at(i)];
     const int j = nextTag(i);
@@ -312,21 +358,21 @@ class OptionalTagPass {
       if (!text.empty()) return !isHtmlSpaceChar(text[0]);
       if (j < 0) return true;
       if (!next.element) return false;
-      if (next.end) return isOneOf(next.element_.kind, {Kind::Body, Kind::Html});
-      return !headContents().holds(next.element_.key);
+      if (next.end) return isOneOf(next.element_.kind(), {Kind::Body, Kind::Html});
+      return !next.element_.is(kHeadContent);
     }
     if (!text.empty() || j < 0 || !next.element) return false;
     if (k == Kind::Head) {
-      if (next.end) return next.element_.kind == Kind::Head;
-      return !isOneOf(next.element_.kind, {Kind::Html, Kind::Head});
+      if (next.end) return next.element_.kind() == Kind::Head;
+      return !isOneOf(next.element_.kind(), {Kind::Html, Kind::Head});
     }
     // tbody before its first row, colgroup before its first col, and only
     // where no table part of the same kind left its end tag out just before.
-    if (next.end || next.element_.kind != (k == Kind::Tbody ? Kind::Tr : Kind::Col)) return false;
+    if (next.end || next.element_.kind() != (k == Kind::Tbody ? Kind::Tr : Kind::Col)) return false;
     if (lastKept_ < 0 || !split_.texts[at(lastKept_)].empty()) return false;
     const ReadTag before = readTag(split_.tags[at(lastKept_)], elements_.nameKeyOf(lastKept_));
     if (!before.element) return false;
-    const Kind b = before.element_.kind;
+    const Kind b = before.element_.kind();
     if (!before.end) return b == Kind::Table || (k == Kind::Tbody && (b == Kind::Col || b == Kind::Colgroup));
     return b == Kind::Caption || b == Kind::Colgroup || (k == Kind::Tbody && isTablePart(b));
   }
@@ -337,8 +383,8 @@ class OptionalTagPass {
     const std::uint64_t key = read.element_.key;
     std::size_t k = open_.size();
     const std::size_t lowest = open_.size() > kDeepestMatch ? open_.size() - kDeepestMatch : 0;
-    while (k > lowest && open_[k - 1].element.key != key) --k;
-    const Kind x = read.element_.kind;
+    while (k > lowest && open_[k - 1].key != key) --k;
+    const Kind x = read.element_.kind();
     // html and body end by themselves whether or not a start tag opened them.
     const bool pageLevel = x == Kind::Html || x == Kind::Body;
     const bool closesTop = k == open_.size();
@@ -350,12 +396,12 @@ class OptionalTagPass {
     // element it never opened, and the elements read here no longer match
     // its own for the rest of the page.
     const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
-    if (tableKind && !holdsOpen(Kind::Table)) doubtFrom(split_.lastIndex + 1);
+    if (tableKind && (openBits() & kTableBit) == 0) doubtFrom(split_.lastIndex + 1);
     if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     if (k > lowest) open_.resize(k - 1);
     if (!split_.texts[at(i)].empty()) return false;
     if (x == Kind::Other)
-      return k > lowest && closedByTheEndTagsAfter(i, key, closesTop, clean);
+      return k > lowest && closedByTheEndTagsAfter(i, read.element_, closesTop, clean);
     if (!read.bare || !mayBeLeftOut(x)) return false;
     const int j = nextTag(i);
     if (j == -2) return false;
@@ -367,8 +413,8 @@ class OptionalTagPass {
     if (!next.element) return false;
     if (x == Kind::Head) {
       if (!closesTop) return false;
-      if (next.end) return isOneOf(next.element_.kind, {Kind::Body, Kind::Html}) || namesAre(elementName(nextTagText), U"br");
-      return next.element_.kind != Kind::Head && !namesAre(elementName(nextTagText), U"noscript");
+      if (next.end) return isOneOf(next.element_.kind(), {Kind::Body, Kind::Html}) || namesAre(elementName(nextTagText), U"br");
+      return next.element_.kind() != Kind::Head && !namesAre(elementName(nextTagText), U"noscript");
     }
     if (!clean) return false;
     return next.end ? endsParentToo(x, next.element_) : nextStartEnds(x, next.element_);
@@ -383,9 +429,10 @@ class OptionalTagPass {
   // other rules match end tags.
   // `closesTop`: nothing was left open inside it; `clean`: only elements
   // that end by themselves were (a p, li, ...), which a block's end closes.
-  bool closedByTheEndTagsAfter(int i, std::uint64_t key, bool closesTop, bool clean) const {
-    const bool phrase = closedByTheirParentsEnd().holds(key);
-    if (phrase ? !closesTop : !clean || !closeAllInside().holds(key)) return false;
+  bool closedByTheEndTagsAfter(int i, const Element& ended, bool closesTop, bool clean) const {
+    const std::uint64_t key = ended.key;
+    const bool phrase = ended.is(kClosedByTheirParentsEnd);
+    if (phrase ? !closesTop : !clean || !ended.is(kClosesAllInside)) return false;
     if (!open_.empty() && open_.back().foreign) return false;
     const TextView endTag = split_.tags[at(i)];
     if (endTag.size() != nameLengthOfKey(key) + 1) return false;  // "</span x>" stays as written
@@ -399,14 +446,15 @@ class OptionalTagPass {
       const std::uint64_t closing = elements_.nameKeyOf(j);
       // One by its name would close it instead, unless it went too.
       if (tag[0] == U'/' && closing == key) return false;
-      if (tag[0] != U'/' || closing != open_[below - 1].element.key) return continued && closedBy(below);
-      if (phrase && closesWhatIsOpenInside().holds(closing)) {
+      if (tag[0] != U'/' || closing != open_[below - 1].key) return continued && closedBy(below);
+      const Element closed = elementOf(closing);
+      if (phrase && closed.is(kClosesWhatIsOpenInside)) {
         // An end tag that may go in turn leaves the closing to what ends
         // its element, which the open elements must then tell right too.
-        const bool mayGoItself = mayBeLeftOut(open_[below - 1].element.kind);
+        const bool mayGoItself = mayBeLeftOut(open_[below - 1].kind);
         return closedBy(below - 1) && (!mayGoItself || below < 2 || closedBy(below - 2));
       }
-      if (!(phrase ? closedByTheirParentsEnd() : closeAllInside()).holds(closing)) return continued && closedBy(below);
+      if (!closed.is(phrase ? kClosedByTheirParentsEnd : kClosesAllInside)) return continued && closedBy(below);
       if (!split_.texts[at(j)].empty()) return closedBy(below - 1);  // that one stays and closes it
       continued = true;
       --below;
@@ -425,7 +473,7 @@ class OptionalTagPass {
   bool closesCleanly(Kind x, std::size_t k) const {
     const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
     for (std::size_t above = k; above < open_.size(); ++above) {
-      const Kind a = open_[above].element.kind;
+      const Kind a = open_[above].kind;
       if (tableKind ? a == Kind::Table
                     : !isOneOf(a, {Kind::P, Kind::Li, Kind::Dt, Kind::Dd, Kind::Option, Kind::Optgroup, Kind::Rt,
                                    Kind::Rp}))
@@ -436,12 +484,12 @@ class OptionalTagPass {
 
   // Whether the start tag of `y` right after the end tag of `x` ends x by itself.
   bool nextStartEnds(Kind x, Element y) const {
-    const Kind k = y.kind;
+    const Kind k = y.kind();
     switch (x) {
       case Kind::Li: return k == Kind::Li;
       case Kind::Dt:
       case Kind::Dd: return isOneOf(k, {Kind::Dt, Kind::Dd});
-      case Kind::P: return traitsOfKey(y.key).startClosesParagraph || (standardsMode_ && k == Kind::Table);
+      case Kind::P: return y.facts->traits.startClosesParagraph || (standardsMode_ && k == Kind::Table);
       case Kind::Rt:
       case Kind::Rp: return isOneOf(k, {Kind::Rt, Kind::Rp}) && isOneOf(topKind(), {Kind::Ruby});
       case Kind::Option: return isOneOf(k, {Kind::Option, Kind::Optgroup});
@@ -463,22 +511,22 @@ class OptionalTagPass {
   // parent now on top) ends x's parent and so x with it.
   bool endsParentToo(Kind x, Element z) const {
     const Kind parent = topKind();
-    const bool endsParent = !open_.empty() && open_.back().element.key == z.key;
+    const bool endsParent = !open_.empty() && open_.back().key == z.key;
     switch (x) {
       case Kind::Li:
       case Kind::Dd:
-      case Kind::P: return endsParent && endsImpliedElements().holds(z.key);
+      case Kind::P: return endsParent && z.is(kEndsImpliedElements);
       case Kind::Option:
       case Kind::Optgroup:
       case Kind::Rt:
       case Kind::Rp: return endsParent;
       case Kind::Td:
-      case Kind::Th: return (z.kind == Kind::Tr || isTablePart(z.kind) || z.kind == Kind::Table) && openInTable(z.key);
-      case Kind::Tr: return (isTablePart(z.kind) || z.kind == Kind::Table) && openInTable(z.key);
+      case Kind::Th: return (z.kind() == Kind::Tr || isTablePart(z.kind()) || z.kind() == Kind::Table) && openInTable(z.key);
+      case Kind::Tr: return (isTablePart(z.kind()) || z.kind() == Kind::Table) && openInTable(z.key);
       case Kind::Tbody:
       case Kind::Tfoot:
       case Kind::Colgroup:
-      case Kind::Caption: return z.kind == Kind::Table && parent == Kind::Table;
+      case Kind::Caption: return z.kind() == Kind::Table && parent == Kind::Table;
       default: return false;
     }
   }
@@ -486,23 +534,14 @@ class OptionalTagPass {
   // From slot i on, a browser may hold other elements open than open_ says.
   void doubtFrom(int i) { lastDoubt_ = std::max(lastDoubt_, i); }
 
-  bool holdsOpenKey(std::uint64_t key) const {
-    for (const Open& o : open_)
-      if (o.element.key == key) return true;
-    return false;
-  }
-
-  bool holdsOpen(Kind kind) const {
-    for (const Open& o : open_)
-      if (o.element.kind == kind) return true;
-    return false;
-  }
+  // The openBit of every open element, or'ed.
+  std::uint16_t openBits() const { return open_.empty() ? 0 : open_.back().openBelow; }
 
   // Whether an element with `key` is open within the innermost table (the
   // table itself included).
   bool openInTable(std::uint64_t key) const {
     for (std::size_t k = open_.size(); k > 0; --k) {
-      const Element& e = open_[k - 1].element;
+      const Open& e = open_[k - 1];
       if (e.key == key) return true;
       if (e.kind == Kind::Table) return false;
     }

@@ -15,6 +15,9 @@ PageChars PageChars::decode(std::string_view bytes, const CodePage& codePage) {
   page.chars_ = std::make_shared_for_overwrite<char32_t[]>(bytes.size());
   page.size_ = codePage.decodeInto(bytes, page.chars_.get());
   page.codePage_ = &codePage;
+  // One fast look at the bytes spares reading every character for a CR LF
+  // in the many pages written with LF alone.
+  page.mayHoldCr_ = !codePage.boundsCharBytes() || bytes.find('\r') != std::string_view::npos;
   return page;
 }
 

@@ -26,11 +26,16 @@ class PageChars {
   TextView view() const { return TextView(chars_.get(), size_); }
   // The page's own encoding (the process code page for a copied text).
   const CodePage& codePage() const { return codePage_ != nullptr ? *codePage_ : CodePage::ansi(); }
+  // False only for a page decoded from bytes without a CR in a code page
+  // that writes a CR as that byte alone (UTF-8, the table code pages): it
+  // holds no CR LF then, and the scan need not look for one.
+  bool mayHoldCr() const { return mayHoldCr_; }
 
  private:
   std::shared_ptr<char32_t[]> chars_;
   std::size_t size_ = 0;
   const CodePage* codePage_ = nullptr;
+  bool mayHoldCr_ = true;
 };
 
 }  // namespace vantiro

@@ -151,7 +151,7 @@ PageSplit scanPage(PageChars chars) {
   const TextView page = split.page.view();
   const std::size_t n = page.size();
   if (n > SlotText::kMaxChars) throw PageError("页面太大: 超过 " + std::to_string(SlotText::kMaxChars) + " 个字符");
-  split.lineBreak = lineBreakOf(page);
+  split.lineBreak = split.page.mayHoldCr() ? lineBreakOf(page) : LineBreak::Lf;
   // Room for a tag every 16 characters at once (real pages hold one every 25
   // to 50) spares most moves of growing the lists 500 slots at a time, without
   // reading the page an extra time to count them; memory reserved and never

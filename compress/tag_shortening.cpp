@@ -204,7 +204,7 @@ ShortenedTag shortenTag(SlotText& tag) {
   if (isElementTag(tag)) {
     const TagName read = tagName(tag);
     // The attributes start after an optional "/" and the name, which stay.
-    const std::size_t nameEnd = static_cast<std::size_t>(read.name.data() - tag.data()) + read.name.size();
+    const std::size_t nameEnd = read.at + read.length;
     if (nameEnd < tag.size()) return shortenAttributes(tag, nameEnd, read.key);
     ShortenedTag bare;
     bare.nameKey = read.key;

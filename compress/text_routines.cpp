@@ -64,6 +64,34 @@ void trimInPlace(SlotText& s) {
     s.resize(e);
 }
 
+// collapseLinesAndSpaces from `start` on, for one kind of line break, so
+// that each character costs one pass through a short loop.
+template <LineBreak kBreak>
+std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
+  std::size_t w = start;
+  bool afterSpace = w > 0 && d[w - 1] == U' ';  // d[w - 1] is a space
+  for (std::size_t r = start; r < n;) {
+    char32_t c = d[r++];
+    if constexpr (kBreak == LineBreak::Lf) {
+      if (c == U'\n') c = U' ';
+    } else {
+      if (c == U'\r' && r < n && d[r] == U'\n') {
+        c = U' ';
+        ++r;
+      }
+    }
+    if (c == U' ') {
+      if (afterSpace) continue;
+      afterSpace = true;
+    } else {
+      afterSpace = false;
+    }
+    d[w++] = c;
+  }
+  return w;
+}
+
+
 }  // namespace
 
 std::size_t findText(TextView s, TextView find, std::size_t from) {
@@ -122,20 +150,8 @@ void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak) {
   const std::size_t n = s.size();
   const std::size_t start = firstBreakOrDoubleSpace(s, lineBreak);
   if (start == n) return;
-  const std::size_t breakSize = lineBreakText(lineBreak).size();
-  std::size_t w = start;
-  for (std::size_t r = start; r < s.size();) {
-    char32_t c = s[r];
-    if (lineBreakAt(s, r, lineBreak)) {
-      c = U' ';
-      r += breakSize;
-    } else {
-      ++r;
-    }
-    if (c == U' ' && w > 0 && s[w - 1] == U' ') continue;
-    s[w++] = c;
-  }
-  s.resize(w);
+  s.resize(lineBreak == LineBreak::Lf ? collapseFrom<LineBreak::Lf>(s.data(), start, n)
+                                      : collapseFrom<LineBreak::CrLf>(s.data(), start, n));
 }
 
 void trimLines(SlotText& s, LineBreak lineBreak) {

@@ -167,5 +167,22 @@ TEST(TagScanner, DoubleByteCharactersAreNeverSplit) {
   EXPECT_EQ(encodeAnsi(s.texts[0]), zh);
 }
 
+TEST(TagScanner, DecodedPagesBreakLinesAsTheirBytesSay) {
+  // Pages decoded from bytes: one without a CR byte is known to break its
+  // lines with LF; one with a CR LF anywhere breaks them with CR LF.
+  const struct {
+    const char* bytes;
+    LineBreak expected;
+  } cases[] = {
+      {"<p>a\nb</p>", LineBreak::Lf},
+      {"<p>a\rb\n</p>", LineBreak::Lf},
+      {"<p>a\nb</p>\r\n", LineBreak::CrLf},
+      {"<p title=\"\xE4\xB8\xAD\r\n\">\xE4\xB8\xAD</p>", LineBreak::CrLf},
+      {"<p>\xE4\xB8\xAD\n</p>", LineBreak::Lf},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(scanPage(PageChars::decode(c.bytes, CodePage::utf8())).lineBreak, c.expected) << c.bytes;
+}
+
 }  // namespace
 }  // namespace vantiro
