@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "compress/element_names.h"
+#include "compress/name_key_table.h"
 
 namespace vantiro {
 namespace {
@@ -65,17 +66,17 @@ class NameFactsTable {
 
   NameFactsTable(std::initializer_list<std::pair<const char32_t*, Kind>> kinds,
                  std::initializer_list<std::pair<NameFact, std::initializer_list<const char32_t*>>> lists) {
-    for (const std::uint64_t key : knownElementKeys()) slotFor(key).facts.traits = traitsOfKey(key);
+    for (const std::uint64_t key : knownElementKeys()) table_.at(key).traits = traitsOfKey(key);
     unsigned bits = 0;
     const auto nextOpenBit = [&] { return static_cast<std::uint16_t>(1u << bits++); };
     for (const auto& [name, kind] : kinds) {
-      NameFacts& facts = slotFor(nameKey(name)).facts;
+      NameFacts& facts = table_.at(nameKey(name));
       facts.kind = kind;
       if (kind == Kind::Table) facts.openBit = nextOpenBit();
     }
     for (const auto& [fact, names] : lists)
       for (const char32_t* name : names) {
-        NameFacts& facts = slotFor(nameKey(name)).facts;
+        NameFacts& facts = table_.at(nameKey(name));
         facts.facts |= fact;
         if (fact == kEndsOneOfItsName) facts.openBit = nextOpenBit();
       }
@@ -83,29 +84,13 @@ class NameFactsTable {
   // The facts of the name with `key`; those of an unknown element for 0 or
   // a name the table does not hold.
   const NameFacts& find(std::uint64_t key) const {
-    if (key == 0) return kUnknown;
-    for (std::size_t k = slotOf(key);; k = (k + 1) % kSlots) {
-      if (slots_[k].key == key) return slots_[k].facts;
-      if (slots_[k].key == 0) return kUnknown;
-    }
+    const NameFacts* facts = table_.lookup(key);
+    return facts != nullptr ? *facts : kUnknown;
   }
 
  private:
-  struct Slot {
-    std::uint64_t key = 0;
-    NameFacts facts;
-  };
-  // About 130 names: a quarter full, so that a name the table does not hold
-  // is passed in a probe or two.
-  static constexpr std::size_t kSlots = 512;
-  static std::size_t slotOf(std::uint64_t key) { return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 55); }
-  Slot& slotFor(std::uint64_t key) {
-    std::size_t k = slotOf(key);
-    while (slots_[k].key != 0 && slots_[k].key != key) k = (k + 1) % kSlots;
-    slots_[k].key = key;
-    return slots_[k];
-  }
-  std::array<Slot, kSlots> slots_{};
+  // About 130 names: a quarter full.
+  NameKeyTable<NameFacts, 512> table_;
 };
 
 const NameFactsTable kNameFacts{

@@ -69,7 +69,7 @@ void trimInPlace(SlotText& s) {
 template <LineBreak kBreak>
 std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
   std::size_t w = start;
-  bool afterSpace = w > 0 && d[w - 1] == U' ';  // d[w - 1] is a space
+  bool afterSpace = w > 0 && d[w - 1] == U' ';  // the last character written is a space
   for (std::size_t r = start; r < n;) {
     char32_t c = d[r++];
     if constexpr (kBreak == LineBreak::Lf) {
@@ -90,7 +90,6 @@ std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
   }
   return w;
 }
-
 
 }  // namespace
 
