@@ -7,6 +7,7 @@
 
 #include "compress/element_names.h"
 #include "compress/name_key_table.h"
+#include "compress/tag_scanner.h"
 
 namespace vantiro {
 namespace {
@@ -173,8 +174,6 @@ class KindSet {
 bool isOneOf(Kind k, KindSet kinds) { return kinds.holds(k); }
 
 bool isTablePart(Kind k) { return isOneOf(k, {Kind::Thead, Kind::Tbody, Kind::Tfoot}); }
-
-bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-'; }
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
@@ -392,7 +391,7 @@ class OptionalTagPass {
     if (j == -2) return false;
     if (j == -1) return true;
     const TextView nextTagText = split_.tags[at(j)];
-    if (isComment(nextTagText)) return false;
+    if (isCommentTag(nextTagText)) return false;
     if (pageLevel) return true;
     const ReadTag next = readTag(nextTagText, elements_.nameKeyOf(j));
     if (!next.element) return false;

@@ -2,6 +2,7 @@
 
 #include "compress/element_names.h"
 #include "compress/tag_attributes.h"
+#include "compress/tag_scanner.h"
 #include "compress/text_routines.h"
 
 #include <optional>
@@ -38,8 +39,6 @@ bool isStandardsDoctype(TextView tag) {
     if (startsWithUpper(rest.substr(k), U"XHTML")) return true;
   return false;
 }
-
-bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-'; }
 
 // Whether `tag` holds "idden" or "IDDEN" (of "hidden"): found by its "d" or
 // "D", which few tags hold, rather than by an "i" in nearly every one; both
@@ -202,7 +201,7 @@ PageElements::Flow PageElements::flowOf(int i) const {
     if (!isElementTag(tag)) {
       if (startsWithUpper(tag, U"!DOCTYPE")) flow = Flow::Block;
       else if (!tag.empty() && tag[0] == U'%') flow = Flow::Inline;  // a server block writes text
-      else flow = isComment(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
+      else flow = isCommentTag(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
     } else if (const int start = opener_[index(i)]; start >= 0) {
       flow = start == i ? flowOfStart(i) : flowOf(start);
     } else if (closesNothingButMakesAParagraph(i)) {

@@ -12,6 +12,7 @@
 #include "compress/script_minify.h"
 #include "compress/shown_as_written.h"
 #include "compress/tag_attributes.h"
+#include "compress/tag_scanner.h"
 #include "compress/tag_shortening.h"
 #include "compress/text_routines.h"
 
@@ -50,8 +51,6 @@ bool blank(TextView text) {
   return true;
 }
 
-bool isComment(TextView tag) { return tag.size() >= 3 && tag[0] == U'!' && tag[1] == U'-' && tag[2] == U'-'; }
-
 bool namesOneOf(TextView name, std::initializer_list<TextView> lowerNames) {
   for (TextView n : lowerNames)
     if (namesAre(name, n)) return true;
@@ -69,7 +68,7 @@ bool endTagMayGo(const PageSplit& split, const PageElements& elements, int i) {
   int j = i + 1;
   for (; j <= split.lastIndex; ++j) {
     const TextView tag = split.tags[at(j)];
-    if (!tag.empty() && !isComment(tag)) break;
+    if (!tag.empty() && !isCommentTag(tag)) break;
     if (!blank(split.texts[at(j)])) return false;
   }
   if (j > split.lastIndex) return true;

@@ -129,12 +129,10 @@ void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::siz
   slot.setWindow(page + from, to - from);
 }
 
-bool isComment(TextView tag) { return tag.starts_with(U"!--"); }
-
 }  // namespace
 
 bool closesComment(TextView tag) {
-  return isComment(tag) && (tag.ends_with(U"--") || (tag.size() >= 6 && tag.ends_with(U"--!")));
+  return isCommentTag(tag) && (tag.ends_with(U"--") || (tag.size() >= 6 && tag.ends_with(U"--!")));
 }
 
 std::size_t findTagStart(TextView page, std::size_t from) {
@@ -175,7 +173,7 @@ PageSplit scanPage(PageChars chars) {
     // ends in may hold; the rewriting pass drops them where they show nothing.
     // A comment's end is kept too: trimmed, "<!--a-- >" would end where it does not.
     if (gt - start >= 2) {
-      const bool keepsEnd = isAsciiLetter(d[start + 1]) || isComment(TextView(d + start + 1, gt - start - 1));
+      const bool keepsEnd = isAsciiLetter(d[start + 1]) || isCommentTag(TextView(d + start + 1, gt - start - 1));
       setTrimmedWindow(tag, d, start + 1, gt, !keepsEnd);
     }
 
@@ -191,7 +189,7 @@ PageSplit scanPage(PageChars chars) {
     // An element's tag keeps its lines: a quoted value holds them as they
     // are, and the rewriting pass reads the tag as a browser does.
     if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%')) {
-      const bool openComment = isComment(tag) && !closesComment(tag);
+      const bool openComment = isCommentTag(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
       if (openComment && closesComment(tag)) tag += U" ";
     }

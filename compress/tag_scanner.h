@@ -38,6 +38,9 @@ PageSplit scanPage(PageChars page);
 // The same for a page held as text: the split keeps a copy of it.
 PageSplit scanPage(TextView page);
 
+// Whether `tag` (without "<" and ">") begins a comment: "!--".
+inline bool isCommentTag(TextView tag) { return tag.starts_with(U"!--"); }
+
 // Whether `tag` (without "<" and ">") is a comment that HTML ends at the
 // tag's ">": "!--" and "!---" end at once, others at "--" or "--!" before it.
 bool closesComment(TextView tag);
