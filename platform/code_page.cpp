@@ -27,6 +27,11 @@ std::string upperName(std::string s) {
   return s;
 }
 
+char32_t utf32le(const unsigned char* b) {
+  return static_cast<char32_t>(b[0]) | static_cast<char32_t>(b[1]) << 8 | static_cast<char32_t>(b[2]) << 16 |
+         static_cast<char32_t>(b[3]) << 24;
+}
+
 // One iconv conversion from the code page to UTF-32; thread-confined use only.
 class IconvDecoder {
  public:
@@ -50,9 +55,41 @@ class IconvDecoder {
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     if (iconv(cd_, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0) return 0;
     if (sizeof out - ol != 4) return 0;
-    char32_t cp = static_cast<char32_t>(out[0]) | static_cast<char32_t>(out[1]) << 8 |
-                  static_cast<char32_t>(out[2]) << 16 | static_cast<char32_t>(out[3]) << 24;
+    const char32_t cp = utf32le(out);
     return cp == 0 && !(bytes.size() == 1 && bytes[0] == 0) ? 0 : cp;
+  }
+
+  // What one() gives for each two-byte pair of `pairs`, in one conversion
+  // where it can: a table's pairs are tens of thousands, and converting them
+  // one call each was most of a short run's start. A stateless code page
+  // turns every valid pair into one character and stops at an invalid one,
+  // which one() then looks at alone; where the characters do not come out one
+  // a pair, each pair of the stretch is converted on its own instead.
+  std::vector<char32_t> eachPair(std::string_view pairs) const {
+    const std::size_t count = pairs.size() / 2;
+    std::vector<char32_t> cps(count, 0);
+    std::vector<char> in(pairs.begin(), pairs.end());
+    std::vector<unsigned char> out(4 * (count + 4));
+    const auto alone = [&](std::size_t k) { cps[k] = one(pairs.substr(2 * k, 2)); };
+    for (std::size_t first = 0; first < count;) {
+      char* ip = in.data() + 2 * first;
+      std::size_t il = 2 * (count - first);
+      char* op = reinterpret_cast<char*>(out.data());
+      std::size_t ol = out.size();
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      const bool whole = iconv(cd_, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) && il == 0;
+      const auto consumed = static_cast<std::size_t>(ip - (in.data() + 2 * first));
+      const std::size_t made = (out.size() - ol) / 4;
+      const std::size_t stop = whole ? count : first + consumed / 2;
+      if (consumed % 2 != 0 || made != stop - first) {
+        for (std::size_t k = first; k < stop; ++k) alone(k);
+      } else {
+        for (std::size_t k = first; k < stop; ++k) cps[k] = utf32le(out.data() + 4 * (k - first));
+      }
+      if (stop < count) alone(stop);
+      first = stop + 1;
+    }
+    return cps;
   }
 
  private:
@@ -183,45 +220,38 @@ CodePage::CodePage(const std::string& name) : name_(name) {
 void CodePage::buildTable() {
   IconvDecoder dec(name_);
   pairs_.assign(256 * 256, 0);
-  std::unordered_map<char32_t, bool> claimed;
+  encodeBmp_.assign(0x10000, 0);
+  std::vector<bool> claimed(0x110000, false);
+  // A code point already taken by another byte sequence would not encode
+  // back to these bytes: the sequence gets a value of its own. The first
+  // sequence of a code point is the one it is written as.
   auto claim = [&](char32_t cp, std::string_view bytes) -> char32_t {
-    // A code point already taken by another byte sequence would not encode
-    // back to these bytes: give the sequence a value of its own.
-    if (cp == 0 || isEscapedByte(cp) || claimed.count(cp)) return kUnmappedBase + packBytes(bytes);
+    if (cp == 0 || cp >= claimed.size() || isEscapedByte(cp) || claimed[cp]) return kUnmappedBase + packBytes(bytes);
     claimed[cp] = true;
+    const auto packed = static_cast<std::uint16_t>(packBytes(bytes));
+    if (cp < 0x10000)
+      encodeBmp_[cp] = packed;
+    else
+      encodeBeyondBmp_[cp] = packed;
     return cp;
   };
-  for (int b = 0; b < 0x80; ++b) claimed[static_cast<char32_t>(b)] = true;  // ASCII is itself
+  for (char32_t b = 0; b < 0x80; ++b) claimed[b] = true;  // ASCII is itself
   for (int b = 0x80; b < 0x100; ++b) {
     char c = static_cast<char>(b);
     char32_t cp = dec.one(std::string_view(&c, 1));
     if (cp) single_[static_cast<std::size_t>(b)] = claim(cp, std::string_view(&c, 1));
   }
-  for (int l = 0x81; l < 0xFF; ++l) {
-    if (single_[static_cast<std::size_t>(l)]) continue;
-    for (int t = 0x30; t < 0x100; ++t) {
-      char pair[2] = {static_cast<char>(l), static_cast<char>(t)};
-      char32_t cp = dec.one(std::string_view(pair, 2));
-      if (!cp) continue;
-      lead_[static_cast<std::size_t>(l)] = true;
-      pairs_[static_cast<std::size_t>(l * 256 + t)] = claim(cp, std::string_view(pair, 2));
-    }
-  }
-  for (int b = 0x80; b < 0x100; ++b)
-    if (char32_t cp = single_[static_cast<std::size_t>(b)]) encodeMap_[cp] = std::string(1, static_cast<char>(b));
+  constexpr int kFirstTrail = 0x30;
+  std::string pairs;
   for (int l = 0x81; l < 0xFF; ++l)
-    for (int t = 0x30; t < 0x100; ++t)
-      if (char32_t cp = pairs_[static_cast<std::size_t>(l * 256 + t)])
-        encodeMap_[cp] = std::string{static_cast<char>(l), static_cast<char>(t)};
-  // The same for the code points of the Basic Multilingual Plane, looked up by
-  // index: the bytes packed (lead byte high), 0 when unmapped.
-  encodeBmp_.assign(0x10000, 0);
-  for (const auto& [cp, bytes] : encodeMap_) {
-    if (cp >= 0x10000) continue;
-    encodeBmp_[cp] = bytes.size() == 1
-                         ? static_cast<unsigned char>(bytes[0])
-                         : static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                                      static_cast<unsigned char>(bytes[1]));
+    if (!single_[static_cast<std::size_t>(l)])
+      for (int t = kFirstTrail; t < 0x100; ++t) pairs += {static_cast<char>(l), static_cast<char>(t)};
+  const std::vector<char32_t> cps = dec.eachPair(pairs);
+  for (std::size_t k = 0; k < cps.size(); ++k) {
+    if (!cps[k]) continue;
+    const auto l = static_cast<unsigned char>(pairs[2 * k]), t = static_cast<unsigned char>(pairs[2 * k + 1]);
+    lead_[l] = true;
+    pairs_[l * 256u + t] = claim(cps[k], std::string_view(pairs).substr(2 * k, 2));
   }
 }
 
@@ -352,9 +382,10 @@ char* CodePage::encodeWide(char32_t c, char* o) const {
       if (packed > 0xFF) *o++ = static_cast<char>(packed >> 8);
       *o++ = static_cast<char>(packed & 0xFF);
     } else {
-      auto it = encodeMap_.find(c);
-      const std::string& bytes = it != encodeMap_.end() ? it->second : kQuestionMark;
-      o = std::copy(bytes.begin(), bytes.end(), o);  // one or two bytes
+      const auto it = encodeBeyondBmp_.find(c);
+      const std::uint16_t bytes = it != encodeBeyondBmp_.end() ? it->second : '?';
+      if (bytes > 0xFF) *o++ = static_cast<char>(bytes >> 8);
+      *o++ = static_cast<char>(bytes & 0xFF);
     }
   }
   return o;
@@ -470,7 +501,7 @@ bool CodePage::canEncode(TextView text) const {
     if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
     if (kind_ == Kind::Utf8) continue;
     if (kind_ == Kind::Table) {
-      if ((c < encodeBmp_.size() && encodeBmp_[c] != 0) || encodeMap_.count(c)) continue;
+      if ((c < encodeBmp_.size() && encodeBmp_[c] != 0) || encodeBeyondBmp_.count(c)) continue;
       return false;
     }
     std::string bytes;

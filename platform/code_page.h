@@ -82,8 +82,10 @@ class CodePage {
   std::array<char32_t, 256> single_{};          // 0 = not a character by itself
   std::array<bool, 256> lead_{};                // starts a double-byte character
   std::vector<char32_t> pairs_;                 // [lead*256 + trail], 0 = invalid
-  std::unordered_map<char32_t, std::string> encodeMap_;  // code point -> bytes above ASCII
-  std::vector<std::uint16_t> encodeBmp_;                 // encodeMap_ below 0x10000, packed
+  // The bytes each code point above ASCII is written as, packed (lead byte
+  // high); 0 when unmapped. By index below 0x10000, by lookup above.
+  std::vector<std::uint16_t> encodeBmp_;
+  std::unordered_map<char32_t, std::uint16_t> encodeBeyondBmp_;
 };
 
 // The result of one pass over bytes as strict UTF-8.

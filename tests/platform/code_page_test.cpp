@@ -1,6 +1,7 @@
 #include "platform/code_page.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <random>
 
@@ -43,6 +44,43 @@ TEST(CodePage, EveryGbkDoubleByteSequenceRoundTrips) {
         std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
         ASSERT_EQ(page.encode(page.decode(bytes)), bytes) << name << " " << lead << " " << trail;
       }
+  }
+}
+
+// The one character iconv makes of `bytes` alone, or 0.
+char32_t iconvAlone(const char* name, const std::string& bytes) {
+  const iconv_t cd = iconv_open("UTF-32LE", name);
+  std::string in = bytes;
+  unsigned char out[16];
+  char* ip = in.data();
+  auto* op = reinterpret_cast<char*>(out);
+  std::size_t il = in.size(), ol = sizeof out;
+  const bool whole = iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) && il == 0;
+  iconv_close(cd);
+  if (!whole || sizeof out - ol != 4) return 0;
+  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
+}
+
+// A double-byte character decodes to what iconv makes of it alone (or, when
+// an earlier sequence has its code point, to a value of its own), including
+// in code pages where some pairs make two characters.
+TEST(CodePage, EveryPairDecodesAsIconvDecodesItAlone) {
+  for (const char* name : {"GBK", "BIG5-HKSCS", "EUC-KR"}) {
+    CodePage page(name);
+    int ownValues = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+      for (int trail = 0x30; trail <= 0xFF; ++trail) {
+        const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+        const char32_t alone = iconvAlone(name, bytes);
+        if (alone == 0 || iconvAlone(name, bytes.substr(0, 1)) != 0) continue;
+        const Text text = page.decode(bytes);
+        ASSERT_EQ(text.size(), 1u) << name << " " << lead << " " << trail;
+        if (text[0] != alone) {
+          ASSERT_GE(text[0], CodePage::kUnmappedBase) << name << " " << lead << " " << trail;
+          ++ownValues;
+        }
+      }
+    EXPECT_LT(ownValues, 100) << name;
   }
 }
 
