@@ -213,6 +213,7 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (info && info->kind == EntryKind::File) held = files().readFile(output);
   const std::string& saved = held ? *held : bytes;
   AppendBackupEntry(path, saved, saved.size(), BackupFiller::Spaces, held ? info : page.readInfo);
+  page.replacesFile = !mirror || info.has_value();
   page.awaitingPlace = true;
 }
 
@@ -397,7 +398,7 @@ PageOutcome placePage(PreparedPage& page, PageOutcome begun, const CompressionOp
                       RestoreQuestion& question) {
   if (!page.awaitingPlace) return begun;
   failOnError(page, begun, options, question, WriteMode::Write, [&] {
-    SyncBackupStore();
+    if (page.replacesFile) SyncBackupStore();
     checkStillAsRead(page);
     page.staged->place();
     page.awaitingPlace = false;

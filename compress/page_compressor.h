@@ -126,6 +126,10 @@ struct PreparedPage {
   std::optional<FileInfo> mirrorHoldsResult;
   Text outputPath;             // the file the result goes to, once the commit began
   bool awaitingPlace = false;  // its backup entry is appended, the result not yet in place
+  // Putting the result in place replaces a file: the entry saving that file
+  // must be durable first. A mirror file written where there was none
+  // replaces nothing, and its page stays as it was at its source.
+  bool replacesFile = false;
 };
 
 // The file a page is written to under Check1: its mirror under text2 when it

@@ -24,6 +24,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <fstream>
 
@@ -230,6 +231,39 @@ TEST_F(PageSafety, BackupStoreIsDurableBeforeAnyPageItSavesIsReplaced) {
   for (const RunRow& row : run({names[0], names[1]})) EXPECT_EQ(row.result, U"压缩失败");
   EXPECT_EQ(readBytes(site / names[0]), kLoose);
   EXPECT_EQ(readBytes(site / names[1]), kLoose);
+}
+
+// A mirror file written over an older one waits for the entry saving the
+// older one to be durable; one written where there was none replaces
+// nothing, and waits for no sync (its page stays as it was at its source).
+TEST_F(PageSafety, AMirrorWaitsForTheStoreOnlyWhereItReplacesAFile) {
+  const test::TempDir dest;
+  writeBytes(site / "new.htm", kLoose);
+  writeBytes(site / "old.htm", kLoose);
+  writeBytes(dest / "old.htm", "an older copy");
+  test::FaultyFileService faulty;
+  std::size_t entriesAppended = 0, entriesSynced = 0;
+  std::map<std::string, std::size_t> syncedWhenPlaced;
+  faulty.beforeOperation = [&](const std::string& operation, const std::string& path) {
+    if (operation == "appendFile" && path == home / "bak.kbq") ++entriesAppended;
+    if (operation == "syncFile" && path == home / "bak.kbq") entriesSynced = entriesAppended;
+    if (operation == "writeFileAtomic" && path.starts_with(dest.path())) syncedWhenPlaced[path] = entriesSynced;
+  };
+  test::RecordingRun observer;
+  observer.opts.mirror = true;
+  observer.opts.sourceDirectory = textPath(site.path());
+  observer.opts.destinationDirectory = textPath(dest.path());
+  std::vector<RunRow> rows{makeRunRow(textPath(site / "new.htm"), observer.opts),
+                           makeRunRow(textPath(site / "old.htm"), observer.opts)};
+  {
+    ScopedFileService scoped(faulty);
+    compressQueuedRows(rows, observer);
+  }
+  for (const RunRow& row : rows) EXPECT_EQ(row.result, U"压缩成功");
+  ASSERT_EQ(syncedWhenPlaced.size(), 2u);
+  EXPECT_EQ(syncedWhenPlaced[dest / "old.htm"], 2u) << "the older copy's entry was durable first";
+  EXPECT_EQ(syncedWhenPlaced[dest / "new.htm"], 0u) << "a new file waited for a sync";
+  EXPECT_EQ(readBytes(dest / "new.htm"), readBytes(dest / "old.htm"));
 }
 
 // A private page stays private: its new bytes and its mirror copy keep its
