@@ -25,7 +25,8 @@ constexpr TextView kServerScriptEnd = U"%>";
 constexpr TextView kStyleEnd = U"</STYLE";
 
 
-bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+// With the case bit set, only the letters fall in a-z: one comparison.
+bool isAsciiLetter(char32_t c) { return static_cast<char32_t>((c | 0x20) - U'a') < 26; }
 
 // What may follow the "<" of a tag: a letter, "/", "!", "?" or "%".
 bool followsTagStart(char32_t c) { return isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%'; }
@@ -36,9 +37,17 @@ bool startsTag(const char32_t* d, std::size_t p, std::size_t n) {
 }
 
 #if defined(__SSE2__)
-__m128i load4(const char32_t* d) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d)); }
+// Eight characters narrowed to 16 bits, saturating: every character outside
+// 16 bits becomes one the scan never looks for.
+__m128i load8(const char32_t* d) {
+  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
+}
 
-unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(lanes))); }
+// One bit a character of eight narrowed ones: their mask has two.
+unsigned charBits(__m128i lanes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lanes, _mm_setzero_si128())));
+}
 #endif
 
 // The first position at or after k that holds a tag start (with
@@ -46,23 +55,23 @@ unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(
 // page holds none, so whole blocks of characters are tested at once where
 // SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
 // over in the block.
+// Inline: called twice for every tag, nearly always to read a block or two.
 template <bool kTagStarts, bool kTagEnds>
-std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
+[[gnu::always_inline]] inline std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), lf = _mm_set1_epi32('\n');
-  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi32(c, lt) : _mm_setzero_si128(); };
+  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>'), lf = _mm_set1_epi16('\n');
+  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi16(c, lt) : _mm_setzero_si128(); };
   const auto ends = [&](__m128i c) {
-    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi32(c, gt), _mm_cmpeq_epi32(c, lf)) : _mm_setzero_si128();
+    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi16(c, gt), _mm_cmpeq_epi16(c, lf)) : _mm_setzero_si128();
   };
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i a = load4(d + k), b = load4(d + k + 4);
-    const __m128i ltA = starts(a), ltB = starts(b);
-    const __m128i endA = ends(a), endB = ends(b);
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ltA, ltB), _mm_or_si128(endA, endB))) == 0) continue;
+    const __m128i c = load8(d + k);
+    const __m128i ltLanes = starts(c), endLanes = ends(c);
+    if (_mm_movemask_epi8(_mm_or_si128(ltLanes, endLanes)) == 0) continue;
     // Nearly every block with something in it ends the search at its first
     // hit, so a "<" is tested alone for what follows it.
-    const unsigned endBits = kTagEnds ? laneBits(endA) | laneBits(endB) << 4 : 0;
-    const unsigned ltBits = kTagStarts ? laneBits(ltA) | laneBits(ltB) << 4 : 0;
+    const unsigned endBits = kTagEnds ? charBits(endLanes) : 0;
+    const unsigned ltBits = kTagStarts ? charBits(ltLanes) : 0;
     for (unsigned bits = endBits | ltBits; bits != 0; bits &= bits - 1) {
       const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
       if (((endBits >> lane) & 1) != 0 || followsTagStart(d[k + lane + 1])) return k + lane;
@@ -195,12 +204,14 @@ PageSplit scanPage(PageChars chars) {
     }
 
     split.endsInScript = false;
-    if (startsWithUpper(tag, kScript)) {
-      next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
-      split.endsInScript = true;
-    } else if (isStartTagOf(tag, U"style")) {
-      // Style sheets are raw text: a "<" in them starts no tag.
-      next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
+    if (!tag.empty() && (tag[0] | 0x20) == U's') {  // script and style both start with it
+      if (startsWithUpper(tag, kScript)) {
+        next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
+        split.endsInScript = true;
+      } else if (isStartTagOf(tag, U"style")) {
+        // Style sheets are raw text: a "<" in them starts no tag.
+        next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
+      }
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
       next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
     }
