@@ -62,10 +62,11 @@ TextView elementName(TextView tag);
 
 // Whether `name` equals `lowerName` with ASCII letters in any case.
 bool namesAre(TextView name, TextView lowerName);
-// The same for a literal, whose length is then known when compiling.
+// The same for a literal, whose length is then known when compiling: a name
+// of another length, as nearly every one asked is, is told without a call.
 template <std::size_t N>
 bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
-  return namesAre(name, TextView(lowerName, N - 1));
+  return name.size() == N - 1 && namesAre(name, TextView(lowerName, N - 1));
 }
 
 // An element's name in a tag and its nameKey, read in one pass. Where the

@@ -148,18 +148,24 @@ void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
 }
 
 // Whether `tag` may be one that the loop below treats apart: a script,
-// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Nearly
-// every tag starts with another letter, and is passed by this one test.
+// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Told
+// by the first two letters of the name (sc, st, te, xm, pl, pr, li), which
+// pass nearly every tag, td, tr, table, span and p among them.
 bool mayBeTreatedApart(TextView tag) {
-  if (tag.empty()) return false;
-  const char32_t first = tag[0] == U'/' && tag.size() >= 2 ? tag[1] : tag[0];
-  switch (first | 0x20) {
+  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
+  if (tag.size() < b + 2) return false;
+  const char32_t second = tag[b + 1] | 0x20;
+  switch (tag[b] | 0x20) {
     case U's':
+      return second == U'c' || second == U't';
     case U't':
+      return second == U'e';
     case U'x':
+      return second == U'm';
     case U'p':
+      return second == U'l' || second == U'r';
     case U'l':
-      return true;
+      return second == U'i';
     default:
       return false;
   }
