@@ -61,6 +61,22 @@ TEST(ElementNames, AKeyMeasuresItsName) {
     EXPECT_EQ(nameLengthOfKey(nameKey(name)), TextView(name).size()) << toUtf8(name);
 }
 
+// A name is compared with a literal folding only the letters A-Z: a
+// character one case bit away from a non-letter, or past ASCII with a
+// letter's low bits, is another character.
+TEST(ElementNames, ANameMatchesALiteralInAnyLetterCaseOnly) {
+  struct Case {
+    const char32_t* name;
+    bool isHttpEquiv;
+  };
+  for (const Case& c : {Case{U"http-equiv", true}, Case{U"HTTP-Equiv", true}, Case{U"http\requiv", false},
+                        Case{U"http-equi", false}, Case{U"http-equivs", false}, Case{U"http-equi\u0156", false},
+                        Case{U"http-equi\U00010076", false}, Case{U"HTTP\x0D" U"EQUIV", false}})
+    EXPECT_EQ(namesAre(c.name, U"http-equiv"), c.isHttpEquiv) << toUtf8(c.name);
+  EXPECT_TRUE(namesAre(U"UTF-8", U"utf-8"));
+  EXPECT_FALSE(namesAre(U"UTF\r8", U"utf-8"));
+}
+
 // Shortening a tag hands on its element's key, as tagName reads it from the
 // tag as written, so that the passes after it need not read the name again.
 TEST(Rewrite, ShorteningATagGivesItsElementsKey) {
