@@ -16,6 +16,7 @@
 #include "compress/tag_shortening.h"
 #include "compress/text_routines.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -147,11 +148,28 @@ void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
-// Whether `tag` may be one that the loop below treats apart: a script,
-// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Told
-// by the first two letters of the name (sc, st, te, xm, pl, pr, li), which
-// pass nearly every tag, td, tr, table, span and p among them.
-bool mayBeTreatedApart(TextView tag) {
+// The first two letters of the names of the tags the loop below treats
+// apart (sc, st, te, xm, pl, pr, li), as the top twelve bits of their
+// nameKeys: a bit for each.
+const std::array<std::uint64_t, 64> kTreatedApartStarts = [] {
+  std::array<std::uint64_t, 64> bits{};
+  for (const char32_t* start : {U"sc", U"st", U"te", U"xm", U"pl", U"pr", U"li"}) {
+    const std::uint64_t top = nameKey(start) >> 48;
+    bits[top / 64] |= std::uint64_t{1} << (top % 64);
+  }
+  return bits;
+}();
+
+// Whether `tag`, its element's nameKey `key`, may be one that the loop below
+// treats apart: a script, style, textarea, xmp or plaintext start tag, or a
+// pre or listing tag. Told by the first two letters of the name, which pass
+// nearly every tag (td, tr, table, span and p among them): from the key, or
+// for a tag without one from the name itself.
+bool mayBeTreatedApart(TextView tag, std::uint64_t key) {
+  if (key != 0) {
+    const std::uint64_t top = key >> 48;
+    return !tag.empty() && ((kTreatedApartStarts[top / 64] >> (top % 64)) & 1) != 0;
+  }
   const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
   if (tag.size() < b + 2) return false;
   const char32_t second = tag[b + 1] | 0x20;
@@ -226,11 +244,10 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 
   bool inPreBlock = false;
   const int step = last / 30;
-  int untilProgress = 0;  // i is a multiple of step when this reaches 0
-  for (int i = 0; i <= last; ++i) {
-    if (step != 0 && untilProgress-- == 0) {
+  for (int i = 0, nextProgress = step != 0 ? 0 : -1; i <= last; ++i) {
+    if (i == nextProgress) {
       progress.setValue(i);
-      untilProgress = step - 1;
+      nextProgress += step;
     }
     SlotText& tag = split.tags[at(i)];
     SlotText& text = split.texts[at(i)];
@@ -248,7 +265,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (!tag.empty() && tag[0] == U'/' && repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
     }
 
-    if (mayBeTreatedApart(tag)) {
+    if (mayBeTreatedApart(tag, elements.nameKeyOf(i))) {
       if (startsWithUpper(tag, kScript)) {
         // Data a page keeps in a script element (JSON, templates) is no script.
         if (compressScripts && holdsJavaScript(tag)) {

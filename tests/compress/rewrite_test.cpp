@@ -251,6 +251,9 @@ TEST(Rewrite, TextsBetweenTags) {
       {U"<p>Hello,\r\n  world</p>", U"<p>Hello, world"},
       {U"<pre>Hello,\r\n  world</pre>x  y", U"<pre>Hello,\r\n  world</pre>x y"},
       {U"<PRE class=c>a  b<br>c  d</Pre>", U"<PRE class=c>a  b<br>c  d</Pre>"},
+      // Any name that begins with "pre" opens a block, one that has no nameKey included.
+      {U"<pre-x>a  b</pre-x>c  d<prelude>e  f</prelude>g  h<listing>i  j</listing>k  l",
+       U"<pre-x>a  b</pre-x>c d<prelude>e  f</prelude>g h<listing>i  j</listing>k l"},
       {U"<table>\r\n  <tr>\r\n  <td>", U"<table><tr><td>"},
       {U"<table>\t<tr>", U"<table><tr>"},
       // "&nbsp; &nbsp;" may break a line where three "&nbsp;" do not: only in pre blocks.
