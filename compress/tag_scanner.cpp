@@ -181,12 +181,15 @@ PageSplit scanPage(PageChars chars) {
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
     // A comment's end is kept too: trimmed, "<!--a-- >" would end where it does not.
+    // What follows the "<", and so starts the tag's text: never a space.
+    const char32_t first = d[start + 1];
     if (gt - start >= 2) {
-      const bool keepsEnd = isAsciiLetter(d[start + 1]) || isCommentTag(TextView(d + start + 1, gt - start - 1));
+      const bool keepsEnd = isAsciiLetter(first) || isCommentTag(TextView(d + start + 1, gt - start - 1));
       setTrimmedWindow(tag, d, start + 1, gt, !keepsEnd);
     }
 
-    if (tag.size() >= 2 && tag[0] == U'%') {
+    const bool serverBlock = first == U'%';
+    if (serverBlock && tag.size() >= 2) {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
@@ -197,7 +200,7 @@ PageSplit scanPage(PageChars chars) {
     // A tag within one line is already what joinTrimmedLines would make of it.
     // An element's tag keeps its lines: a quoted value holds them as they
     // are, and the rewriting pass reads the tag as a browser does.
-    if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%')) {
+    if ((bounds.multiLine && !isElementTag(tag)) || serverBlock) {
       const bool openComment = isCommentTag(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
       if (openComment && closesComment(tag)) tag += U" ";
