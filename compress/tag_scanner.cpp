@@ -130,10 +130,10 @@ std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   return npos;
 }
 
-// Makes `slot` a window on page[from, to) without the spaces at its start
-// and, with `trimEnd`, at its end.
-void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
-  while (from < to && page[from] == U' ') ++from;
+// Makes `slot` a window on page[from, to) of a tag's text, without the
+// spaces at its end with `trimEnd`. The text starts with the character after
+// the "<", by which the scan knew it for a tag: never a space.
+void setTagWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
   while (trimEnd && to > from && page[to - 1] == U' ') --to;
   slot.setWindow(page + from, to - from);
 }
@@ -181,19 +181,18 @@ PageSplit scanPage(PageChars chars) {
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
     // A comment's end is kept too: trimmed, "<!--a-- >" would end where it does not.
-    // What follows the "<", and so starts the tag's text: never a space.
+    // What follows the "<" starts the tag's text, which so holds at least
+    // that character: the tag's ">" (or the page's end) comes after it.
     const char32_t first = d[start + 1];
-    if (gt - start >= 2) {
-      const bool keepsEnd = isAsciiLetter(first) || isCommentTag(TextView(d + start + 1, gt - start - 1));
-      setTrimmedWindow(tag, d, start + 1, gt, !keepsEnd);
-    }
+    const bool keepsEnd = isAsciiLetter(first) || isCommentTag(TextView(d + start + 1, gt - start - 1));
+    setTagWindow(tag, d, start + 1, gt, !keepsEnd);
 
     const bool serverBlock = first == U'%';
     if (serverBlock && tag.size() >= 2) {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      setTrimmedWindow(tag, d, start + 1, gt);
+      setTagWindow(tag, d, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
@@ -207,7 +206,7 @@ PageSplit scanPage(PageChars chars) {
     }
 
     split.endsInScript = false;
-    if (!tag.empty() && (tag[0] | 0x20) == U's') {  // script and style both start with it
+    if ((first | 0x20) == U's') {  // script and style both start with it; joining lines keeps it first
       if (startsWithUpper(tag, kScript)) {
         next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
         split.endsInScript = true;
