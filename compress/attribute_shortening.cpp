@@ -223,8 +223,10 @@ bool quotedValuesStay(TextView tag, std::size_t start) {
 
 // Elements whose tags may hold a default or a boolean attribute; the tags
 // of others change only where they hold a quote or end in "/".
-// Asked of most start tags: a table made once, not looked after at each call.
-const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
+// Asked of most start tags: a table made once, not looked after at each call,
+// and so sparse that a name it does not hold, as most are, is passed in one
+// probe.
+const NameKeyTable<bool, 256> kMayHoldDefaultsOrBooleans{
     {U"script", true},   {U"style", true},   {U"link", true},     {U"html", true},   {U"form", true},
     {U"meta", true},     {U"input", true},   {U"option", true},   {U"select", true}, {U"video", true},
     {U"audio", true},    {U"details", true}, {U"textarea", true}, {U"button", true}, {U"iframe", true},
