@@ -23,6 +23,15 @@ std::size_t lineEnd(const SlotText& s, std::size_t from, LineBreak lineBreak) {
   return s.size();
 }
 
+#if defined(__SSE2__)
+// Eight characters narrowed to 16 bits, saturating: no character outside 16
+// bits becomes a space, a CR or an LF.
+__m128i load8(const char32_t* d) {
+  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
+}
+#endif
+
 // The first position where a line break starts or a space follows a space,
 // or the size. Most texts hold one early, but long texts of a line each
 // hold none: blocks of characters are tested at once, each against the
@@ -33,19 +42,16 @@ std::size_t firstBreakOrDoubleSpace(const SlotText& s, LineBreak lineBreak) {
   const char32_t* const d = s.data();
   std::size_t k = 1;
 #if defined(__SSE2__)
-  const __m128i space = _mm_set1_epi32(U' '), lf = _mm_set1_epi32(U'\n'), cr = _mm_set1_epi32(U'\r');
-  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
-  const auto hits = [&](std::size_t at) {
-    const __m128i c = load(at);
-    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi32(c, space), _mm_cmpeq_epi32(load(at - 1), space));
-    const __m128i breaks = lineBreak == LineBreak::Lf
-                               ? _mm_cmpeq_epi32(c, lf)
-                               : _mm_and_si128(_mm_cmpeq_epi32(c, cr), _mm_cmpeq_epi32(load(at + 1), lf));
-    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(doubled, breaks))));
-  };
+  const __m128i space = _mm_set1_epi16(U' '), lf = _mm_set1_epi16(U'\n'), cr = _mm_set1_epi16(U'\r');
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const unsigned bits = hits(k) | hits(k + 4) << 4;
-    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits));
+    const __m128i c = load8(d + k);
+    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(load8(d + k - 1), space));
+    const __m128i breaks = lineBreak == LineBreak::Lf
+                               ? _mm_cmpeq_epi16(c, lf)
+                               : _mm_and_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(load8(d + k + 1), lf));
+    // Two bits a character.
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(doubled, breaks)));
+    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits)) / 2;
   }
 #endif
   for (; k < n; ++k)
@@ -63,15 +69,6 @@ void trimInPlace(SlotText& s) {
   else
     s.resize(e);
 }
-
-#if defined(__SSE2__)
-// Eight characters narrowed to 16 bits, saturating: no character outside 16
-// bits becomes a space or an LF.
-__m128i load8(const char32_t* d) {
-  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
-}
-#endif
 
 // collapseLinesAndSpaces from `start` on, for one kind of line break, so
 // that each character costs one pass through a short loop.
