@@ -51,7 +51,7 @@ unsigned charBits(__m128i lanes) {
 #endif
 
 // The first position at or after k that holds a tag start (with
-// kTagStarts) or a ">" or LF (with kTagEnds); n when there is none. Most of a
+// kTagStarts) or a ">" (with kTagEnds); n when there is none. Most of a
 // page holds none, so whole blocks of characters are tested at once where
 // SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
 // over in the block.
@@ -59,11 +59,9 @@ unsigned charBits(__m128i lanes) {
 template <bool kTagStarts, bool kTagEnds>
 [[gnu::always_inline]] inline std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>'), lf = _mm_set1_epi16('\n');
+  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
   const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi16(c, lt) : _mm_setzero_si128(); };
-  const auto ends = [&](__m128i c) {
-    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi16(c, gt), _mm_cmpeq_epi16(c, lf)) : _mm_setzero_si128();
-  };
+  const auto ends = [&](__m128i c) { return kTagEnds ? _mm_cmpeq_epi16(c, gt) : _mm_setzero_si128(); };
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
     const __m128i c = load8(d + k);
     const __m128i ltLanes = starts(c), endLanes = ends(c);
@@ -79,7 +77,7 @@ template <bool kTagStarts, bool kTagEnds>
   }
 #endif
   for (; k < n; ++k)
-    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && (d[k] == U'>' || d[k] == U'\n'))) return k;
+    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && d[k] == U'>')) return k;
   return n;
 }
 
@@ -87,7 +85,6 @@ template <bool kTagStarts, bool kTagEnds>
 struct TagBounds {
   std::size_t gt;    // the tag's ">", npos when it runs to the end of the page
   std::size_t next;  // the next tag start, npos when none
-  bool multiLine;    // an LF lies inside the tag: it may hold a line break
 };
 
 // The end of the tag is the first ">" with no tag start between it and the
@@ -95,7 +92,7 @@ struct TagBounds {
 // that inner tag and the search goes on after it. One forward walk from the
 // tag's "<" to the next tag's "<" finds both.
 TagBounds findTagBounds(TextView page, std::size_t start) {
-  TagBounds b{npos, npos, false};
+  TagBounds b{npos, npos};
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
   // Up to the end: a tag start matters only when none came since the last ">".
@@ -107,9 +104,7 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
       b.next = inner;
       return b;
     }
-    if (d[k] == U'\n') {
-      b.multiLine = true;
-    } else if (d[k] == U'<') {
+    if (d[k] == U'<') {
       inner = k;
     } else if (inner != npos) {
       inner = npos;  // this ">" closes the inner tag
@@ -198,8 +193,9 @@ PageSplit scanPage(PageChars chars) {
 
     // A tag within one line is already what joinTrimmedLines would make of it.
     // An element's tag keeps its lines: a quoted value holds them as they
-    // are, and the rewriting pass reads the tag as a browser does.
-    if ((bounds.multiLine && !isElementTag(tag)) || serverBlock) {
+    // are, and the rewriting pass reads the tag as a browser does. So only
+    // the few other tags are looked through for an LF.
+    if (serverBlock || (!isElementTag(tag) && findChar(tag, U'\n') != npos)) {
       const bool openComment = isCommentTag(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
       if (openComment && closesComment(tag)) tag += U" ";
