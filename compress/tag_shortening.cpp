@@ -164,6 +164,15 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
       r = a->nameEnd;
       continue;
     }
+    if (keepsNothingQuoted && a->valueEnd > a->valueAt) {
+      // Known before it moves: the value goes without its quotes, and moves once.
+      w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt - 1);  // the "=" with the white space around it
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
+      r = a->valueEnd + 1;
+      // Another attribute right after the quote needs a space to start.
+      if (r < n && !isHtmlSpace(t[r])) t[w++] = U' ';
+      continue;
+    }
     // The "=" with the white space around it, the opening quote after it.
     w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt);
     if (a->quote == 0) {
@@ -185,8 +194,8 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
       w = moveDown(t, w, a->valueAt, a->valueEnd);
     }
     r = a->valueEnd + 1;
-    const bool unquoted = w > valueAt && (style ? a->quote == U'"' && rightAfterEquals && findQuoteKeeper(t, valueAt, w) == w
-                                                : keepsNothingQuoted);
+    // Only a style value, made tight just now, may still lose its quotes.
+    const bool unquoted = style && w > valueAt && a->quote == U'"' && rightAfterEquals && findQuoteKeeper(t, valueAt, w) == w;
     if (!unquoted) {
       t[w++] = a->quote;
       continue;
