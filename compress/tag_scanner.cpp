@@ -179,7 +179,8 @@ PageSplit scanPage(PageChars chars) {
     // What follows the "<" starts the tag's text, which so holds at least
     // that character: the tag's ">" (or the page's end) comes after it.
     const char32_t first = d[start + 1];
-    const bool keepsEnd = isAsciiLetter(first) || isCommentTag(TextView(d + start + 1, gt - start - 1));
+    const bool startTag = isAsciiLetter(first);  // an element's start tag: most tags
+    const bool keepsEnd = startTag || isCommentTag(TextView(d + start + 1, gt - start - 1));
     setTagWindow(tag, d, start + 1, gt, !keepsEnd);
 
     const bool serverBlock = first == U'%';
@@ -195,7 +196,7 @@ PageSplit scanPage(PageChars chars) {
     // An element's tag keeps its lines: a quoted value holds them as they
     // are, and the rewriting pass reads the tag as a browser does. So only
     // the few other tags are looked through for an LF.
-    if (serverBlock || (!isElementTag(tag) && findChar(tag, U'\n') != npos)) {
+    if (serverBlock || (!startTag && !isElementTag(tag) && findChar(tag, U'\n') != npos)) {
       const bool openComment = isCommentTag(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
       if (openComment && closesComment(tag)) tag += U" ";
