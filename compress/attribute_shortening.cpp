@@ -211,15 +211,14 @@ std::size_t findQuote(TextView tag, std::size_t from) {
 // off every value that may go without, so the values themselves are read
 // only for classes.
 bool quotedValuesStay(TextView tag, std::size_t start) {
-  constexpr TextView kStyle = U"style", kClass = U"class";
   for (std::size_t open = findQuote(tag, start); open != npos;) {
     if (tag[open] == U'\'') return false;
     const std::size_t close = findQuote(tag, open + 1);
     if (close == npos || tag[close] == U'\'' || close == open + 1 || tag[open - 1] != U'=') return false;
     if (open >= 6) {
       const TextView name = tag.substr(open - 6, 5);
-      if (sameLetters(name, kStyle)) return false;
-      if (sameLetters(name, kClass) && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
+      if (namesAre(name, U"style")) return false;
+      if (namesAre(name, U"class") && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
     }
     open = findQuote(tag, close + 1);
   }
