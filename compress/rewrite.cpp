@@ -255,8 +255,8 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     SlotText& text = split.texts[at(i)];
 
     if (keptAsRead[at(i)] != 0) continue;
-    const bool tagStays = split.endsInScript || (tag.size() >= 3 && tag[0] == U'%');
-    if (!tagStays) {
+    // Only end tags go here, and none of a page whose scan ended in a script.
+    if (!split.endsInScript && !tag.empty() && tag[0] == U'/') {
       // Dropping an end tag drops its text too, so only a blank text that
       // shows nothing may go (a style rule may show the element inline).
       if (isOptionalEndTag(tag) && blank(text) && endTagMayGo(split, elements, i) &&
@@ -264,7 +264,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         tag.clear();
         continue;
       }
-      if (!tag.empty() && tag[0] == U'/' && repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
+      if (repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
     }
 
     if (mayBeTreatedApart(tag, elements.nameKeyOf(i))) {
