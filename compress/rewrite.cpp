@@ -291,10 +291,13 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (opensPreformatted(tag)) inPreBlock = true;
       if (closesPreformatted(tag)) inPreBlock = false;
     }
+    // An empty text, as between tags that stand next to each other, has
+    // nothing to rewrite.
+    if (text.empty()) continue;
     if (elements.keepsTextAfter(i)) continue;  // a style rule may show it as written
 
     if (!inPreBlock) {
-      if (!text.empty() && blank(text)) {
+      if (blank(text)) {
         const bool shows = i != last && inlineBefore(split, elements, i) && inlineAfter(split, elements, i);
         if (shows)
           text.assign(kSpace);
