@@ -94,34 +94,39 @@ std::optional<TextView> declaredCharset(TextView tag, TextView element) {
   return c;
 }
 
-// The first position at or after `from` that holds a character up to a
-// space (white space among them), or n. Class values are long lists of
-// names with single spaces between, so eight characters a step are narrowed
-// to 16 bits and compared at once. Signed: characters at or above 0x80000000
-// are found too, and fail the exact test of the caller.
-std::size_t findSpaceOrBelow(const char32_t* d, std::size_t from, std::size_t n) {
-  std::size_t k = from;
+// Whether a class value holds white space other than single spaces between
+// names. Class values are long lists of names with single spaces between,
+// so the value is read once, eight characters a step narrowed to 16 bits,
+// for the characters up to a space (signed: those at or above 0x80000000
+// too), and only those are tested one by one.
+bool hasSpaceToCollapse(TextView value) {
+  const char32_t* const d = value.data();
+  const std::size_t n = value.size();
+  const auto collapses = [&](std::size_t k) {
+    return isHtmlSpace(d[k]) && (d[k] != U' ' || k == 0 || k + 1 == n || isHtmlSpace(d[k + 1]));
+  };
+  std::size_t k = 0;
 #if defined(__SSE2__)
   const __m128i aboveSpace = _mm_set1_epi16(U' ' + 1);
   const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
-  for (; k + 8 <= n; k += 8) {
-    const __m128i narrow = _mm_packs_epi32(load(k), load(k + 4));
-    if (const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi16(narrow, aboveSpace))); hits != 0)
-      return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
+  // Whether the block at `at` holds a character that collapses.
+  const auto blockCollapses = [&](std::size_t at) {
+    const __m128i narrow = _mm_packs_epi32(load(at), load(at + 4));
+    // Two bits a character; the low one is read.
+    auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi16(narrow, aboveSpace))) & 0x5555u;
+    for (; bits != 0; bits &= bits - 1)
+      if (collapses(at + static_cast<std::size_t>(__builtin_ctz(bits)) / 2)) return true;
+    return false;
+  };
+  if (k + 8 <= n) {
+    for (; k + 8 <= n; k += 8)
+      if (blockCollapses(k)) return true;
+    // The rest as the last block, which overlaps characters read already.
+    return k < n && blockCollapses(n - 8);
   }
 #endif
   for (; k < n; ++k)
-    if (d[k] <= U' ') return k;
-  return n;
-}
-
-// Whether a class value holds white space other than single spaces between names.
-bool hasSpaceToCollapse(TextView value) {
-  const std::size_t n = value.size();
-  for (std::size_t k = findSpaceOrBelow(value.data(), 0, n); k < n; k = findSpaceOrBelow(value.data(), k + 1, n)) {
-    if (!isHtmlSpace(value[k])) continue;
-    if (value[k] != U' ' || k == 0 || k + 1 == n || isHtmlSpace(value[k + 1])) return true;
-  }
+    if (collapses(k)) return true;
   return false;
 }
 
@@ -206,15 +211,14 @@ std::size_t findQuote(TextView tag, std::size_t from) {
 // off every value that may go without, so the values themselves are read
 // only for classes.
 bool quotedValuesStay(TextView tag, std::size_t start) {
-  constexpr TextView kStyle = U"style", kClass = U"class";
   for (std::size_t open = findQuote(tag, start); open != npos;) {
     if (tag[open] == U'\'') return false;
     const std::size_t close = findQuote(tag, open + 1);
     if (close == npos || tag[close] == U'\'' || close == open + 1 || tag[open - 1] != U'=') return false;
     if (open >= 6) {
       const TextView name = tag.substr(open - 6, 5);
-      if (sameLetters(name, kStyle)) return false;
-      if (sameLetters(name, kClass) && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
+      if (namesAre(name, U"style")) return false;
+      if (namesAre(name, U"class") && hasSpaceToCollapse(tag.substr(open + 1, close - open - 1))) return false;
     }
     open = findQuote(tag, close + 1);
   }
@@ -223,8 +227,10 @@ bool quotedValuesStay(TextView tag, std::size_t start) {
 
 // Elements whose tags may hold a default or a boolean attribute; the tags
 // of others change only where they hold a quote or end in "/".
-// Asked of most start tags: a table made once, not looked after at each call.
-const NameKeyTable<bool> kMayHoldDefaultsOrBooleans{
+// Asked of most start tags: a table made once, not looked after at each call,
+// and so sparse that a name it does not hold, as most are, is passed in one
+// probe.
+const NameKeyTable<bool, 256> kMayHoldDefaultsOrBooleans{
     {U"script", true},   {U"style", true},   {U"link", true},     {U"html", true},   {U"form", true},
     {U"meta", true},     {U"input", true},   {U"option", true},   {U"select", true}, {U"video", true},
     {U"audio", true},    {U"details", true}, {U"textarea", true}, {U"button", true}, {U"iframe", true},

@@ -62,10 +62,16 @@ TextView elementName(TextView tag);
 
 // Whether `name` equals `lowerName` with ASCII letters in any case.
 bool namesAre(TextView name, TextView lowerName);
-// The same for a literal, whose length is then known when compiling.
+// The same for a literal, whose characters are then known when compiling:
+// compared in place, a letter by setting its case bit, anything else exactly.
 template <std::size_t N>
 bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
-  return namesAre(name, TextView(lowerName, N - 1));
+  if (name.size() != N - 1) return false;
+  for (std::size_t k = 0; k + 1 < N; ++k) {
+    const char32_t lower = lowerName[k];
+    if (lower >= U'a' && lower <= U'z' ? (name[k] | 0x20) != lower : name[k] != lower) return false;
+  }
+  return true;
 }
 
 // An element's name in a tag and its nameKey, read in one pass. Where the

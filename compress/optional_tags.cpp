@@ -175,6 +175,11 @@ bool isOneOf(Kind k, KindSet kinds) { return kinds.holds(k); }
 
 bool isTablePart(Kind k) { return isOneOf(k, {Kind::Thead, Kind::Tbody, Kind::Tfoot}); }
 
+// What a table holds of its own: its parts, rows, cells, caption and
+// columns. One set, asked of every start tag in one test.
+constexpr KindSet kTableContents{Kind::Thead, Kind::Tbody, Kind::Tfoot,    Kind::Tr, Kind::Td,
+                                 Kind::Th,    Kind::Caption, Kind::Colgroup, Kind::Col};
+
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 // One tag as the pass reads it.
@@ -309,17 +314,14 @@ class OptionalTagPass {
       // further down), or anything but a table's own parts inside a table.
       const bool block = traits.box == ElementBox::Block || traits.startClosesParagraph;
       if ((block && open_.back().box == ElementBox::Inline) ||
-          (topHoldsRows() && !isTablePart(started.kind()) &&
-           !isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup, Kind::Col})))
+          (topHoldsRows() && !isOneOf(started.kind(), kTableContents)))
         doubtFrom(i);
     }
     // A browser closes the open one first, or ignores the new one.
     if (started.is(kEndsOneOfItsName) && (openBits() & started.facts->openBit) != 0) doubtFrom(i);
     // Outside a table a browser ignores a table's parts, and anywhere in it
     // but in the table itself, a part or a row, it first closes what is open.
-    if ((isTablePart(started.kind()) || isOneOf(started.kind(), {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption,
-                                                             Kind::Colgroup, Kind::Col})) &&
-        ((openBits() & kTableBit) == 0 || !topHoldsRows()))
+    if (isOneOf(started.kind(), kTableContents) && ((openBits() & kTableBit) == 0 || !topHoldsRows()))
       doubtFrom(i);
     const bool selfClosing = tag.back() == U'/' && started.kind() == Kind::Other;
     if (!traits.isVoid && !selfClosing && started.key != 0)
@@ -379,7 +381,8 @@ class OptionalTagPass {
     // Outside a table a browser ignores the end tag of a cell or row, whose
     // element it never opened, and the elements read here no longer match
     // its own for the rest of the page.
-    const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
+    const bool tableKind =
+        isOneOf(x, {Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
     if (tableKind && (openBits() & kTableBit) == 0) doubtFrom(split_.lastIndex + 1);
     if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     if (k > lowest) open_.resize(k - 1);
@@ -455,7 +458,7 @@ class OptionalTagPass {
   // may hold anything but a table still open (the next cell or row ends all
   // of it), the other elements only ones that end with them by themselves.
   bool closesCleanly(Kind x, std::size_t k) const {
-    const bool tableKind = isTablePart(x) || isOneOf(x, {Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
+    const bool tableKind = isOneOf(x, {Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr, Kind::Td, Kind::Th, Kind::Caption});
     for (std::size_t above = k; above < open_.size(); ++above) {
       const Kind a = open_[above].kind;
       if (tableKind ? a == Kind::Table

@@ -130,11 +130,12 @@ void PageElements::readNesting() {
   static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
   for (int i = 0; i <= split_.lastIndex; ++i) {
     const TextView tag = split_.tags[index(i)];
-    if (!isElementTag(tag)) {
+    // Only an element's name has a key: most tags need not be read for it.
+    const std::uint64_t key = keys_[index(i)];
+    if (key == 0 && !isElementTag(tag)) {
       if (keeping()) bits_[index(i)] |= kKeepsText;
       continue;
     }
-    const std::uint64_t key = keys_[index(i)];
     if (tag[0] == U'/') {
       // Only a name without a key is compared by its characters.
       const TextView name = key == 0 ? tagName(tag).in(tag) : TextView();

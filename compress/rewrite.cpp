@@ -16,6 +16,7 @@
 #include "compress/tag_shortening.h"
 #include "compress/text_routines.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -44,10 +45,12 @@ bool isOptionalEndTag(TextView tag) {
          (tag[1] == U'T' && (tag[2] == U'R' || tag[2] == U'D'));
 }
 
-// Space, tab, CR and LF only (the program's "blank").
+// Space, tab, CR and LF only (the program's "blank"): one comparison turns
+// away every character above the space, a bit of a mask tells the rest.
 bool blank(TextView text) {
+  constexpr std::uint64_t kBlanks = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n';
   for (char32_t c : text)
-    if (c != U' ' && c != U'\t' && c != U'\r' && c != U'\n') return false;
+    if (c > U' ' || ((kBlanks >> c) & 1) == 0) return false;
   return true;
 }
 
@@ -147,19 +150,42 @@ void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
   if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
 }
 
-// Whether `tag` may be one that the loop below treats apart: a script,
-// style, textarea, xmp or plaintext start tag, or a pre or listing tag. Nearly
-// every tag starts with another letter, and is passed by this one test.
-bool mayBeTreatedApart(TextView tag) {
-  if (tag.empty()) return false;
-  const char32_t first = tag[0] == U'/' && tag.size() >= 2 ? tag[1] : tag[0];
-  switch (first | 0x20) {
+// The first two letters of the names of the tags the loop below treats
+// apart (sc, st, te, xm, pl, pr, li), as the top twelve bits of their
+// nameKeys: a bit for each.
+const std::array<std::uint64_t, 64> kTreatedApartStarts = [] {
+  std::array<std::uint64_t, 64> bits{};
+  for (const char32_t* start : {U"sc", U"st", U"te", U"xm", U"pl", U"pr", U"li"}) {
+    const std::uint64_t top = nameKey(start) >> 48;
+    bits[top / 64] |= std::uint64_t{1} << (top % 64);
+  }
+  return bits;
+}();
+
+// Whether `tag`, its element's nameKey `key`, may be one that the loop below
+// treats apart: a script, style, textarea, xmp or plaintext start tag, or a
+// pre or listing tag. Told by the first two letters of the name, which pass
+// nearly every tag (td, tr, table, span and p among them): from the key, or
+// for a tag without one from the name itself.
+bool mayBeTreatedApart(TextView tag, std::uint64_t key) {
+  if (key != 0) {
+    const std::uint64_t top = key >> 48;
+    return !tag.empty() && ((kTreatedApartStarts[top / 64] >> (top % 64)) & 1) != 0;
+  }
+  const std::size_t b = !tag.empty() && tag[0] == U'/' ? 1 : 0;
+  if (tag.size() < b + 2) return false;
+  const char32_t second = tag[b + 1] | 0x20;
+  switch (tag[b] | 0x20) {
     case U's':
+      return second == U'c' || second == U't';
     case U't':
+      return second == U'e';
     case U'x':
+      return second == U'm';
     case U'p':
+      return second == U'l' || second == U'r';
     case U'l':
-      return true;
+      return second == U'i';
     default:
       return false;
   }
@@ -220,18 +246,17 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 
   bool inPreBlock = false;
   const int step = last / 30;
-  int untilProgress = 0;  // i is a multiple of step when this reaches 0
-  for (int i = 0; i <= last; ++i) {
-    if (step != 0 && untilProgress-- == 0) {
+  for (int i = 0, nextProgress = step != 0 ? 0 : -1; i <= last; ++i) {
+    if (i == nextProgress) {
       progress.setValue(i);
-      untilProgress = step - 1;
+      nextProgress += step;
     }
     SlotText& tag = split.tags[at(i)];
     SlotText& text = split.texts[at(i)];
 
     if (keptAsRead[at(i)] != 0) continue;
-    const bool tagStays = split.endsInScript || (tag.size() >= 3 && tag[0] == U'%');
-    if (!tagStays) {
+    // Only end tags go here, and none of a page whose scan ended in a script.
+    if (!split.endsInScript && !tag.empty() && tag[0] == U'/') {
       // Dropping an end tag drops its text too, so only a blank text that
       // shows nothing may go (a style rule may show the element inline).
       if (isOptionalEndTag(tag) && blank(text) && endTagMayGo(split, elements, i) &&
@@ -239,10 +264,10 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         tag.clear();
         continue;
       }
-      if (!tag.empty() && tag[0] == U'/' && repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
+      if (repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
     }
 
-    if (mayBeTreatedApart(tag)) {
+    if (mayBeTreatedApart(tag, elements.nameKeyOf(i))) {
       if (startsWithUpper(tag, kScript)) {
         // Data a page keeps in a script element (JSON, templates) is no script.
         if (compressScripts && holdsJavaScript(tag)) {
@@ -266,10 +291,13 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       if (opensPreformatted(tag)) inPreBlock = true;
       if (closesPreformatted(tag)) inPreBlock = false;
     }
+    // An empty text, as between tags that stand next to each other, has
+    // nothing to rewrite.
+    if (text.empty()) continue;
     if (elements.keepsTextAfter(i)) continue;  // a style rule may show it as written
 
     if (!inPreBlock) {
-      if (!text.empty() && blank(text)) {
+      if (blank(text)) {
         const bool shows = i != last && inlineBefore(split, elements, i) && inlineAfter(split, elements, i);
         if (shows)
           text.assign(kSpace);

@@ -26,6 +26,12 @@ std::size_t attributesStart(TextView tag) {
 }
 
 std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from) {
+  std::optional<TagAttribute> a = readAttributeHead(tag, from);
+  if (a && a->quote != 0) closeValue(*a, tag, findChar(tag, a->quote, a->valueAt));
+  return a;
+}
+
+std::optional<TagAttribute> readAttributeHead(TextView tag, std::size_t from) {
   const std::size_t n = tag.size();
   std::size_t k = from;
   while (k < n && (isHtmlSpace(tag[k]) || tag[k] == U'/')) ++k;
@@ -43,9 +49,6 @@ std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from) {
   if (k < n && (tag[k] == U'"' || tag[k] == U'\'')) {
     a.quote = tag[k];
     a.valueAt = k + 1;
-    const std::size_t close = findChar(tag, a.quote, a.valueAt);
-    a.closed = close != npos;
-    a.valueEnd = a.closed ? close : n;
     return a;
   }
   a.valueAt = k;

@@ -35,6 +35,18 @@ std::size_t attributesStart(TextView tag);
 // closing quote, or the name's end.
 std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from);
 
+// readAttribute up to where a quoted value starts, for a caller that looks
+// for its closing quote itself (and reads the value on the way): such an
+// attribute comes back with its `quote` and `valueAt` but not yet its
+// `valueEnd` and `closed`, which closeValue sets.
+std::optional<TagAttribute> readAttributeHead(TextView tag, std::size_t from);
+// Sets the end of the quoted value of `a`, a head read from `tag`, from
+// `close`: the position of its closing quote, npos when the tag holds none.
+inline void closeValue(TagAttribute& a, TextView tag, std::size_t close) {
+  a.closed = close != npos;
+  a.valueEnd = a.closed ? close : tag.size();
+}
+
 // Where reading goes on after `a`.
 inline std::size_t afterAttribute(const TagAttribute& a) {
   if (a.valueAt == npos) return a.nameEnd;

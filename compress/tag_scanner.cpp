@@ -25,7 +25,8 @@ constexpr TextView kServerScriptEnd = U"%>";
 constexpr TextView kStyleEnd = U"</STYLE";
 
 
-bool isAsciiLetter(char32_t c) { return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z'); }
+// With the case bit set, only the letters fall in a-z: one comparison.
+bool isAsciiLetter(char32_t c) { return static_cast<char32_t>((c | 0x20) - U'a') < 26; }
 
 // What may follow the "<" of a tag: a letter, "/", "!", "?" or "%".
 bool followsTagStart(char32_t c) { return isAsciiLetter(c) || c == U'/' || c == U'!' || c == U'?' || c == U'%'; }
@@ -36,33 +37,39 @@ bool startsTag(const char32_t* d, std::size_t p, std::size_t n) {
 }
 
 #if defined(__SSE2__)
-__m128i load4(const char32_t* d) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d)); }
+// Eight characters narrowed to 16 bits, saturating: every character outside
+// 16 bits becomes one the scan never looks for.
+__m128i load8(const char32_t* d) {
+  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
+}
 
-unsigned laneBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(lanes))); }
+// One bit a character of eight narrowed ones: their mask has two.
+unsigned charBits(__m128i lanes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lanes, _mm_setzero_si128())));
+}
 #endif
 
 // The first position at or after k that holds a tag start (with
-// kTagStarts) or a ">" or LF (with kTagEnds); n when there is none. Most of a
+// kTagStarts) or a ">" (with kTagEnds); n when there is none. Most of a
 // page holds none, so whole blocks of characters are tested at once where
 // SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
 // over in the block.
+// Inline: called twice for every tag, nearly always to read a block or two.
 template <bool kTagStarts, bool kTagEnds>
-std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
+[[gnu::always_inline]] inline std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi32('<'), gt = _mm_set1_epi32('>'), lf = _mm_set1_epi32('\n');
-  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi32(c, lt) : _mm_setzero_si128(); };
-  const auto ends = [&](__m128i c) {
-    return kTagEnds ? _mm_or_si128(_mm_cmpeq_epi32(c, gt), _mm_cmpeq_epi32(c, lf)) : _mm_setzero_si128();
-  };
+  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
+  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi16(c, lt) : _mm_setzero_si128(); };
+  const auto ends = [&](__m128i c) { return kTagEnds ? _mm_cmpeq_epi16(c, gt) : _mm_setzero_si128(); };
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i a = load4(d + k), b = load4(d + k + 4);
-    const __m128i ltA = starts(a), ltB = starts(b);
-    const __m128i endA = ends(a), endB = ends(b);
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(ltA, ltB), _mm_or_si128(endA, endB))) == 0) continue;
+    const __m128i c = load8(d + k);
+    const __m128i ltLanes = starts(c), endLanes = ends(c);
+    if (_mm_movemask_epi8(_mm_or_si128(ltLanes, endLanes)) == 0) continue;
     // Nearly every block with something in it ends the search at its first
     // hit, so a "<" is tested alone for what follows it.
-    const unsigned endBits = kTagEnds ? laneBits(endA) | laneBits(endB) << 4 : 0;
-    const unsigned ltBits = kTagStarts ? laneBits(ltA) | laneBits(ltB) << 4 : 0;
+    const unsigned endBits = kTagEnds ? charBits(endLanes) : 0;
+    const unsigned ltBits = kTagStarts ? charBits(ltLanes) : 0;
     for (unsigned bits = endBits | ltBits; bits != 0; bits &= bits - 1) {
       const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
       if (((endBits >> lane) & 1) != 0 || followsTagStart(d[k + lane + 1])) return k + lane;
@@ -70,7 +77,7 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
   }
 #endif
   for (; k < n; ++k)
-    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && (d[k] == U'>' || d[k] == U'\n'))) return k;
+    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && d[k] == U'>')) return k;
   return n;
 }
 
@@ -78,7 +85,6 @@ std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
 struct TagBounds {
   std::size_t gt;    // the tag's ">", npos when it runs to the end of the page
   std::size_t next;  // the next tag start, npos when none
-  bool multiLine;    // an LF lies inside the tag: it may hold a line break
 };
 
 // The end of the tag is the first ">" with no tag start between it and the
@@ -86,7 +92,7 @@ struct TagBounds {
 // that inner tag and the search goes on after it. One forward walk from the
 // tag's "<" to the next tag's "<" finds both.
 TagBounds findTagBounds(TextView page, std::size_t start) {
-  TagBounds b{npos, npos, false};
+  TagBounds b{npos, npos};
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
   // Up to the end: a tag start matters only when none came since the last ">".
@@ -98,9 +104,7 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
       b.next = inner;
       return b;
     }
-    if (d[k] == U'\n') {
-      b.multiLine = true;
-    } else if (d[k] == U'<') {
+    if (d[k] == U'<') {
       inner = k;
     } else if (inner != npos) {
       inner = npos;  // this ">" closes the inner tag
@@ -121,10 +125,10 @@ std::size_t findEndTag(TextView page, std::size_t from, TextView upperEnd) {
   return npos;
 }
 
-// Makes `slot` a window on page[from, to) without the spaces at its start
-// and, with `trimEnd`, at its end.
-void setTrimmedWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
-  while (from < to && page[from] == U' ') ++from;
+// Makes `slot` a window on page[from, to) of a tag's text, without the
+// spaces at its end with `trimEnd`. The text starts with the character after
+// the "<", by which the scan knew it for a tag: never a space.
+void setTagWindow(SlotText& slot, char32_t* page, std::size_t from, std::size_t to, bool trimEnd = true) {
   while (trimEnd && to > from && page[to - 1] == U' ') --to;
   slot.setWindow(page + from, to - from);
 }
@@ -172,35 +176,41 @@ PageSplit scanPage(PageChars chars) {
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
     // A comment's end is kept too: trimmed, "<!--a-- >" would end where it does not.
-    if (gt - start >= 2) {
-      const bool keepsEnd = isAsciiLetter(d[start + 1]) || isCommentTag(TextView(d + start + 1, gt - start - 1));
-      setTrimmedWindow(tag, d, start + 1, gt, !keepsEnd);
-    }
+    // What follows the "<" starts the tag's text, which so holds at least
+    // that character: the tag's ">" (or the page's end) comes after it.
+    const char32_t first = d[start + 1];
+    const bool startTag = isAsciiLetter(first);  // an element's start tag: most tags
+    const bool keepsEnd = startTag || isCommentTag(TextView(d + start + 1, gt - start - 1));
+    setTagWindow(tag, d, start + 1, gt, !keepsEnd);
 
-    if (tag.size() >= 2 && tag[0] == U'%') {
+    const bool serverBlock = first == U'%';
+    if (serverBlock && tag.size() >= 2) {
       const std::size_t close = findText(page, kServerScriptEnd, start + 1);
       if (close == npos) throw PageError("服务器脚本块缺少结束标记“%>”");
       gt = close + 1;
-      setTrimmedWindow(tag, d, start + 1, gt);
+      setTagWindow(tag, d, start + 1, gt);
     }
     if (next != npos && gt > next) throw PageError("标记没有正确结束（下一个标记开始时它还没有结束）");
 
     // A tag within one line is already what joinTrimmedLines would make of it.
     // An element's tag keeps its lines: a quoted value holds them as they
-    // are, and the rewriting pass reads the tag as a browser does.
-    if ((bounds.multiLine && !isElementTag(tag)) || (!tag.empty() && tag[0] == U'%')) {
+    // are, and the rewriting pass reads the tag as a browser does. So only
+    // the few other tags are looked through for an LF.
+    if (serverBlock || (!startTag && !isElementTag(tag) && findChar(tag, U'\n') != npos)) {
       const bool openComment = isCommentTag(tag) && !closesComment(tag);
       joinTrimmedLines(tag, split.lineBreak);
       if (openComment && closesComment(tag)) tag += U" ";
     }
 
     split.endsInScript = false;
-    if (startsWithUpper(tag, kScript)) {
-      next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
-      split.endsInScript = true;
-    } else if (isStartTagOf(tag, U"style")) {
-      // Style sheets are raw text: a "<" in them starts no tag.
-      next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
+    if ((first | 0x20) == U's') {  // script and style both start with it; joining lines keeps it first
+      if (startsWithUpper(tag, kScript)) {
+        next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
+        split.endsInScript = true;
+      } else if (isStartTagOf(tag, U"style")) {
+        // Style sheets are raw text: a "<" in them starts no tag.
+        next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
+      }
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
       next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
     }

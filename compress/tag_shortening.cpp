@@ -19,26 +19,26 @@ bool keepsQuotes(char32_t c) { return c == U'<' || c == U'>' || c == U'\'' || c 
 
 // The first position in [from, n) that holds a character that keeps a value
 // quoted, or n. Values are long (addresses, class lists) and most hold none,
-// so blocks of characters are tested at once for anything up to a space,
-// '"', "'", "<" or ">" (a few more than are looked for), and a block with a
-// hit is then read character by character.
-std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) {
+// so blocks of eight characters, narrowed to 16 bits, are tested at once for
+// anything up to a space, '"', "'", "<" or ">" (a few more than are looked
+// for), and only the characters found so are then tested one by one.
+[[gnu::always_inline]] inline std::size_t findQuoteKeeper(const char32_t* d, std::size_t from, std::size_t n) {
   std::size_t k = from;
 #if defined(__SSE2__)
-  const auto candidates = [](__m128i c) {
-    // Signed: characters at or above 0x80000000 are candidates too, and fail the exact test.
-    const __m128i low = _mm_cmplt_epi32(c, _mm_set1_epi32(U' ' + 1));
-    const __m128i angle = _mm_cmpeq_epi32(_mm_or_si128(c, _mm_set1_epi32(2)), _mm_set1_epi32(U'>'));  // < or >
-    const __m128i quote =
-        _mm_or_si128(_mm_cmpeq_epi32(c, _mm_set1_epi32(U'"')), _mm_cmpeq_epi32(c, _mm_set1_epi32(U'\'')));
-    return _mm_or_si128(_mm_or_si128(low, angle), quote);
-  };
   const auto blockFrom = [&](std::size_t at) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + 4));
-    if (_mm_movemask_epi8(_mm_or_si128(candidates(a), candidates(b))) == 0) return n;
-    for (std::size_t j = at; j < at + 8; ++j)
-      if (keepsQuotes(d[j])) return j;
+    // Saturating: a character outside 16 bits becomes 0x7FFF, which keeps
+    // nothing quoted, or (at or above 0x80000000) one below a space, which
+    // fails the exact test.
+    const __m128i c = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + 4)));
+    const __m128i low = _mm_cmplt_epi16(c, _mm_set1_epi16(U' ' + 1));
+    const __m128i angle = _mm_cmpeq_epi16(_mm_or_si128(c, _mm_set1_epi16(2)), _mm_set1_epi16(U'>'));  // < or >
+    const __m128i quote =
+        _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16(U'"')), _mm_cmpeq_epi16(c, _mm_set1_epi16(U'\'')));
+    // Two bits a character; the low one is read.
+    auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(low, angle), quote))) & 0x5555u;
+    for (; bits != 0; bits &= bits - 1)
+      if (const std::size_t j = at + static_cast<std::size_t>(__builtin_ctz(bits)) / 2; keepsQuotes(d[j])) return j;
     return n;
   };
   if (k + 8 <= n) {
@@ -141,16 +141,36 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
       break;
     }
     w = copyCollapsingSpace(t, w, r, s);
-    const std::optional<TagAttribute> a = readAttribute(original, s);
+    std::optional<TagAttribute> a = readAttributeHead(original, s);
     if (!a) break;
     // Read before anything of this attribute is written over.
     const bool style = namesAre(a->name(original), U"style");
     result.holdsStyle = result.holdsStyle || style;
     // Only a value right after its "=" loses its quotes, as it always has.
     const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
+    // A value other than a style value is written as it is read, so the one
+    // walk that looks for its closing quote also tells whether it may lose
+    // its quotes: when that quote is the first character that keeps them.
+    bool keepsNothingQuoted = false;
+    if (a->quote == U'"' && rightAfterEquals && !style) {
+      const std::size_t keeper = findQuoteKeeper(t, a->valueAt, n);
+      keepsNothingQuoted = keeper < n && t[keeper] == U'"';
+      closeValue(*a, original, keepsNothingQuoted ? keeper : findChar(original, U'"', keeper));
+    } else if (a->quote != 0) {
+      closeValue(*a, original, findChar(original, a->quote, a->valueAt));
+    }
     w = moveDown(t, w, a->nameAt, a->nameEnd);
     if (a->valueAt == npos) {
       r = a->nameEnd;
+      continue;
+    }
+    if (keepsNothingQuoted && a->valueEnd > a->valueAt) {
+      // Known before it moves: the value goes without its quotes, and moves once.
+      w = copyCollapsingSpace(t, w, a->nameEnd, a->valueAt - 1);  // the "=" with the white space around it
+      w = moveDown(t, w, a->valueAt, a->valueEnd);
+      r = a->valueEnd + 1;
+      // Another attribute right after the quote needs a space to start.
+      if (r < n && !isHtmlSpace(t[r])) t[w++] = U' ';
       continue;
     }
     // The "=" with the white space around it, the opening quote after it.
@@ -174,7 +194,8 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
       w = moveDown(t, w, a->valueAt, a->valueEnd);
     }
     r = a->valueEnd + 1;
-    const bool unquoted = a->quote == U'"' && rightAfterEquals && w > valueAt && findQuoteKeeper(t, valueAt, w) == w;
+    // Only a style value, made tight just now, may still lose its quotes.
+    const bool unquoted = style && w > valueAt && a->quote == U'"' && rightAfterEquals && findQuoteKeeper(t, valueAt, w) == w;
     if (!unquoted) {
       t[w++] = a->quote;
       continue;

@@ -23,6 +23,15 @@ std::size_t lineEnd(const SlotText& s, std::size_t from, LineBreak lineBreak) {
   return s.size();
 }
 
+#if defined(__SSE2__)
+// Eight characters narrowed to 16 bits, saturating: no character outside 16
+// bits becomes a space, a CR or an LF.
+__m128i load8(const char32_t* d) {
+  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
+}
+#endif
+
 // The first position where a line break starts or a space follows a space,
 // or the size. Most texts hold one early, but long texts of a line each
 // hold none: blocks of characters are tested at once, each against the
@@ -33,19 +42,16 @@ std::size_t firstBreakOrDoubleSpace(const SlotText& s, LineBreak lineBreak) {
   const char32_t* const d = s.data();
   std::size_t k = 1;
 #if defined(__SSE2__)
-  const __m128i space = _mm_set1_epi32(U' '), lf = _mm_set1_epi32(U'\n'), cr = _mm_set1_epi32(U'\r');
-  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
-  const auto hits = [&](std::size_t at) {
-    const __m128i c = load(at);
-    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi32(c, space), _mm_cmpeq_epi32(load(at - 1), space));
-    const __m128i breaks = lineBreak == LineBreak::Lf
-                               ? _mm_cmpeq_epi32(c, lf)
-                               : _mm_and_si128(_mm_cmpeq_epi32(c, cr), _mm_cmpeq_epi32(load(at + 1), lf));
-    return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(doubled, breaks))));
-  };
+  const __m128i space = _mm_set1_epi16(U' '), lf = _mm_set1_epi16(U'\n'), cr = _mm_set1_epi16(U'\r');
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const unsigned bits = hits(k) | hits(k + 4) << 4;
-    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits));
+    const __m128i c = load8(d + k);
+    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(load8(d + k - 1), space));
+    const __m128i breaks = lineBreak == LineBreak::Lf
+                               ? _mm_cmpeq_epi16(c, lf)
+                               : _mm_and_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(load8(d + k + 1), lf));
+    // Two bits a character.
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(doubled, breaks)));
+    if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits)) / 2;
   }
 #endif
   for (; k < n; ++k)
@@ -70,7 +76,8 @@ template <LineBreak kBreak>
 std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
   std::size_t w = start;
   bool afterSpace = w > 0 && d[w - 1] == U' ';  // the last character written is a space
-  for (std::size_t r = start; r < n;) {
+  std::size_t r = start;
+  const auto step = [&] {
     char32_t c = d[r++];
     if constexpr (kBreak == LineBreak::Lf) {
       if (c == U'\n') c = U' ';
@@ -81,13 +88,41 @@ std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
       }
     }
     if (c == U' ') {
-      if (afterSpace) continue;
+      if (afterSpace) return;
       afterSpace = true;
     } else {
       afterSpace = false;
     }
     d[w++] = c;
+  };
+#if defined(__SSE2__)
+  if constexpr (kBreak == LineBreak::Lf) {
+    // Between the line breaks of a long text and the spaces that indent the
+    // line after each, whole blocks are copied as they are: those that hold
+    // no LF and no space after a space (the first character's is the one
+    // written last).
+    const __m128i space = _mm_set1_epi16(U' '), lf = _mm_set1_epi16(U'\n');
+    if (r == 0 && n != 0) step();  // a block is read with the character before it
+    while (r + 8 <= n) {
+      const __m128i c = load8(d + r), before = load8(d + r - 1);
+      const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(before, space));
+      auto changes = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(doubled, _mm_cmpeq_epi16(c, lf)))) & 0x5554u;
+      if (d[r] == U'\n' || (afterSpace && d[r] == U' ')) changes |= 1;
+      if (changes == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + r)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w + 4),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + r + 4)));
+        afterSpace = d[r + 7] == U' ';
+        w += 8;
+        r += 8;
+        continue;
+      }
+      // Up to the first character that changes, one at a time.
+      for (const std::size_t to = r + static_cast<std::size_t>(__builtin_ctz(changes)) / 2; r <= to;) step();
+    }
   }
+#endif
+  while (r < n) step();
   return w;
 }
 

@@ -231,6 +231,20 @@ TEST(FurtherLevel, Attributes) {
   });
 }
 
+// A class list is read a block at a time for white space to collapse: a
+// doubled space, a tab or a line break anywhere in a long list is found,
+// single spaces between names change nothing.
+TEST(FurtherLevel, WhiteSpaceAnywhereInALongClassListCollapses) {
+  for (const char32_t* space : {U"  ", U"\t", U"\n", U" "})
+    for (std::size_t at = 1; at < 20; ++at) {
+      const Text names = U"abcdefghijklmnopqrst";
+      const Text classes = names.substr(0, at) + space + names.substr(at);
+      const Text collapsed = names.substr(0, at) + U" " + names.substr(at);
+      EXPECT_EQ(further(U"<p class=\"" + classes + U"\">x"), toUtf8(U"<p class=\"" + collapsed + U"\">x"))
+          << toUtf8(classes);
+    }
+}
+
 TEST(FurtherLevel, CharacterReferencesInText) {
   expectTable({
       {U"<p>a &gt; b &quot;c&quot; &#39;d&apos; &#x40;&#64;", U"<p>a > b \"c\" 'd' @@"},

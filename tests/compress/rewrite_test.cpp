@@ -61,6 +61,22 @@ TEST(ElementNames, AKeyMeasuresItsName) {
     EXPECT_EQ(nameLengthOfKey(nameKey(name)), TextView(name).size()) << toUtf8(name);
 }
 
+// A name is compared with a literal folding only the letters A-Z: a
+// character one case bit away from a non-letter, or past ASCII with a
+// letter's low bits, is another character.
+TEST(ElementNames, ANameMatchesALiteralInAnyLetterCaseOnly) {
+  struct Case {
+    const char32_t* name;
+    bool isHttpEquiv;
+  };
+  for (const Case& c : {Case{U"http-equiv", true}, Case{U"HTTP-Equiv", true}, Case{U"http\requiv", false},
+                        Case{U"http-equi", false}, Case{U"http-equivs", false}, Case{U"http-equi\u0156", false},
+                        Case{U"http-equi\U00010076", false}, Case{U"HTTP\x0D" U"EQUIV", false}})
+    EXPECT_EQ(namesAre(c.name, U"http-equiv"), c.isHttpEquiv) << toUtf8(c.name);
+  EXPECT_TRUE(namesAre(U"UTF-8", U"utf-8"));
+  EXPECT_FALSE(namesAre(U"UTF\r8", U"utf-8"));
+}
+
 // Shortening a tag hands on its element's key, as tagName reads it from the
 // tag as written, so that the passes after it need not read the name again.
 TEST(Rewrite, ShorteningATagGivesItsElementsKey) {
@@ -175,7 +191,8 @@ TEST(Rewrite, TagSpacingAndQuotes) {
 
 // Long values are tested for what keeps their quotes a block at a time: one
 // such character anywhere in the value keeps them, and its near neighbours
-// (other control characters, "=", "?", "#", "&", wide characters) do not.
+// (other control characters, "=", "?", "#", "&", wide characters, those whose
+// low 16 bits are a "<" or a '"') do not.
 // Shortening the first part of a comment that a ">" cut never makes it end
 // there: the rest of it would show as text.
 TEST(Rewrite, ACommentEndsWhereItEndedBefore) {
@@ -192,7 +209,7 @@ TEST(Rewrite, ACommentEndsWhereItEndedBefore) {
 
 TEST(Rewrite, OneCharacterAnywhereInALongValueDecidesItsQuotes) {
   const Text keeping = U" \t\r\n\f<>'";
-  const Text notKeeping = U"\v\x01!#&=?\x3D\u4E2D\U0001F600";
+  const Text notKeeping = U"\v\x01!#&=?\x3D\u4E2D\U0001F600\U0001003C\U00010022";
   for (const Text& characters : {keeping, notKeeping})
     for (char32_t c : characters)
       for (std::size_t at = 0; at < 19; ++at) {
@@ -234,6 +251,9 @@ TEST(Rewrite, TextsBetweenTags) {
       {U"<p>Hello,\r\n  world</p>", U"<p>Hello, world"},
       {U"<pre>Hello,\r\n  world</pre>x  y", U"<pre>Hello,\r\n  world</pre>x y"},
       {U"<PRE class=c>a  b<br>c  d</Pre>", U"<PRE class=c>a  b<br>c  d</Pre>"},
+      // Any name that begins with "pre" opens a block, one that has no nameKey included.
+      {U"<pre-x>a  b</pre-x>c  d<prelude>e  f</prelude>g  h<listing>i  j</listing>k  l",
+       U"<pre-x>a  b</pre-x>c d<prelude>e  f</prelude>g h<listing>i  j</listing>k l"},
       {U"<table>\r\n  <tr>\r\n  <td>", U"<table><tr><td>"},
       {U"<table>\t<tr>", U"<table><tr>"},
       // "&nbsp; &nbsp;" may break a line where three "&nbsp;" do not: only in pre blocks.

@@ -51,6 +51,8 @@ TEST(TagScanner, CutsPagesIntoTagsAndTexts) {
       {U"< p>x<p >", U"< p>x", {"p "}, {""}},
       {U"<a\r\n   href=x\r\n>y", U"", {"a\r\n   href=x\r\n"}, {"y"}},
       {U"<!-- a\r\n   b -->y", U"", {"!-- a b --"}, {"y"}},
+      {U"<!-- <b>\r\n --> y", U"", {"!-- <b> --"}, {" y"}},  // the line break after an inner tag
+      {U"<!DOCTYPE html\r\n  PUBLIC \"x\">", U"", {"!DOCTYPE html PUBLIC \"x\""}, {""}},
       // Script contents are never cut into tags; the closing tag in any case.
       {U"<script>if(a<b)go();</script>", U"", {"script", "/script"}, {"if(a<b)go();", ""}},
       {U"<SCRIPT>x<p>y</Script>z", U"", {"SCRIPT", "/Script"}, {"x<p>y", "z"}},

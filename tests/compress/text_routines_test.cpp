@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "platform/code_page.h"
@@ -88,6 +89,35 @@ TEST(TextRoutines, CollapseFindsWhatMovesAnywhereInALongText) {
       EXPECT_EQ(toUtf8(s), toUtf8(line.substr(0, at) + insert.becomes + line.substr(at)))
           << toUtf8(insert.text) << " at " << at;
     }
+}
+
+// Long texts are copied a block at a time between the places that change,
+// wherever line breaks and runs of spaces fall: random texts give what one
+// character at a time does.
+TEST(TextRoutines, CollapseGivesWhatOneCharacterAtATimeGives) {
+  const auto collapsedOneByOne = [](const Text& text, LineBreak lineBreak) {
+    Text out;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      char32_t c = text[k];
+      if (lineBreak == LineBreak::Lf ? c == U'\n' : c == U'\r' && k + 1 < text.size() && text[k + 1] == U'\n') {
+        c = U' ';
+        if (lineBreak == LineBreak::CrLf) ++k;
+      }
+      if (c != U' ' || out.empty() || out.back() != U' ') out += c;
+    }
+    return out;
+  };
+  std::mt19937 random(7);
+  const Text alphabet = U"ab  \n\r\t\u4E2D";
+  for (int round = 0; round < 4000; ++round) {
+    Text text(random() % 40, U'a');
+    for (char32_t& c : text) c = alphabet[random() % alphabet.size()];
+    for (const LineBreak lineBreak : {LineBreak::Lf, LineBreak::CrLf}) {
+      SlotText s{TextView(text)};
+      collapseLinesAndSpaces(s, lineBreak);
+      EXPECT_EQ(toUtf8(s), toUtf8(collapsedOneByOne(text, lineBreak))) << toUtf8(text);
+    }
+  }
 }
 
 TEST(TextRoutines, TrimLinesTrimsEveryLineAndKeepsBreaks) {
