@@ -35,8 +35,14 @@ class PageElements {
              // that closes nothing): look past it to what stands beside it
   };
   // Asked only of tags next to blank texts, so attributes and style rules
-  // are read then, once per element.
-  Flow flowOf(int i) const;
+  // are read then, once per element. Inline: a tag's flow is asked again
+  // for every blank text that looks past it, and is then known.
+  Flow flowOf(int i) const {
+    const std::uint8_t bits = bits_[index(i)];
+    if ((bits & kFlowKnown) == 0) return readFlow(i);
+    if (bits & kFlowInline) return Flow::Inline;
+    return (bits & kFlowNone) ? Flow::None : Flow::Block;
+  }
   // The text after tag i is the contents of an element that shows none
   // (script, style, title).
   bool hidesTextAfter(int i) const;
@@ -63,6 +69,8 @@ class PageElements {
   // inside elements that may keep their white space.
   void readNesting();
   Flow flowOfStart(int start) const;
+  // flowOf for a tag whose flow is not known yet: reads it and keeps it.
+  Flow readFlow(int i) const;
 
   const PageSplit& split_;
   const StyleRules& styles_;
