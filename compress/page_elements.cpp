@@ -160,6 +160,7 @@ void PageElements::readNesting() {
     } else {
       opener_[index(i)] = i;
       const ElementTraits traits = traitsOfKey(key);
+      if (traits.box == ElementBox::Hidden && !traits.isVoid) bits_[index(i)] |= kHidesText;
       // A tag that ends a paragraph ends the one open within its scope, so
       // that a later "</p>" is seen to close nothing (a browser makes an
       // empty paragraph of it).
@@ -185,13 +186,6 @@ bool PageElements::closesNothingButMakesAParagraph(int i) const {
   const TextView tag = split_.tags[index(i)];
   static const std::uint64_t kParagraph = nameKey(U"p");
   return opener_[index(i)] < 0 && tag.size() >= 2 && tag[0] == U'/' && keys_[index(i)] == kParagraph;
-}
-
-bool PageElements::hidesTextAfter(int i) const {
-  const TextView tag = split_.tags[index(i)];
-  if (tag.empty() || tag[0] == U'/') return false;
-  const ElementTraits traits = traitsOfKey(keys_[index(i)]);
-  return traits.box == ElementBox::Hidden && !traits.isVoid;
 }
 
 PageElements::Flow PageElements::readFlow(int i) const {

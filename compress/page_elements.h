@@ -45,7 +45,7 @@ class PageElements {
   }
   // The text after tag i is the contents of an element that shows none
   // (script, style, title).
-  bool hidesTextAfter(int i) const;
+  bool hidesTextAfter(int i) const { return (bits_[index(i)] & kHidesText) != 0 && !split_.tags[index(i)].empty(); }
   // The text after tag i lies inside an element whose white space a style
   // rule could keep as written: it must not change at all.
   bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
@@ -63,7 +63,9 @@ class PageElements {
   bool standardsMode() const { return standardsMode_; }
 
  private:
-  enum : std::uint8_t { kKeepsText = 1, kFlowKnown = 2, kFlowInline = 4, kFlowNone = 8 };
+  // kHidesText: a start tag of an element that shows no contents, as its
+  // traits say, which matching the tags reads.
+  enum : std::uint8_t { kKeepsText = 1, kFlowKnown = 2, kFlowInline = 4, kFlowNone = 8, kHidesText = 16 };
   static std::size_t index(int i) { return static_cast<std::size_t>(i); }
   // Matches every end tag with its start tag in one pass and marks the texts
   // inside elements that may keep their white space.
