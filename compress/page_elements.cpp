@@ -160,6 +160,7 @@ void PageElements::readNesting() {
     } else {
       opener_[index(i)] = i;
       const ElementTraits traits = traitsOfKey(key);
+      if (traits.box == ElementBox::Hidden && !traits.isVoid) bits_[index(i)] |= kHidesText;
       // A tag that ends a paragraph ends the one open within its scope, so
       // that a later "</p>" is seen to close nothing (a browser makes an
       // empty paragraph of it).
@@ -187,31 +188,20 @@ bool PageElements::closesNothingButMakesAParagraph(int i) const {
   return opener_[index(i)] < 0 && tag.size() >= 2 && tag[0] == U'/' && keys_[index(i)] == kParagraph;
 }
 
-bool PageElements::hidesTextAfter(int i) const {
+PageElements::Flow PageElements::readFlow(int i) const {
   const TextView tag = split_.tags[index(i)];
-  if (tag.empty() || tag[0] == U'/') return false;
-  const ElementTraits traits = traitsOfKey(keys_[index(i)]);
-  return traits.box == ElementBox::Hidden && !traits.isVoid;
-}
-
-PageElements::Flow PageElements::flowOf(int i) const {
-  std::uint8_t& bits = bits_[index(i)];
-  if ((bits & kFlowKnown) == 0) {
-    const TextView tag = split_.tags[index(i)];
-    Flow flow = Flow::None;
-    if (!isElementTag(tag)) {
-      if (startsWithUpper(tag, U"!DOCTYPE")) flow = Flow::Block;
-      else if (!tag.empty() && tag[0] == U'%') flow = Flow::Inline;  // a server block writes text
-      else flow = isCommentTag(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
-    } else if (const int start = opener_[index(i)]; start >= 0) {
-      flow = start == i ? flowOfStart(i) : flowOf(start);
-    } else if (closesNothingButMakesAParagraph(i)) {
-      flow = Flow::Block;
-    }
-    bits |= kFlowKnown | (flow == Flow::Inline ? kFlowInline : 0) | (flow == Flow::None ? kFlowNone : 0);
+  Flow flow = Flow::None;
+  if (!isElementTag(tag)) {
+    if (startsWithUpper(tag, U"!DOCTYPE")) flow = Flow::Block;
+    else if (!tag.empty() && tag[0] == U'%') flow = Flow::Inline;  // a server block writes text
+    else flow = isCommentTag(tag) || (!tag.empty() && tag[0] == U'?') ? Flow::None : Flow::Inline;
+  } else if (const int start = opener_[index(i)]; start >= 0) {
+    flow = start == i ? flowOfStart(i) : flowOf(start);
+  } else if (closesNothingButMakesAParagraph(i)) {
+    flow = Flow::Block;
   }
-  if (bits & kFlowInline) return Flow::Inline;
-  return (bits & kFlowNone) ? Flow::None : Flow::Block;
+  bits_[index(i)] |= kFlowKnown | (flow == Flow::Inline ? kFlowInline : 0) | (flow == Flow::None ? kFlowNone : 0);
+  return flow;
 }
 
 PageElements::Flow PageElements::flowOfStart(int start) const {

@@ -35,11 +35,17 @@ class PageElements {
              // that closes nothing): look past it to what stands beside it
   };
   // Asked only of tags next to blank texts, so attributes and style rules
-  // are read then, once per element.
-  Flow flowOf(int i) const;
+  // are read then, once per element. Inline: a tag's flow is asked again
+  // for every blank text that looks past it, and is then known.
+  Flow flowOf(int i) const {
+    const std::uint8_t bits = bits_[index(i)];
+    if ((bits & kFlowKnown) == 0) return readFlow(i);
+    if (bits & kFlowInline) return Flow::Inline;
+    return (bits & kFlowNone) ? Flow::None : Flow::Block;
+  }
   // The text after tag i is the contents of an element that shows none
   // (script, style, title).
-  bool hidesTextAfter(int i) const;
+  bool hidesTextAfter(int i) const { return (bits_[index(i)] & kHidesText) != 0 && !split_.tags[index(i)].empty(); }
   // The text after tag i lies inside an element whose white space a style
   // rule could keep as written: it must not change at all.
   bool keepsTextAfter(int i) const { return bits_[index(i)] & kKeepsText; }
@@ -57,12 +63,16 @@ class PageElements {
   bool standardsMode() const { return standardsMode_; }
 
  private:
-  enum : std::uint8_t { kKeepsText = 1, kFlowKnown = 2, kFlowInline = 4, kFlowNone = 8 };
+  // kHidesText: a start tag of an element that shows no contents, as its
+  // traits say, which matching the tags reads.
+  enum : std::uint8_t { kKeepsText = 1, kFlowKnown = 2, kFlowInline = 4, kFlowNone = 8, kHidesText = 16 };
   static std::size_t index(int i) { return static_cast<std::size_t>(i); }
   // Matches every end tag with its start tag in one pass and marks the texts
   // inside elements that may keep their white space.
   void readNesting();
   Flow flowOfStart(int start) const;
+  // flowOf for a tag whose flow is not known yet: reads it and keeps it.
+  Flow readFlow(int i) const;
 
   const PageSplit& split_;
   const StyleRules& styles_;
