@@ -13,7 +13,9 @@ PageChars::PageChars(TextView text)
 PageChars PageChars::decode(std::string_view bytes, const CodePage& codePage) {
   PageChars page;
   page.chars_ = std::make_shared_for_overwrite<char32_t[]>(bytes.size());
-  page.size_ = codePage.decodeInto(bytes, page.chars_.get());
+  const CodePage::Decoded decoded = codePage.decodeInto(bytes, page.chars_.get());
+  page.size_ = decoded.characters;
+  page.undecodable_ = decoded.undecodable;
   page.codePage_ = &codePage;
   // One fast look at the bytes spares reading every character for a CR LF
   // in the many pages written with LF alone.

@@ -30,12 +30,16 @@ class PageChars {
   // that writes a CR as that byte alone (UTF-8, the table code pages): it
   // holds no CR LF then, and the scan need not look for one.
   bool mayHoldCr() const { return mayHoldCr_; }
+  // How many characters are the escape of a byte that starts no character in
+  // the page's encoding (none for a copied text).
+  std::size_t undecodableBytes() const { return undecodable_; }
 
  private:
   std::shared_ptr<char32_t[]> chars_;
   std::size_t size_ = 0;
   const CodePage* codePage_ = nullptr;
   bool mayHoldCr_ = true;
+  std::size_t undecodable_ = 0;
 };
 
 }  // namespace vantiro

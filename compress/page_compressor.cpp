@@ -364,7 +364,7 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
       return page;
     }
     PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
-    if (mostlyUndecodable(pageChars.view()) || !startsLikeHtml(pageChars.view())) {
+    if (mostlyUndecodable(pageChars) || !startsLikeHtml(pageChars.view())) {
       page.notPage = true;
       return page;
     }

@@ -2,6 +2,7 @@
 // What is a page: a run rewrites only HTML pages. A script, a style sheet, a
 // text, an image or an archive that happens to hold "<html" is left alone.
 
+#include "compress/page_chars.h"
 #include "platform/text.h"
 
 #include <string_view>
@@ -20,10 +21,10 @@ bool hasNonPageName(std::string_view fileName);
 // encoding a page may have holds.
 bool holdsBinaryBytes(std::string_view bytes);
 
-// Whether `text`, a page decoded in its encoding, is mostly invalid there:
-// more than one character in four is the escape of a byte that starts no
-// character. A stray byte or two in a page of old text does not count.
-bool mostlyUndecodable(TextView text);
+// Whether `page` is mostly invalid in its encoding: more than one character
+// in four is the escape of a byte that starts no character. A stray byte or
+// two in a page of old text does not count.
+bool mostlyUndecodable(const PageChars& page);
 
 // Whether `text` begins as an HTML page does: after a byte-order mark, white
 // space and comments (bogus comments such as "<?xml ...?>" among them, as HTML

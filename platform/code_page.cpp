@@ -258,15 +258,16 @@ void CodePage::buildTable() {
 Text CodePage::decode(std::string_view bytes) const {
   Text out;
   out.resize(bytes.size());
-  out.resize(decodeInto(bytes, out.data()));
+  out.resize(decodeInto(bytes, out.data()).characters);
   return out;
 }
 
-std::size_t CodePage::decodeInto(std::string_view bytes, char32_t* const o) const {
+CodePage::Decoded CodePage::decodeInto(std::string_view bytes, char32_t* const o) const {
   const std::size_t n = bytes.size();
   if (kind_ == Kind::Generic) return decodeGeneric(bytes, o);
   const char* const in = bytes.data();
   std::size_t w = 0;
+  std::size_t undecodable = 0;
   for (std::size_t i = 0; i < n;) {
     auto b = static_cast<unsigned char>(in[i]);
     if (b < 0x80) {
@@ -289,6 +290,7 @@ std::size_t CodePage::decodeInto(std::string_view bytes, char32_t* const o) cons
           continue;
         }
       }
+      if (single_[b] == 0) ++undecodable;
       o[w++] = single_[b] ? single_[b] : kEscapeBase + b;
       ++i;
     } else {
@@ -296,6 +298,7 @@ std::size_t CodePage::decodeInto(std::string_view bytes, char32_t* const o) cons
       const std::size_t len = utf8Char(bytes, i, cp);
       if (len == 0) {
         o[w++] = kEscapeBase + b;
+        ++undecodable;
         ++i;
       } else {
         o[w++] = cp;
@@ -303,12 +306,13 @@ std::size_t CodePage::decodeInto(std::string_view bytes, char32_t* const o) cons
       }
     }
   }
-  return w;
+  return {w, undecodable};
 }
 
-std::size_t CodePage::decodeGeneric(std::string_view bytes, char32_t* const out) const {
+CodePage::Decoded CodePage::decodeGeneric(std::string_view bytes, char32_t* const out) const {
   IconvDecoder dec(name_);
   std::size_t w = 0;
+  std::size_t undecodable = 0;
   for (std::size_t i = 0; i < bytes.size();) {
     std::size_t len = 0;
     char32_t cp = 0;
@@ -329,11 +333,12 @@ std::size_t CodePage::decodeGeneric(std::string_view bytes, char32_t* const out)
       i += len;
     } else {
       auto b = static_cast<unsigned char>(bytes[i]);
+      if (b >= 0x80) ++undecodable;
       out[w++] = b < 0x80 ? b : kEscapeBase + b;
       ++i;
     }
   }
-  return w;
+  return {w, undecodable};
 }
 
 void CodePage::encodeGeneric(char32_t c, std::string& out) const {

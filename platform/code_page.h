@@ -51,9 +51,15 @@ class CodePage {
 
   const std::string& name() const { return name_; }
   Text decode(std::string_view bytes) const;
+  // What decodeInto wrote: its characters, and how many of them are the
+  // escape of a byte that starts no character here.
+  struct Decoded {
+    std::size_t characters = 0;
+    std::size_t undecodable = 0;
+  };
   // Decodes into `out`, which has room for bytes.size() characters (no
-  // character takes less than a byte); returns the number of characters.
-  std::size_t decodeInto(std::string_view bytes, char32_t* out) const;
+  // character takes less than a byte).
+  Decoded decodeInto(std::string_view bytes, char32_t* out) const;
   std::string encode(TextView text) const;
   // Appends the bytes of `text` to `out` (what encode returns, without a copy).
   void encodeAppend(TextView text, std::string& out) const;
@@ -71,7 +77,7 @@ class CodePage {
   enum class Kind { Table, Utf8, Generic };
 
   void buildTable();
-  std::size_t decodeGeneric(std::string_view bytes, char32_t* out) const;
+  Decoded decodeGeneric(std::string_view bytes, char32_t* out) const;
   // One character above ASCII in a code page that bounds its characters' bytes.
   char* encodeWide(char32_t c, char* out) const;
   void encodeGeneric(char32_t c, std::string& out) const;

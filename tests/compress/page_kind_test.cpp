@@ -7,36 +7,30 @@
 namespace vantiro {
 namespace {
 
-// A text of `size` characters whose characters [from, from + count) are
-// `c`, the others ASCII.
-Text textWith(std::size_t size, std::size_t from, std::size_t count, char32_t c) {
-  Text text(size, U'a');
-  for (std::size_t k = from; k < from + count; ++k) text[k] = c;
-  return text;
-}
-
-// More than one character in four must be the escape of an undecodable byte,
-// wherever the escapes lie: the count may stop early only when the rest
-// cannot change the answer.
-TEST(PageKind, APageIsMostlyUndecodableFromMoreThanAQuarterOfEscapes) {
+// More than one character in four must be the escape of a byte that starts
+// no character in the page's encoding, whichever encoding that is.
+TEST(PageKind, APageIsMostlyUndecodableFromMoreThanAQuarterOfBadBytes) {
   struct Case {
-    Text text;
+    const char* codePage;
+    std::string bytes;
     bool expected;
   };
-  const char32_t escape = 0xDC80;
   for (const Case& c : {
-           Case{Text(), false},
-           Case{textWith(100, 75, 25, escape), false},
-           Case{textWith(100, 74, 26, escape), true},  // all but one in the last quarter
-           Case{textWith(100, 0, 26, escape), true},
-           Case{textWith(101, 40, 26, escape), true},
-           Case{textWith(7, 5, 2, escape), true},
-           Case{textWith(7, 0, 1, escape), false},
-           Case{textWith(64, 0, 64, 0xDCFF), true},
-           Case{textWith(64, 0, 64, 0xDBFF), false},  // neighbours of the escapes are characters
-           Case{textWith(64, 0, 64, 0xDD00), false},
+           Case{"UTF-8", "", false},
+           Case{"UTF-8", std::string(75, 'a') + std::string(25, '\xFF'), false},
+           Case{"UTF-8", std::string(74, 'a') + std::string(26, '\xFF'), true},
+           Case{"UTF-8", std::string(30, '\x80') + std::string(70, 'a'), true},
+           Case{"UTF-8", std::string(40, 'a') + "\xE4\xB8" + std::string(2, 'a'), false},  // 2 cut bytes in 44
+           Case{"UTF-8", std::string(20, '\xE4') + std::string(20, '\xB8') + std::string(20, '\xAD'), true},
+           Case{"UTF-8", "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xFF", false},  // 1 bad byte, 4 characters
+           Case{"UTF-8", "\xE4\xB8\xAD\xFF\xFF", true},
+           Case{"GBK", std::string(30, '\xFF') + std::string(70, 'a'), true},  // 0xFF is no GBK character
+           Case{"GBK", std::string(13, '\xFF') + std::string(39, 'a'), false},
+           Case{"GBK", "\xD6\xD0\xCE\xC4" + std::string(4, '\xFF'), true},  // 4 bad bytes in 6 characters
+           Case{"GB18030", std::string(30, '\xFF') + std::string(70, 'a'), true},
        }) {
-    EXPECT_EQ(mostlyUndecodable(c.text), c.expected) << c.text.size();
+    const PageChars page = PageChars::decode(c.bytes, CodePage::named(c.codePage));
+    EXPECT_EQ(mostlyUndecodable(page), c.expected) << c.codePage << " " << c.bytes.size();
   }
 }
 
