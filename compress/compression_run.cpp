@@ -115,18 +115,19 @@ void removeLeftovers(const std::vector<RunRow>& rows) {
   removeLeftoverTemporaries(written, std::time(nullptr));
 }
 
-// While a run writes, the pages it replaces are kept to be written over by
-// the next ones, and removed when it ends.
-class KeptReplacedFiles {
+// While a run writes, what spares the next pages work is kept (the pages it
+// replaces, to be written over by the next ones; the backup store open; the
+// directories it resolved), and let go when it ends.
+class KeptBetweenPages {
  public:
-  explicit KeptReplacedFiles(bool keep) : keep_(keep) {
-    if (keep_) files().keepReplacedFiles(true);
+  explicit KeptBetweenPages(bool keep) : keep_(keep) {
+    if (keep_) files().keepBetweenPages(true);
   }
-  ~KeptReplacedFiles() {
-    if (keep_) files().keepReplacedFiles(false);
+  ~KeptBetweenPages() {
+    if (keep_) files().keepBetweenPages(false);
   }
-  KeptReplacedFiles(const KeptReplacedFiles&) = delete;
-  KeptReplacedFiles& operator=(const KeptReplacedFiles&) = delete;
+  KeptBetweenPages(const KeptBetweenPages&) = delete;
+  KeptBetweenPages& operator=(const KeptBetweenPages&) = delete;
 
  private:
   bool keep_;
@@ -214,7 +215,7 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   };
   std::size_t nextToStart = 0;
   if (mode == WriteMode::Write) removeLeftovers(rows);
-  const KeptReplacedFiles kept(mode == WriteMode::Write);
+  const KeptBetweenPages kept(mode == WriteMode::Write);
 
   // Rows whose backup entries are appended and whose results wait to be put
   // in place, in order: one sync of the backup store covers them all.

@@ -2,6 +2,8 @@
 
 #include "platform/background_close.h"
 #include "platform/code_page.h"
+#include "platform/kept_appends.h"
+#include "platform/resolved_directories.h"
 #include "platform/spare_files.h"
 
 #include <dirent.h>
@@ -17,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <random>
 
@@ -248,13 +251,30 @@ std::string lowerAscii(const std::string& s) {
   return out;
 }
 
-// The file that writing `path` replaces: the file a symbolic link leads to,
-// so that the link stays a link; `path` itself otherwise, or when the link
-// leads nowhere.
-std::string fileWritten(const std::string& path) {
-  struct ::stat st{};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  return resolvedPath(path);
+// The file that writing a path replaces: the file a symbolic link leads to,
+// so that the link stays a link; the path itself otherwise, or when the link
+// leads nowhere. With whether it exists, and its information when it does.
+struct WrittenFile {
+  std::string path;
+  bool exists = false;
+  struct ::stat info{};
+};
+
+WrittenFile fileWritten(const std::string& path) {
+  WrittenFile written;
+  // A path that is no link needs no second look.
+  if (::lstat(path.c_str(), &written.info) != 0) {
+    written.path = path;
+    return written;
+  }
+  if (!S_ISLNK(written.info.st_mode)) {
+    written.path = path;
+    written.exists = true;
+    return written;
+  }
+  written.path = resolvedPath(path);
+  written.exists = ::stat(written.path.c_str(), &written.info) == 0;
+  return written;
 }
 
 // Whether `path` has extended attributes (an access list among them).
@@ -437,9 +457,10 @@ class RealFileService final : public FileService {
  private:
   std::unique_ptr<StagedFile> stage(const std::string& path, const StagedContent& content,
                                     const StagedTraits& traits) {
-    const std::string target = fileWritten(path);
-    struct ::stat st{};
-    const bool existed = ::stat(target.c_str(), &st) == 0;
+    const WrittenFile replaced = fileWritten(path);
+    const std::string& target = replaced.path;
+    const struct ::stat& st = replaced.info;
+    const bool existed = replaced.exists;
     if (existed && (st.st_mode & 0222) == 0) throw FileError("无法写入文件 " + path + ": " + std::string(kReadOnlyReason));
     // A file with several names is rewritten where it is, from memory.
     if (existed && S_ISREG(st.st_mode) && st.st_nlink > 1)
@@ -496,7 +517,11 @@ class RealFileService final : public FileService {
   }
 
  public:
-  void keepReplacedFiles(bool keep) override { spares_.keep(keep); }
+  void keepBetweenPages(bool keep) override {
+    spares_.keep(keep);
+    appends_.keep(keep);
+    resolvedDirectories().keep(keep);
+  }
   void syncPlacedFiles() override { spares_.settle(); }
 
   void syncFile(const std::string& path) override {
@@ -506,17 +531,38 @@ class RealFileService final : public FileService {
   }
 
   std::uint64_t appendFile(const std::string& path, std::string_view bytes) override {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0600));
-    if (fd.get() < 0) fail("无法打开文件", path, errno);
+    // One append at a time: a kept descriptor's offset says where the last
+    // append through it ended only while no other append moves it.
+    const std::lock_guard<std::mutex> lock(appendMutex_);
     struct ::stat st{};
-    if (::fstat(fd.get(), &st) != 0) fail("无法读取文件", path, errno);
-    if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
-    writeAll(fd.get(), bytes, path);
+    int fd = -1;
+    if (appends_.keeping() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      fd = appends_.descriptorFor(path, st.st_dev, st.st_ino);
+    const bool kept = fd >= 0;
+    FileDescriptor opened(kept ? -1 : ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!kept) {
+      if (opened.get() < 0) fail("无法打开文件", path, errno);
+      if (::fstat(opened.get(), &st) != 0) fail("无法读取文件", path, errno);
+      if (!S_ISREG(st.st_mode)) throw FileError("不是文件 " + path);
+      fd = opened.get();
+    }
+    try {
+      writeAll(fd, bytes, path);
+    } catch (const FileError&) {
+      if (kept) appends_.forget(path);
+      throw;
+    }
     // Where the bytes landed: an appending write goes to the end of the file
     // as it is at that moment, which a size read before it need not be.
-    const off_t end = ::lseek(fd.get(), 0, SEEK_CUR);
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
     if (end < 0) fail("无法读取文件", path, errno);
-    if (::close(fd.release()) != 0) fail("无法写入文件", path, errno);
+    if (!kept) {
+      if (appends_.keeping()) {
+        appends_.keepOpen(path, opened.release(), st.st_dev, st.st_ino);
+      } else if (::close(opened.release()) != 0) {
+        fail("无法写入文件", path, errno);
+      }
+    }
     return static_cast<std::uint64_t>(end) - bytes.size();
   }
 
@@ -586,6 +632,8 @@ class RealFileService final : public FileService {
 
  private:
   SpareFiles spares_;
+  KeptAppends appends_;
+  std::mutex appendMutex_;
 };
 
 FileService* currentService = nullptr;
@@ -685,12 +733,41 @@ Text textPath(std::string_view native) { return CodePage::utf8().decode(native);
 
 std::string resolvedPath(const std::string& path) { return canonicalPath(path).value_or(path); }
 
+namespace {
+
+// canonicalPath, sparing what a run repeats for every page: a directory met
+// before is resolved from memory while a look finds the same directory there,
+// and a file that is no link resolves as its directory and its name.
+std::optional<std::string> resolvedEntry(const std::string& path) {
+  ResolvedDirectories& directories = resolvedDirectories();
+  struct ::stat st{};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+    return canonicalPath(path);
+  }
+  if (S_ISLNK(st.st_mode)) return canonicalPath(path);
+  if (S_ISDIR(st.st_mode)) {
+    if (std::optional<std::string> known = directories.find(path, st.st_dev, st.st_ino)) return known;
+    std::optional<std::string> resolved = canonicalPath(path);
+    if (resolved) directories.remember(path, st.st_dev, st.st_ino, *resolved);
+    return resolved;
+  }
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos || slash + 1 == path.size()) return canonicalPath(path);
+  std::optional<std::string> directory = resolvedEntry(slash == 0 ? "/" : path.substr(0, slash));
+  if (!directory) return canonicalPath(path);
+  if (*directory != "/") *directory += '/';
+  return *directory + path.substr(slash + 1);
+}
+
+}  // namespace
+
 std::string resolvedExistingPart(const std::string& path) {
   std::string existing = path;
   std::string rest;
   for (;;) {
     while (existing.size() > 1 && existing.back() == '/') existing.pop_back();
-    if (std::optional<std::string> resolved = canonicalPath(existing)) {
+    if (std::optional<std::string> resolved = resolvedEntry(existing)) {
       std::string out = std::move(*resolved);
       if (!rest.empty() && out != "/") out += '/';
       return out + rest;

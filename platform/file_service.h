@@ -145,11 +145,14 @@ class FileService {
                                                 const StagedTraits& traits) {
     return stageFile(path, readFile(from), traits);
   }
-  // While on, placing a staged file keeps the file it replaces to be written
-  // over by a later stageFile in the same directory, where nothing else sees
-  // the difference (platform/spare_files.h): far cheaper than a new file.
-  // Turning it off removes what was kept. Services that keep nothing ignore it.
-  virtual void keepReplacedFiles(bool /*keep*/) {}
+  // On while a run writes pages: the service keeps what spares the next pages
+  // work. Placing a staged file keeps the file it replaces to be written over
+  // by a later stageFile in the same directory, where nothing else sees the
+  // difference (platform/spare_files.h): far cheaper than a new file. Files
+  // appended to stay open (platform/kept_appends.h), and directories resolved
+  // are remembered (platform/resolved_directories.h). Turning it off removes,
+  // closes and forgets what was kept. Services that keep nothing ignore it.
+  virtual void keepBetweenPages(bool /*keep*/) {}
   // Makes the placements of staged files so far durable where a kept file
   // took part (syncs their directories); only then are the files they
   // replaced written over, since until then a power cut may give a page its

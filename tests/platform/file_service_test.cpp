@@ -85,15 +85,51 @@ TEST(FileService, AStagedCopyIsItsSourceByteForByte) {
   writeBytes(dir / "longer.bin", bytes + bytes);
   writeBytes(dir / "linked.bin", bytes + "tail");
   std::filesystem::create_hard_link(dir / "linked.bin", dir / "second-name.bin");
-  files().keepReplacedFiles(true);
+  files().keepBetweenPages(true);
   for (const std::string& from : {dir / "source.bin", memoryDir / "source.bin"})
     for (const char* to : {"new.bin", "longer.bin", "new.bin", "linked.bin"}) {
       files().stageCopy(from, dir / to, StagedTraits{})->place();
       EXPECT_EQ(readBytes(dir / to), bytes) << from << " -> " << to;
     }
-  files().keepReplacedFiles(false);
+  files().keepBetweenPages(false);
   EXPECT_EQ(readBytes(dir / "second-name.bin"), bytes) << "both names keep the file";
   EXPECT_THROW(files().stageCopy(dir / "missing.bin", dir / "x.bin", StagedTraits{}), FileError);
+}
+
+// While a run keeps its appended files open, every append still goes to the
+// file the path names at that moment, and says where its bytes begin.
+TEST(FileService, AppendsDuringARunGoToTheFileThePathNamesNow) {
+  TempDir dir;
+  const std::string store = dir / "bak.dat";
+  const struct {
+    const char* change;  // what happens to the store behind the run before the next append
+    void (*apply)(const std::string& store, const std::string& dir);
+    std::string before;  // what the path names after the change
+  } changes[] = {
+      {"nothing", [](const std::string&, const std::string&) {}, "ab"},
+      {"removed", [](const std::string& s, const std::string&) { std::filesystem::remove(s); }, ""},
+      {"replaced", [](const std::string& s, const std::string& d) {
+         writeBytes(d + "/other", "xyz");
+         std::filesystem::rename(d + "/other", s);
+       }, "xyz"},
+      {"cut back", [](const std::string& s, const std::string&) { std::filesystem::resize_file(s, 1); }, "a"},
+  };
+  for (const auto& c : changes) {
+    std::filesystem::remove(store);
+    files().keepBetweenPages(true);
+    EXPECT_EQ(files().appendFile(store, "a"), 0u);
+    EXPECT_EQ(files().appendFile(store, "b"), 1u);
+    c.apply(store, dir.path());
+    EXPECT_EQ(files().appendFile(store, "c"), c.before.size()) << c.change;
+    files().keepBetweenPages(false);
+    EXPECT_EQ(files().appendFile(store, "d"), c.before.size() + 1) << c.change;
+    EXPECT_EQ(readBytes(store), c.before + "cd") << c.change;
+  }
+  std::filesystem::remove(store);
+  std::filesystem::create_directory(store);
+  files().keepBetweenPages(true);
+  EXPECT_THROW(files().appendFile(store, "a"), FileError) << "a directory where the store should be";
+  files().keepBetweenPages(false);
 }
 
 TEST(FileService, AtomicWriteIntoMissingDirectoryFailsAndLeavesNothing) {
@@ -180,6 +216,28 @@ TEST(FileService, PathsResolveThroughLinks) {
 
 // The file as it was before the read (checked before any byte is read) and
 // as it is after.
+// A run resolves the same directories for every page; where a link on the
+// way leads elsewhere meanwhile, they are resolved anew, and a later run sees
+// directories moved since.
+TEST(FileService, ResolvingSeesADirectoryReplacedSince) {
+  TempDir dir;
+  const std::string real = std::filesystem::canonical(dir.path());
+  for (const char* d : {"one", "one/sub", "two", "two/sub"}) files().createDirectory(dir / d);
+  std::filesystem::create_symlink(dir / "one", dir / "site");
+  files().keepBetweenPages(true);
+  EXPECT_EQ(resolvedExistingPart(dir / "site/sub/a.htm"), real + "/one/sub/a.htm");
+  std::filesystem::remove(dir / "site");
+  std::filesystem::create_symlink(dir / "two", dir / "site");
+  EXPECT_EQ(resolvedExistingPart(dir / "site/sub/a.htm"), real + "/two/sub/a.htm");
+  files().keepBetweenPages(false);
+  std::filesystem::rename(dir / "two", dir / "four");
+  std::filesystem::remove(dir / "site");
+  std::filesystem::create_symlink(dir / "four", dir / "site");
+  files().keepBetweenPages(true);
+  EXPECT_EQ(resolvedExistingPart(dir / "site/sub/a.htm"), real + "/four/sub/a.htm");
+  files().keepBetweenPages(false);
+}
+
 TEST(FileService, ReadWithInfoTellsTheFileBeforeAndAfter) {
   TempDir dir;
   writeBytes(dir / "p.htm", "<html>page</html>");

@@ -26,12 +26,12 @@ using test::writeBytes;
 class KeptReplacedFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    files().keepReplacedFiles(true);
+    files().keepBetweenPages(true);
     writeBytes(dir / "a.htm", "old a");
     writeBytes(dir / "b.htm", "old b");
     for (const char* name : {"a.htm", "b.htm"}) ::chmod((dir / name).c_str(), 0644);
   }
-  void TearDown() override { files().keepReplacedFiles(false); }
+  void TearDown() override { files().keepBetweenPages(false); }
 
   void replace(const std::string& name) { files().stageFile(dir / name, "new " + name)->place(); }
   ino_t inode(const std::string& name) {
@@ -66,7 +66,7 @@ TEST_F(KeptReplacedFiles, AReplacedPageBecomesTheNextPageOfItsDirectory) {
   EXPECT_EQ(readBytes(dir / "a.htm"), "new a.htm");
   EXPECT_EQ(readBytes(dir / "b.htm"), "new b.htm");
   EXPECT_EQ(readBytes(dir / "c.htm"), "new c.htm");
-  files().keepReplacedFiles(false);
+  files().keepBetweenPages(false);
   EXPECT_TRUE(hidden().empty());
 }
 
@@ -131,7 +131,7 @@ TEST_F(KeptReplacedFiles, AReplacedPageIsNotWrittenOverWhereSomebodyWouldNotice)
     replace("b.htm");
     EXPECT_EQ(readBytes(dir / "b.htm"), "new b.htm");
     c.check();
-    files().keepReplacedFiles(false);
+    files().keepBetweenPages(false);
     EXPECT_TRUE(hidden().empty());
     ::unlink((dir / "kept").c_str());
   }
