@@ -147,8 +147,9 @@ std::size_t findTagStart(TextView page, std::size_t from) {
 PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
 
 PageSplit scanPage(PageChars chars) {
-  PageSplit split;
-  split.page = std::move(chars);
+  // The lists start empty, to be made once at the size reserved for the page
+  // below: a split's own first slots would be made, moved there and freed.
+  PageSplit split{.tags = {}, .texts = {}, .leadingText = {}, .page = std::move(chars)};
   char32_t* const d = split.page.data();
   const TextView page = split.page.view();
   const std::size_t n = page.size();
@@ -161,6 +162,8 @@ PageSplit scanPage(PageChars chars) {
   const std::size_t expectedTags = n / 16 + PageSplit::kBlock + 1;
   split.tags.reserve(expectedTags);
   split.texts.reserve(expectedTags);
+  split.tags.resize(static_cast<std::size_t>(split.capacity) + 1);
+  split.texts.resize(static_cast<std::size_t>(split.capacity) + 1);
   std::size_t next = findTagStart(page, 0);
   split.leadingText.setWindow(d, next == npos ? n : next);
 
