@@ -210,6 +210,24 @@ namespace {
 
 // The searches work on blocks of eight characters and a tail: an occurrence
 // in every position of a block, across a block's edge and in the tail is found.
+// Blank is space, tab, CR and LF, wherever a text holds the one character
+// that is not: a form feed, an ideographic space and characters outside 16
+// bits (that become other characters if cut to 16 bits) are not blank.
+TEST(TextRoutines, ABlankTextHoldsOnlySpacesTabsAndLineBreaks) {
+  const Text blanks = U" \t\r\n";
+  for (std::size_t size = 0; size < 40; ++size) {
+    Text s;
+    for (std::size_t k = 0; k < size; ++k) s += blanks[k % blanks.size()];
+    EXPECT_TRUE(isBlankText(s)) << size;
+    for (std::size_t at = 0; at < size; ++at)
+      for (char32_t other : {U'a', U'\f', U'\u3000', char32_t{0x10020}, char32_t{0x1000A}, char32_t{0xFFFF0020}}) {
+        Text t = s;
+        t[at] = other;
+        EXPECT_FALSE(isBlankText(t)) << size << " " << at << " " << static_cast<unsigned>(other);
+      }
+  }
+}
+
 TEST(TextRoutines, FindCharAndFindTextFindEveryOccurrence) {
   for (std::size_t size = 0; size < 40; ++size) {
     for (std::size_t at = 0; at < size; ++at) {
