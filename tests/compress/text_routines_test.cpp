@@ -108,9 +108,11 @@ TEST(TextRoutines, CollapseGivesWhatOneCharacterAtATimeGives) {
     return out;
   };
   std::mt19937 random(7);
-  const Text alphabet = U"ab  \n\r\t\u4E2D";
+  // Every other text is mostly spaces and line breaks, as indentation is.
+  const Text mixed = U"ab  \n\r\t\u4E2D", indented = U"a      \n\n";
   for (int round = 0; round < 4000; ++round) {
-    Text text(random() % 40, U'a');
+    const Text& alphabet = round % 2 == 0 ? mixed : indented;
+    Text text(random() % 60, U'a');
     for (char32_t& c : text) c = alphabet[random() % alphabet.size()];
     for (const LineBreak lineBreak : {LineBreak::Lf, LineBreak::CrLf}) {
       SlotText s{TextView(text)};
