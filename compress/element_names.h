@@ -76,7 +76,8 @@ bool namesAre(TextView name, const char32_t (&lowerName)[N]) {
 
 // An element's name in a tag and its nameKey, read in one pass. Where the
 // name lies rather than a view of it: sixteen bytes come back in registers,
-// for every tag of a page.
+// for every tag of a page. The name is empty exactly for the tags that are
+// no element's (see isElementTag).
 struct TagName {
   std::uint32_t at = 0;  // where the name starts in the tag
   std::uint32_t length = 0;

@@ -1,5 +1,6 @@
 #include "compress/page_elements.h"
 
+#include "compress/css_tokens.h"
 #include "compress/element_names.h"
 #include "compress/tag_attributes.h"
 #include "compress/tag_scanner.h"
@@ -70,6 +71,33 @@ bool holdsIdden(TextView tag) {
   return false;
 }
 
+// Whether the CSS of a style attribute could name a property whose
+// declaration declarationEffects reports: all, display, float, position,
+// white-space (and white-space-collapse). A name is read as it is written
+// unless it holds an escape or a NUL, so a value without those that holds
+// none of the names in any letter case does nothing. Most style values
+// (margins, colours, list styles) are so passed without being read as CSS,
+// which costs far more.
+bool mayNameEffectiveProperty(TextView css) {
+  constexpr TextView kAll = U"all", kDisplay = U"display", kFloat = U"float", kPosition = U"position",
+                     kWhiteSpace = U"white-space";
+  for (std::size_t k = 0; k < css.size(); ++k) {
+    const char32_t c = css[k];
+    if (c == U'\\' || c == U'\0') return true;
+    TextView property;
+    switch (c | 0x20) {  // a letter in either case
+      case U'a': property = kAll; break;
+      case U'd': property = kDisplay; break;
+      case U'f': property = kFloat; break;
+      case U'p': property = kPosition; break;
+      case U'w': property = kWhiteSpace; break;
+      default: continue;
+    }
+    if (isCssWord(css.substr(k, property.size()), property)) return true;
+  }
+  return false;
+}
+
 // What the style rules and the element's own attributes could do to it: its
 // style attribute, and "hidden", which takes it out of the flow.
 StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool holdsStyle) {
@@ -86,7 +114,7 @@ StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool hold
     else if (namesAre(attribute, U"hidden")) hidden = true;
   });
   StyleEffects effects = styles.affectsNothing() ? StyleEffects{} : styles.effectsOn(elementName(tag), classes, id);
-  if (style) effects |= declarationEffects(*style);
+  if (style && mayNameEffectiveProperty(*style)) effects |= declarationEffects(*style);
   if (hidden) effects.inlineDisplay = true;
   return effects;
 }

@@ -45,15 +45,6 @@ bool isOptionalEndTag(TextView tag) {
          (tag[1] == U'T' && (tag[2] == U'R' || tag[2] == U'D'));
 }
 
-// Space, tab, CR and LF only (the program's "blank"): one comparison turns
-// away every character above the space, a bit of a mask tells the rest.
-bool blank(TextView text) {
-  constexpr std::uint64_t kBlanks = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n';
-  for (char32_t c : text)
-    if (c > U' ' || ((kBlanks >> c) & 1) == 0) return false;
-  return true;
-}
-
 bool namesOneOf(TextView name, std::initializer_list<TextView> lowerNames) {
   for (TextView n : lowerNames)
     if (namesAre(name, n)) return true;
@@ -72,7 +63,7 @@ bool endTagMayGo(const PageSplit& split, const PageElements& elements, int i) {
   for (; j <= split.lastIndex; ++j) {
     const TextView tag = split.tags[at(j)];
     if (!tag.empty() && !isCommentTag(tag)) break;
-    if (!blank(split.texts[at(j)])) return false;
+    if (!isBlankText(split.texts[at(j)])) return false;
   }
   if (j > split.lastIndex) return true;
   const TextView next = split.tags[at(j)];
@@ -119,7 +110,7 @@ bool inlineBefore(const PageSplit& split, const PageElements& elements, int i) {
     if (flow != PageElements::Flow::None) return flow == PageElements::Flow::Inline;
     const TextView before = k == 0 ? split.leadingText.view() : split.texts[at(k - 1)].view();
     const bool shown = k == 0 || (!split.tags[at(k - 1)].empty() && !elements.hidesTextAfter(k - 1));
-    if (shown && !blank(before)) return true;
+    if (shown && !isBlankText(before)) return true;
   }
   return false;
 }
@@ -131,7 +122,7 @@ bool inlineAfter(const PageSplit& split, const PageElements& elements, int i) {
     if (split.tags[at(k)].empty()) continue;
     const PageElements::Flow flow = elements.flowOf(k);
     if (flow != PageElements::Flow::None) return flow == PageElements::Flow::Inline;
-    if (!elements.hidesTextAfter(k) && !blank(split.texts[at(k)])) return true;
+    if (!elements.hidesTextAfter(k) && !isBlankText(split.texts[at(k)])) return true;
   }
   return false;
 }
@@ -147,7 +138,7 @@ void shortenSpaceEntities(SlotText& text) {
 // spaces alone also vanishes.
 void rewriteLooseText(SlotText& text, LineBreak lineBreak, bool blankGoes) {
   collapseLinesAndSpaces(text, lineBreak);
-  if (text.view().find_first_not_of(U' ') == npos || (blankGoes && blank(text))) text.clear();
+  if (text.view().find_first_not_of(U' ') == npos || (blankGoes && isBlankText(text))) text.clear();
 }
 
 // The first two letters of the names of the tags the loop below treats
@@ -259,12 +250,12 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     if (!split.endsInScript && !tag.empty() && tag[0] == U'/') {
       // Dropping an end tag drops its text too, so only a blank text that
       // shows nothing may go (a style rule may show the element inline).
-      if (isOptionalEndTag(tag) && blank(text) && endTagMayGo(split, elements, i) &&
+      if (isOptionalEndTag(tag) && isBlankText(text) && endTagMayGo(split, elements, i) &&
           (text.empty() || !inlineBefore(split, elements, i) || !inlineAfter(split, elements, i))) {
         tag.clear();
         continue;
       }
-      if (repeatsAfterRemovedTags(split, i) && blank(text)) tag.clear();
+      if (repeatsAfterRemovedTags(split, i) && isBlankText(text)) tag.clear();
     }
 
     if (mayBeTreatedApart(tag, elements.nameKeyOf(i))) {
@@ -297,7 +288,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     if (elements.keepsTextAfter(i)) continue;  // a style rule may show it as written
 
     if (!inPreBlock) {
-      if (blank(text)) {
+      if (isBlankText(text)) {
         const bool shows = i != last && inlineBefore(split, elements, i) && inlineAfter(split, elements, i);
         if (shows)
           text.assign(kSpace);
@@ -307,7 +298,7 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
         rewriteLooseText(text, split.lineBreak, i == last);
       }
     } else {
-      if (i == last && blank(text)) text.clear();
+      if (i == last && isBlankText(text)) text.clear();
       shortenSpaceEntities(text);
     }
   }

@@ -5,9 +5,11 @@
 // value may hold "=", "'" or a line break and still be just a value.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "platform/text.h"
+#include "compress/text_routines.h"
 
 namespace vantiro {
 
@@ -35,11 +37,46 @@ std::size_t attributesStart(TextView tag);
 // closing quote, or the name's end.
 std::optional<TagAttribute> readAttribute(TextView tag, std::size_t from);
 
+// White space, "/" or "=": what ends an attribute's name. All lie below 64,
+// so that one comparison passes the letters a name is made of.
+inline bool endsAttributeName(char32_t c) {
+  constexpr std::uint64_t kEnds = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n' | 1ull << U'\f' |
+                                  1ull << U'/' | 1ull << U'=';
+  return c < 64 && ((kEnds >> c) & 1) != 0;
+}
+
 // readAttribute up to where a quoted value starts, for a caller that looks
 // for its closing quote itself (and reads the value on the way): such an
 // attribute comes back with its `quote` and `valueAt` but not yet its
-// `valueEnd` and `closed`, which closeValue sets.
-std::optional<TagAttribute> readAttributeHead(TextView tag, std::size_t from);
+// `valueEnd` and `closed`, which closeValue sets. Inline: tag shortening
+// reads every attribute of a page with it, and keeps what it reads in
+// registers.
+inline std::optional<TagAttribute> readAttributeHead(TextView tag, std::size_t from) {
+  const std::size_t n = tag.size();
+  std::size_t k = from;
+  while (k < n && (isHtmlSpace(tag[k]) || tag[k] == U'/')) ++k;
+  if (k >= n) return std::nullopt;
+  TagAttribute a;
+  a.nameAt = k;
+  // A name may begin with "=", which is then part of it.
+  ++k;
+  while (k < n && !endsAttributeName(tag[k])) ++k;
+  a.nameEnd = k;
+  while (k < n && isHtmlSpace(tag[k])) ++k;
+  if (k >= n || tag[k] != U'=') return a;
+  ++k;
+  while (k < n && isHtmlSpace(tag[k])) ++k;
+  if (k < n && (tag[k] == U'"' || tag[k] == U'\'')) {
+    a.quote = tag[k];
+    a.valueAt = k + 1;
+    return a;
+  }
+  a.valueAt = k;
+  while (k < n && !isHtmlSpace(tag[k])) ++k;
+  a.valueEnd = k;
+  return a;
+}
+
 // Sets the end of the quoted value of `a`, a head read from `tag`, from
 // `close`: the position of its closing quote, npos when the tag holds none.
 inline void closeValue(TagAttribute& a, TextView tag, std::size_t close) {

@@ -50,34 +50,25 @@ unsigned charBits(__m128i lanes) {
 }
 #endif
 
-// The first position at or after k that holds a tag start (with
-// kTagStarts) or a ">" (with kTagEnds); n when there is none. Most of a
-// page holds none, so whole blocks of characters are tested at once where
-// SSE2 is there; a "<" that starts no tag ("a < b", a run of "<") is passed
-// over in the block.
-// Inline: called twice for every tag, nearly always to read a block or two.
-template <bool kTagStarts, bool kTagEnds>
-[[gnu::always_inline]] inline std::size_t skipTo(const char32_t* d, std::size_t k, std::size_t n) {
+// The first position at or after k that holds a tag start; n when there is
+// none. Most of a page holds none, so whole blocks of characters are tested
+// at once where SSE2 is there; a "<" that starts no tag ("a < b", a run of
+// "<") is passed over in the block.
+// Inline: called for every tag, nearly always to read a block or two.
+[[gnu::always_inline]] inline std::size_t skipToTagStart(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
-  const auto starts = [&](__m128i c) { return kTagStarts ? _mm_cmpeq_epi16(c, lt) : _mm_setzero_si128(); };
-  const auto ends = [&](__m128i c) { return kTagEnds ? _mm_cmpeq_epi16(c, gt) : _mm_setzero_si128(); };
+  const __m128i lt = _mm_set1_epi16('<');
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i c = load8(d + k);
-    const __m128i ltLanes = starts(c), endLanes = ends(c);
-    if (_mm_movemask_epi8(_mm_or_si128(ltLanes, endLanes)) == 0) continue;
-    // Nearly every block with something in it ends the search at its first
-    // hit, so a "<" is tested alone for what follows it.
-    const unsigned endBits = kTagEnds ? charBits(endLanes) : 0;
-    const unsigned ltBits = kTagStarts ? charBits(ltLanes) : 0;
-    for (unsigned bits = endBits | ltBits; bits != 0; bits &= bits - 1) {
+    const __m128i ltLanes = _mm_cmpeq_epi16(load8(d + k), lt);
+    if (_mm_movemask_epi8(ltLanes) == 0) continue;
+    for (unsigned bits = charBits(ltLanes); bits != 0; bits &= bits - 1) {
       const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
-      if (((endBits >> lane) & 1) != 0 || followsTagStart(d[k + lane + 1])) return k + lane;
+      if (followsTagStart(d[k + lane + 1])) return k + lane;
     }
   }
 #endif
   for (; k < n; ++k)
-    if ((kTagStarts && startsTag(d, k, n)) || (kTagEnds && d[k] == U'>')) return k;
+    if (startsTag(d, k, n)) return k;
   return n;
 }
 
@@ -87,35 +78,57 @@ struct TagBounds {
   std::size_t next;  // the next tag start, npos when none
 };
 
+// The tag's ">" found at `gt`, with no tag start after it before `from`:
+// the next tag start after it. Inline: called for every tag.
+[[gnu::always_inline]] inline TagBounds boundsEndingAt(const char32_t* d, std::size_t gt, std::size_t from, std::size_t n) {
+  const std::size_t next = skipToTagStart(d, from, n);
+  return {gt, next < n ? next : npos};
+}
+
 // The end of the tag is the first ">" with no tag start between it and the
 // previous ">" (or the tag's own "<"); a ">" preceded by a tag start closes
 // that inner tag and the search goes on after it. One forward walk from the
-// tag's "<" to the next tag's "<" finds both.
+// tag's "<" to the next tag's "<" finds both: where SSE2 is there, a block
+// of eight characters at a time, every "<" and ">" of which is taken in
+// order; the next tag nearly always starts in the block that holds the ">".
 TagBounds findTagBounds(TextView page, std::size_t start) {
-  TagBounds b{npos, npos};
   const std::size_t n = page.size();
   const char32_t* const d = page.data();
-  // Up to the end: a tag start matters only when none came since the last ">".
+  // A tag start matters only when none came since the last ">".
   std::size_t inner = npos;  // the first tag start since the last ">"
   std::size_t k = start + 1;
-  for (;; ++k) {
-    k = inner == npos ? skipTo<true, true>(d, k, n) : skipTo<false, true>(d, k, n);
-    if (k >= n) {
-      b.next = inner;
-      return b;
-    }
-    if (d[k] == U'<') {
-      inner = k;
-    } else if (inner != npos) {
-      inner = npos;  // this ">" closes the inner tag
-    } else {
-      b.gt = k;
-      break;
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
+  for (; k + 9 <= n; k += 8) {  // the character after the block is read too
+    const __m128i c = load8(d + k);
+    const __m128i ltLanes = _mm_cmpeq_epi16(c, lt), gtLanes = _mm_cmpeq_epi16(c, gt);
+    if (_mm_movemask_epi8(_mm_or_si128(ltLanes, gtLanes)) == 0) continue;
+    const unsigned ltBits = charBits(ltLanes), gtBits = charBits(gtLanes);
+    for (unsigned bits = ltBits | gtBits; bits != 0; bits &= bits - 1) {
+      const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
+      if (((ltBits >> lane) & 1) != 0) {
+        if (inner == npos && followsTagStart(d[k + lane + 1])) inner = k + lane;
+      } else if (inner != npos) {
+        inner = npos;  // this ">" closes the inner tag
+      } else {
+        for (unsigned after = ltBits & ~((2u << lane) - 1); after != 0; after &= after - 1) {
+          const std::size_t p = k + static_cast<std::size_t>(__builtin_ctz(after));
+          if (followsTagStart(d[p + 1])) return {k + lane, p};
+        }
+        return boundsEndingAt(d, k + lane, k + 8, n);  // the rest of the block starts no tag
+      }
     }
   }
-  const std::size_t next = skipTo<true, false>(d, b.gt + 1, n);
-  if (next < n) b.next = next;
-  return b;
+#endif
+  for (; k < n; ++k) {
+    if (d[k] == U'<') {
+      if (inner == npos && startsTag(d, k, n)) inner = k;
+    } else if (d[k] == U'>') {
+      if (inner == npos) return boundsEndingAt(d, k, k + 1, n);
+      inner = npos;
+    }
+  }
+  return {npos, inner};
 }
 
 // The next `upperEnd` ("</SCRIPT") at or after `from` in any letter case, or npos.
@@ -140,15 +153,16 @@ bool closesComment(TextView tag) {
 }
 
 std::size_t findTagStart(TextView page, std::size_t from) {
-  const std::size_t p = skipTo<true, false>(page.data(), from, page.size());
+  const std::size_t p = skipToTagStart(page.data(), from, page.size());
   return p < page.size() ? p : npos;
 }
 
 PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
 
 PageSplit scanPage(PageChars chars) {
-  PageSplit split;
-  split.page = std::move(chars);
+  // The lists start empty, to be made once at the size reserved for the page
+  // below: a split's own first slots would be made, moved there and freed.
+  PageSplit split{.tags = {}, .texts = {}, .leadingText = {}, .page = std::move(chars)};
   char32_t* const d = split.page.data();
   const TextView page = split.page.view();
   const std::size_t n = page.size();
@@ -161,6 +175,8 @@ PageSplit scanPage(PageChars chars) {
   const std::size_t expectedTags = n / 16 + PageSplit::kBlock + 1;
   split.tags.reserve(expectedTags);
   split.texts.reserve(expectedTags);
+  split.tags.resize(static_cast<std::size_t>(split.capacity) + 1);
+  split.texts.resize(static_cast<std::size_t>(split.capacity) + 1);
   std::size_t next = findTagStart(page, 0);
   split.leadingText.setWindow(d, next == npos ? n : next);
 

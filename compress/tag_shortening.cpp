@@ -222,8 +222,10 @@ void shortenComment(SlotText& tag) {
 }  // namespace
 
 ShortenedTag shortenTag(SlotText& tag) {
-  if (isElementTag(tag)) {
-    const TagName read = tagName(tag);
+  // An element's tag is one whose name (after an optional "/") starts with a
+  // letter: the one a name is read from (isElementTag), so reading it tells.
+  const TagName read = tagName(tag);
+  if (read.length != 0) {
     // The attributes start after an optional "/" and the name, which stay.
     const std::size_t nameEnd = read.at + read.length;
     if (nameEnd < tag.size()) return shortenAttributes(tag, nameEnd, read.key);

@@ -105,6 +105,16 @@ std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
     if (r == 0 && n != 0) step();  // a block is read with the character before it
     while (r + 8 <= n) {
       const __m128i c = load8(d + r), before = load8(d + r - 1);
+      if (afterSpace) {
+        // After a space, the run of spaces and line breaks that indents the
+        // next line all goes: passed whole rather than a character a step.
+        const __m128i blankLanes = _mm_or_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(c, lf));
+        const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(blankLanes));  // two bits a character
+        if (const std::size_t run = static_cast<std::size_t>(__builtin_ctz(~blanks)) / 2; run != 0) {
+          r += run;
+          continue;
+        }
+      }
       const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(before, space));
       auto changes = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(doubled, _mm_cmpeq_epi16(c, lf)))) & 0x5554u;
       if (d[r] == U'\n' || (afterSpace && d[r] == U' ')) changes |= 1;
@@ -136,6 +146,32 @@ std::size_t findText(TextView s, TextView find, std::size_t from) {
 }
 
 PageText readPageText(const std::string& nativePath) { return decodePage(files().readFile(nativePath)); }
+
+bool isLongTextBlank(TextView text) {
+  const char32_t* const d = text.data();
+  const std::size_t n = text.size();
+  // Most texts that are not blank start so, and are told by one character.
+  if (!isBlankChar(d[0])) return false;
+#if defined(__SSE2__)
+  // The last block overlaps the one before it.
+  const __m128i space = _mm_set1_epi16(U' '), tab = _mm_set1_epi16(U'\t'), cr = _mm_set1_epi16(U'\r'),
+                lf = _mm_set1_epi16(U'\n');
+  const auto blank8 = [&](std::size_t at) {
+    const __m128i c = load8(d + at);
+    const __m128i blanks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(c, tab)),
+                                        _mm_or_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(c, lf)));
+    return _mm_movemask_epi8(blanks) == 0xFFFF;
+  };
+  std::size_t k = 0;
+  for (; k + 8 <= n; k += 8)
+    if (!blank8(k)) return false;
+  return k == n || blank8(n - 8);
+#else
+  for (std::size_t k = 1; k < n; ++k)
+    if (!isBlankChar(d[k])) return false;
+  return true;
+#endif
+}
 
 LineBreak lineBreakOf(TextView page) {
   // Asked of every page, and read whole when it holds no CR: 32 characters

@@ -38,6 +38,27 @@ void joinTrimmedLines(SlotText& s, LineBreak lineBreak);
 // run of spaces one space. A single leading or trailing space stays.
 void collapseLinesAndSpaces(SlotText& s, LineBreak lineBreak);
 
+// Space, tab, CR or LF (the program's "blank"): one comparison turns away
+// every character above the space, a bit of a mask tells the rest.
+inline bool isBlankChar(char32_t c) {
+  constexpr std::uint64_t kBlanks = 1ull << U' ' | 1ull << U'\t' | 1ull << U'\r' | 1ull << U'\n';
+  return c <= U' ' && ((kBlanks >> c) & 1) != 0;
+}
+
+// isBlankText for a text of eight characters or more.
+bool isLongTextBlank(TextView text);
+
+// isBlank (platform/text.h): whether `text` holds only spaces, tabs, CRs and
+// LFs; an empty text is blank. The passes ask it of nearly every text between
+// tags: a short one is read inline, a long one (the indentation before a tag,
+// often dozens of characters) eight characters at a time.
+inline bool isBlankText(TextView text) {
+  if (text.size() >= 8) return isLongTextBlank(text);
+  for (char32_t c : text)
+    if (!isBlankChar(c)) return false;
+  return true;
+}
+
 // Trims the spaces at both ends of every line; line breaks (and empty lines) stay.
 void trimLines(SlotText& s, LineBreak lineBreak);
 

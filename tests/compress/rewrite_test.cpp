@@ -77,6 +77,14 @@ TEST(ElementNames, ANameMatchesALiteralInAnyLetterCaseOnly) {
   EXPECT_FALSE(namesAre(U"UTF\r8", U"utf-8"));
 }
 
+// A name is read from exactly the tags that are an element's, so that
+// reading it tells which tags those are.
+TEST(ElementNames, ANameIsReadFromAnElementsTagsOnly) {
+  for (const char32_t* tag : {U"", U"/", U"a", U"/A", U"z1", U"1a", U"/1a", U"@x", U"[x", U"`x", U"{x", U"!--x",
+                              U"!DOCTYPE", U"%x", U"?x", U"/ a", U"\u00e9x", U"a\u0100b", U"my-card x"})
+    EXPECT_EQ(tagName(tag).length != 0, isElementTag(tag)) << toUtf8(tag);
+}
+
 // Shortening a tag hands on its element's key, as tagName reads it from the
 // tag as written, so that the passes after it need not read the name again.
 TEST(Rewrite, ShorteningATagGivesItsElementsKey) {

@@ -103,6 +103,30 @@ TEST(ShownTheSame, StyleRulesDecideWhatIsInlineAndWhatKeepsItsSpaces) {
   });
 }
 
+// A style attribute acts through the properties it names, in any letter
+// case or escaped, and only through them.
+TEST(ShownTheSame, AStyleAttributeActsByThePropertiesItNames) {
+  struct StyleCase {
+    const char32_t* style;
+    bool shownInline;  // the white space beside the div stays
+    bool keepsSpaces;  // the white space inside it stays as written
+  };
+  for (const StyleCase& c : std::initializer_list<StyleCase>{
+           {U"DISPLAY:Inline", true, false},
+           {U"Position: fixed", true, false},
+           {U"all: unset", true, false},  // only a value holding "space" is read for what it keeps
+           {U"di\\73 play:inline", true, false},
+           {U"White-Space-Collapse: preserve", false, true},
+           {U"margin: 0; content: 'display: inline'", false, false},
+           {U"list-style-type: disc; ", false, false},
+       }) {
+    const Text page = U"<b>a</b>\n<div style=\"" + Text(c.style) + U"\">x  y</div>\n<i>b</i>";
+    const std::string written = rewritten(page, StyleRules());
+    EXPECT_EQ(written.find("</b> <div") != std::string::npos, c.shownInline) << written;
+    EXPECT_EQ(written.find("x  y") != std::string::npos, c.keepsSpaces) << written;
+  }
+}
+
 TEST(ShownTheSame, RawTextStaysRaw) {
   expectTable({
       {U"<style>p  {  content: \"a    b\" }\n/*  x  */</style>", U"<style>p { content: \"a    b\" } /*  x  */</style>"},

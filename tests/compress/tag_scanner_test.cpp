@@ -158,6 +158,22 @@ TEST(TagScanner, FindsTagEndsAtEveryPosition) {
   }
 }
 
+TEST(TagScanner, FindsInnerTagsAndTheNextTagAtEveryPosition) {
+  // A tag's ">", the tag start inside it that a ">" closes first, and a "<"
+  // that starts no tag before the next tag, at every offset against a block
+  // and against each other.
+  for (std::size_t inner = 0; inner < 12; ++inner)
+    for (std::size_t after = 0; after < 12; ++after) {
+      const Text x(inner, U'1'), y(after, U'2');
+      const PageSplit s = scan(U"<a" + x + U"<b>" + x + U">" + y + U"< <>" + y + U"<c>" + x);
+      ASSERT_EQ(s.lastIndex, 1) << inner << " " << after;
+      EXPECT_EQ(s.tags[0], U"a" + x + U"<b>" + x) << inner << " " << after;
+      EXPECT_EQ(s.texts[0], y + U"< <>" + y) << inner << " " << after;
+      EXPECT_EQ(s.tags[1], U"c");
+      EXPECT_EQ(s.texts[1], x);
+    }
+}
+
 TEST(TagScanner, DoubleByteCharactersAreNeverSplit) {
   // GBK characters whose second byte is "\", "|", "p", "{", "}" or "@".
   const std::string zh = "\x81\x5C\x81\x7C\x81\x70\x81\x7B\x81\x7D\x81\x40";

@@ -108,9 +108,11 @@ TEST(TextRoutines, CollapseGivesWhatOneCharacterAtATimeGives) {
     return out;
   };
   std::mt19937 random(7);
-  const Text alphabet = U"ab  \n\r\t\u4E2D";
+  // Every other text is mostly spaces and line breaks, as indentation is.
+  const Text mixed = U"ab  \n\r\t\u4E2D", indented = U"a      \n\n";
   for (int round = 0; round < 4000; ++round) {
-    Text text(random() % 40, U'a');
+    const Text& alphabet = round % 2 == 0 ? mixed : indented;
+    Text text(random() % 60, U'a');
     for (char32_t& c : text) c = alphabet[random() % alphabet.size()];
     for (const LineBreak lineBreak : {LineBreak::Lf, LineBreak::CrLf}) {
       SlotText s{TextView(text)};
@@ -210,6 +212,24 @@ namespace {
 
 // The searches work on blocks of eight characters and a tail: an occurrence
 // in every position of a block, across a block's edge and in the tail is found.
+// Blank is space, tab, CR and LF, wherever a text holds the one character
+// that is not: a form feed, an ideographic space and characters outside 16
+// bits (that become other characters if cut to 16 bits) are not blank.
+TEST(TextRoutines, ABlankTextHoldsOnlySpacesTabsAndLineBreaks) {
+  const Text blanks = U" \t\r\n";
+  for (std::size_t size = 0; size < 40; ++size) {
+    Text s;
+    for (std::size_t k = 0; k < size; ++k) s += blanks[k % blanks.size()];
+    EXPECT_TRUE(isBlankText(s)) << size;
+    for (std::size_t at = 0; at < size; ++at)
+      for (char32_t other : {U'a', U'\f', U'\u3000', char32_t{0x10020}, char32_t{0x1000A}, char32_t{0xFFFF0020}}) {
+        Text t = s;
+        t[at] = other;
+        EXPECT_FALSE(isBlankText(t)) << size << " " << at << " " << static_cast<unsigned>(other);
+      }
+  }
+}
+
 TEST(TextRoutines, FindCharAndFindTextFindEveryOccurrence) {
   for (std::size_t size = 0; size < 40; ++size) {
     for (std::size_t at = 0; at < size; ++at) {
