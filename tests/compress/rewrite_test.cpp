@@ -197,10 +197,6 @@ TEST(Rewrite, TagSpacingAndQuotes) {
   });
 }
 
-// Long values are tested for what keeps their quotes a block at a time: one
-// such character anywhere in the value keeps them, and its near neighbours
-// (other control characters, "=", "?", "#", "&", wide characters, those whose
-// low 16 bits are a "<" or a '"') do not.
 // Shortening the first part of a comment that a ">" cut never makes it end
 // there: the rest of it would show as text.
 TEST(Rewrite, ACommentEndsWhereItEndedBefore) {
@@ -215,6 +211,10 @@ TEST(Rewrite, ACommentEndsWhereItEndedBefore) {
   for (const Case& c : cases) EXPECT_EQ(rewritten(c.page), toUtf8(c.expected)) << toUtf8(c.page);
 }
 
+// Long values are tested for what keeps their quotes a block at a time: one
+// such character anywhere in the value keeps them, and its near neighbours
+// (other control characters, "=", "?", "#", "&", wide characters, those whose
+// low 16 bits are a "<" or a '"') do not.
 TEST(Rewrite, OneCharacterAnywhereInALongValueDecidesItsQuotes) {
   const Text keeping = U" \t\r\n\f<>'";
   const Text notKeeping = U"\v\x01!#&=?\x3D\u4E2D\U0001F600\U0001003C\U00010022";
