@@ -157,10 +157,16 @@ const CodePage* declaredCodePage(const std::string& label) {
 
 }  // namespace
 
-std::vector<std::string> declaredLabels(std::string_view bytes) {
+namespace {
+
+// Calls `take` with every label the page declares, in order, until it
+// returns true: the first label the program can use decides, and the rest of
+// the prescan need not be read.
+template <typename Take>
+void readDeclaredLabels(std::string_view bytes, Take&& take) {
   const std::string_view s = bytes.substr(0, std::min(bytes.size(), kPrescanBytes));
-  std::vector<std::string> labels;
-  if (auto label = xmlDeclarationEncoding(s)) labels.push_back(std::move(*label));
+  if (auto label = xmlDeclarationEncoding(s))
+    if (take(std::move(*label))) return;
   for (std::size_t at = 0; at < s.size();) {
     if (s[at] != '<') {
       ++at;
@@ -168,11 +174,12 @@ std::vector<std::string> declaredLabels(std::string_view bytes) {
     }
     if (s.compare(at, 4, "<!--") == 0) {
       const std::size_t close = s.find("-->", at + 2);
-      if (close == std::string_view::npos) return labels;
+      if (close == std::string_view::npos) return;
       at = close + 3;
     } else if (startsWithLower(s, at, "<meta") && at + 5 < s.size() && (isSpace(s[at + 5]) || s[at + 5] == '/')) {
       at += 5;
-      if (auto charset = metaCharset(s, at)) labels.push_back(std::move(*charset));
+      if (auto charset = metaCharset(s, at))
+        if (take(std::move(*charset))) return;
     } else if (at + 1 < s.size() && (isLetter(s[at + 1]) || (s[at + 1] == '/' && at + 2 < s.size() && isLetter(s[at + 2])))) {
       while (at < s.size() && !isSpace(s[at]) && s[at] != '>') ++at;
       AttributeReader reader(s, at);
@@ -180,12 +187,22 @@ std::vector<std::string> declaredLabels(std::string_view bytes) {
       }
     } else if (at + 1 < s.size() && (s[at + 1] == '!' || s[at + 1] == '/' || s[at + 1] == '?')) {
       const std::size_t close = s.find('>', at + 1);
-      if (close == std::string_view::npos) return labels;
+      if (close == std::string_view::npos) return;
       at = close + 1;
     } else {
       ++at;
     }
   }
+}
+
+}  // namespace
+
+std::vector<std::string> declaredLabels(std::string_view bytes) {
+  std::vector<std::string> labels;
+  readDeclaredLabels(bytes, [&](std::string label) {
+    labels.push_back(std::move(label));
+    return false;
+  });
   return labels;
 }
 
@@ -203,18 +220,19 @@ PageEncoding detectPageEncoding(std::string_view bytes, bool head) {
   }
   // A label the program does not know (or iconv cannot read) is passed over
   // for the next declaration, as a browser's prescan passes over it.
-  for (const std::string& label : declaredLabels(bytes)) {
+  bool declared = false;
+  readDeclaredLabels(bytes, [&](const std::string& label) {
     try {
-      if (const CodePage* page = declaredCodePage(label)) {
-        result.codePage = page;
-        result.source = EncodingSource::Declared;
-        return result;
-      }
+      result.codePage = declaredCodePage(label);
     } catch (const std::invalid_argument& refused) {
-      result.source = EncodingSource::Declared;
       result.refusal = refused.what();
-      return result;
     }
+    declared = result.codePage != nullptr || !result.refusal.empty();
+    return declared;
+  });
+  if (declared) {
+    result.source = EncodingSource::Declared;
+    return result;
   }
   const Utf8Scan scan = scanUtf8(bytes, head);
   if (scan.valid && scan.nonAscii) {
