@@ -1,5 +1,6 @@
 #include "compress/page_styles.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,26 @@ std::optional<std::string> fileOfAddress(TextView address, const std::string& di
   return directory + a;
 }
 
+// fileOfAddress for the addresses a thread met last: the pages of a site
+// link the same few sheets from the same few directories, page after page.
+std::optional<std::string> fileOfLinkedAddress(TextView address, const std::string& directory) {
+  struct Known {
+    Text address;
+    std::string directory;
+    std::optional<std::string> file;
+  };
+  constexpr std::size_t kKnown = 8;
+  thread_local std::vector<Known> known;  // the most recent last
+  for (auto it = known.begin(); it != known.end(); ++it)
+    if (it->address == address && it->directory == directory) {
+      std::rotate(it, it + 1, known.end());
+      return known.back().file;
+    }
+  if (known.size() == kKnown) known.erase(known.begin());
+  known.push_back(Known{Text(address), directory, fileOfAddress(address, directory)});
+  return known.back().file;
+}
+
 class SheetCache {
  public:
   std::shared_ptr<const ReadSheet> sheet(const std::string& path) {
@@ -159,7 +180,7 @@ StyleRules pageStyleRules(const PageSplit& split, const std::string& pageNativeP
     if (tag.empty() || ((tag[0] | 0x20) != U's' && (tag[0] | 0x20) != U'b' && (tag[0] | 0x20) != U'l')) continue;
     if (isStartTagOf(tag, U"style")) {
       for (const Text& imported : rules.add(split.texts[static_cast<std::size_t>(i)]))
-        if (const std::optional<std::string> file = fileOfAddress(imported, directory))
+        if (const std::optional<std::string> file = fileOfLinkedAddress(imported, directory))
           rules.merge(sheetCache().sheet(*file)->rules);
     } else if (isStartTagOf(tag, U"base")) {
       const std::optional<TextView> href = attributeValue(tag, U"href");
@@ -170,7 +191,7 @@ StyleRules pageStyleRules(const PageSplit& split, const std::string& pageNativeP
       const std::optional<TextView> rel = attributeValue(tag, U"rel");
       const std::optional<TextView> href = attributeValue(tag, U"href");
       if (!rel || !href || !relIsStyleSheet(*rel)) continue;
-      if (const std::optional<std::string> file = fileOfAddress(*href, directory))
+      if (const std::optional<std::string> file = fileOfLinkedAddress(*href, directory))
         rules.merge(sheetCache().sheet(*file)->rules);
     }
   }
