@@ -180,7 +180,7 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   if (mirror) {
     path = *mirror;
     page.outputPath = path;
-    if (mode == WriteMode::Write) CreatePathDirectories(path);
+    if (mode == WriteMode::Write && !(staged && page.staged->liesInItsDirectory())) CreatePathDirectories(path);
   }
 
   if (page.notHtml) {
@@ -204,7 +204,7 @@ void finish(PreparedPage& page, PageOutcome& outcome, const CompressionOptions& 
   // Staged before the entry is appended, so that a page that cannot be
   // written (nobody may write it, its directory is full) leaves no entry.
   if (!page.staged || page.stagedFor != output) {
-    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
+    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom, page.readInfo));
     page.stagedFor = output;
   }
   // A mirror file that is there already is what a restore must give back.
@@ -242,7 +242,7 @@ void failPage(PreparedPage& page, PageOutcome& outcome, const CompressionOptions
       AppendBackupEntry(page.outputPath, held, held.size(), BackupFiller::Spaces, info);
       SyncBackupStore();
     }
-    files().stageFile(output, *page.bytes, stagedLike(page.readFrom))->place();
+    files().stageFile(output, *page.bytes, stagedLike(page.readFrom, page.readInfo))->place();
   } catch (const std::exception&) {
     // The page is already reported as failed with its first reason.
   }
@@ -279,7 +279,7 @@ void stageResult(PreparedPage& page, const Text& path, const CompressionOptions&
       page.mirrorHoldsResult = fileHolding(output, page.result);
       if (page.mirrorHoldsResult) return;  // nothing to write
     }
-    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom));
+    page.staged = files().stageFile(output, page.result, stagedLike(page.readFrom, page.readInfo));
     page.stagedFor = std::move(output);
   } catch (const std::exception&) {
     // Nothing is lost: without a staged file the commit writes the result itself.

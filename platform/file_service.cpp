@@ -324,6 +324,8 @@ class RewriteInPlace final : public StagedFile {
   RewriteInPlace(std::string path, std::string_view bytes, std::optional<FileTime> modified)
       : path_(std::move(path)), bytes_(bytes), modified_(modified) {}
 
+  bool liesInItsDirectory() const override { return true; }  // it is the file there
+
   void place() override {
     FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) fail("无法打开文件", path_, errno);
@@ -351,6 +353,8 @@ class RealStagedFile final : public StagedFile {
   }
   RealStagedFile(const RealStagedFile&) = delete;
   RealStagedFile& operator=(const RealStagedFile&) = delete;
+
+  bool liesInItsDirectory() const override { return !placed_; }
 
   void place() override {
     if (spares_ != nullptr && spares_->keeping() &&
@@ -479,8 +483,10 @@ class RealFileService final : public FileService {
     // Whose permissions, access list and attributes the new file takes.
     struct ::stat model{};
     const std::string modelPath = existed ? target : traits.likeFile;
-    const bool modelled = existed || (!modelPath.empty() && ::stat(modelPath.c_str(), &model) == 0);
+    const bool modelled =
+        existed || (!modelPath.empty() && (traits.likeFileMode || ::stat(modelPath.c_str(), &model) == 0));
     if (existed) model = st;
+    else if (traits.likeFileMode) model.st_mode = *traits.likeFileMode;
     const bool attributes = modelled && hasExtendedAttributes(modelPath);
     const std::string dir = directoryOf(target);
     const std::string name = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);

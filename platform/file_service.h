@@ -67,6 +67,10 @@ class StagedFile {
   // it: a failure may then leave it cut short, and a caller that must be
   // able to bring it back saves its bytes first.
   virtual void place() = 0;
+  // Whether the file is written already, in its destination's directory:
+  // that directory is there then. A service that writes only when placing
+  // says no.
+  virtual bool liesInItsDirectory() const { return false; }
 };
 
 // A file's modification time, to the nanosecond.
@@ -82,16 +86,21 @@ struct StagedTraits {
   // A new file (none was at the path) takes this file's permissions, access
   // list and extended attributes, when given: a mirror gets its page's.
   std::string likeFile;
+  // That file's permission bits, when the caller has just looked at it (a
+  // page it read): spares a look.
+  std::optional<std::uint32_t> likeFileMode;
   // Otherwise a new file gets these permission bits; 0644 when not given.
   std::optional<std::uint32_t> newMode;
   // The placed file's modification time, when given; else the time of writing.
   std::optional<FileTime> modified;
 };
 
-// The traits of a file written like `file` (a mirror like its page).
-inline StagedTraits stagedLike(std::string file) {
+// The traits of a file written like `file` (a mirror like its page), with
+// what a look at it just found, when there was one.
+inline StagedTraits stagedLike(std::string file, const std::optional<FileInfo>& lookedAt = std::nullopt) {
   StagedTraits traits;
   traits.likeFile = std::move(file);
+  if (lookedAt) traits.likeFileMode = lookedAt->mode;
   return traits;
 }
 
