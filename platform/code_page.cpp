@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include "platform/ascii_runs.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -142,30 +144,6 @@ bool isCutUtf8Char(std::string_view tail) {
   return true;
 }
 
-// Pages are mostly ASCII: these move runs of ASCII characters 16 or 8 at a
-// time. Each returns how many characters it moved (it stops where a non-ASCII
-// character may stand, or close to the end); the caller goes on character by
-// character from there.
-std::size_t widenAscii(const char* in, std::size_t n, char32_t* out) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    if (_mm_movemask_epi8(b) != 0) break;  // a byte with its high bit set
-    const __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
-    auto* o = reinterpret_cast<__m128i*>(out + i);
-    _mm_storeu_si128(o, _mm_unpacklo_epi16(lo, zero));
-    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(lo, zero));
-    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(hi, zero));
-    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(hi, zero));
-  }
-#else
-  (void)in, (void)n, (void)out;
-#endif
-  return i;
-}
-
 // Narrows the ASCII characters from text[i] on into out[w...]; returns the
 // number of characters moved. Most texts written are short (a tag, the text
 // between two tags), so the tail after the whole blocks is not left to the
@@ -250,7 +228,6 @@ void CodePage::buildTable() {
   for (std::size_t k = 0; k < cps.size(); ++k) {
     if (!cps[k]) continue;
     const auto l = static_cast<unsigned char>(pairs[2 * k]), t = static_cast<unsigned char>(pairs[2 * k + 1]);
-    lead_[l] = true;
     pairs_[l * 256u + t] = claim(cps[k], std::string_view(pairs).substr(2 * k, 2));
   }
 }
@@ -263,37 +240,35 @@ Text CodePage::decode(std::string_view bytes) const {
 }
 
 CodePage::Decoded CodePage::decodeInto(std::string_view bytes, char32_t* const o) const {
-  const std::size_t n = bytes.size();
   if (kind_ == Kind::Generic) return decodeGeneric(bytes, o);
-  const char* const in = bytes.data();
+  const std::size_t n = bytes.size();
+  const auto* const in = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t w = 0;
   std::size_t undecodable = 0;
   for (std::size_t i = 0; i < n;) {
-    auto b = static_cast<unsigned char>(in[i]);
-    if (b < 0x80) {
-      const std::size_t moved = widenAscii(in + i, n - i, o + w);
-      w += moved;
-      i += moved;
-      if (i >= n) break;
-      b = static_cast<unsigned char>(in[i]);
-      if (b < 0x80) {
-        o[w++] = b;
+    const std::size_t ascii = ascii::widenRun(bytes.data() + i, n - i, o + w);
+    w += ascii;
+    i += ascii;
+    // What the blocks left: a run's end in the last bytes, then the characters
+    // above ASCII up to the next ASCII byte, which go back to the blocks.
+    for (; i < n && in[i] < 0x80 && n - i < 16; ++i) o[w++] = in[i];
+    while (i < n && in[i] >= 0x80) {
+      const unsigned char b = in[i];
+      if (kind_ == Kind::Table) {
+        // pairs_ holds 0 for every pair whose first byte leads none.
+        if (i + 1 < n) {
+          if (const char32_t cp = pairs_[b * 256u + in[i + 1]]) {
+            o[w++] = cp;
+            i += 2;
+            continue;
+          }
+        }
+        const char32_t single = single_[b];
+        undecodable += single == 0;
+        o[w++] = single ? single : kEscapeBase + b;
         ++i;
         continue;
       }
-    }
-    if (kind_ == Kind::Table) {
-      if (lead_[b] && i + 1 < n) {
-        if (char32_t cp = pairs_[b * 256u + static_cast<unsigned char>(in[i + 1])]) {
-          o[w++] = cp;
-          i += 2;
-          continue;
-        }
-      }
-      if (single_[b] == 0) ++undecodable;
-      o[w++] = single_[b] ? single_[b] : kEscapeBase + b;
-      ++i;
-    } else {
       char32_t cp;
       const std::size_t len = utf8Char(bytes, i, cp);
       if (len == 0) {

@@ -86,7 +86,6 @@ class CodePage {
   Kind kind_ = Kind::Table;
   // Table kind: single bytes and lead/trail pairs (double-byte code pages).
   std::array<char32_t, 256> single_{};          // 0 = not a character by itself
-  std::array<bool, 256> lead_{};                // starts a double-byte character
   std::vector<char32_t> pairs_;                 // [lead*256 + trail], 0 = invalid
   // The bytes each code point above ASCII is written as, packed (lead byte
   // high); 0 when unmapped. By index below 0x10000, by lookup above.

@@ -101,6 +101,33 @@ TEST(CodePage, RandomBytesRoundTripInEveryKindOfCodePage) {
   }
 }
 
+// ASCII is widened 16 and 32 bytes at a time: a character above ASCII at
+// every place of a block, and the page ending at every place after it,
+// decode as that character does alone.
+TEST(CodePage, CharactersAtEveryPlaceOfABlockDecodeAsAlone) {
+  // GBK: a pair, a byte that is never valid, a lead with no trail (a space
+  // is none). UTF-8: three and four bytes, and a character cut short.
+  const std::pair<const char*, std::string> cases[] = {{"GBK", "\xd6\xd0"},         {"GBK", "\xff"},
+                                                       {"GBK", "\x81"},             {"UTF-8", "\xe4\xb8\xad"},
+                                                       {"UTF-8", "\xf0\x9f\x98\x80"}, {"UTF-8", "\xe4\xb8"}};
+  for (const auto& [name, sample] : cases) {
+    CodePage page(name);
+    Text alone(sample.size(), U'\0');
+    const CodePage::Decoded aloneDecoded = page.decodeInto(sample, alone.data());
+    alone.resize(aloneDecoded.characters);
+    for (std::size_t before = 0; before <= 40; ++before)
+      for (std::size_t after = 0; after <= 20; ++after) {
+        const std::string bytes = std::string(before, 'a') + sample + std::string(after, ' ');
+        Text text(bytes.size(), U'\0');
+        const CodePage::Decoded decoded = page.decodeInto(bytes, text.data());
+        text.resize(decoded.characters);
+        ASSERT_EQ(text, Text(before, U'a') + alone + Text(after, U' ')) << name << " " << before << " " << after;
+        ASSERT_EQ(decoded.undecodable, aloneDecoded.undecodable) << name << " " << before << " " << after;
+        ASSERT_EQ(page.encode(text), bytes) << name << " " << before << " " << after;
+      }
+  }
+}
+
 // ASCII runs are narrowed in blocks, with the tail of a short run handled apart:
 // every length of run, cut anywhere by a character above ASCII, written as is.
 TEST(CodePage, AsciiRunsOfEveryLengthEncodeStraight) {
