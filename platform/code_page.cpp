@@ -1,5 +1,7 @@
 #include "platform/code_page.h"
 
+#include "platform/ascii_runs.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -142,63 +144,51 @@ bool isCutUtf8Char(std::string_view tail) {
   return true;
 }
 
-// Pages are mostly ASCII: these move runs of ASCII characters 16 or 8 at a
-// time. Each returns how many characters it moved (it stops where a non-ASCII
-// character may stand, or close to the end); the caller goes on character by
-// character from there.
-std::size_t widenAscii(const char* in, std::size_t n, char32_t* out) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= n; i += 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    if (_mm_movemask_epi8(b) != 0) break;  // a byte with its high bit set
-    const __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
-    auto* o = reinterpret_cast<__m128i*>(out + i);
-    _mm_storeu_si128(o, _mm_unpacklo_epi16(lo, zero));
-    _mm_storeu_si128(o + 1, _mm_unpackhi_epi16(lo, zero));
-    _mm_storeu_si128(o + 2, _mm_unpacklo_epi16(hi, zero));
-    _mm_storeu_si128(o + 3, _mm_unpackhi_epi16(hi, zero));
-  }
-#else
-  (void)in, (void)n, (void)out;
-#endif
-  return i;
+// A table code page's bytes for a character, as encodeBmp_ holds them: the
+// first byte low, so that they can be stored as they are.
+std::uint16_t tableBytes(std::string_view bytes) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) |
+                                    (bytes.size() > 1 ? static_cast<unsigned char>(bytes[1]) << 8 : 0));
 }
 
-// Narrows the ASCII characters from text[i] on into out[w...]; returns the
-// number of characters moved. Most texts written are short (a tag, the text
-// between two tags), so the tail after the whole blocks is not left to the
-// caller's loop: it is the run's last block read once more, overlapping the
-// one before (its bytes are written again, the same), or a block of four.
-// Inline: it is called for nearly every piece of a page that is written.
-inline std::size_t narrowAscii(const char32_t* text, std::size_t i, std::size_t n, char* out) {
-  std::size_t k = i;
-#if defined(__SSE2__)
-  const __m128i high = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u)), zero = _mm_setzero_si128();
-  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at)); };
-  const auto allAscii = [&](__m128i a) { return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(a, high), zero)) == 0xFFFF; };
-  const auto narrow8 = [&](std::size_t at) {
-    const __m128i a = load(at), b = load(at + 4);
-    if (!allAscii(_mm_or_si128(a, b))) return false;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (at - i)), _mm_packus_epi16(_mm_packs_epi32(a, b), zero));
-    return true;
-  };
-  for (; k + 8 <= n; k += 8)
-    if (!narrow8(k)) return k - i;
-  if (k == n) return k - i;
-  if (n - i >= 8) return narrow8(n - 8) ? n - i : k - i;
-  if (k + 4 <= n) {
-    const __m128i a = load(k);
-    if (!allAscii(a)) return k - i;
-    const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(a, zero), zero));
-    std::memcpy(out + (k - i), &bytes, 4);
-    k += 4;
+// Writes the one or two bytes tableBytes() packed (and, after one, a byte of
+// no use); returns the end of the character.
+char* putTableBytes(std::uint16_t bytes, char* o) {
+  o[0] = static_cast<char>(bytes & 0xFF);
+  o[1] = static_cast<char>(bytes >> 8);
+  return o + (bytes > 0xFF ? 2 : 1);
+}
+
+// A character from U+0080 on as UTF-8 (beyond U+10FFFF in the same pattern);
+// returns the end of its bytes.
+char* putUtf8(char32_t c, char* o) {
+  if (c < 0x800) {
+    *o++ = static_cast<char>(0xC0 | (c >> 6));
+  } else if (c < 0x10000) {
+    *o++ = static_cast<char>(0xE0 | (c >> 12));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  } else {
+    *o++ = static_cast<char>(0xF0 | (c >> 18));
+    *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
   }
-#else
-  (void)out;
-#endif
-  return k - i;
+  *o++ = static_cast<char>(0x80 | (c & 0x3F));
+  return o;
+}
+
+// Writes `text`, ASCII runs a block at a time and each character above ASCII
+// with putWide, at o, which has room for four bytes a character;
+// returns the end of what it wrote.
+template <typename PutWide>
+char* encodeRuns(TextView text, char* o, PutWide putWide) {
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t ascii = ascii::narrowRun(text.data() + i, n - i, o);
+    i += ascii;
+    o += ascii;
+    for (; i < n && text[i] >= 0x80; ++i) o = putWide(text[i], o);
+  }
+  return o;
 }
 
 }  // namespace
@@ -228,7 +218,7 @@ void CodePage::buildTable() {
   auto claim = [&](char32_t cp, std::string_view bytes) -> char32_t {
     if (cp == 0 || cp >= claimed.size() || isEscapedByte(cp) || claimed[cp]) return kUnmappedBase + packBytes(bytes);
     claimed[cp] = true;
-    const auto packed = static_cast<std::uint16_t>(packBytes(bytes));
+    const std::uint16_t packed = tableBytes(bytes);
     if (cp < 0x10000)
       encodeBmp_[cp] = packed;
     else
@@ -236,6 +226,9 @@ void CodePage::buildTable() {
     return cp;
   };
   for (char32_t b = 0; b < 0x80; ++b) claimed[b] = true;  // ASCII is itself
+  // An escaped byte is written as that byte: the lookup of every other
+  // character serves it too.
+  for (char32_t b = 0x80; b < 0x100; ++b) encodeBmp_[kEscapeBase + b] = static_cast<std::uint16_t>(b);
   for (int b = 0x80; b < 0x100; ++b) {
     char c = static_cast<char>(b);
     char32_t cp = dec.one(std::string_view(&c, 1));
@@ -250,7 +243,6 @@ void CodePage::buildTable() {
   for (std::size_t k = 0; k < cps.size(); ++k) {
     if (!cps[k]) continue;
     const auto l = static_cast<unsigned char>(pairs[2 * k]), t = static_cast<unsigned char>(pairs[2 * k + 1]);
-    lead_[l] = true;
     pairs_[l * 256u + t] = claim(cps[k], std::string_view(pairs).substr(2 * k, 2));
   }
 }
@@ -263,37 +255,35 @@ Text CodePage::decode(std::string_view bytes) const {
 }
 
 CodePage::Decoded CodePage::decodeInto(std::string_view bytes, char32_t* const o) const {
-  const std::size_t n = bytes.size();
   if (kind_ == Kind::Generic) return decodeGeneric(bytes, o);
-  const char* const in = bytes.data();
+  const std::size_t n = bytes.size();
+  const auto* const in = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t w = 0;
   std::size_t undecodable = 0;
   for (std::size_t i = 0; i < n;) {
-    auto b = static_cast<unsigned char>(in[i]);
-    if (b < 0x80) {
-      const std::size_t moved = widenAscii(in + i, n - i, o + w);
-      w += moved;
-      i += moved;
-      if (i >= n) break;
-      b = static_cast<unsigned char>(in[i]);
-      if (b < 0x80) {
-        o[w++] = b;
+    const std::size_t ascii = ascii::widenRun(bytes.data() + i, n - i, o + w);
+    w += ascii;
+    i += ascii;
+    // What the blocks left: a run's end in the last bytes, then the characters
+    // above ASCII up to the next ASCII byte, which go back to the blocks.
+    for (; i < n && in[i] < 0x80 && n - i < 16; ++i) o[w++] = in[i];
+    while (i < n && in[i] >= 0x80) {
+      const unsigned char b = in[i];
+      if (kind_ == Kind::Table) {
+        // pairs_ holds 0 for every pair whose first byte leads none.
+        if (i + 1 < n) {
+          if (const char32_t cp = pairs_[b * 256u + in[i + 1]]) {
+            o[w++] = cp;
+            i += 2;
+            continue;
+          }
+        }
+        const char32_t single = single_[b];
+        undecodable += single == 0;
+        o[w++] = single ? single : kEscapeBase + b;
         ++i;
         continue;
       }
-    }
-    if (kind_ == Kind::Table) {
-      if (lead_[b] && i + 1 < n) {
-        if (char32_t cp = pairs_[b * 256u + static_cast<unsigned char>(in[i + 1])]) {
-          o[w++] = cp;
-          i += 2;
-          continue;
-        }
-      }
-      if (single_[b] == 0) ++undecodable;
-      o[w++] = single_[b] ? single_[b] : kEscapeBase + b;
-      ++i;
-    } else {
       char32_t cp;
       const std::size_t len = utf8Char(bytes, i, cp);
       if (len == 0) {
@@ -370,52 +360,49 @@ char* CodePage::encodeWide(char32_t c, char* o) const {
     for (; v != 0 && k < 4; v >>= 8) bytes[k++] = static_cast<char>(v & 0xFF);
     while (k > 0) *o++ = bytes[--k];
   } else if (kind_ == Kind::Utf8) {
-    if (c < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (c >> 6));
-    } else if (c < 0x10000) {
-      *o++ = static_cast<char>(0xE0 | (c >> 12));
-      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    } else {
-      *o++ = static_cast<char>(0xF0 | (c >> 18));
-      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    o = putUtf8(c, o);
+  } else if (const std::uint16_t bytes = c < encodeBmp_.size() ? encodeBmp_[c] : 0; bytes != 0) {
+    o = putTableBytes(bytes, o);
   } else {
-    const std::uint16_t packed = c < encodeBmp_.size() ? encodeBmp_[c] : 0;
-    if (packed != 0) {
-      if (packed > 0xFF) *o++ = static_cast<char>(packed >> 8);
-      *o++ = static_cast<char>(packed & 0xFF);
-    } else {
-      const auto it = encodeBeyondBmp_.find(c);
-      const std::uint16_t bytes = it != encodeBeyondBmp_.end() ? it->second : '?';
-      if (bytes > 0xFF) *o++ = static_cast<char>(bytes >> 8);
-      *o++ = static_cast<char>(bytes & 0xFF);
-    }
+    const auto it = encodeBeyondBmp_.find(c);
+    o = putTableBytes(it != encodeBeyondBmp_.end() ? it->second : '?', o);
   }
   return o;
 }
 
-char* CodePage::encodeTo(TextView text, char* o) const {
-  const std::size_t n = text.size();
-  const char32_t* const d = text.data();
-  for (std::size_t i = 0; i < n;) {
-    if (d[i] < 0x80) {
-      const std::size_t moved = narrowAscii(d, i, n, o);
-      o += moved;
-      i += moved;
-      for (; i < n && d[i] < 0x80; ++i) *o++ = static_cast<char>(d[i]);
-      continue;
-    }
-    o = encodeWide(d[i++], o);
+char* CodePage::encodeTo(TextView text, char* const out) const {
+  const std::size_t ascii = ascii::narrowWhole(text.data(), text.size(), out);
+  return ascii == text.size() ? out + ascii : encodeMixed(text.substr(ascii), out + ascii);
+}
+
+char* CodePage::encodeMixed(TextView text, char* const out) const {
+  // The common characters above ASCII are written here, without a call; the
+  // rest (escapes, values of their own, characters beyond the BMP in a
+  // table) by encodeWide.
+  if (kind_ == Kind::Utf8) {
+    return encodeRuns(text, out, [this](char32_t c, char* o) {
+      return isEscapedByte(c) || c >= kUnmappedBase ? encodeWide(c, o) : putUtf8(c, o);
+    });
   }
-  return o;
+  // Kept apart from the member: a write through `o` could be to it, as far as
+  // the compiler knows, and it would be read again for every character.
+  const std::uint16_t* const bmp = encodeBmp_.data();
+  const std::size_t bmpSize = encodeBmp_.size();
+  return encodeRuns(text, out, [this, bmp, bmpSize](char32_t c, char* o) {
+    const std::uint16_t bytes = c < bmpSize ? bmp[c] : 0;
+    return bytes != 0 ? putTableBytes(bytes, o) : encodeWide(c, o);
+  });
 }
 
 void CodePage::encodeAppend(TextView text, std::string& out) const {
   const std::size_t n = text.size();
   if (n == 0) return;
   std::size_t w = out.size();
+  if (kind_ != Kind::Generic) {
+    out.resize(w + kMaxCharBytes * n);
+    out.resize(static_cast<std::size_t>(encodeTo(text, out.data() + w) - out.data()));
+    return;
+  }
   // Room for one byte a character to begin with; grown when characters of
   // several bytes need more.
   out.resize(w + n + 16);
@@ -430,18 +417,12 @@ void CodePage::encodeAppend(TextView text, std::string& out) const {
     const char32_t c = d[i];
     if (c < 0x80) {
       room(n - i);  // at most one byte each for the rest of an ASCII run
-      const std::size_t moved = narrowAscii(d, i, n, out.data() + w);
+      const std::size_t moved = ascii::narrowRun(d + i, n - i, out.data() + w);
       w += moved;
       i += moved;
-      for (; i < n && d[i] < 0x80; ++i) out[w++] = static_cast<char>(d[i]);
       continue;
     }
     ++i;
-    if (kind_ != Kind::Generic) {
-      room(kMaxCharBytes);
-      w = static_cast<std::size_t>(encodeWide(c, out.data() + w) - out.data());
-      continue;
-    }
     std::string bytes;
     if (isEscapedByte(c)) {
       bytes = static_cast<char>(c - kEscapeBase);

@@ -70,7 +70,8 @@ class CodePage {
   bool boundsCharBytes() const { return kind_ != Kind::Generic; }
   // For a code page that bounds its characters' bytes: writes the bytes of
   // `text` at `out`, which has room for kMaxCharBytes a character, and
-  // returns the end of what it wrote.
+  // returns the end of what it wrote. The room past that end may be written
+  // too (bytes of no use, for the next text to overwrite).
   char* encodeTo(TextView text, char* out) const;
 
  private:
@@ -78,18 +79,22 @@ class CodePage {
 
   void buildTable();
   Decoded decodeGeneric(std::string_view bytes, char32_t* out) const;
-  // One character above ASCII in a code page that bounds its characters' bytes.
+  // One character above ASCII in a code page that bounds its characters'
+  // bytes, at `out` with room for kMaxCharBytes.
   char* encodeWide(char32_t c, char* out) const;
   void encodeGeneric(char32_t c, std::string& out) const;
+  // encodeTo for a text that is not all ASCII. Apart, so that the call for an
+  // ASCII text, most of them, stays small.
+  [[gnu::noinline]] char* encodeMixed(TextView text, char* out) const;
 
   std::string name_;
   Kind kind_ = Kind::Table;
   // Table kind: single bytes and lead/trail pairs (double-byte code pages).
   std::array<char32_t, 256> single_{};          // 0 = not a character by itself
-  std::array<bool, 256> lead_{};                // starts a double-byte character
   std::vector<char32_t> pairs_;                 // [lead*256 + trail], 0 = invalid
-  // The bytes each code point above ASCII is written as, packed (lead byte
-  // high); 0 when unmapped. By index below 0x10000, by lookup above.
+  // The bytes each code point above ASCII is written as, packed (first byte
+  // low), escaped bytes included; 0 when unmapped. By index below 0x10000, by
+  // lookup above.
   std::vector<std::uint16_t> encodeBmp_;
   std::unordered_map<char32_t, std::uint16_t> encodeBeyondBmp_;
 };

@@ -101,22 +101,59 @@ TEST(CodePage, RandomBytesRoundTripInEveryKindOfCodePage) {
   }
 }
 
-// ASCII runs are narrowed in blocks, with the tail of a short run handled apart:
-// every length of run, cut anywhere by a character above ASCII, written as is.
-TEST(CodePage, AsciiRunsOfEveryLengthEncodeStraight) {
+// ASCII is widened 16 and 32 bytes at a time: a character above ASCII at
+// every place of a block, and the page ending at every place after it,
+// decode as that character does alone.
+TEST(CodePage, CharactersAtEveryPlaceOfABlockDecodeAsAlone) {
+  // GBK: a pair, a byte that is never valid, a lead with no trail (a space
+  // is none). UTF-8: three and four bytes, and a character cut short.
+  const std::pair<const char*, std::string> cases[] = {{"GBK", "\xd6\xd0"},         {"GBK", "\xff"},
+                                                       {"GBK", "\x81"},             {"UTF-8", "\xe4\xb8\xad"},
+                                                       {"UTF-8", "\xf0\x9f\x98\x80"}, {"UTF-8", "\xe4\xb8"}};
+  for (const auto& [name, sample] : cases) {
+    CodePage page(name);
+    Text alone(sample.size(), U'\0');
+    const CodePage::Decoded aloneDecoded = page.decodeInto(sample, alone.data());
+    alone.resize(aloneDecoded.characters);
+    for (std::size_t before = 0; before <= 40; ++before)
+      for (std::size_t after = 0; after <= 20; ++after) {
+        const std::string bytes = std::string(before, 'a') + sample + std::string(after, ' ');
+        Text text(bytes.size(), U'\0');
+        const CodePage::Decoded decoded = page.decodeInto(bytes, text.data());
+        text.resize(decoded.characters);
+        ASSERT_EQ(text, Text(before, U'a') + alone + Text(after, U' ')) << name << " " << before << " " << after;
+        ASSERT_EQ(decoded.undecodable, aloneDecoded.undecodable) << name << " " << before << " " << after;
+        ASSERT_EQ(page.encode(text), bytes) << name << " " << before << " " << after;
+      }
+  }
+}
+
+// ASCII is narrowed in blocks, a short text in two overlapping ones, and the
+// check that lets a block through must stop every character above ASCII,
+// including those whose low bits look like ASCII. Every length, with such
+// characters at every place, is written as its characters one by one are,
+// and within the room it is given.
+TEST(CodePage, TextsOfEveryLengthEncodeAsTheirCharactersOneByOne) {
+  const char32_t wides[] = {U'\u4E2D', 0xDCFF, CodePage::kUnmappedBase + 0x8140, 0x20000, 0x100, 0x10041, 0x80000041};
   for (const char* name : {"GBK", "UTF-8"}) {
     CodePage page(name);
-    for (std::size_t length = 0; length <= 20; ++length)
-      for (std::size_t wide = 0; wide <= length; ++wide) {
-        Text text;
-        for (std::size_t k = 0; k < length; ++k) text += static_cast<char32_t>(U'a' + k);
-        if (wide < length) text[wide] = U'\u4E2D';
-        std::string buffer(text.size() * CodePage::kMaxCharBytes + 1, '#');
-        const std::size_t written = static_cast<std::size_t>(page.encodeTo(text, buffer.data()) - buffer.data());
-        EXPECT_EQ(buffer.substr(0, written), page.encode(text)) << name << " " << length << " " << wide;
-        EXPECT_EQ(page.decode(buffer.substr(0, written)), text) << name << " " << length << " " << wide;
-        EXPECT_EQ(buffer.back(), '#') << name << " " << length << " " << wide;
-      }
+    const auto oneByOne = [&](const Text& text) {
+      std::string bytes;
+      for (const char32_t& c : text) bytes += page.encode(TextView(&c, 1));
+      return bytes;
+    };
+    for (char32_t wide : wides)
+      for (std::size_t length = 0; length <= 40; ++length)
+        for (std::size_t at = 0; at <= length; ++at) {
+          Text text;
+          for (std::size_t k = 0; k < length; ++k) text += static_cast<char32_t>(U'a' + k % 26);
+          if (at < length) text[at] = wide;
+          if (at + 9 < length) text[at + 9] = wide;  // and again, past the next block of eight
+          std::string buffer(text.size() * CodePage::kMaxCharBytes + 1, '#');
+          const std::size_t written = static_cast<std::size_t>(page.encodeTo(text, buffer.data()) - buffer.data());
+          ASSERT_EQ(buffer.substr(0, written), oneByOne(text)) << name << " " << static_cast<std::uint32_t>(wide) << " " << length << " " << at;
+          ASSERT_EQ(buffer.back(), '#') << name << " " << static_cast<std::uint32_t>(wide) << " " << length << " " << at;
+        }
   }
 }
 
