@@ -99,10 +99,14 @@ bool mayNameEffectiveProperty(TextView css) {
 }
 
 // What the style rules and the element's own attributes could do to it: its
-// style attribute, and "hidden", which takes it out of the flow.
-StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool holdsStyle) {
+// style attribute, and "hidden", which takes it out of the flow. `read` holds
+// the TagStyle bits the rewriting pass learned of the tag.
+StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, std::uint8_t read) {
   // Without rules only a style or hidden attribute can do anything.
-  if (styles.affectsNothing() && !holdsStyle && !holdsIdden(tag)) return {};
+  const bool holdsStyle = (read & PageElements::kHoldsStyle) != 0;
+  const bool mayHoldHidden =
+      (read & PageElements::kAttributesRead) != 0 ? (read & PageElements::kHoldsHidden) != 0 : holdsIdden(tag);
+  if (styles.affectsNothing() && !holdsStyle && !mayHoldHidden) return {};
   TextView classes, id;
   std::optional<TextView> style;
   bool hidden = false;
@@ -202,7 +206,7 @@ void PageElements::readNesting() {
       if (!traits.isVoid && tag.back() != U'/') {
         const std::uint8_t styled = tagStyles_[index(i)];
         const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
-                           effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
+                           effectsOfStartTag(tag, styles_, styled).keepsWhiteSpace;
         open.push_back({key, i, traits.bordersScope, keeps || keeping(), key == kParagraph || paragraphOpen()});
       }
     }
@@ -236,7 +240,7 @@ PageElements::Flow PageElements::flowOfStart(int start) const {
   const TextView tag = split_.tags[index(start)];
   const ElementBox box = traitsOfKey(keys_[index(start)]).box;
   if (box == ElementBox::Inline) return Flow::Inline;
-  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)] != 0).inlineDisplay)
+  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)]).inlineDisplay)
     return Flow::Inline;
   return box == ElementBox::Block ? Flow::Block : Flow::None;
 }

@@ -226,8 +226,9 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     }
     const ShortenedTag shortened = shortenTag(tag);
     nameKeys.push_back(shortened.nameKey);
-    tagStyles[at(i)] = (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
-                       (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0);
+    tagStyles[at(i)] = PageElements::kAttributesRead | (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
+                       (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0) |
+                       (shortened.holdsHidden ? PageElements::kHoldsHidden : 0);
     if (shortened.openQuote != 0) {
       keptAsRead[at(i)] = 1;
       if (findChar(text, shortened.openQuote) == npos) openQuote = static_cast<int>(shortened.openQuote);
