@@ -99,10 +99,14 @@ bool mayNameEffectiveProperty(TextView css) {
 }
 
 // What the style rules and the element's own attributes could do to it: its
-// style attribute, and "hidden", which takes it out of the flow.
-StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, bool holdsStyle) {
+// style attribute, and "hidden", which takes it out of the flow. `read` holds
+// the TagStyle bits the rewriting pass learned of the tag.
+StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, std::uint8_t read) {
   // Without rules only a style or hidden attribute can do anything.
-  if (styles.affectsNothing() && !holdsStyle && !holdsIdden(tag)) return {};
+  const bool holdsStyle = (read & PageElements::kHoldsStyle) != 0;
+  const bool mayHoldHidden =
+      (read & PageElements::kAttributesRead) != 0 ? (read & PageElements::kHoldsHidden) != 0 : holdsIdden(tag);
+  if (styles.affectsNothing() && !holdsStyle && !mayHoldHidden) return {};
   TextView classes, id;
   std::optional<TextView> style;
   bool hidden = false;
@@ -156,12 +160,21 @@ void PageElements::readNesting() {
   // names a white-space property can.
   const bool rulesMayKeep = styles_.possibleEffects().keepsWhiteSpace;
   static const std::uint64_t kParagraph = nameKey(U"p"), kTable = nameKey(U"table");
-  for (int i = 0; i <= split_.lastIndex; ++i) {
-    const TextView tag = split_.tags[index(i)];
+  // The lists are read and written through pointers held here: a byte
+  // written to bits_ may alias anything, and would have every list's start
+  // read again from memory for the next tag.
+  const SlotText* const tags = split_.tags.data();
+  const std::uint64_t* const keys = keys_.data();
+  const std::uint8_t* const tagStyles = tagStyles_.data();
+  int* const opener = opener_.data();
+  std::uint8_t* const bits = bits_.data();
+  const int last = split_.lastIndex;
+  for (int i = 0; i <= last; ++i) {
+    const TextView tag = tags[index(i)];
     // Only an element's name has a key: most tags need not be read for it.
-    const std::uint64_t key = keys_[index(i)];
+    const std::uint64_t key = keys[index(i)];
     if (key == 0 && !isElementTag(tag)) {
-      if (keeping()) bits_[index(i)] |= kKeepsText;
+      if (keeping()) bits[index(i)] |= kKeepsText;
       continue;
     }
     if (tag[0] == U'/') {
@@ -171,7 +184,7 @@ void PageElements::readNesting() {
       const std::size_t lowest = open.size() > kDeepestMatch ? open.size() - kDeepestMatch : 0;
       const auto closes = [&](const Open& o) {
         if (o.key != key) return false;
-        const TextView opened = split_.tags[index(o.at)];
+        const TextView opened = tags[index(o.at)];
         return key != 0 || sameName(tagName(opened).in(opened), name);
       };
       // "</p>" ends only a paragraph open within its scope (not one outside
@@ -180,15 +193,15 @@ void PageElements::readNesting() {
       while (k > lowest && !closes(open[k - 1]) && !beyondReach(open[k - 1])) --k;
       if (k > lowest && !closes(open[k - 1])) k = lowest;
       if (k > lowest) {
-        opener_[index(i)] = open[k - 1].at;
+        opener[index(i)] = open[k - 1].at;
         open.resize(k - 1);
       } else {
-        opener_[index(i)] = -1;
+        opener[index(i)] = -1;
       }
     } else {
-      opener_[index(i)] = i;
+      opener[index(i)] = i;
       const ElementTraits traits = traitsOfKey(key);
-      if (traits.box == ElementBox::Hidden && !traits.isVoid) bits_[index(i)] |= kHidesText;
+      if (traits.box == ElementBox::Hidden && !traits.isVoid) bits[index(i)] |= kHidesText;
       // A tag that ends a paragraph ends the one open within its scope, so
       // that a later "</p>" is seen to close nothing (a browser makes an
       // empty paragraph of it).
@@ -200,13 +213,13 @@ void PageElements::readNesting() {
           }
       }
       if (!traits.isVoid && tag.back() != U'/') {
-        const std::uint8_t styled = tagStyles_[index(i)];
+        const std::uint8_t styled = tagStyles[index(i)];
         const bool keeps = (rulesMayKeep || (styled & kStyleNamesSpace) != 0) &&
-                           effectsOfStartTag(tag, styles_, styled != 0).keepsWhiteSpace;
+                           effectsOfStartTag(tag, styles_, styled).keepsWhiteSpace;
         open.push_back({key, i, traits.bordersScope, keeps || keeping(), key == kParagraph || paragraphOpen()});
       }
     }
-    if (keeping()) bits_[index(i)] |= kKeepsText;
+    if (keeping()) bits[index(i)] |= kKeepsText;
   }
 }
 
@@ -236,7 +249,7 @@ PageElements::Flow PageElements::flowOfStart(int start) const {
   const TextView tag = split_.tags[index(start)];
   const ElementBox box = traitsOfKey(keys_[index(start)]).box;
   if (box == ElementBox::Inline) return Flow::Inline;
-  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)] != 0).inlineDisplay)
+  if (effectsOfStartTag(tag, styles_, tagStyles_[index(start)]).inlineDisplay)
     return Flow::Inline;
   return box == ElementBox::Block ? Flow::Block : Flow::None;
 }

@@ -18,6 +18,10 @@ class PageElements {
   enum TagStyle : std::uint8_t {
     kHoldsStyle = 1,       // the tag has a style attribute
     kStyleNamesSpace = 2,  // ... whose value names a white-space property
+    kHoldsHidden = 4,      // the tag has a hidden attribute
+    // The pass read the tag's attributes, so that kHoldsHidden tells: the
+    // tag need not be looked through for "hidden" again.
+    kAttributesRead = 8,
   };
 
   // Reads the tags of `split`, with `tagStyles[i]` (TagStyle bits) for tag i

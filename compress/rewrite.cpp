@@ -209,28 +209,39 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
   std::vector<std::uint8_t> keptAsRead(at(last + 1), 0);  // slot inside a value the scan cut at a ">"
   std::vector<std::uint64_t> nameKeys;  // one for every slot, in order
   nameKeys.reserve(at(last + 1));
-  for (int i = 0, openQuote = 0; i <= last; ++i) {
-    SlotText& tag = split.tags[at(i)];
-    const SlotText& text = split.texts[at(i)];
-    if (openQuote != 0) {
-      // Still inside that value: kept exactly up to its closing quote.
-      keptAsRead[at(i)] = 1;
-      nameKeys.push_back(tagName(tag).key);
-      const char32_t quote = static_cast<char32_t>(openQuote);
-      if (findChar(tag, quote) != npos || findChar(text, quote) != npos) openQuote = 0;
-      continue;
-    }
-    if (split.endsInScript || (tag.size() >= 3 && tag[0] == U'%')) {
-      nameKeys.push_back(tagName(tag).key);
-      continue;
-    }
-    const ShortenedTag shortened = shortenTag(tag);
-    nameKeys.push_back(shortened.nameKey);
-    tagStyles[at(i)] = (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
-                       (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0);
-    if (shortened.openQuote != 0) {
-      keptAsRead[at(i)] = 1;
-      if (findChar(text, shortened.openQuote) == npos) openQuote = static_cast<int>(shortened.openQuote);
+  {
+    // The slots and the byte lists are reached through pointers held here:
+    // a byte written through a list may alias anything, and would have every
+    // list's start read again from memory for the next slot.
+    SlotText* const tags = split.tags.data();
+    const SlotText* const texts = split.texts.data();
+    std::uint8_t* const styleBits = tagStyles.data();
+    std::uint8_t* const kept = keptAsRead.data();
+    const bool endsInScript = split.endsInScript;
+    for (int i = 0, openQuote = 0; i <= last; ++i) {
+      SlotText& tag = tags[at(i)];
+      const SlotText& text = texts[at(i)];
+      if (openQuote != 0) {
+        // Still inside that value: kept exactly up to its closing quote.
+        kept[at(i)] = 1;
+        nameKeys.push_back(tagName(tag).key);
+        const char32_t quote = static_cast<char32_t>(openQuote);
+        if (findChar(tag, quote) != npos || findChar(text, quote) != npos) openQuote = 0;
+        continue;
+      }
+      if (endsInScript || (tag.size() >= 3 && tag[0] == U'%')) {
+        nameKeys.push_back(tagName(tag).key);
+        continue;
+      }
+      const ShortenedTag shortened = shortenTag(tag);
+      nameKeys.push_back(shortened.nameKey);
+      styleBits[at(i)] = PageElements::kAttributesRead | (shortened.holdsStyle ? PageElements::kHoldsStyle : 0) |
+                         (shortened.styleNamesSpace ? PageElements::kStyleNamesSpace : 0) |
+                         (shortened.holdsHidden ? PageElements::kHoldsHidden : 0);
+      if (shortened.openQuote != 0) {
+        kept[at(i)] = 1;
+        if (findChar(text, shortened.openQuote) == npos) openQuote = static_cast<int>(shortened.openQuote);
+      }
     }
   }
   const PageElements elements(split, styles, tagStyles, std::move(nameKeys));

@@ -37,17 +37,15 @@ bool startsTag(const char32_t* d, std::size_t p, std::size_t n) {
 }
 
 #if defined(__SSE2__)
-// Eight characters narrowed to 16 bits, saturating: every character outside
-// 16 bits becomes one the scan never looks for.
-__m128i load8(const char32_t* d) {
-  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
+// Sixteen characters narrowed to bytes, saturating: every character outside
+// a byte becomes 0 or 255, neither of which the scan looks for. A byte a
+// character, so a compare's mask has one bit for each.
+__m128i load16(const char32_t* d) {
+  const auto load4 = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
+  return _mm_packus_epi16(_mm_packs_epi32(load4(0), load4(4)), _mm_packs_epi32(load4(8), load4(12)));
 }
 
-// One bit a character of eight narrowed ones: their mask has two.
-unsigned charBits(__m128i lanes) {
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lanes, _mm_setzero_si128())));
-}
+unsigned charBits(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
 #endif
 
 // The first position at or after k that holds a tag start; n when there is
@@ -57,11 +55,9 @@ unsigned charBits(__m128i lanes) {
 // Inline: called for every tag, nearly always to read a block or two.
 [[gnu::always_inline]] inline std::size_t skipToTagStart(const char32_t* d, std::size_t k, std::size_t n) {
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi16('<');
-  for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i ltLanes = _mm_cmpeq_epi16(load8(d + k), lt);
-    if (_mm_movemask_epi8(ltLanes) == 0) continue;
-    for (unsigned bits = charBits(ltLanes); bits != 0; bits &= bits - 1) {
+  const __m128i lt = _mm_set1_epi8('<');
+  for (; k + 17 <= n; k += 16) {  // the character after the block is read too
+    for (unsigned bits = charBits(_mm_cmpeq_epi8(load16(d + k), lt)); bits != 0; bits &= bits - 1) {
       const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
       if (followsTagStart(d[k + lane + 1])) return k + lane;
     }
@@ -89,7 +85,7 @@ struct TagBounds {
 // previous ">" (or the tag's own "<"); a ">" preceded by a tag start closes
 // that inner tag and the search goes on after it. One forward walk from the
 // tag's "<" to the next tag's "<" finds both: where SSE2 is there, a block
-// of eight characters at a time, every "<" and ">" of which is taken in
+// of sixteen characters at a time, every "<" and ">" of which is taken in
 // order; the next tag nearly always starts in the block that holds the ">".
 TagBounds findTagBounds(TextView page, std::size_t start) {
   const std::size_t n = page.size();
@@ -98,12 +94,10 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
   std::size_t inner = npos;  // the first tag start since the last ">"
   std::size_t k = start + 1;
 #if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi16('<'), gt = _mm_set1_epi16('>');
-  for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i c = load8(d + k);
-    const __m128i ltLanes = _mm_cmpeq_epi16(c, lt), gtLanes = _mm_cmpeq_epi16(c, gt);
-    if (_mm_movemask_epi8(_mm_or_si128(ltLanes, gtLanes)) == 0) continue;
-    const unsigned ltBits = charBits(ltLanes), gtBits = charBits(gtLanes);
+  const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
+  for (; k + 17 <= n; k += 16) {  // the character after the block is read too
+    const __m128i c = load16(d + k);
+    const unsigned ltBits = charBits(_mm_cmpeq_epi8(c, lt)), gtBits = charBits(_mm_cmpeq_epi8(c, gt));
     for (unsigned bits = ltBits | gtBits; bits != 0; bits &= bits - 1) {
       const unsigned lane = static_cast<unsigned>(__builtin_ctz(bits));
       if (((ltBits >> lane) & 1) != 0) {
@@ -115,7 +109,7 @@ TagBounds findTagBounds(TextView page, std::size_t start) {
           const std::size_t p = k + static_cast<std::size_t>(__builtin_ctz(after));
           if (followsTagStart(d[p + 1])) return {k + lane, p};
         }
-        return boundsEndingAt(d, k + lane, k + 8, n);  // the rest of the block starts no tag
+        return boundsEndingAt(d, k + lane, k + 16, n);  // the rest of the block starts no tag
       }
     }
   }
@@ -180,6 +174,11 @@ PageSplit scanPage(PageChars chars) {
   std::size_t next = findTagStart(page, 0);
   split.leadingText.setWindow(d, next == npos ? n : next);
 
+  // Counted here and stored once the page is cut: kept in the split, they
+  // would be read again after every slot is written, which may alias them.
+  int last = -1;
+  int capacity = split.capacity;
+  bool endsInScript = false;
   while (next != npos) {
     const std::size_t start = next;
     const TagBounds bounds = findTagBounds(page, start);
@@ -187,7 +186,7 @@ PageSplit scanPage(PageChars chars) {
     next = bounds.next;
     if (gt == npos) gt = n;  // the tag runs to the end of the page
 
-    const int i = ++split.lastIndex;
+    const int i = ++last;
     SlotText& tag = split.tags[static_cast<std::size_t>(i)];
     // An element's tag keeps the spaces at its end, which a value the tag
     // ends in may hold; the rewriting pass drops them where they show nothing.
@@ -218,11 +217,11 @@ PageSplit scanPage(PageChars chars) {
       if (openComment && closesComment(tag)) tag += U" ";
     }
 
-    split.endsInScript = false;
+    endsInScript = false;
     if ((first | 0x20) == U's') {  // script and style both start with it; joining lines keeps it first
       if (startsWithUpper(tag, kScript)) {
         next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
-        split.endsInScript = true;
+        endsInScript = true;
       } else if (isStartTagOf(tag, U"style")) {
         // Style sheets are raw text: a "<" in them starts no tag.
         next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
@@ -238,20 +237,23 @@ PageSplit scanPage(PageChars chars) {
     }
     text.setWindow(d + gt + 1, next - gt - 1);
 
-    if (split.lastIndex > split.capacity - 2) {
+    if (last > capacity - 2) {
       // Denser than expected: room for the rest at the density so far, so
       // that the lists are moved once rather than doubled past what they need.
-      if (static_cast<std::size_t>(split.capacity) + PageSplit::kBlock >= split.tags.capacity()) {
-        const std::size_t seen = static_cast<std::size_t>(split.lastIndex) + 1;
+      if (static_cast<std::size_t>(capacity) + PageSplit::kBlock >= split.tags.capacity()) {
+        const std::size_t seen = static_cast<std::size_t>(last) + 1;
         const std::size_t rest = (n - next) / (next / seen + 1) + (n - next) / 64;
         split.tags.reserve(seen + rest + 2 * PageSplit::kBlock);
         split.texts.reserve(seen + rest + 2 * PageSplit::kBlock);
       }
-      split.capacity += PageSplit::kBlock;
-      split.tags.resize(static_cast<std::size_t>(split.capacity) + 1);
-      split.texts.resize(static_cast<std::size_t>(split.capacity) + 1);
+      capacity += PageSplit::kBlock;
+      split.tags.resize(static_cast<std::size_t>(capacity) + 1);
+      split.texts.resize(static_cast<std::size_t>(capacity) + 1);
     }
   }
+  split.lastIndex = last;
+  split.capacity = capacity;
+  split.endsInScript = endsInScript;
   return split;
 }
 

@@ -146,6 +146,7 @@ std::size_t copyTightCss(char32_t* t, std::size_t w, std::size_t from, std::size
     // Read before anything of this attribute is written over.
     const bool style = namesAre(a->name(original), U"style");
     result.holdsStyle = result.holdsStyle || style;
+    result.holdsHidden = result.holdsHidden || (!style && namesAre(a->name(original), U"hidden"));
     // Only a value right after its "=" loses its quotes, as it always has.
     const bool rightAfterEquals = a->quote != 0 && original[a->valueAt - 2] == U'=';
     // A value other than a style value is written as it is read, so the one

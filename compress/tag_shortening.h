@@ -25,6 +25,7 @@ struct ShortenedTag {
   char32_t openQuote = 0;
   bool holdsStyle = false;       // the tag has a style attribute
   bool styleNamesSpace = false;  // ... whose value holds "space" (white-space and its kin)
+  bool holdsHidden = false;      // the tag has a hidden attribute
   // The nameKey of the element an element's tag names, as tagName reads it
   // (shortening keeps the name); 0 for other tags. Read here so that the
   // passes after this one need not read the name again.

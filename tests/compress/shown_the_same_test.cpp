@@ -98,6 +98,9 @@ TEST(ShownTheSame, StyleRulesDecideWhatIsInlineAndWhatKeepsItsSpaces) {
               U".m { display: none }");
   expectTable({
       {U"<b>a</b>\n<div hidden>x</div>\n<i>b</i>", U"<b>a</b> <div hidden>x</div> <i>b</i>"},
+      {U"<b>a</b>\n<div title=\"t\" HIDDEN>x</div>\n<i>b</i>", U"<b>a</b> <div title=t HIDDEN>x</div> <i>b</i>"},
+      // Only the attribute hides it, not the word in a value.
+      {U"<b>a</b>\n<div title=\"hidden\">x</div>\n<i>b</i>", U"<b>a</b><div title=hidden>x</div><i>b</i>"},
       {U"<div style=\"float: left\">x</div>\n<b>a</b>", U"<div style=float:left>x</div> <b>a</b>"},
       {U"<div style=\"white-space:pre\">a  b</div>", U"<div style=white-space:pre>a  b</div>"},
   });
