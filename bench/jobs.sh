@@ -35,10 +35,10 @@ run() {
 }
 
 echo "compress --into next to the copy floor (medians of $RUNS after a warm-up)"
-echo "  fresh: DEST and the floor's copy new directories each time (every file a new one); nothing"
-echo "         is deleted until all runs are done: a file system that has just freed many files"
-echo "         makes new ones far slower for a while, and would time the deletes, not the runs"
+echo "  fresh: DEST and the floor's copy new directories each time (every file a new one)"
 echo "  again: DEST holds the last run's output, the floor writes over its last copy"
+echo "  Nothing is deleted until all runs are done: a file system that has just freed many files"
+echo "  makes new ones far slower for some minutes, and would time the deletes, not the runs."
 printf '%-8s %-6s %6s %8s %9s %9s %7s\n' corpus dest pages MB into_s floor_s ratio
 for c in "${@:-utf8 zh-gbk}"; do
   for c in $c; do
@@ -46,17 +46,16 @@ for c in "${@:-utf8 zh-gbk}"; do
     codepage=$(codepageOf "$c")
     for dest in fresh again; do
       : >"$work/v"; : >"$work/f"
-      rm -rf "$work/out" "$work/floor"
+      mkdir -p "$work/$c-$dest"
       for i in $(seq 0 "$RUNS"); do
-        out=$work/out floor=$work/floor
-        [ "$dest" = fresh ] && { out=$work/fresh/out$i; floor=$work/fresh/floor$i; mkdir -p "$work/fresh"; }
+        out=$work/$c-$dest/out floor=$work/$c-$dest/floor
+        [ "$dest" = fresh ] && { out=$out$i; floor=$floor$i; }
         sync
         run "$work/v" compress --into "$src" "$out"
         sync
         t0=$(now); "$COPY" "$src" "$floor" >/dev/null; echo "$(now) - $t0" | bc >>"$work/f"
         [ "$i" -eq 0 ] && { : >"$work/v"; : >"$work/f"; }
       done
-      rm -rf "$work/fresh"
       v=$(median <"$work/v"); f=$(median <"$work/f")
       printf '%-8s %-6s %6d %8.2f %9.3f %9.3f %6.2fx\n' "$c" "$dest" "$(ls "$src" | wc -l)" \
         "$(echo "$(cat "$src"/* | wc -c)/1000000" | bc -l)" "$v" "$f" "$(echo "$v/$f" | bc -l)"
