@@ -461,6 +461,10 @@ TEST_F(PageCompressorTest, LinkedStyleSheetsDecideWhichSpacesShow) {
     EXPECT_NE(page.find(c.keeps ? "<li>a</li> <li>b</li>" : "<li>a</li><li>b</li>"), std::string::npos)
         << c.link << "\n" << page;
   }
+  // The same address on a page of another directory names another file: none here.
+  std::filesystem::create_directory(site / "sub");
+  ASSERT_TRUE(compress("sub/b.htm", "<html><head><link rel=stylesheet href=\"css/site.css?v=2\"></head><body>" + list));
+  EXPECT_NE(readBytes(site / "sub/b.htm").find("<li>a</li><li>b</li>"), std::string::npos);
 }
 
 }  // namespace
