@@ -6,6 +6,7 @@
 
 #include "compress/css_minify.h"
 #include "compress/element_names.h"
+#include "compress/narrowed_block.h"
 #include "compress/name_key_table.h"
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
@@ -108,10 +109,9 @@ bool hasSpaceToCollapse(TextView value) {
   std::size_t k = 0;
 #if defined(__SSE2__)
   const __m128i aboveSpace = _mm_set1_epi16(U' ' + 1);
-  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
   // Whether the block at `at` holds a character that collapses.
   const auto blockCollapses = [&](std::size_t at) {
-    const __m128i narrow = _mm_packs_epi32(load(at), load(at + 4));
+    const __m128i narrow = narrowed8(d + at);
     // Two bits a character; the low one is read.
     auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi16(narrow, aboveSpace))) & 0x5555u;
     for (; bits != 0; bits &= bits - 1)
@@ -185,16 +185,17 @@ std::size_t findQuote(TextView tag, std::size_t from) {
   std::size_t k = from;
 #if defined(__SSE2__)
   const __m128i doubleQuote = _mm_set1_epi16(U'"'), singleQuote = _mm_set1_epi16(U'\'');
-  const auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)); };
   const auto quoteBits = [&](__m128i narrow) {
     return static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(narrow, doubleQuote), _mm_cmpeq_epi16(narrow, singleQuote))));
   };
   for (; k + 8 <= n; k += 8)
-    if (const unsigned hits = quoteBits(_mm_packs_epi32(load(k), load(k + 4))); hits != 0)
+    if (const unsigned hits = quoteBits(narrowed8(d + k)); hits != 0)
       return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
   if (k + 4 <= n) {
-    if (const unsigned hits = quoteBits(_mm_packs_epi32(load(k), _mm_setzero_si128())); hits != 0)
+    if (const unsigned hits =
+            quoteBits(_mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k)), _mm_setzero_si128()));
+        hits != 0)
       return k + static_cast<std::size_t>(__builtin_ctz(hits)) / 2;
     k += 4;
   }

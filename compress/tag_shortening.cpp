@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "compress/element_names.h"
+#include "compress/narrowed_block.h"
 #include "compress/tag_attributes.h"
 #include "compress/text_routines.h"
 
@@ -29,8 +30,7 @@ bool keepsQuotes(char32_t c) { return c == U'<' || c == U'>' || c == U'\'' || c 
     // Saturating: a character outside 16 bits becomes 0x7FFF, which keeps
     // nothing quoted, or (at or above 0x80000000) one below a space, which
     // fails the exact test.
-    const __m128i c = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + 4)));
+    const __m128i c = narrowed8(d + at);
     const __m128i low = _mm_cmplt_epi16(c, _mm_set1_epi16(U' ' + 1));
     const __m128i angle = _mm_cmpeq_epi16(_mm_or_si128(c, _mm_set1_epi16(2)), _mm_set1_epi16(U'>'));  // < or >
     const __m128i quote =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "compress/narrowed_block.h"
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 
@@ -23,15 +24,6 @@ std::size_t lineEnd(const SlotText& s, std::size_t from, LineBreak lineBreak) {
   return s.size();
 }
 
-#if defined(__SSE2__)
-// Eight characters narrowed to 16 bits, saturating: no character outside 16
-// bits becomes a space, a CR or an LF.
-__m128i load8(const char32_t* d) {
-  return _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d)),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4)));
-}
-#endif
-
 // The first position where a line break starts or a space follows a space,
 // or the size. Most texts hold one early, but long texts of a line each
 // hold none: blocks of characters are tested at once, each against the
@@ -44,11 +36,11 @@ std::size_t firstBreakOrDoubleSpace(const SlotText& s, LineBreak lineBreak) {
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi16(U' '), lf = _mm_set1_epi16(U'\n'), cr = _mm_set1_epi16(U'\r');
   for (; k + 9 <= n; k += 8) {  // the character after the block is read too
-    const __m128i c = load8(d + k);
-    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(load8(d + k - 1), space));
+    const __m128i c = narrowed8(d + k);
+    const __m128i doubled = _mm_and_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(narrowed8(d + k - 1), space));
     const __m128i breaks = lineBreak == LineBreak::Lf
                                ? _mm_cmpeq_epi16(c, lf)
-                               : _mm_and_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(load8(d + k + 1), lf));
+                               : _mm_and_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(narrowed8(d + k + 1), lf));
     // Two bits a character.
     const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(doubled, breaks)));
     if (bits != 0) return k + static_cast<std::size_t>(__builtin_ctz(bits)) / 2;
@@ -104,7 +96,7 @@ std::size_t collapseFrom(char32_t* d, std::size_t start, std::size_t n) {
     const __m128i space = _mm_set1_epi16(U' '), lf = _mm_set1_epi16(U'\n');
     if (r == 0 && n != 0) step();  // a block is read with the character before it
     while (r + 8 <= n) {
-      const __m128i c = load8(d + r), before = load8(d + r - 1);
+      const __m128i c = narrowed8(d + r), before = narrowed8(d + r - 1);
       if (afterSpace) {
         // After a space, the run of spaces and line breaks that indents the
         // next line all goes: passed whole rather than a character a step.
@@ -157,7 +149,7 @@ bool isLongTextBlank(TextView text) {
   const __m128i space = _mm_set1_epi16(U' '), tab = _mm_set1_epi16(U'\t'), cr = _mm_set1_epi16(U'\r'),
                 lf = _mm_set1_epi16(U'\n');
   const auto blank8 = [&](std::size_t at) {
-    const __m128i c = load8(d + at);
+    const __m128i c = narrowed8(d + at);
     const __m128i blanks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, space), _mm_cmpeq_epi16(c, tab)),
                                         _mm_or_si128(_mm_cmpeq_epi16(c, cr), _mm_cmpeq_epi16(c, lf)));
     return _mm_movemask_epi8(blanks) == 0xFFFF;
