@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -389,6 +390,83 @@ class RealStagedFile final : public StagedFile {
   bool placed_ = false;
 };
 
+// A new file written with no name in its directory, given its name only when
+// placed: the directory changes once a page instead of twice (a temporary
+// name, then the rename), and a run that is killed leaves no file behind.
+// Placing links it where no file is; a file that took the name meanwhile is
+// replaced, as a rename would replace it.
+//
+// Each holds a descriptor until placed; past kMostOpen of them at once, new
+// files get a named temporary file instead, which holds none.
+class UnnamedStagedFile final : public StagedFile {
+ public:
+  static constexpr int kMostOpen = 256;
+
+  // An unnamed file in `dir` for `path`, open for writing; nothing when the
+  // file system has none or kMostOpen are open.
+  static std::unique_ptr<UnnamedStagedFile> create(const std::string& dir, const std::string& name,
+                                                   const std::string& path) {
+    if (open_.fetch_add(1) >= kMostOpen) {
+      --open_;
+      return nullptr;
+    }
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      --open_;
+      return nullptr;
+    }
+    return std::unique_ptr<UnnamedStagedFile>(new UnnamedStagedFile(fd, dir, name, path));
+  }
+  ~UnnamedStagedFile() override {
+    if (fd_ >= 0) release();
+  }
+  int descriptor() const { return fd_; }
+  UnnamedStagedFile(const UnnamedStagedFile&) = delete;
+  UnnamedStagedFile& operator=(const UnnamedStagedFile&) = delete;
+
+  bool liesInItsDirectory() const override { return fd_ >= 0; }
+
+  void place() override {
+    if (linkAs(path_)) return release();
+    if (errno != EEXIST) fail("无法写入文件", path_, errno);
+    thread_local std::mt19937_64 rng{std::random_device{}()};
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      const std::string temp = dir_ + "/" + temporaryName(name_, rng() % 1000000000);
+      if (!linkAs(temp)) {
+        if (errno == EEXIST) continue;
+        fail("无法写入文件", path_, errno);
+      }
+      if (::rename(temp.c_str(), path_.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        fail("无法写入文件", path_, error);
+      }
+      return release();
+    }
+    fail("无法写入文件", path_, EEXIST);
+  }
+
+ private:
+  UnnamedStagedFile(int fd, std::string dir, std::string name, std::string path)
+      : fd_(fd), dir_(std::move(dir)), name_(std::move(name)), path_(std::move(path)) {}
+
+  bool linkAs(const std::string& target) const {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  }
+  void release() {
+    ::close(fd_);
+    fd_ = -1;
+    --open_;
+  }
+
+  static inline std::atomic<int> open_{0};
+  int fd_;
+  std::string dir_;
+  std::string name_;
+  std::string path_;
+};
+
 // A spare of `dir` that can become the new file `existing` describes, renamed
 // to a temporary name for `name`; nothing when there is none.
 std::optional<Spare> reusedTemporary(SpareFiles& spares, const std::string& dir, const std::string& name,
@@ -504,6 +582,18 @@ class RealFileService final : public FileService {
         return staged;
       }
     }
+    const mode_t mode = modelled ? model.st_mode & 07777 : traits.newMode.value_or(0644);
+    if (!existed) {
+      if (std::unique_ptr<UnnamedStagedFile> staged = UnnamedStagedFile::create(dir, name, target)) {
+        const int unnamed = staged->descriptor();
+        content.writeTo(unnamed, path);
+        if (::fchmod(unnamed, mode) != 0) fail("无法设置文件权限", path, errno);
+        if (attributes) copyExtendedAttributes(modelPath, unnamed, path);
+        setModified(unnamed, traits.modified, path);
+        return staged;
+      }
+      // A file system without unnamed files gets a named temporary file.
+    }
     std::string temp;
     int raw = -1;
     for (int attempt = 0; attempt < 16 && raw < 0; ++attempt) {
@@ -525,7 +615,6 @@ class RealFileService final : public FileService {
         ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
       // Not allowed: the file becomes the writer's, as an editor would leave it.
     }
-    const mode_t mode = modelled ? model.st_mode & 07777 : traits.newMode.value_or(0644);
     if (::fchmod(fd.get(), mode) != 0) fail("无法设置文件权限", path, errno);
     if (attributes) copyExtendedAttributes(modelPath, fd.get(), path);
     setModified(fd.get(), traits.modified, path);

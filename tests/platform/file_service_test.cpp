@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace vantiro {
 namespace {
@@ -71,6 +73,43 @@ TEST(FileService, AStagedFileReplacesItsDestinationOnlyWhenPlaced) {
   late.reset();
   EXPECT_EQ(readBytes(dir / "b.htm/inside"), "kept");
   EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
+}
+
+// A file new to its directory has no name there until it is placed, so a run
+// that is killed or drops it leaves nothing behind; a file that took the name
+// meanwhile is replaced, as it would be by a rename.
+TEST(FileService, ANewStagedFileHasNoNameUntilPlaced) {
+  TempDir dir;
+  StagedTraits traits;
+  traits.newMode = 0640;
+  {
+    auto dropped = files().stageFile(dir / "dropped.htm", "x", traits);
+    EXPECT_TRUE(files().listDirectory(dir.path()).empty());
+  }
+  EXPECT_TRUE(files().listDirectory(dir.path()).empty());
+
+  auto fresh = files().stageFile(dir / "new.htm", "new contents", traits);
+  auto raced = files().stageFile(dir / "raced.htm", "ours", traits);
+  EXPECT_TRUE(files().listDirectory(dir.path()).empty());
+  fresh->place();
+  writeBytes(dir / "raced.htm", "theirs");
+  raced->place();
+  EXPECT_EQ(readBytes(dir / "new.htm"), "new contents");
+  EXPECT_EQ(readBytes(dir / "raced.htm"), "ours");
+  struct ::stat st{};
+  ::stat((dir / "new.htm").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  fresh.reset();
+  raced.reset();
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
+
+  // However many wait at once (a run with many jobs), each is placed whole.
+  std::vector<std::unique_ptr<StagedFile>> many;
+  for (int i = 0; i < 300; ++i) many.push_back(files().stageFile(dir / ("m" + std::to_string(i)), std::to_string(i)));
+  for (auto& staged : many) staged->place();
+  many.clear();
+  EXPECT_EQ(files().listDirectory(dir.path()).size(), 302u);
+  EXPECT_EQ(readBytes(dir / "m299"), "299");
 }
 
 // A copy is the source byte for byte: from the same file system or from
