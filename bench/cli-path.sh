@@ -7,3 +7,5 @@ if [ -z "$CLI" ]; then
   cmake --build "$build" --target vantiro-cli >/dev/null
   CLI=$build/cli/vantiro-cli
 fi
+# Absolute, for scripts that run it from another directory.
+case $CLI in /*) ;; *) CLI=$PWD/$CLI ;; esac

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # System calls a run makes per page: `vantiro-cli compress` over a fresh copy of
-# a corpus, in place and with --into, counted by strace (every thread), with the
+# a corpus, in place and with --into (absolute and relative), counted by strace (every thread), with the
 # calls that look a file up by path or descriptor (stat, fstat, lstat, readlink,
 # listxattr) summed up as "lookups".
 #
@@ -32,7 +32,7 @@ for line in open(sys.argv[1]):
         calls[f[-1]] = int(f[3])
 pages = int(sys.argv[2])
 lookups = sum(v for k, v in calls.items() if k in ("newfstatat", "fstat", "stat", "lstat", "statx", "readlink", "listxattr"))
-shown = ["newfstatat", "readlink", "openat", "read", "write", "rename", "fsync", "fdatasync"]
+shown = ["newfstatat", "readlink", "openat", "read", "write", "rename", "linkat", "fsync", "fdatasync"]
 print(f"{sys.argv[3]:<10} lookups/page {lookups / pages:6.2f}   " +
       "  ".join(f"{k} {calls.get(k, 0) / pages:.2f}" for k in shown) +
       f"   all {sum(calls.values()) / pages:.1f}")
@@ -47,6 +47,9 @@ for c in "${@:-utf8}"; do
   echo "$c: $pages pages"
   rm -rf "$work/out"
   count "--into" "$pages" compress "${jobs[@]}" --into "$src" "$work/out"
+  # As typed in a shell: both directories relative to the current one.
+  rm -rf "$work/out"; ln -sfn "$src" "$work/site"
+  (cd "$work" && count "--into rel" "$pages" compress "${jobs[@]}" --into site out)
   rm -rf "$work/pages"; cp -r "$src" "$work/pages"
   count "in place" "$pages" compress "${jobs[@]}" "$work/pages"
   count "dry run" "$pages" compress "${jobs[@]}" --dry-run "$src"

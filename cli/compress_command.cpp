@@ -4,6 +4,7 @@
 #include "cli/run_report.h"
 #include "compress/compression_run.h"
 #include "compress/mirror_copy.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 #include "queue/directory_scan.h"
 
@@ -56,8 +57,8 @@ CompressionOptions compressionOptions(const CompressArguments& args) {
   CompressionOptions options;
   options.mirror = args.into.size() == 2;
   if (options.mirror) {
-    options.sourceDirectory = textPath(args.into[0]);
-    options.destinationDirectory = textPath(args.into[1]);
+    options.sourceDirectory = absolutePath(textPath(args.into[0]));
+    options.destinationDirectory = absolutePath(textPath(args.into[1]));
   }
   options.compressScripts = args.scripts;
   options.offerRestoreAfterError = args.restoreOnError;

@@ -5,6 +5,7 @@
 #include "cli/output_format.h"
 #include "compress/compression_run.h"
 #include "common/compression_options.h"
+#include "platform/absolute_path.h"
 #include "platform/file_service.h"
 #include "queue/directory_scan.h"
 #include "replace/replace_run.h"
@@ -116,8 +117,8 @@ int runReplace(const ReplaceArguments& args, std::ostream& out, std::ostream& er
   options.requireHtml = args.requireHtml;
   options.mirror = args.into.size() == 2;
   if (options.mirror) {
-    options.sourceDirectory = textPath(args.into[0]);
-    options.destinationDirectory = textPath(args.into[1]);
+    options.sourceDirectory = absolutePath(textPath(args.into[0]));
+    options.destinationDirectory = absolutePath(textPath(args.into[1]));
   }
 
   params.dryRun = args.dryRun;
