@@ -403,9 +403,12 @@ class UnnamedStagedFile final : public StagedFile {
   static constexpr int kMostOpen = 256;
 
   // An unnamed file in `dir` for `path`, open for writing; nothing when the
-  // file system has none or kMostOpen are open.
+  // file system has none, kMostOpen are open, or there is no /proc to name
+  // it through.
   static std::unique_ptr<UnnamedStagedFile> create(const std::string& dir, const std::string& name,
                                                    const std::string& path) {
+    static const bool nameable = ::access("/proc/self/fd", X_OK) == 0;
+    if (!nameable) return nullptr;
     if (open_.fetch_add(1) >= kMostOpen) {
       --open_;
       return nullptr;
