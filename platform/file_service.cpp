@@ -406,14 +406,16 @@ class UnnamedStagedFile final : public StagedFile {
   // file system has none, kMostOpen are open, or there is no /proc to name
   // it through.
   static std::unique_ptr<UnnamedStagedFile> create(const std::string& dir, const std::string& name,
-                                                   const std::string& path) {
+                                                   const std::string& path, mode_t mode) {
     static const bool nameable = ::access("/proc/self/fd", X_OK) == 0;
     if (!nameable) return nullptr;
     if (open_.fetch_add(1) >= kMostOpen) {
       --open_;
       return nullptr;
     }
-    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    // Nobody sees the file before it is placed, so it may have its
+    // permissions from the start.
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode & 0777);
     if (fd < 0) {
       --open_;
       return nullptr;
@@ -587,10 +589,14 @@ class RealFileService final : public FileService {
     }
     const mode_t mode = modelled ? model.st_mode & 07777 : traits.newMode.value_or(0644);
     if (!existed) {
-      if (std::unique_ptr<UnnamedStagedFile> staged = UnnamedStagedFile::create(dir, name, target)) {
+      if (std::unique_ptr<UnnamedStagedFile> staged = UnnamedStagedFile::create(dir, name, target, mode)) {
         const int unnamed = staged->descriptor();
         content.writeTo(unnamed, path);
-        if (::fchmod(unnamed, mode) != 0) fail("无法设置文件权限", path, errno);
+        // Set only where the creation mask or a default access list took some
+        // away: changing them costs the file system more than looking.
+        struct ::stat created{};
+        if ((::fstat(unnamed, &created) != 0 || (created.st_mode & 07777) != mode) && ::fchmod(unnamed, mode) != 0)
+          fail("无法设置文件权限", path, errno);
         if (attributes) copyExtendedAttributes(modelPath, unnamed, path);
         setModified(unnamed, traits.modified, path);
         return staged;

@@ -103,6 +103,15 @@ TEST(FileService, ANewStagedFileHasNoNameUntilPlaced) {
   raced.reset();
   EXPECT_EQ(files().listDirectory(dir.path()).size(), 2u);
 
+  // The creation mask takes nothing from the mode asked for.
+  const mode_t mask = ::umask(022);
+  traits.newMode = 0666;
+  files().stageFile(dir / "shared.htm", "x", traits)->place();
+  ::umask(mask);
+  ::stat((dir / "shared.htm").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0666u);
+  ::unlink((dir / "shared.htm").c_str());
+
   // However many wait at once (a run with many jobs), each is placed whole.
   std::vector<std::unique_ptr<StagedFile>> many;
   for (int i = 0; i < 300; ++i) many.push_back(files().stageFile(dir / ("m" + std::to_string(i)), std::to_string(i)));
