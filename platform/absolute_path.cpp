@@ -26,10 +26,25 @@ Text currentDirectory() {
   return cwd ? textPath(cwd.get()) : Text(U"/");
 }
 
+// Whether `path` is absolute with no empty or "." component and no trailing
+// "/" (or is "/" itself): made absolute, it stays as it is. Paths the
+// program keeps are so, and a run asks for every page.
+bool isAbsoluteAsKept(TextView path) {
+  if (path.empty() || path.front() != U'/') return false;
+  if (path.size() == 1) return true;
+  for (std::size_t slash = 0; slash != npos; slash = path.find(U'/', slash + 1)) {
+    const TextView rest = path.substr(slash + 1);
+    if (rest.empty() || rest.front() == U'/') return false;
+    if (rest.front() == U'.' && (rest.size() == 1 || rest[1] == U'/')) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Text absolutePath(TextView path) {
   if (path.empty()) return {};
+  if (isAbsoluteAsKept(path)) return Text(path);
   Text joined = path.front() == U'/' ? Text(path) : currentDirectory() + U"/" + Text(path);
   Text result;
   for (std::size_t pos = 0; pos <= joined.size();) {

@@ -67,6 +67,10 @@ TEST(AbsolutePath, MadeAbsoluteByTextWithoutResolvingLinks) {
       {U"sub/", cwd + U"/sub"},
       {U"../x.htm", cwd + U"/../x.htm"},  // ".." stays: through a link it names another file
       {U"/srv/./web/", U"/srv/web"},
+      {U"/srv/web", U"/srv/web"},
+      {U"/srv/.web/..", U"/srv/.web/.."},
+      {U"//srv", U"/srv"},
+      {U"/srv/.", U"/srv"},
       {U"/", U"/"},
       {U"", U""},
   };
