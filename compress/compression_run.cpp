@@ -63,14 +63,13 @@ WrittenNames writtenNames(const RunRow& row, const CompressionOptions& options) 
   return {Text(fileNameOf(row.source)), Text(fileNameOf(destinationColumn(row.source, options)))};
 }
 
-// Whether the page `next` may be read while a row that writes `earlier` is
-// still to be written: not when a file written may be the next page itself,
-// nor when the next page is a file of the backup store. Names are compared,
-// not whole paths, so that two spellings of one path cannot slip through. A
-// dry run writes nothing, so it may read any page.
-bool mayReadBefore(const WrittenNames& earlier, const RunRow& next, WriteMode mode) {
+// Whether the next page, its file named `name`, may be read while a row that
+// writes `earlier` is still to be written: not when a file written may be the
+// next page itself, nor when the next page is a file of the backup store.
+// Names are compared, not whole paths, so that two spellings of one path
+// cannot slip through. A dry run writes nothing, so it may read any page.
+bool mayReadBefore(const WrittenNames& earlier, TextView name, WriteMode mode) {
   if (mode == WriteMode::DryRun) return true;
-  const TextView name = fileNameOf(next.source);
   if (name == earlier.page || name == U"bak.dat" || name == U"bak.kbq") return false;
   return earlier.mirror.empty() || name != earlier.mirror;
 }
@@ -288,8 +287,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
   };
   // Whether row `k` may be read while the waiting rows are not in place.
   const auto mayReadBeforeWaiting = [&](std::size_t k) {
+    const TextView name = fileNameOf(rows[k].source);
     for (const WaitingRow& w : waiting)
-      if (!mayReadBefore(namesOf(w.index, w.options), rows[k], mode)) return false;
+      if (!mayReadBefore(namesOf(w.index, w.options), name, mode)) return false;
     return true;
   };
 
@@ -338,8 +338,9 @@ RunTotals compressQueuedRows(std::vector<RunRow>& rows, RunObserver& observer, W
            (nextToStart <= i + pagesAheadAlways || bytesAhead < kBytesReadAhead)) {
       const std::size_t k = nextToStart;
       bytesAhead += sizeColumnValue(rows[k].size);
-      bool safe = mayReadBefore(namesOf(i, current.options), rows[k], mode) && mayReadBeforeWaiting(k);
-      for (std::size_t j = i + 1; safe && j < k; ++j) safe = mayReadBefore(namesOf(j, *queuedOptions(j)), rows[k], mode);
+      const TextView name = fileNameOf(rows[k].source);
+      bool safe = mayReadBefore(namesOf(i, current.options), name, mode) && mayReadBeforeWaiting(k);
+      for (std::size_t j = i + 1; safe && j < k; ++j) safe = mayReadBefore(namesOf(j, *queuedOptions(j)), name, mode);
       // A large page is never read beside another: it waits to be compressed alone.
       // A row that is no normal file is read in vain and then reported missing.
       if (!safe || sizeColumnValue(rows[k].size) >= kBytesReadAhead) break;
