@@ -174,8 +174,10 @@ Text savingText(std::int64_t before, std::int64_t after) {
 }
 
 std::int64_t sizeColumnValue(TextView text) {
-  Text digits = trimSpaces(text);
-  if (digits.empty()) return 0;
+  // Read in place: a run reads the sizes of the pages ahead for every page.
+  const std::size_t first = text.find_first_not_of(U' ');
+  if (first == npos) return 0;
+  const TextView digits = text.substr(first, text.find_last_not_of(U' ') + 1 - first);
   std::int64_t value = 0;
   for (char32_t c : digits) {
     if (c < U'0' || c > U'9' || value > (INT64_MAX - 9) / 10) return 0;

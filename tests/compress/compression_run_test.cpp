@@ -61,6 +61,7 @@ TEST(SizeColumn, ReadBackAsNumber) {
   EXPECT_EQ(sizeColumnValue(U"1000"), 1000);
   EXPECT_EQ(sizeColumnValue(U" 12 "), 12);
   EXPECT_EQ(sizeColumnValue(U""), 0);
+  EXPECT_EQ(sizeColumnValue(U"   "), 0);
   EXPECT_EQ(sizeColumnValue(U"12a"), 0);
 }
 
