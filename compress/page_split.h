@@ -24,6 +24,9 @@ struct PageSplit {
   SlotText leadingText;
   int lastIndex = -1;
   int capacity = kBlock;
+  // The style, link and base start tags, in page order: what the page's
+  // style rules come from, found while the page is cut.
+  std::vector<int> styleSources;
   bool endsInScript = false;
   // The page's own line break, which the passes cut, join and add lines by.
   LineBreak lineBreak = LineBreak::CrLf;

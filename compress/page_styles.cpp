@@ -174,10 +174,8 @@ bool relIsStyleSheet(TextView rel) {
 StyleRules pageStyleRules(const PageSplit& split, const std::string& pageNativePath) {
   StyleRules rules;
   std::string directory = directoryOf(pageNativePath);
-  for (int i = 0; i <= split.lastIndex; ++i) {
+  for (const int i : split.styleSources) {
     const TextView tag = split.tags[static_cast<std::size_t>(i)];
-    // Every tag is asked; nearly all start with another letter than these.
-    if (tag.empty() || ((tag[0] | 0x20) != U's' && (tag[0] | 0x20) != U'b' && (tag[0] | 0x20) != U'l')) continue;
     if (isStartTagOf(tag, U"style")) {
       for (const Text& imported : rules.add(split.texts[static_cast<std::size_t>(i)]))
         if (const std::optional<std::string> file = fileOfLinkedAddress(imported, directory))

@@ -156,7 +156,7 @@ PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
 PageSplit scanPage(PageChars chars) {
   // The lists start empty, to be made once at the size reserved for the page
   // below: a split's own first slots would be made, moved there and freed.
-  PageSplit split{.tags = {}, .texts = {}, .leadingText = {}, .page = std::move(chars)};
+  PageSplit split{.tags = {}, .texts = {}, .leadingText = {}, .styleSources = {}, .page = std::move(chars)};
   char32_t* const d = split.page.data();
   const TextView page = split.page.view();
   const std::size_t n = page.size();
@@ -223,9 +223,13 @@ PageSplit scanPage(PageChars chars) {
         next = gt + 1 < n ? findEndTag(page, gt + 1, kScriptEnd) : npos;
         endsInScript = true;
       } else if (isStartTagOf(tag, U"style")) {
+        split.styleSources.push_back(i);
         // Style sheets are raw text: a "<" in them starts no tag.
         next = gt + 1 < n ? findEndTag(page, gt + 1, kStyleEnd) : npos;
       }
+    } else if (((first | 0x20) == U'l' && isStartTagOf(tag, U"link")) ||
+               ((first | 0x20) == U'b' && isStartTagOf(tag, U"base"))) {
+      split.styleSources.push_back(i);
     } else if (const std::optional<TextView> end = rawTextEnd(tag)) {
       next = gt + 1 < n && !end->empty() ? findEndTag(page, gt + 1, *end) : npos;
     }

@@ -442,7 +442,7 @@ TEST_F(PageCompressorTest, PermissionsOfThePageAreKept) {
 
 // A page's linked style sheets are read from disk, with what they import,
 // relative to the page; a sheet that is not a file here counts for nothing.
-TEST_F(PageCompressorTest, LinkedStyleSheetsDecideWhichSpacesShow) {
+TEST_F(PageCompressorTest, StyleSheetsOfThePageDecideWhichSpacesShow) {
   std::filesystem::create_directory(site / "css");
   writeBytes(site / "css/base.css", "li { display: inline }");
   writeBytes(site / "css/site.css", "@import url(\"base.css\");\n.x { color: red }");
@@ -454,6 +454,8 @@ TEST_F(PageCompressorTest, LinkedStyleSheetsDecideWhichSpacesShow) {
   for (const Case& c : {Case{"<link rel=stylesheet href=\"css/site.css?v=2\">", true},
                         Case{"<link rel=\"alternate stylesheet\" href=\"file://" + site / "css/base.css" + "\">", true},
                         Case{"<base href=\"css/\"><link rel=stylesheet href=base.css>", true},
+                        Case{"<style>li { display: inline }</style>", true},
+                        Case{"<STYLE>@import \"css/base.css\";</STYLE>", true},
                         Case{"<link rel=stylesheet href=\"https://example.org/css/site.css\">", false},
                         Case{"<link rel=stylesheet href=\"css/missing.css\">", false}, Case{"", false}}) {
     ASSERT_TRUE(compress("a.htm", "<html><head>" + c.link + "</head><body>" + list)) << c.link;
