@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/page_encoding.h"
+#include "replace/page_replacer.h"
 
 #include <array>
 #include <ctime>
@@ -150,54 +151,6 @@ bool matchesTagInside(TextView tag, TextView name) {
   return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
 }
 
-// The whole page with every occurrence replaced: the count and whether
-// anything was; with `output`, the result is also appended to it, encoded.
-TextReplacement replaceInWholePage(TextView page, const SearchParameters& params, const CodePage& codePage,
-                                   std::string* output) {
-  const Occurrences found = findOccurrences(page, params.findText, params.replacement, params.matchFlags());
-  if (output != nullptr)
-    forEachReplacedPiece(page, params.findText.size(), params.replacement, found.replacedAt,
-                         [&](TextView piece) { codePage.encodeAppend(piece, *output); });
-  return {found.count, !found.replacedAt.empty()};
-}
-
-// The page cut into pieces, one at a time, with the occurrences replaced in
-// the part of each piece that the mode names (a text, a tag, a script's body;
-// never the tail after the last piece): the count and whether anything was
-// replaced; with `output`, the pieces are also appended to it, encoded, as
-// joinPieces would give them.
-TextReplacement replaceInPieces(TextView page, const SearchParameters& params, const CodePage& codePage,
-                                std::string* output) {
-  const int flags = params.matchFlags();
-  TextReplacement total;
-  const auto put = [&](TextView text) {
-    if (output != nullptr) codePage.encodeAppend(text, *output);
-  };
-  PieceReader reader(page, ScanVariant::General);
-  put(reader.head());
-  while (std::optional<Piece> piece = reader.next()) {
-    if (params.mode == ReplaceMode::Tags) {
-      const TextReplacement done = replaceInText(piece->tag, params.findText, params.replacement, flags);
-      total.count += done.count;
-      total.replaced |= done.replaced;
-    }
-    put(U"<");
-    put(piece->tag);
-    if (!piece->open) put(U">");
-    const bool inText = params.mode == ReplaceMode::Text ||
-                        (params.mode == ReplaceMode::Scripts && isScriptTag(piece->tag));
-    if (!inText || piece->textIsTail) {
-      put(piece->text);
-      continue;
-    }
-    const Occurrences found = findOccurrences(piece->text, params.findText, params.replacement, flags);
-    total.count += found.count;
-    total.replaced |= !found.replacedAt.empty();
-    forEachReplacedPiece(piece->text, params.findText.size(), params.replacement, found.replacedAt, put);
-  }
-  return total;
-}
-
 // The pieces as joinPieces gives them, encoded without the joined text.
 std::string encodePieces(const PieceList& pieces, const CodePage& codePage) {
   std::string out;
@@ -251,24 +204,15 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
     FileRead read = readWhole(prepared.native);
     prepared.readInfo = read.after;
     refuseReadOnly(prepared.native);
-    PageText decoded = decodePage(read.bytes);
-    refuseUnwritable(params, *decoded.codePage);
-    const CodePage& codePage = *decoded.codePage;
-    const TextView page = decoded.text;
+    const PageEncoding encoding = detectPageEncoding(read.bytes);
+    if (encoding.codePage == nullptr) throw EncodingRefused(encoding.refusal);
+    refuseUnwritable(params, *encoding.codePage);
     // A page in which nothing was replaced keeps its bytes and its time, and
-    // gets no entry. The result is encoded as it is made, so that a large
-    // page is never held twice in characters.
-    const TextReplacement done = params.mode == ReplaceMode::Page ? replaceInWholePage(page, params, codePage, nullptr)
-                                                                  : replaceInPieces(page, params, codePage, nullptr);
+    // gets no entry.
+    BytesReplacement done = replaceInPageBytes(read.bytes, *encoding.codePage, params);
     result.count += done.count;
-    if (!done.replaced) return;
-    std::string output;
-    output.reserve(read.bytes.size() + read.bytes.size() / 8);
-    if (params.mode == ReplaceMode::Page)
-      replaceInWholePage(page, params, codePage, &output);
-    else
-      replaceInPieces(page, params, codePage, &output);
-    prepared.output = std::move(output);
+    if (!done.output) return;
+    prepared.output = std::move(done.output);
     prepared.saved = std::move(read.bytes);
   });
   return prepared;
