@@ -43,16 +43,23 @@ bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() &&
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
+// What replacing holds for each byte of a page. The general modes hold the
+// page's bytes and the new page's, an eighth larger, decoding a block at a
+// time, and then the backup entry's copy of the page once the new page is
+// written (bench: 2.05 times a page); the room left is for a new page that
+// grows. The specific mode holds the page in characters at four bytes each,
+// its letters upper-cased once more, its pieces and the result (bench: 14 to
+// 16 times a page dense in tags).
+constexpr std::uint64_t kGeneralMemoryPerPageByte = 3;
+constexpr std::uint64_t kSpecificMemoryPerPageByte = 16;
+
 // Reads a page that another program may be writing until one read sees it
 // whole, as a compression run does; one that keeps changing is given up.
-FileRead readWhole(const std::string& native) {
+FileRead readWhole(const std::string& native, std::uint64_t memoryPerPageByte) {
   constexpr int kReadsOfAChangingPage = 3;
-  // The page's bytes, its characters at four bytes each and the result, with
-  // room for the pieces of the specific mode (bench: 6.3 times a page).
-  constexpr std::uint64_t kMemoryPerPageByte = 12;
   for (int attempt = 1;; ++attempt) {
     FileRead read = files().readFileWithInfo(
-        native, [](const FileInfo& file) { refuseWhatCannotFit(file.size, kMemoryPerPageByte, "替换"); });
+        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, memoryPerPageByte, "替换"); });
     if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
@@ -204,7 +211,7 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
   PageReplacement& result = prepared.result = startedPage(path);
   trapped(result, [&] {
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native);
+    FileRead read = readWhole(prepared.native, kGeneralMemoryPerPageByte);
     prepared.readInfo = read.after;
     refuseReadOnly(prepared.native);
     const PageEncoding encoding = detectPageEncoding(read.bytes);
@@ -238,7 +245,7 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
     }
 
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native);
+    FileRead read = readWhole(prepared.native, kSpecificMemoryPerPageByte);
     prepared.readInfo = read.after;
     const PageText decoded = decodePage(read.bytes);
     const Text& page = decoded.text;
