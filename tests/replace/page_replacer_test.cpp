@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,40 @@ TEST(ReplaceInPageBytes, GivesWhatTheWholeDecodedPageGivesForEveryBlockSize) {
         }
       }
     }
+  }
+}
+
+// Pages strung together from the pieces that the cutter and the search
+// decide on, cut into blocks of random sizes.
+TEST(ReplaceInPageBytes, GivesWhatTheWholeDecodedPageGivesOnRandomPages) {
+  static const std::vector<Text> kBits = {U"<",  U">", U"<b", U"</", U"<script>", U"</ScRiPt", U"link", U"li",
+                                          U"nk", U" ", U"a",  U"中", U"\r\n",     U"%",        U"<!--", U"-->"};
+  std::mt19937 rng(2718);
+  const CodePage& codePage = CodePage::named("GBK");
+  for (int round = 0; round < 3000; ++round) {
+    Text page;
+    for (int bits = std::uniform_int_distribution<int>(0, 24)(rng); bits > 0; --bits)
+      page += kBits[std::uniform_int_distribution<std::size_t>(0, kBits.size() - 1)(rng)];
+    const std::string bytes = codePage.encode(page);
+    SearchParameters p;
+    p.findText = U"link";
+    p.replacement = U"url";
+    p.wholeWord = round % 2 == 1;
+    p.mode = static_cast<ReplaceMode>(round % 4);
+    const std::size_t block = std::uniform_int_distribution<std::size_t>(4, 12)(rng);
+    std::optional<BytesReplacement> expected;
+    try {
+      expected = inWholePage(bytes, codePage, p);
+    } catch (const PageError&) {
+    }
+    const std::string what = describe("GBK", page, p, block);
+    if (!expected) {
+      EXPECT_THROW(replaceInPageBytes(bytes, codePage, p, block), PageError) << what;
+      continue;
+    }
+    const BytesReplacement got = replaceInPageBytes(bytes, codePage, p, block);
+    ASSERT_EQ(got.count, expected->count) << what;
+    ASSERT_EQ(got.output, expected->output) << what;
   }
 }
 
