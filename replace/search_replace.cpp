@@ -10,6 +10,7 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/page_encoding.h"
+#include "replace/page_replacer.h"
 
 #include <array>
 #include <ctime>
@@ -42,16 +43,23 @@ bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() &&
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
+// What replacing holds for each byte of a page. The general modes hold the
+// page's bytes and the new page's, an eighth larger, decoding a block at a
+// time, and then the backup entry's copy of the page once the new page is
+// written (bench: 2.05 times a page); the room left is for a new page that
+// grows. The specific mode holds the page in characters at four bytes each,
+// its letters upper-cased once more, its pieces and the result (bench: 14 to
+// 16 times a page dense in tags).
+constexpr std::uint64_t kGeneralMemoryPerPageByte = 3;
+constexpr std::uint64_t kSpecificMemoryPerPageByte = 16;
+
 // Reads a page that another program may be writing until one read sees it
 // whole, as a compression run does; one that keeps changing is given up.
-FileRead readWhole(const std::string& native) {
+FileRead readWhole(const std::string& native, std::uint64_t memoryPerPageByte) {
   constexpr int kReadsOfAChangingPage = 3;
-  // The page's bytes, its characters at four bytes each and the result, with
-  // room for the pieces of the specific mode (bench: 6.3 times a page).
-  constexpr std::uint64_t kMemoryPerPageByte = 12;
   for (int attempt = 1;; ++attempt) {
     FileRead read = files().readFileWithInfo(
-        native, [](const FileInfo& file) { refuseWhatCannotFit(file.size, kMemoryPerPageByte, "替换"); });
+        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, memoryPerPageByte, "替换"); });
     if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
@@ -60,10 +68,13 @@ FileRead readWhole(const std::string& native) {
 // Writes `bytes` beside `output` (a file that cannot be written leaves no
 // entry) and appends `saved`, what a restore must give back, to the backup
 // store. The result waits for placeWhenDurable, as a compression run's does.
+// `bytes` is let go once written, before the entry copies `saved`: a large
+// page is then held twice, not three times.
 std::unique_ptr<StagedFile> stageWithEntry(const Text& output, std::string_view saved, const std::string& native,
-                                           const std::optional<FileInfo>& readInfo, std::string_view bytes) {
+                                           const std::optional<FileInfo>& readInfo, std::string bytes) {
   const std::string outputNative = nativePath(output);
   std::unique_ptr<StagedFile> staged = files().stageFile(outputNative, bytes, stagedLike(native));
+  std::string().swap(bytes);
   const std::optional<FileInfo> held = outputNative != native ? files().stat(outputNative) : std::nullopt;
   AppendBackupEntry(output, saved, saved.size(), BackupFiller::None, held ? held : readInfo);
   return staged;
@@ -150,54 +161,6 @@ bool matchesTagInside(TextView tag, TextView name) {
   return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
 }
 
-// The whole page with every occurrence replaced: the count and whether
-// anything was; with `output`, the result is also appended to it, encoded.
-TextReplacement replaceInWholePage(TextView page, const SearchParameters& params, const CodePage& codePage,
-                                   std::string* output) {
-  const Occurrences found = findOccurrences(page, params.findText, params.replacement, params.matchFlags());
-  if (output != nullptr)
-    forEachReplacedPiece(page, params.findText.size(), params.replacement, found.replacedAt,
-                         [&](TextView piece) { codePage.encodeAppend(piece, *output); });
-  return {found.count, !found.replacedAt.empty()};
-}
-
-// The page cut into pieces, one at a time, with the occurrences replaced in
-// the part of each piece that the mode names (a text, a tag, a script's body;
-// never the tail after the last piece): the count and whether anything was
-// replaced; with `output`, the pieces are also appended to it, encoded, as
-// joinPieces would give them.
-TextReplacement replaceInPieces(TextView page, const SearchParameters& params, const CodePage& codePage,
-                                std::string* output) {
-  const int flags = params.matchFlags();
-  TextReplacement total;
-  const auto put = [&](TextView text) {
-    if (output != nullptr) codePage.encodeAppend(text, *output);
-  };
-  PieceReader reader(page, ScanVariant::General);
-  put(reader.head());
-  while (std::optional<Piece> piece = reader.next()) {
-    if (params.mode == ReplaceMode::Tags) {
-      const TextReplacement done = replaceInText(piece->tag, params.findText, params.replacement, flags);
-      total.count += done.count;
-      total.replaced |= done.replaced;
-    }
-    put(U"<");
-    put(piece->tag);
-    if (!piece->open) put(U">");
-    const bool inText = params.mode == ReplaceMode::Text ||
-                        (params.mode == ReplaceMode::Scripts && isScriptTag(piece->tag));
-    if (!inText || piece->textIsTail) {
-      put(piece->text);
-      continue;
-    }
-    const Occurrences found = findOccurrences(piece->text, params.findText, params.replacement, flags);
-    total.count += found.count;
-    total.replaced |= !found.replacedAt.empty();
-    forEachReplacedPiece(piece->text, params.findText.size(), params.replacement, found.replacedAt, put);
-  }
-  return total;
-}
-
 // The pieces as joinPieces gives them, encoded without the joined text.
 std::string encodePieces(const PieceList& pieces, const CodePage& codePage) {
   std::string out;
@@ -248,27 +211,18 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
   PageReplacement& result = prepared.result = startedPage(path);
   trapped(result, [&] {
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native);
+    FileRead read = readWhole(prepared.native, kGeneralMemoryPerPageByte);
     prepared.readInfo = read.after;
     refuseReadOnly(prepared.native);
-    PageText decoded = decodePage(read.bytes);
-    refuseUnwritable(params, *decoded.codePage);
-    const CodePage& codePage = *decoded.codePage;
-    const TextView page = decoded.text;
+    const PageEncoding encoding = detectPageEncoding(read.bytes);
+    if (encoding.codePage == nullptr) throw EncodingRefused(encoding.refusal);
+    refuseUnwritable(params, *encoding.codePage);
     // A page in which nothing was replaced keeps its bytes and its time, and
-    // gets no entry. The result is encoded as it is made, so that a large
-    // page is never held twice in characters.
-    const TextReplacement done = params.mode == ReplaceMode::Page ? replaceInWholePage(page, params, codePage, nullptr)
-                                                                  : replaceInPieces(page, params, codePage, nullptr);
+    // gets no entry.
+    BytesReplacement done = replaceInPageBytes(read.bytes, *encoding.codePage, params);
     result.count += done.count;
-    if (!done.replaced) return;
-    std::string output;
-    output.reserve(read.bytes.size() + read.bytes.size() / 8);
-    if (params.mode == ReplaceMode::Page)
-      replaceInWholePage(page, params, codePage, &output);
-    else
-      replaceInPieces(page, params, codePage, &output);
-    prepared.output = std::move(output);
+    if (!done.output) return;
+    prepared.output = std::move(done.output);
     prepared.saved = std::move(read.bytes);
   });
   return prepared;
@@ -291,7 +245,7 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
     }
 
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native);
+    FileRead read = readWhole(prepared.native, kSpecificMemoryPerPageByte);
     prepared.readInfo = read.after;
     const PageText decoded = decodePage(read.bytes);
     const Text& page = decoded.text;
@@ -368,7 +322,9 @@ void beginReplacementCommit(PreparedReplacement& prepared, const SearchParameter
       if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File)
         prepared.saved = files().readFile(nativePath(output));
     }
-    prepared.staged = stageWithEntry(output, prepared.saved, prepared.native, prepared.readInfo, *prepared.output);
+    prepared.staged =
+        stageWithEntry(output, prepared.saved, prepared.native, prepared.readInfo, std::move(*prepared.output));
+    prepared.output.reset();
   });
 }
 

@@ -174,7 +174,7 @@ struct PreparedReplacement {
   PageReplacement result;              // as far as the preparation got; a failure ends the page there
   std::string native;                  // the page read
   std::optional<FileInfo> readInfo;    // how its file was once read
-  std::optional<std::string> output;   // the new page in its encoding, when something is to be written
+  std::optional<std::string> output;   // the new page in its encoding, to be written; let go once staged
   std::string saved;                   // what its backup entry keeps (the page as read)
   bool mirrored = false;               // the output is the page's mirror (specific mode)
   std::unique_ptr<StagedFile> staged;  // the result beside its output, its entry appended, not yet in place
