@@ -269,10 +269,7 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
                        const std::optional<FileInfo>& savedFrom) {
   if (path.find(kLineBreak) != npos) throw FileError("路径中有换行，无法备份");
   const std::string dataPath = backupDataPath();
-  std::string data;
-  data.reserve(kFillerBytes + contentBytes.size());
-  data.append(fillerBytes(filler, savedFrom));
-  data.append(contentBytes);
+  const std::string fillerPart = fillerBytes(filler, savedFrom);
 
   const std::string indexPath = backupIndexPath();
   const AlignedIndex index = alignIndex(indexPath);
@@ -280,7 +277,7 @@ void AppendBackupEntry(TextView path, std::string_view contentBytes, std::uint64
   std::uint64_t dataLength = 0;
   unsynced().appended();
   try {
-    dataLength = files().appendFile(dataPath, data);
+    dataLength = files().appendPieces(dataPath, fillerPart, contentBytes);
   } catch (const FileError&) {
     cutBack(dataPath, dataBefore);
     throw;

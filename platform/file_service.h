@@ -175,6 +175,15 @@ class FileService {
   // holds the program up). Returns where the appended bytes begin (the file's
   // size just before they landed).
   virtual std::uint64_t appendFile(const std::string& path, std::string_view bytes) = 0;
+  // appendFile of `first` followed by `second`, as one append: a large second
+  // piece (a page) is written from where it lies, not copied behind the first.
+  // Returns where `first` begins.
+  virtual std::uint64_t appendPieces(const std::string& path, std::string_view first, std::string_view second) {
+    std::string joined;
+    joined.reserve(first.size() + second.size());
+    joined.append(first).append(second);
+    return appendFile(path, joined);
+  }
   // Gives the disk space of `length` bytes from `offset` back to the file
   // system; the file keeps its length and the range then reads as zeros.
   // Where the file system cannot do that, nothing changes. Throws FileError

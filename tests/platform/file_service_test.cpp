@@ -171,7 +171,10 @@ TEST(FileService, AppendsDuringARunGoToTheFileThePathNamesNow) {
     EXPECT_EQ(files().appendFile(store, "c"), c.before.size()) << c.change;
     files().keepBetweenPages(false);
     EXPECT_EQ(files().appendFile(store, "d"), c.before.size() + 1) << c.change;
-    EXPECT_EQ(readBytes(store), c.before + "cd") << c.change;
+    // Two pieces land as one append, in order.
+    EXPECT_EQ(files().appendPieces(store, "ef", "ghi"), c.before.size() + 2) << c.change;
+    EXPECT_EQ(files().appendPieces(store, "", "j"), c.before.size() + 7) << c.change;
+    EXPECT_EQ(readBytes(store), c.before + "cdefghij") << c.change;
   }
   std::filesystem::remove(store);
   std::filesystem::create_directory(store);
