@@ -32,7 +32,7 @@ for line in open(sys.argv[1]):
         calls[f[-1]] = int(f[3])
 pages = int(sys.argv[2])
 lookups = sum(v for k, v in calls.items() if k in ("newfstatat", "fstat", "stat", "lstat", "statx", "readlink", "listxattr"))
-shown = ["newfstatat", "readlink", "openat", "read", "write", "rename", "linkat", "fsync", "fdatasync"]
+shown = ["newfstatat", "readlink", "openat", "read", "write", "writev", "rename", "linkat", "fsync", "fdatasync"]
 print(f"{sys.argv[3]:<10} lookups/page {lookups / pages:6.2f}   " +
       "  ".join(f"{k} {calls.get(k, 0) / pages:.2f}" for k in shown) +
       f"   all {sum(calls.values()) / pages:.1f}")
