@@ -10,6 +10,8 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/page_encoding.h"
+#include "replace/attribute_replacer.h"
+#include "replace/html_start_tags.h"
 #include "replace/page_replacer.h"
 
 #include <array>
@@ -31,15 +33,6 @@ constexpr std::array<AttributeEntry, 7> kAttributeEntries{{
     {U"图片属性", kKindTagInside, U"IMG"},
     {U"表格属性", kKindTagInside, U"TABLE"},
 }};
-
-bool startsWithIgnoringCase(TextView text, TextView prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t k = 0; k < prefix.size(); ++k)
-    if (upperAscii(text[k]) != upperAscii(prefix[k])) return false;
-  return true;
-}
-
-bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() && startsWithIgnoringCase(a, b); }
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
@@ -152,30 +145,6 @@ void renamePage(PageReplacement& result, const SearchParameters& params) {
   if (!params.dryRun) files().renameNoReplace(native, nativePath(directory + newName));
 }
 
-bool matchesTitleTag(TextView tag, TextView name) {
-  if (equalsIgnoringCase(trimSpaces(tag), name)) return true;
-  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name) && tag[name.size()] == U' ';
-}
-
-bool matchesTagInside(TextView tag, TextView name) {
-  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
-}
-
-// The pieces as joinPieces gives them, encoded without the joined text.
-std::string encodePieces(const PieceList& pieces, const CodePage& codePage) {
-  std::string out;
-  codePage.encodeAppend(pieces.head, out);
-  for (int i = 0; i <= pieces.lastIndex; ++i) {
-    const auto row = static_cast<std::size_t>(i);
-    out += '<';
-    codePage.encodeAppend(pieces.tags[row], out);
-    if (!(pieces.lastTagOpen && i == pieces.lastIndex)) out += '>';
-    codePage.encodeAppend(pieces.texts[row], out);
-  }
-  codePage.encodeAppend(pieces.tail, out);
-  return out;
-}
-
 }  // namespace
 
 std::span<const AttributeEntry> attributeEntries() { return kAttributeEntries; }
@@ -247,13 +216,15 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
     prepared.native = nativePath(path);
     FileRead read = readWhole(prepared.native, kSpecificMemoryPerPageByte);
     prepared.readInfo = read.after;
-    const PageText decoded = decodePage(read.bytes);
-    const Text& page = decoded.text;
-    const CodePage& codePage = *decoded.codePage;
-    if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
+    const PageEncoding encoding = detectPageEncoding(read.bytes);
+    if (encoding.codePage == nullptr) throw EncodingRefused(encoding.refusal);
+    const CodePage& codePage = *encoding.codePage;
+    const bool targetsPieces = kind == kKindTitle || kind == kKindTagInside;
+    if (targetsPieces) refuseUnwritable(params, codePage);
     if (!mirrorOn(options)) refuseReadOnly(prepared.native);
 
-    if (options.requireHtml && !hasHtmlTagExactCase(page)) {
+    const HtmlStartTags html = findHtmlStartTags(read.bytes, codePage);
+    if (options.requireHtml && !html.exactCase()) {
       path += kMarkRequireHtml;
       result.succeeded = false;
       return;
@@ -261,7 +232,6 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
 
     // A mirror gets the page even when nothing in it is replaced; the page
     // itself is rewritten only when something was.
-    bool replaced = false;
     if (mirrorOn(options)) {
       std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
@@ -270,39 +240,23 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
       path = std::move(*mirror);
       refuseReadOnly(nativePath(path));
       prepared.mirrored = true;
-      replaced = true;
     }
 
     bool write = true;
-    if (!hasHtmlTagUpper(upperAscii(page))) {
+    if (!html.anyCase()) {
       result.succeeded = false;
       path += kMarkNotHtml;
       write = false;
     }
 
-    PieceList pieces = cutPieces(page, ScanVariant::Specific);
-    const int flags = params.matchFlags();
-    const TextView name = params.target.tagName;
-    if (kind != kKindTitle && kind != kKindTagInside) return;
-
-    for (int i = 0; i <= pieces.lastIndex; ++i) {
-      auto row = static_cast<std::size_t>(i);
-      Text& tag = pieces.tags[row];
-      const bool hit = kind == kKindTitle ? matchesTitleTag(tag, name) : matchesTagInside(tag, name);
-      if (!hit) continue;
-      Text& target = kind == kKindTitle ? pieces.texts[row] : tag;
-      if (params.fixedReplacement) {
-        replaced |= target != params.replacement;
-        target = params.replacement;
-        ++result.count;
-      } else {
-        const TextReplacement done = replaceInText(target, params.findText, params.replacement, flags);
-        result.count += done.count;
-        replaced |= done.replaced;
-      }
-    }
-    if (!write || !replaced) return;
-    prepared.output = encodePieces(pieces, codePage);
+    // The page is cut even when nothing is to be written: a page the cutter
+    // refuses fails.
+    NewPage newPage = prepared.mirrored ? NewPage::Always : NewPage::WhenReplaced;
+    if (!write || !targetsPieces) newPage = NewPage::Never;
+    AttributeBytesReplacement done = replaceAttributeInPageBytes(read.bytes, codePage, params, newPage);
+    result.count += done.count;
+    if (!done.output) return;
+    prepared.output = std::move(done.output);
     prepared.saved = std::move(read.bytes);
   });
   return prepared;
@@ -357,8 +311,7 @@ void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOpt
   for (const Text& page : pages) {
     written.push_back(nativePath(page));
     if (!mirrorOn(options)) continue;
-    if (const std::optional<Text> mirror =
-            mirroredPath(page, options.sourceDirectory, options.destinationDirectory))
+    if (const std::optional<Text> mirror = mirroredPath(page, options.sourceDirectory, options.destinationDirectory))
       written.push_back(nativePath(*mirror));
   }
   removeLeftoverTemporaries(written, std::time(nullptr));
