@@ -36,23 +36,20 @@ constexpr std::array<AttributeEntry, 7> kAttributeEntries{{
 
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
-// What replacing holds for each byte of a page. The general modes hold the
-// page's bytes and the new page's, an eighth larger, decoding a block at a
-// time, and then the backup entry's copy of the page once the new page is
-// written (bench: 2.05 times a page); the room left is for a new page that
-// grows. The specific mode holds the page in characters at four bytes each,
-// its letters upper-cased once more, its pieces and the result (bench: 14 to
-// 16 times a page dense in tags).
-constexpr std::uint64_t kGeneralMemoryPerPageByte = 3;
-constexpr std::uint64_t kSpecificMemoryPerPageByte = 16;
+// What replacing holds for each byte of a page: the page's bytes and the new
+// page's, an eighth larger, decoding a block at a time, and then the backup
+// entry's copy of the page once the new page is written (bench: 2.05 times a
+// page in every mode, the specific one included); the room left is for a new
+// page that grows.
+constexpr std::uint64_t kMemoryPerPageByte = 3;
 
 // Reads a page that another program may be writing until one read sees it
 // whole, as a compression run does; one that keeps changing is given up.
-FileRead readWhole(const std::string& native, std::uint64_t memoryPerPageByte) {
+FileRead readWhole(const std::string& native) {
   constexpr int kReadsOfAChangingPage = 3;
   for (int attempt = 1;; ++attempt) {
     FileRead read = files().readFileWithInfo(
-        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, memoryPerPageByte, "替换"); });
+        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, kMemoryPerPageByte, "替换"); });
     if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
@@ -180,7 +177,7 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
   PageReplacement& result = prepared.result = startedPage(path);
   trapped(result, [&] {
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native, kGeneralMemoryPerPageByte);
+    FileRead read = readWhole(prepared.native);
     prepared.readInfo = read.after;
     refuseReadOnly(prepared.native);
     const PageEncoding encoding = detectPageEncoding(read.bytes);
@@ -214,7 +211,7 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
     }
 
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native, kSpecificMemoryPerPageByte);
+    FileRead read = readWhole(prepared.native);
     prepared.readInfo = read.after;
     const PageEncoding encoding = detectPageEncoding(read.bytes);
     if (encoding.codePage == nullptr) throw EncodingRefused(encoding.refusal);
