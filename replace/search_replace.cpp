@@ -269,9 +269,13 @@ void beginReplacementCommit(PreparedReplacement& prepared, const SearchParameter
     const Text& output = result.path;
     // What the mirror file held is what a restore must give back; a new
     // mirror's entry holds the page, as a compression run's does.
+    // The page is let go before the mirror file is read: a large page is
+    // then held twice, not three times.
     if (prepared.mirrored) {
-      if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File)
+      if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File) {
+        std::string().swap(prepared.saved);
         prepared.saved = files().readFile(nativePath(output));
+      }
     }
     prepared.staged =
         stageWithEntry(output, prepared.saved, prepared.native, prepared.readInfo, std::move(*prepared.output));
