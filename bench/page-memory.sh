@@ -3,7 +3,8 @@
 # ordinary table-layout page of SIZE_MB megabytes is written, compressed in
 # place by `vantiro-cli compress` (backup entry and all), and the peak resident
 # size the kernel saw is printed with its ratio to the page. The same for a
-# search and replace in the texts between its tags and in the whole page.
+# search and replace in the texts between its tags and in the whole page, and
+# in the specific mode's title and links.
 #
 #   bench/page-memory.sh [SIZE_MB...]      default: 200
 #   VANTIRO_CLI=path/to/vantiro-cli, WORK=directory for the page (default: a fresh one under /tmp)
@@ -30,13 +31,15 @@ with open(path, 'w', newline='') as f:
 PY
   size=$(stat -c %s "$work/page.htm")
   cp "$work/page.htm" "$work/original.htm"
-  for what in compress replace-text replace-page; do
+  for what in compress replace-text replace-page replace-title replace-link; do
     cp "$work/original.htm" "$work/page.htm"
     rm -rf "$work/home"/*
     case $what in
       compress) args=(compress --quiet) ;;
       replace-text) args=(replace --find link --with url) ;;
       replace-page) args=(replace --find link --with url --in page) ;;
+      replace-title) args=(replace --kind title --find t --with u) ;;
+      replace-link) args=(replace --kind link --find page --with url) ;;
     esac
     /usr/bin/time -f '%M' -o "$work/peak" "$CLI" --home "$work/home" "${args[@]}" "$work/page.htm" >/dev/null
     peak_kb=$(tail -1 "$work/peak")

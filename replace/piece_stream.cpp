@@ -35,15 +35,28 @@ void PieceStream::feed(TextView block) {
       case State::Script:
         at = scanScript(block, at);
         break;
+      case State::PercentTag:
+        at = scanPercentTag(block, at);
+        break;
+      case State::Server:
+        at = scanServer(block, at);
+        break;
     }
   }
 }
 
 void PieceStream::finish() {
-  if (state_ == State::Tag) throw PageError("网页中有未结束的标记（缺少“>”）");
-  if (lessThanHeld_) putText(U"<");
+  if (state_ == State::Server) throw PageError("服务器端脚本缺少结束的“%>”");
+  const bool inTag = state_ == State::Tag || state_ == State::PercentTag;
+  if (inTag && variant_ == ScanVariant::General) throw PageError("网页中有未结束的标记（缺少“>”）");
+  // A tag the page's end cut runs to that end, but for one that the page's
+  // last ">" ends after all.
+  if (inTag && greaterThanHeld_) endTag();
+  if (!inTag && lessThanHeld_) putText(U"<");
   if (!scriptEndHeld_.empty()) putText(scriptEndHeld_);
   lessThanHeld_ = false;
+  greaterThanHeld_ = false;
+  percentHeld_ = false;
   scriptEndHeld_.clear();
 }
 
@@ -126,6 +139,16 @@ std::size_t PieceStream::scanTag(TextView block, std::size_t from) {
     lessThanHeld_ = false;
     innerTagStart_ |= startsTag(block[from]);
   }
+  if (greaterThanHeld_) {
+    greaterThanHeld_ = false;
+    putTag(U">");
+  }
+  // The tag's first character: "<%" may open a server block.
+  if (variant_ == ScanVariant::Specific && !tagShown_ && block[from] == U'%') {
+    putTag(U"%");
+    state_ = State::PercentTag;
+    return from + 1;
+  }
   for (std::size_t at = from;;) {
     at = block.find_first_of(U"<>", at);
     if (at == npos) {
@@ -139,6 +162,11 @@ std::size_t PieceStream::scanTag(TextView block, std::size_t from) {
         innerTagStart_ |= startsTag(block[at + 1]);
     } else if (innerTagStart_) {
       innerTagStart_ = false;
+      if (at + 1 == block.size()) {
+        putTag(block.substr(from, at - from));
+        greaterThanHeld_ = true;
+        return block.size();
+      }
     } else {
       putTag(block.substr(from, at - from));
       endTag();
@@ -180,6 +208,41 @@ std::size_t PieceStream::scanScript(TextView block, std::size_t from) {
   putText(scriptEndHeld_);
   scriptEndHeld_.clear();
   return at;
+}
+
+std::size_t PieceStream::scanPercentTag(TextView block, std::size_t from) {
+  const std::size_t shown = block.find_first_not_of(U' ', from);
+  if (shown == npos) {
+    putTag(block.substr(from));
+    return block.size();
+  }
+  putTag(block.substr(from, shown - from));
+  if (block[shown] == U'>') {  // "<%>" or "<%  >": a tag like any other
+    endTag();
+    return shown + 1;
+  }
+  state_ = State::Server;  // the character is looked at again: it may be the "%" of "%>"
+  return shown;
+}
+
+std::size_t PieceStream::scanServer(TextView block, std::size_t from) {
+  // A server block runs to its "%>", whatever "<" and ">" it holds.
+  if (percentHeld_) {
+    percentHeld_ = false;
+    if (block[from] == U'>') {
+      endTag();
+      return from + 1;
+    }
+  }
+  const std::size_t close = block.find(U"%>", from);
+  if (close != npos) {
+    putTag(block.substr(from, close + 1 - from));
+    endTag();
+    return close + 2;
+  }
+  percentHeld_ = block.back() == U'%';
+  putTag(block.substr(from));
+  return block.size();
 }
 
 }  // namespace vantiro

@@ -1,9 +1,10 @@
 #pragma once
-// The page cutter of PieceReader (General variant) for a page that comes a
-// block at a time: what it cuts is handed on as it is met, so that no piece
-// is held whole, however long.
+// The page cutter of PieceReader for a page that comes a block at a time:
+// what it cuts is handed on as it is met, so that no piece is held whole,
+// however long.
 
 #include "platform/text.h"
+#include "replace/piece_scanner.h"
 
 #include <cstddef>
 
@@ -28,19 +29,26 @@ class PieceSink {
 
 class PieceStream {
  public:
-  explicit PieceStream(PieceSink& sink) : sink_(sink) {}
+  // The Specific variant lets a tag without ">" run to the page's end (the
+  // sink then sees no tagEnds) and a "<%" block run to its "%>".
+  explicit PieceStream(PieceSink& sink, ScanVariant variant = ScanVariant::General) : sink_(sink), variant_(variant) {}
   // The next block of the page.
   void feed(TextView block);
-  // The end of the page. Throws PageError, as PieceReader does, when a tag
-  // has no ">". The text given last, if a tag came before it, is the page's tail.
+  // The end of the page. Throws PageError, as PieceReader does, when the
+  // General variant meets a tag without ">" or the Specific one a "<%" block
+  // without "%>". The text given last, if a tag came before it, is the page's tail.
   void finish();
 
  private:
-  enum class State { Head, Tag, Text, Script };
+  // PercentTag: a tag that began with "%" and showed only spaces since: a
+  // ">" ends it as a tag, anything else makes it a Server block.
+  enum class State { Head, Tag, Text, Script, PercentTag, Server };
 
   std::size_t scanText(TextView block, std::size_t from);
   std::size_t scanTag(TextView block, std::size_t from);
   std::size_t scanScript(TextView block, std::size_t from);
+  std::size_t scanPercentTag(TextView block, std::size_t from);
+  std::size_t scanServer(TextView block, std::size_t from);
   void putText(TextView chunk);
   void beginTag();
   void putTag(TextView chunk);
@@ -48,7 +56,12 @@ class PieceStream {
   void endTag();
 
   PieceSink& sink_;
+  ScanVariant variant_;
   State state_ = State::Head;
+  // The block ended in a ">" that a tag start before it kept from ending the
+  // tag: it ends the tag if the page ends there.
+  bool greaterThanHeld_ = false;
+  bool percentHeld_ = false;    // the block ended in a server block's "%", which a ">" closes
   bool lessThanHeld_ = false;   // the block ended in a "<" whose next character tells whether it starts a tag
   bool innerTagStart_ = false;  // a tag start came in the tag since its "<" or the last ">"
   // Trimming the tag: whether it showed a character other than a space yet,

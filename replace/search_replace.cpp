@@ -10,6 +10,8 @@
 #include "platform/code_page.h"
 #include "platform/file_service.h"
 #include "platform/page_encoding.h"
+#include "replace/attribute_replacer.h"
+#include "replace/html_start_tags.h"
 #include "replace/page_replacer.h"
 
 #include <array>
@@ -32,34 +34,22 @@ constexpr std::array<AttributeEntry, 7> kAttributeEntries{{
     {U"表格属性", kKindTagInside, U"TABLE"},
 }};
 
-bool startsWithIgnoringCase(TextView text, TextView prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t k = 0; k < prefix.size(); ++k)
-    if (upperAscii(text[k]) != upperAscii(prefix[k])) return false;
-  return true;
-}
-
-bool equalsIgnoringCase(TextView a, TextView b) { return a.size() == b.size() && startsWithIgnoringCase(a, b); }
-
 Text describe(const std::exception& error) { return fromUtf8(error.what()); }
 
-// What replacing holds for each byte of a page. The general modes hold the
-// page's bytes and the new page's, an eighth larger, decoding a block at a
-// time, and then the backup entry's copy of the page once the new page is
-// written (bench: 2.05 times a page); the room left is for a new page that
-// grows. The specific mode holds the page in characters at four bytes each,
-// its letters upper-cased once more, its pieces and the result (bench: 14 to
-// 16 times a page dense in tags).
-constexpr std::uint64_t kGeneralMemoryPerPageByte = 3;
-constexpr std::uint64_t kSpecificMemoryPerPageByte = 16;
+// What replacing holds for each byte of a page: the page's bytes and the new
+// page's, an eighth larger, decoding a block at a time, and then the backup
+// entry's copy of the page once the new page is written (bench: 2.05 times a
+// page in every mode, the specific one included); the room left is for a new
+// page that grows.
+constexpr std::uint64_t kMemoryPerPageByte = 3;
 
 // Reads a page that another program may be writing until one read sees it
 // whole, as a compression run does; one that keeps changing is given up.
-FileRead readWhole(const std::string& native, std::uint64_t memoryPerPageByte) {
+FileRead readWhole(const std::string& native) {
   constexpr int kReadsOfAChangingPage = 3;
   for (int attempt = 1;; ++attempt) {
     FileRead read = files().readFileWithInfo(
-        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, memoryPerPageByte, "替换"); });
+        native, [&](const FileInfo& file) { refuseWhatCannotFit(file.size, kMemoryPerPageByte, "替换"); });
     if (!read.before || !read.after || read.after->unchangedSince(*read.before)) return read;
     if (attempt == kReadsOfAChangingPage) throw FileError(std::string(kChangedDuringRun));
   }
@@ -152,30 +142,6 @@ void renamePage(PageReplacement& result, const SearchParameters& params) {
   if (!params.dryRun) files().renameNoReplace(native, nativePath(directory + newName));
 }
 
-bool matchesTitleTag(TextView tag, TextView name) {
-  if (equalsIgnoringCase(trimSpaces(tag), name)) return true;
-  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name) && tag[name.size()] == U' ';
-}
-
-bool matchesTagInside(TextView tag, TextView name) {
-  return tag.size() >= name.size() + 2 && startsWithIgnoringCase(tag, name);
-}
-
-// The pieces as joinPieces gives them, encoded without the joined text.
-std::string encodePieces(const PieceList& pieces, const CodePage& codePage) {
-  std::string out;
-  codePage.encodeAppend(pieces.head, out);
-  for (int i = 0; i <= pieces.lastIndex; ++i) {
-    const auto row = static_cast<std::size_t>(i);
-    out += '<';
-    codePage.encodeAppend(pieces.tags[row], out);
-    if (!(pieces.lastTagOpen && i == pieces.lastIndex)) out += '>';
-    codePage.encodeAppend(pieces.texts[row], out);
-  }
-  codePage.encodeAppend(pieces.tail, out);
-  return out;
-}
-
 }  // namespace
 
 std::span<const AttributeEntry> attributeEntries() { return kAttributeEntries; }
@@ -211,7 +177,7 @@ PreparedReplacement prepareReplacement(const Text& path, const SearchParameters&
   PageReplacement& result = prepared.result = startedPage(path);
   trapped(result, [&] {
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native, kGeneralMemoryPerPageByte);
+    FileRead read = readWhole(prepared.native);
     prepared.readInfo = read.after;
     refuseReadOnly(prepared.native);
     const PageEncoding encoding = detectPageEncoding(read.bytes);
@@ -245,15 +211,17 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
     }
 
     prepared.native = nativePath(path);
-    FileRead read = readWhole(prepared.native, kSpecificMemoryPerPageByte);
+    FileRead read = readWhole(prepared.native);
     prepared.readInfo = read.after;
-    const PageText decoded = decodePage(read.bytes);
-    const Text& page = decoded.text;
-    const CodePage& codePage = *decoded.codePage;
-    if (kind == kKindTitle || kind == kKindTagInside) refuseUnwritable(params, codePage);
+    const PageEncoding encoding = detectPageEncoding(read.bytes);
+    if (encoding.codePage == nullptr) throw EncodingRefused(encoding.refusal);
+    const CodePage& codePage = *encoding.codePage;
+    const bool targetsPieces = kind == kKindTitle || kind == kKindTagInside;
+    if (targetsPieces) refuseUnwritable(params, codePage);
     if (!mirrorOn(options)) refuseReadOnly(prepared.native);
 
-    if (options.requireHtml && !hasHtmlTagExactCase(page)) {
+    const HtmlStartTags html = findHtmlStartTags(read.bytes, codePage);
+    if (options.requireHtml && !html.exactCase()) {
       path += kMarkRequireHtml;
       result.succeeded = false;
       return;
@@ -261,7 +229,6 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
 
     // A mirror gets the page even when nothing in it is replaced; the page
     // itself is rewritten only when something was.
-    bool replaced = false;
     if (mirrorOn(options)) {
       std::optional<Text> mirror = mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
       if (!mirror) throw PageError(toUtf8(kOutsideSourceReason));
@@ -270,39 +237,23 @@ PreparedReplacement prepareAttributeReplacement(const Text& givenPath, const Sea
       path = std::move(*mirror);
       refuseReadOnly(nativePath(path));
       prepared.mirrored = true;
-      replaced = true;
     }
 
     bool write = true;
-    if (!hasHtmlTagUpper(upperAscii(page))) {
+    if (!html.anyCase()) {
       result.succeeded = false;
       path += kMarkNotHtml;
       write = false;
     }
 
-    PieceList pieces = cutPieces(page, ScanVariant::Specific);
-    const int flags = params.matchFlags();
-    const TextView name = params.target.tagName;
-    if (kind != kKindTitle && kind != kKindTagInside) return;
-
-    for (int i = 0; i <= pieces.lastIndex; ++i) {
-      auto row = static_cast<std::size_t>(i);
-      Text& tag = pieces.tags[row];
-      const bool hit = kind == kKindTitle ? matchesTitleTag(tag, name) : matchesTagInside(tag, name);
-      if (!hit) continue;
-      Text& target = kind == kKindTitle ? pieces.texts[row] : tag;
-      if (params.fixedReplacement) {
-        replaced |= target != params.replacement;
-        target = params.replacement;
-        ++result.count;
-      } else {
-        const TextReplacement done = replaceInText(target, params.findText, params.replacement, flags);
-        result.count += done.count;
-        replaced |= done.replaced;
-      }
-    }
-    if (!write || !replaced) return;
-    prepared.output = encodePieces(pieces, codePage);
+    // The page is cut even when nothing is to be written: a page the cutter
+    // refuses fails.
+    NewPage newPage = prepared.mirrored ? NewPage::Always : NewPage::WhenReplaced;
+    if (!write || !targetsPieces) newPage = NewPage::Never;
+    AttributeBytesReplacement done = replaceAttributeInPageBytes(read.bytes, codePage, params, newPage);
+    result.count += done.count;
+    if (!done.output) return;
+    prepared.output = std::move(done.output);
     prepared.saved = std::move(read.bytes);
   });
   return prepared;
@@ -318,9 +269,13 @@ void beginReplacementCommit(PreparedReplacement& prepared, const SearchParameter
     const Text& output = result.path;
     // What the mirror file held is what a restore must give back; a new
     // mirror's entry holds the page, as a compression run's does.
+    // The page is let go before the mirror file is read: a large page is
+    // then held twice, not three times.
     if (prepared.mirrored) {
-      if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File)
+      if (const auto info = files().stat(nativePath(output)); info && info->kind == EntryKind::File) {
+        std::string().swap(prepared.saved);
         prepared.saved = files().readFile(nativePath(output));
+      }
     }
     prepared.staged =
         stageWithEntry(output, prepared.saved, prepared.native, prepared.readInfo, std::move(*prepared.output));
@@ -357,8 +312,7 @@ void removeReplaceLeftovers(const std::vector<Text>& pages, const CompressionOpt
   for (const Text& page : pages) {
     written.push_back(nativePath(page));
     if (!mirrorOn(options)) continue;
-    if (const std::optional<Text> mirror =
-            mirroredPath(page, options.sourceDirectory, options.destinationDirectory))
+    if (const std::optional<Text> mirror = mirroredPath(page, options.sourceDirectory, options.destinationDirectory))
       written.push_back(nativePath(*mirror));
   }
   removeLeftoverTemporaries(written, std::time(nullptr));

@@ -543,6 +543,24 @@ TEST_F(PageTest, RedirectsUnderTheTargetDirectory) {
   EXPECT_EQ(read("site/c.htm"), U"<html><a href=y>");
 }
 
+// A mirror that was there is what its entry keeps, not the page the mirror is made from.
+TEST_F(PageTest, AnExistingMirrorIsBackedUpAsItWas) {
+  std::filesystem::create_directories(pages / "site");
+  std::filesystem::create_directories(pages / "out");
+  Text path = page("site/a.htm", U"<html><a href=x>");
+  const std::string mirrorWas = "<html><a href=old mirror>";
+  test::writeBytes(pages / "out/a.htm", mirrorWas);
+  CompressionOptions options;
+  options.mirror = true;
+  options.sourceDirectory = textPath(pages / "site");
+  options.destinationDirectory = textPath(pages / "out");
+  EXPECT_TRUE(replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), options).succeeded);
+  EXPECT_EQ(read("out/a.htm"), U"<html><a href=y>");
+  ASSERT_EQ(backups().size(), 1u);
+  EXPECT_EQ(backups().at(0).length, toText(static_cast<long long>(mirrorWas.size())));
+  EXPECT_TRUE(test::readBytes(home / "bak.dat").ends_with(mirrorWas));
+}
+
 TEST_F(PageTest, ServerBlockWithoutEndFailsTheSpecificMode) {
   Text path = page("a.htm", U"<html><% x >y");
   const PageReplacement done = replaceAttributeInPage(path, specific(kKindTagInside, U"A", U"x", U"y"), {});
