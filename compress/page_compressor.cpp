@@ -293,8 +293,6 @@ std::optional<Text> mirrorPath(const Text& path, const CompressionOptions& optio
   return mirroredPath(path, options.sourceDirectory, options.destinationDirectory);
 }
 
-bool hasHtmlTagUpper(TextView upperText) { return hasStartTag(upperText, U"<HTML", false); }
-
 bool hasHtmlTag(TextView pageText) { return hasStartTag(pageText, U"<HTML", true); }
 
 bool hasHtmlTagExactCase(TextView pageText) {

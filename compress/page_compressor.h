@@ -173,11 +173,9 @@ PageOutcome placePage(PreparedPage& page, PageOutcome begun, const CompressionOp
                       RestoreQuestion& question);
 
 // The HTML tests, which also accept the html start tag with attributes
-// (`<html lang="en">`): the one always made looks for "<HTML" followed by ">"
-// or white space in the upper-cased page; the Check4 one for "<html" or
-// "<HTML" in that exact case, followed by ">" or white space.
-bool hasHtmlTagUpper(TextView upperText);
-// The test made always, on the page as read (letters in any case).
+// (`<html lang="en">`): the one always made looks for "<html" in any letter
+// case followed by ">" or white space; the Check4 one for "<html" or "<HTML"
+// in that exact case, followed by ">" or white space.
 bool hasHtmlTag(TextView pageText);
 bool hasHtmlTagExactCase(TextView pageText);
 
