@@ -1,7 +1,6 @@
 #include "replace/attribute_replacer.h"
 
-#include "replace/piece_stream.h"
-#include "replace/stream_replacer.h"
+#include "replace/two_passes.h"
 
 #include <algorithm>
 
@@ -35,8 +34,6 @@ bool matchesTagInside(TextView tag, TextView name) {
 // piece that is.
 class AttributePieces final : public PieceSink {
  public:
-  static constexpr long long kLastPieceUnknown = -1;
-
   AttributePieces(const SearchParameters& params, StreamReplacer& replacer, const StreamReplacer::Put& put,
                   long long lastPiece)
       : params_(params), replacer_(replacer), put_(put), lastPiece_(lastPiece) {}
@@ -158,24 +155,13 @@ class AttributePieces final : public PieceSink {
   StreamCount total_;
 };
 
-struct Pass {
-  StreamCount count;
-  long long pieces = 0;
-};
-
 // One pass over the page; with `output`, the new page is appended to it.
-Pass replaceOnce(std::string_view bytes, const CodePage& codePage, const SearchParameters& params,
-                 std::size_t blockBytes, std::string* output, long long lastPiece) {
-  StreamReplacer::Put put;
-  if (output != nullptr) put = [&](TextView chunk) { codePage.encodeAppend(chunk, *output); };
+PiecePass replaceOnce(std::string_view bytes, const CodePage& codePage, const SearchParameters& params,
+                      std::size_t blockBytes, std::string* output, long long lastPiece) {
+  const StreamReplacer::Put put = encodingInto(codePage, output);
   StreamReplacer replacer(params.findText, params.replacement, params.matchFlags(), put);
   AttributePieces pieces(params, replacer, put, lastPiece);
-  PieceStream stream(pieces, ScanVariant::Specific);
-  PageBlocks blocks(bytes, codePage, blockBytes);
-  while (const std::optional<TextView> block = blocks.next()) stream.feed(*block);
-  stream.finish();
-  pieces.endPage();
-  return {pieces.total(), pieces.pieces()};
+  return passPieces(bytes, codePage, blockBytes, pieces, ScanVariant::Specific);
 }
 
 }  // namespace
@@ -183,14 +169,15 @@ Pass replaceOnce(std::string_view bytes, const CodePage& codePage, const SearchP
 AttributeBytesReplacement replaceAttributeInPageBytes(std::string_view bytes, const CodePage& codePage,
                                                       const SearchParameters& params, NewPage newPage,
                                                       std::size_t blockBytes) {
-  const Pass counted = replaceOnce(bytes, codePage, params, blockBytes, nullptr, AttributePieces::kLastPieceUnknown);
-  AttributeBytesReplacement result{counted.count.count, counted.count.replaced, std::nullopt};
-  if (newPage == NewPage::Never || (newPage == NewPage::WhenReplaced && !result.replaced)) return result;
-  std::string output;
-  output.reserve(bytes.size() + bytes.size() / 8);
-  replaceOnce(bytes, codePage, params, blockBytes, &output, counted.pieces - 1);
-  result.output = std::move(output);
-  return result;
+  auto [count, output] = countThenWrite(
+      bytes.size(),
+      [&](std::string* into, long long lastPiece) {
+        return replaceOnce(bytes, codePage, params, blockBytes, into, lastPiece);
+      },
+      [newPage](const StreamCount& found) {
+        return newPage == NewPage::Always || (newPage == NewPage::WhenReplaced && found.replaced);
+      });
+  return {count.count, count.replaced, std::move(output)};
 }
 
 }  // namespace vantiro

@@ -1,7 +1,6 @@
 #include "replace/page_replacer.h"
 
-#include "replace/piece_stream.h"
-#include "replace/stream_replacer.h"
+#include "replace/two_passes.h"
 
 namespace vantiro {
 namespace {
@@ -13,8 +12,6 @@ namespace {
 // told which piece that is.
 class PieceReplacer final : public PieceSink {
  public:
-  static constexpr long long kLastPieceUnknown = -1;
-
   PieceReplacer(ReplaceMode mode, StreamReplacer& replacer, const StreamReplacer::Put& put, long long lastPiece)
       : mode_(mode), replacer_(replacer), put_(put), lastPiece_(lastPiece) {}
 
@@ -71,42 +68,31 @@ class PieceReplacer final : public PieceSink {
   StreamCount total_;
 };
 
-struct Pass {
-  StreamCount count;
-  long long pieces = 0;
-};
-
 // One pass over the page; with `output`, the new page is appended to it.
-Pass replaceOnce(std::string_view bytes, const CodePage& codePage, const SearchParameters& params,
-                 std::size_t blockBytes, std::string* output, long long lastPiece) {
-  StreamReplacer::Put put;
-  if (output != nullptr) put = [&](TextView chunk) { codePage.encodeAppend(chunk, *output); };
+PiecePass replaceOnce(std::string_view bytes, const CodePage& codePage, const SearchParameters& params,
+                      std::size_t blockBytes, std::string* output, long long lastPiece) {
+  const StreamReplacer::Put put = encodingInto(codePage, output);
   StreamReplacer replacer(params.findText, params.replacement, params.matchFlags(), put);
-  PageBlocks blocks(bytes, codePage, blockBytes);
   if (params.mode == ReplaceMode::Page) {
+    PageBlocks blocks(bytes, codePage, blockBytes);
     while (const std::optional<TextView> block = blocks.next()) replacer.feed(*block);
     return {replacer.finish()};
   }
   PieceReplacer pieces(params.mode, replacer, put, lastPiece);
-  PieceStream stream(pieces);
-  while (const std::optional<TextView> block = blocks.next()) stream.feed(*block);
-  stream.finish();
-  pieces.endPage();
-  return {pieces.total(), pieces.pieces()};
+  return passPieces(bytes, codePage, blockBytes, pieces, ScanVariant::General);
 }
 
 }  // namespace
 
 BytesReplacement replaceInPageBytes(std::string_view bytes, const CodePage& codePage, const SearchParameters& params,
                                     std::size_t blockBytes) {
-  const Pass counted = replaceOnce(bytes, codePage, params, blockBytes, nullptr, PieceReplacer::kLastPieceUnknown);
-  BytesReplacement result{counted.count.count, std::nullopt};
-  if (!counted.count.replaced) return result;
-  std::string output;
-  output.reserve(bytes.size() + bytes.size() / 8);
-  replaceOnce(bytes, codePage, params, blockBytes, &output, counted.pieces - 1);
-  result.output = std::move(output);
-  return result;
+  auto [count, output] = countThenWrite(
+      bytes.size(),
+      [&](std::string* into, long long lastPiece) {
+        return replaceOnce(bytes, codePage, params, blockBytes, into, lastPiece);
+      },
+      [](const StreamCount& found) { return found.replaced; });
+  return {count.count, std::move(output)};
 }
 
 }  // namespace vantiro
