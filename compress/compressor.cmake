@@ -5,6 +5,8 @@ if(TARGET vantiro_passes)
     page_kind.cpp
     page_styles.cpp
     page_compressor.cpp
+    page_pieces.cpp
+    split_output.cpp
     compression_run.cpp
     mirror_copy.cpp
     failure_reasons.cpp

@@ -11,10 +11,15 @@ PageChars::PageChars(TextView text)
 }
 
 PageChars PageChars::decode(std::string_view bytes, const CodePage& codePage) {
+  return decodeAfter(TextView(), bytes, codePage);
+}
+
+PageChars PageChars::decodeAfter(TextView prefix, std::string_view bytes, const CodePage& codePage) {
   PageChars page;
-  page.chars_ = std::make_shared_for_overwrite<char32_t[]>(bytes.size());
-  const CodePage::Decoded decoded = codePage.decodeInto(bytes, page.chars_.get());
-  page.size_ = decoded.characters;
+  page.chars_ = std::make_shared_for_overwrite<char32_t[]>(prefix.size() + bytes.size());
+  std::copy(prefix.begin(), prefix.end(), page.chars_.get());
+  const CodePage::Decoded decoded = codePage.decodeInto(bytes, page.chars_.get() + prefix.size());
+  page.size_ = prefix.size() + decoded.characters;
   page.undecodable_ = decoded.undecodable;
   page.codePage_ = &codePage;
   // One fast look at the bytes spares reading every character for a CR LF

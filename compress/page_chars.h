@@ -20,6 +20,8 @@ class PageChars {
   // in. The storage is not cleared first: decoding writes every character of
   // it that is used.
   static PageChars decode(std::string_view bytes, const CodePage& codePage);
+  // `prefix` followed by the characters of `bytes` in `codePage`.
+  static PageChars decodeAfter(TextView prefix, std::string_view bytes, const CodePage& codePage);
 
   char32_t* data() const { return chars_.get(); }
   std::size_t size() const { return size_; }

@@ -6,11 +6,13 @@
 #include "common/page_error.h"
 #include "common/path_directories.h"
 #include "compress/page_kind.h"
+#include "compress/page_pieces.h"
 #include "compress/page_split.h"
 #include "compress/page_styles.h"
 #include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/shown_as_written.h"
+#include "compress/split_output.h"
 #include "compress/tag_scanner.h"
 #include "compress/text_routines.h"
 #include "platform/code_page.h"
@@ -41,8 +43,17 @@ constexpr int kReadsOfAChangingPage = 3;
 // spare for pages denser in tags than most.
 constexpr std::uint64_t kMemoryPerPageByte = 16;
 
-// Throws when a page of `size` bytes cannot be compressed in the memory left.
+// Throws when a page of `size` bytes cannot be compressed whole in the memory left.
 void refusePageThatCannotFit(std::uint64_t size) { refuseWhatCannotFit(size, kMemoryPerPageByte, "压缩"); }
+
+// The same before the page is read, when it may be compressed a window at a
+// time; compressing it whole is then checked again.
+void refusePageThatCannotFit(std::uint64_t size, const CompressionOptions& options) {
+  if (compressedInPieces(size, options))
+    refuseWhatCannotFit(size, kPiecewiseMemoryPerByte, "压缩");
+  else
+    refusePageThatCannotFit(size);
+}
 
 // Whether `tag` ("<html" or "<HTML") occurs followed by ">" or white space;
 // with `anyCase`, letters of the page match either case of the tag's.
@@ -54,64 +65,6 @@ bool hasStartTag(TextView text, TextView tag, bool anyCase) {
     if (after < text.size() && (text[after] == U'>' || isHtmlSpace(text[after]))) return true;
   }
   return false;
-}
-
-// Calls `put` with the pieces of the result in order: "<tag>text" for every
-// tag slot that is not empty, with the page's line break after each tag and
-// each non-empty text under Check7 (but for textarea, xmp and plaintext, whose
-// contents are kept exactly). The pieces the program adds itself ("<", ">",
-// line breaks) go to `putAscii` instead: they are ASCII. Empty pieces are
-// left out.
-template <typename Put, typename PutAscii>
-void forEachPiece(const PageSplit& split, bool readable, Put&& put, PutAscii&& putAscii) {
-  const TextView lineBreak = lineBreakText(split.lineBreak);
-  if (!split.leadingText.empty()) {
-    put(split.leadingText.view());
-    if (readable) putAscii(lineBreak);
-  }
-  for (int i = 0; i <= split.lastIndex; ++i) {
-    const SlotText& tag = split.tags[static_cast<std::size_t>(i)];
-    if (tag.empty()) continue;
-    const SlotText& text = split.texts[static_cast<std::size_t>(i)];
-    // A line break would become part of a textarea's value.
-    const bool breaks = readable && !rawTextEnd(tag);
-    putAscii(TextView(U"<", 1));
-    put(tag.view());
-    putAscii(TextView(U">", 1));
-    if (breaks) putAscii(lineBreak);
-    if (text.empty()) continue;
-    put(text.view());
-    if (breaks) putAscii(lineBreak);
-  }
-}
-
-// The result as written, in the page's own encoding. Pieces are encoded straight into
-// one buffer with room for the longest possible result, so a page's many
-// small pieces cost no growing or clearing of the output each. A code page
-// that bounds its characters' bytes writes ASCII as itself, so the pieces
-// the program adds are copied byte by byte rather than encoded: a page has
-// several of them for every tag. The split is freed before the result is
-// copied out of that buffer, so that a large page never holds both at once.
-std::string assembleEncoded(PageSplit split, bool readable) {
-  const CodePage& codePage = split.page.codePage();
-  if (!codePage.boundsCharBytes()) {
-    std::string out;
-    const auto append = [&](TextView piece) { codePage.encodeAppend(piece, out); };
-    forEachPiece(split, readable, append, append);
-    return out;
-  }
-  std::size_t characters = 0;
-  const auto count = [&](TextView piece) { characters += piece.size(); };
-  forEachPiece(split, readable, count, count);
-  const auto buffer = std::make_unique_for_overwrite<char[]>(characters * CodePage::kMaxCharBytes);
-  char* end = buffer.get();
-  forEachPiece(
-      split, readable, [&](TextView piece) { end = codePage.encodeTo(piece, end); },
-      [&](TextView ascii) {
-        for (char32_t c : ascii) *end++ = static_cast<char>(c);
-      });
-  { const PageSplit freed = std::move(split); }
-  return std::string(buffer.get(), end);
 }
 
 // Throws when the page is no longer what was read: another program changed
@@ -328,7 +281,8 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // A page that another program is writing is read again until one read
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
-      FileRead read = files().readFileWithInfo(native, [](const FileInfo& file) { refusePageThatCannotFit(file.size); });
+      FileRead read = files().readFileWithInfo(
+          native, [&](const FileInfo& file) { refusePageThatCannotFit(file.size, options); });
       bytes = std::move(read.bytes);
       readInfo = read.after;
       if (!read.before || !readInfo || readInfo->unchangedSince(*read.before)) break;
@@ -354,13 +308,25 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
-    refusePageThatCannotFit(page.bytes->size());
+    refusePageThatCannotFit(page.bytes->size(), options);
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
     if (holdsBinaryBytes(*page.bytes)) {
       page.notPage = true;
       return page;
     }
+    if (compressedInPieces(page.bytes->size(), options)) {
+      std::optional<PiecewiseResult> piecewise =
+          compressInPieces(*page.bytes, *encoding.codePage, options, nativePagePath, sink);
+      if (piecewise) {
+        page.notPage = piecewise->notPage;
+        page.check4Failed = piecewise->check4Failed;
+        page.notHtml = piecewise->notHtml;
+        page.result = std::move(piecewise->result);
+        return page;
+      }
+    }
+    refusePageThatCannotFit(page.bytes->size());
     PageChars pageChars = PageChars::decode(*page.bytes, *encoding.codePage);
     if (mostlyUndecodable(pageChars) || !startsLikeHtml(pageChars.view())) {
       page.notPage = true;

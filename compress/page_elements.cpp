@@ -27,20 +27,6 @@ bool sameName(TextView a, TextView b) {
   return true;
 }
 
-// "<!DOCTYPE html>" and the XHTML doctypes; the older HTML ones may put a
-// browser in quirks mode, where a table may stand inside a paragraph.
-bool isStandardsDoctype(TextView tag) {
-  constexpr TextView kDoctype = U"!DOCTYPE";
-  if (!startsWithUpper(tag, kDoctype)) return false;
-  TextView rest = tag.substr(kDoctype.size());
-  while (!rest.empty() && isHtmlSpace(rest.front())) rest.remove_prefix(1);
-  while (!rest.empty() && isHtmlSpace(rest.back())) rest.remove_suffix(1);
-  if (equalsUpper(rest, U"HTML")) return true;
-  for (std::size_t k = 0; k + 5 <= rest.size(); ++k)
-    if (startsWithUpper(rest.substr(k), U"XHTML")) return true;
-  return false;
-}
-
 // Whether `tag` holds "idden" or "IDDEN" (of "hidden"): found by its "d" or
 // "D", which few tags hold, rather than by an "i" in nearly every one; both
 // letter cases in one pass, eight characters a step.
@@ -125,23 +111,40 @@ StyleEffects effectsOfStartTag(TextView tag, const StyleRules& styles, std::uint
 
 }  // namespace
 
+bool isStandardsDoctype(TextView tag) {
+  constexpr TextView kDoctype = U"!DOCTYPE";
+  if (!startsWithUpper(tag, kDoctype)) return false;
+  TextView rest = tag.substr(kDoctype.size());
+  while (!rest.empty() && isHtmlSpace(rest.front())) rest.remove_prefix(1);
+  while (!rest.empty() && isHtmlSpace(rest.back())) rest.remove_suffix(1);
+  if (equalsUpper(rest, U"HTML")) return true;
+  for (std::size_t k = 0; k + 5 <= rest.size(); ++k)
+    if (startsWithUpper(rest.substr(k), U"XHTML")) return true;
+  return false;
+}
+
 PageElements::PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles,
-                           std::vector<std::uint64_t> nameKeys)
+                           std::vector<std::uint64_t> nameKeys, const PagePiece* piece,
+                           PieceBoundary* boundary)
     : split_(split),
       styles_(styles),
       tagStyles_(tagStyles),
       opener_(static_cast<std::size_t>(split.lastIndex + 1), -1),
       keys_(std::move(nameKeys)),
       bits_(static_cast<std::size_t>(split.lastIndex + 1), 0) {
-  for (int i = 0; i <= split.lastIndex; ++i)
-    if (!split.tags[index(i)].empty()) {
-      standardsMode_ = isStandardsDoctype(split.tags[index(i)]);
-      break;
-    }
-  readNesting();
+  if (piece != nullptr) {
+    standardsMode_ = piece->standardsMode;
+  } else {
+    for (int i = 0; i <= split.lastIndex; ++i)
+      if (!split.tags[index(i)].empty()) {
+        standardsMode_ = isStandardsDoctype(split.tags[index(i)]);
+        break;
+      }
+  }
+  readNesting(piece != nullptr && boundary != nullptr ? piece->reportAt : -1, boundary);
 }
 
-void PageElements::readNesting() {
+void PageElements::readNesting(int reportAt, PieceBoundary* boundary) {
   // What is open at and below an element is kept with it, so that closing
   // elements is only cutting the list.
   struct Open {
@@ -170,6 +173,9 @@ void PageElements::readNesting() {
   std::uint8_t* const bits = bits_.data();
   const int last = split_.lastIndex;
   for (int i = 0; i <= last; ++i) {
+    // A window on a larger page tells the next one what is open where it begins.
+    if (i == reportAt)
+      for (const Open& o : open) boundary->openStarts.push_back(o.at);
     const TextView tag = tags[index(i)];
     // Only an element's name has a key: most tags need not be read for it.
     const std::uint64_t key = keys[index(i)];

@@ -7,10 +7,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "compress/page_piece.h"
 #include "compress/page_split.h"
 #include "compress/style_rules.h"
 
 namespace vantiro {
+
+// Whether doctype tag `tag` (its text without "<" and ">") puts a browser in
+// standards mode: "<!DOCTYPE html>" and the XHTML doctypes; the older HTML
+// ones may put it in quirks mode, where a table may stand inside a paragraph.
+bool isStandardsDoctype(TextView tag);
 
 class PageElements {
  public:
@@ -28,8 +34,12 @@ class PageElements {
   // and `nameKeys[i]` its element's nameKey as tagName reads it (0 for other
   // tags), which the pass that shortened the tags has read already;
   // `split`, `styles` and `tagStyles` must outlive the object.
+  // For a split that is a window on a larger page, `piece` tells the whole
+  // page's mode, and `boundary` (when given) gets the elements open at the
+  // piece's reportAt.
   PageElements(const PageSplit& split, const StyleRules& styles, const std::vector<std::uint8_t>& tagStyles,
-               std::vector<std::uint64_t> nameKeys);
+               std::vector<std::uint64_t> nameKeys, const PagePiece* piece = nullptr,
+               PieceBoundary* boundary = nullptr);
 
   // How the element of tag i takes part in a line of text.
   enum class Flow : std::uint8_t {
@@ -73,7 +83,7 @@ class PageElements {
   static std::size_t index(int i) { return static_cast<std::size_t>(i); }
   // Matches every end tag with its start tag in one pass and marks the texts
   // inside elements that may keep their white space.
-  void readNesting();
+  void readNesting(int reportAt, PieceBoundary* boundary);
   Flow flowOfStart(int start) const;
   // flowOf for a tag whose flow is not known yet: reads it and keeps it.
   Flow readFlow(int i) const;

@@ -31,10 +31,6 @@ namespace {
 constexpr TextView kScript = U"SCRIPT";
 constexpr TextView kSpace = U" ";
 
-// Past this many tags without a box of their own, what stands beyond them is
-// taken to be shown inline, which keeps the white space.
-constexpr int kLookPast = 64;
-
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
 // Exactly /p /P /tr /TR /td /TD: no other letter case, no spaces.
@@ -104,7 +100,7 @@ bool repeatsAfterRemovedTags(const PageSplit& split, int i) {
 // ended its element where a block begins.
 bool inlineBefore(const PageSplit& split, const PageElements& elements, int i) {
   for (int k = i, steps = 0; k >= 0; --k) {
-    if (++steps > kLookPast) return true;
+    if (++steps > kTagsLookedPast) return true;
     if (split.tags[at(k)].empty()) return false;
     const PageElements::Flow flow = elements.flowOf(k);
     if (flow != PageElements::Flow::None) return flow == PageElements::Flow::Inline;
@@ -118,7 +114,7 @@ bool inlineBefore(const PageSplit& split, const PageElements& elements, int i) {
 // The same for what follows text i.
 bool inlineAfter(const PageSplit& split, const PageElements& elements, int i) {
   for (int k = i + 1, steps = 0; k <= split.lastIndex; ++k) {
-    if (++steps > kLookPast) return true;
+    if (++steps > kTagsLookedPast) return true;
     if (split.tags[at(k)].empty()) continue;
     const PageElements::Flow flow = elements.flowOf(k);
     if (flow != PageElements::Flow::None) return flow == PageElements::Flow::Inline;
@@ -198,7 +194,9 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 }
 
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
-                 CompressionLevel level) {
+                 CompressionLevel level, const PagePiece* piece, PieceBoundary* boundary) {
+  const int reportAt = piece != nullptr && boundary != nullptr ? piece->reportAt : -1;
+  const int contextTags = piece != nullptr ? piece->contextTags : -1;
   const bool further = level == CompressionLevel::Further;
   rewriteLooseText(split.leadingText, split.lineBreak, true);
   const int last = split.lastIndex;
@@ -244,14 +242,33 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
       }
     }
   }
-  const PageElements elements(split, styles, tagStyles, std::move(nameKeys));
+  // Inside a value the scan cut there: kept as read without being shortened itself.
+  if (reportAt >= 0)
+    boundary->insideValue =
+        keptAsRead[at(reportAt)] != 0 && (tagStyles[at(reportAt)] & PageElements::kAttributesRead) == 0;
+  const PageElements elements(split, styles, tagStyles, std::move(nameKeys), piece, boundary);
 
   bool inPreBlock = false;
   const int step = last / 30;
-  for (int i = 0, nextProgress = step != 0 ? 0 : -1; i <= last; ++i) {
-    if (i == nextProgress) {
-      progress.setValue(i);
-      nextProgress += step;
+  // The loop does more than rewrite at a few tags only: progress steps and,
+  // in a window on a larger page, where the window's own tags begin and
+  // where the next window will.
+  int nextProgress = step != 0 ? 0 : -1;
+  const auto nextStop = [&](int after) {
+    int stop = last + 1;
+    for (const int candidate : {nextProgress, contextTags, reportAt})
+      if (candidate > after && candidate < stop) stop = candidate;
+    return stop;
+  };
+  for (int i = 0, stop = nextStop(-1); i <= last; ++i) {
+    if (i == stop) {
+      if (i == nextProgress) {
+        progress.setValue(i);
+        nextProgress += step;
+      }
+      if (i == contextTags) inPreBlock = piece->inPreformatted;
+      if (i == reportAt) boundary->inPreformatted = inPreBlock;
+      stop = nextStop(i);
     }
     SlotText& tag = split.tags[at(i)];
     SlotText& text = split.texts[at(i)];

@@ -3,11 +3,17 @@
 // follows it, in page order, without changing what a browser shows.
 
 #include "common/compression_options.h"
+#include "compress/page_piece.h"
 #include "compress/page_split.h"
 #include "compress/progress.h"
 #include "compress/style_rules.h"
 
 namespace vantiro {
+
+// Past this many tags without a box of their own, what stands beyond them is
+// taken to be shown inline, which keeps the white space: the rewriting of a
+// text looks no further.
+inline constexpr int kTagsLookedPast = 64;
 
 // Rewrites `split` in place:
 // - tags: shortened by shortenTag (compress/tag_shortening.h). /p, /td and
@@ -44,8 +50,12 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 // script, style, textarea, xmp or plaintext) write out the references to
 // printable ASCII that mean the same written out, and in a page a browser
 // reads as UTF-8 those to other characters (writeReferencesOut).
+//
+// A split that is a window on a larger page (`piece`) is rewritten as that
+// part of the whole page would be, and `boundary` gets the state where the
+// next window begins. Only the standard level is so done.
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
-                 CompressionLevel level);
+                 CompressionLevel level, const PagePiece* piece = nullptr, PieceBoundary* boundary = nullptr);
 
 // The same for a page without style rules.
 void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress);

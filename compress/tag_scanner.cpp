@@ -154,6 +154,11 @@ std::size_t findTagStart(TextView page, std::size_t from) {
 PageSplit scanPage(TextView page) { return scanPage(PageChars(page)); }
 
 PageSplit scanPage(PageChars chars) {
+  const LineBreak lineBreak = chars.mayHoldCr() ? lineBreakOf(chars.view()) : LineBreak::Lf;
+  return scanPage(std::move(chars), lineBreak);
+}
+
+PageSplit scanPage(PageChars chars, LineBreak lineBreak) {
   // The lists start empty, to be made once at the size reserved for the page
   // below: a split's own first slots would be made, moved there and freed.
   PageSplit split{.tags = {}, .texts = {}, .leadingText = {}, .styleSources = {}, .page = std::move(chars)};
@@ -161,7 +166,7 @@ PageSplit scanPage(PageChars chars) {
   const TextView page = split.page.view();
   const std::size_t n = page.size();
   if (n > SlotText::kMaxChars) throw PageError("页面太大: 超过 " + std::to_string(SlotText::kMaxChars) + " 个字符");
-  split.lineBreak = split.page.mayHoldCr() ? lineBreakOf(page) : LineBreak::Lf;
+  split.lineBreak = lineBreak;
   // Room for a tag every 16 characters at once (real pages hold one every 25
   // to 50) spares most moves of growing the lists 500 slots at a time, without
   // reading the page an extra time to count them; memory reserved and never

@@ -35,6 +35,10 @@ namespace vantiro {
 // another tag start follows).
 PageSplit scanPage(PageChars page);
 
+// The same with the line break the page is known to use: a piece of a larger
+// page takes the whole page's, which its own characters may not show.
+PageSplit scanPage(PageChars page, LineBreak lineBreak);
+
 // The same for a page held as text: the split keeps a copy of it.
 PageSplit scanPage(TextView page);
 
