@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -25,6 +26,9 @@ namespace {
 // More open elements than this where a window would begin, and the page is
 // compressed whole: every window would repeat them all.
 constexpr std::size_t kDeepestContext = 4096;
+
+// A window grows to at most this many times the usual size.
+constexpr std::size_t kLargestWindows = 16;
 
 std::size_t at(int i) { return static_cast<std::size_t>(i); }
 
@@ -63,10 +67,13 @@ std::size_t byteOfTag(std::string_view bytes, const Window& window, int i) {
 // first, twice that as often as needed. A window's end may cut a tag (a
 // server block or a tag without its ">"), which the scan then refuses; a
 // larger window holds it whole. Nothing when the context does not come out
-// as `contextTags` tags of its own.
+// as `contextTags` tags of its own, or when no window of at most
+// kLargestWindows times the usual size will do: a script or a block of tens
+// of megabytes, or a scan that fails whatever the window.
 std::optional<Window> cutWindow(std::string_view bytes, const CodePage& codePage, LineBreak lineBreak, TextView context,
                                 int contextTags, std::size_t from, int tagsWanted, std::size_t windowBytes) {
-  for (std::size_t size = windowBytes;; size *= 2) {
+  const std::size_t largest = std::max(windowBytes, PieceSizes{}.windowBytes) * kLargestWindows;
+  for (std::size_t size = windowBytes; size <= largest; size *= 2) {
     const std::size_t to = size >= bytes.size() - from ? bytes.size() : from + size;
     Window window;
     window.from = from;
@@ -87,6 +94,7 @@ std::optional<Window> cutWindow(std::string_view bytes, const CodePage& codePage
     if (from > 0 && (window.realTags() < 1 || window.tagStart(contextTags) != context.size())) return std::nullopt;
     if (end || window.realTags() >= tagsWanted) return window;
   }
+  return std::nullopt;
 }
 
 // How many of the characters of `bytes` are the escape of a byte that starts none.
@@ -104,6 +112,9 @@ struct PageSurvey {
   std::size_t characters = 0;
   std::size_t undecodable = 0;
   int tags = 0;
+  // What the scan of the page's last window threw: thrown once the page is
+  // known to be one, as compressing it whole would.
+  std::exception_ptr scanError;
   bool endsInScript = false;
   bool standardsMode = false;
   // Copies of the page's style, link and base tags, each with its text.
@@ -118,6 +129,17 @@ void keepStyleSource(const PageSplit& split, int i, PageSplit& sources) {
   sources.lastIndex = static_cast<int>(sources.tags.size()) - 1;
 }
 
+// Adds to `survey` what the page's characters tell of `rest`, the last of
+// it, which its scan refused: whether it is a page at all comes first.
+void surveyUnscannedRest(std::string_view rest, const CodePage& codePage, bool wholePage, PageSurvey& survey) {
+  const PageChars chars = PageChars::decode(rest, codePage);
+  if (wholePage) survey.startsLikePage = startsLikeHtml(chars.view());
+  survey.htmlTagAnyCase = survey.htmlTagAnyCase || hasHtmlTag(chars.view());
+  survey.htmlTagExactCase = survey.htmlTagExactCase || hasHtmlTagExactCase(chars.view());
+  survey.characters += chars.size();
+  survey.undecodable += chars.undecodableBytes();
+}
+
 std::optional<PageSurvey> surveyPage(std::string_view bytes, const CodePage& codePage, LineBreak lineBreak,
                                      const PieceSizes& sizes) {
   PageSurvey survey;
@@ -125,7 +147,14 @@ std::optional<PageSurvey> surveyPage(std::string_view bytes, const CodePage& cod
   survey.styleSources.texts.clear();
   for (std::size_t from = 0;;) {
     // Two tags at least: one of its own, and the next window's first.
-    std::optional<Window> window = cutWindow(bytes, codePage, lineBreak, TextView(), 0, from, 2, sizes.windowBytes);
+    std::optional<Window> window;
+    try {
+      window = cutWindow(bytes, codePage, lineBreak, TextView(), 0, from, 2, sizes.windowBytes);
+    } catch (const PageError&) {
+      survey.scanError = std::current_exception();
+      surveyUnscannedRest(bytes.substr(from), codePage, from == 0, survey);
+      return survey;
+    }
     if (!window) return std::nullopt;
     const PageSplit& split = window->split;
     const bool end = window->to == bytes.size();
@@ -277,6 +306,7 @@ std::optional<PiecewiseResult> compressInPieces(std::string_view bytes, const Co
     return piecewise;
   }
   piecewise.notHtml = !survey->htmlTagAnyCase;
+  if (survey->scanError) std::rethrow_exception(survey->scanError);
   if (survey->tags < 2) throw PageError("页面中的标记少于两个");
   const StyleRules styles = pageStyleRules(survey->styleSources, nativePagePath);
   std::optional<std::string> result =

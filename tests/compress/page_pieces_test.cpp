@@ -92,6 +92,8 @@ TEST(PagePieces, WhatTheWholePageRefusesIsRefused) {
   // Not a page: text first, or mostly bytes that start no character.
   EXPECT_TRUE(compressInPieces("plain text <b>x</b><i>y</i>", utf8, {}, "", progress, tiny)->notPage);
   EXPECT_TRUE(compressInPieces("<b>\xFF\xFE\xFD\xFC\xFB\xFA</b><i></i>", utf8, {}, "", progress, tiny)->notPage);
+  // That comes first: a scan that fails tells nothing of a file that is no page.
+  EXPECT_TRUE(compressInPieces("plain <b>x</b> <% never closed", utf8, {}, "", progress, tiny)->notPage);
   // No "<html" in this letter case, or in any.
   EXPECT_TRUE(compressInPieces("<Html><b>x</b></Html>", utf8, requireHtml, "", progress, tiny)->check4Failed);
   EXPECT_TRUE(compressInPieces("<div><b>x</b></div>", utf8, {}, "", progress, tiny)->notHtml);
