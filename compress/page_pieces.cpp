@@ -1,9 +1,7 @@
 #include "compress/page_pieces.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -80,27 +78,21 @@ std::optional<Window> cutWindow(std::string_view bytes, const CodePage& codePage
     window.to = to;
     window.contextTags = contextTags;
     window.contextChars = context.size();
+    const bool end = to == bytes.size();
     try {
       PageChars chars = PageChars::decodeAfter(context, bytes.substr(from, to - from), codePage);
       window.asRead.assign(chars.view());
       window.split = scanPage(std::move(chars), lineBreak);
     } catch (const PageError&) {
-      if (to == bytes.size()) throw;
+      if (end) throw;
       continue;
     }
-    const bool end = to == bytes.size();
     if (window.realTags() < 1 && !end) continue;
     // Past the page's start a window begins with a tag: its first after the context.
     if (from > 0 && (window.realTags() < 1 || window.tagStart(contextTags) != context.size())) return std::nullopt;
     if (end || window.realTags() >= tagsWanted) return window;
   }
   return std::nullopt;
-}
-
-// How many of the characters of `bytes` are the escape of a byte that starts none.
-std::size_t undecodableIn(std::string_view bytes, const CodePage& codePage) {
-  const auto chars = std::make_unique_for_overwrite<char32_t[]>(bytes.size());
-  return codePage.decodeInto(bytes, chars.get()).undecodable;
 }
 
 // What the passes over a window need to know of the whole page, and what
@@ -173,7 +165,8 @@ std::optional<PageSurvey> surveyPage(std::string_view bytes, const CodePage& cod
     survey.htmlTagAnyCase = survey.htmlTagAnyCase || hasHtmlTag(ownText);
     survey.htmlTagExactCase = survey.htmlTagExactCase || hasHtmlTagExactCase(ownText);
     survey.characters += ownChars;
-    survey.undecodable += split.page.undecodableBytes() - undecodableIn(bytes.substr(ownTo, window->to - ownTo), codePage);
+    survey.undecodable += split.page.undecodableBytes() -
+                          PageChars::decode(bytes.substr(ownTo, window->to - ownTo), codePage).undecodableBytes();
     for (const int i : split.styleSources)
       if (i < own) keepStyleSource(split, i, survey.styleSources);
     survey.tags += own;
