@@ -2,7 +2,8 @@
 # Peak memory of compressing one large page, against the page's size: an
 # ordinary table-layout page of SIZE_MB megabytes is written, compressed in
 # place by `vantiro-cli compress` (backup entry and all), and the peak resident
-# size the kernel saw is printed with its ratio to the page. The same for a
+# size the kernel saw is printed with its ratio to the page, at the standard
+# level and at level 2 with paragraphs laid out with spaces. The same for a
 # search and replace in the texts between its tags and in the whole page, and
 # in the specific mode's title and links.
 #
@@ -31,11 +32,12 @@ with open(path, 'w', newline='') as f:
 PY
   size=$(stat -c %s "$work/page.htm")
   cp "$work/page.htm" "$work/original.htm"
-  for what in compress replace-text replace-page replace-title replace-link; do
+  for what in compress compress-level2 replace-text replace-page replace-title replace-link; do
     cp "$work/original.htm" "$work/page.htm"
     rm -rf "$work/home"/*
     case $what in
       compress) args=(compress --quiet) ;;
+      compress-level2) args=(compress --quiet --level 2 --paragraphs) ;;
       replace-text) args=(replace --find link --with url) ;;
       replace-page) args=(replace --find link --with url --in page) ;;
       replace-title) args=(replace --kind title --find t --with u) ;;

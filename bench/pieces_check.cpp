@@ -2,7 +2,8 @@
 // whole: the results must be the same bytes. Small windows and margins make
 // every page of a corpus one of many windows, as only very large pages are.
 //
-//   vantiro-pieces-check [--window BYTES] [--margin TAGS] [--scripts] [--readable] PAGE|DIRECTORY...
+//   vantiro-pieces-check [--window BYTES] [--margin TAGS] [--scripts] [--readable] [--level 2] [--paragraphs]
+//                        PAGE|DIRECTORY...
 //
 // Prints a line for every page that differs or cannot be cut, and the counts.
 #include <cstdio>
@@ -36,6 +37,9 @@ int main(int argc, char** argv) {
     else if (arg == "--margin" && k + 1 < argc) sizes.marginTags = std::atoi(argv[++k]);
     else if (arg == "--scripts") options.compressScripts = true;
     else if (arg == "--readable") options.breakLinesAfterTags = true;
+    else if (arg == "--level" && k + 1 < argc && std::string(argv[++k]) == "2")
+      options.level = vantiro::CompressionLevel::Further;
+    else if (arg == "--paragraphs") options.preformatParagraphs = true;
     else if (std::filesystem::is_directory(arg)) {
       for (const auto& entry : std::filesystem::recursive_directory_iterator(arg))
         if (entry.is_regular_file()) pages.push_back(entry.path());

@@ -119,13 +119,14 @@ void writeReferencesOut(SlotText& text, bool beyondAscii) {
   text.resize(w);
 }
 
-bool readAsUtf8(const PageSplit& split) {
+std::optional<bool> readAsUtf8(const PageSplit& split, int knownTags) {
   const CodePage& codePage = split.page.codePage();
   if (!isUtf8Name(codePage.name())) return false;
   if (!split.leadingText.empty() && split.leadingText[0] == 0xFEFF) return true;
   constexpr std::size_t kDeclarationWithin = 1024;
   std::size_t read = split.leadingText.size();
   for (int i = 0; i <= split.lastIndex && read < kDeclarationWithin; ++i) {
+    if (i == knownTags) return std::nullopt;
     const TextView tag = split.tags[static_cast<std::size_t>(i)];
     read += tag.size() + 2;
     if (read <= kDeclarationWithin && isStartTagOf(tag, U"meta")) {

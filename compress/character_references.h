@@ -1,6 +1,8 @@
 #pragma once
 // Character references a text reads the same without.
 
+#include <optional>
+
 #include "compress/page_split.h"
 #include "compress/slot_text.h"
 
@@ -23,7 +25,8 @@ void writeReferencesOut(SlotText& text, bool beyondAscii = false);
 
 // Whether a browser reads `split` as UTF-8 whatever it guesses: the page is
 // written in UTF-8 and starts with a byte-order mark, or declares UTF-8 in a
-// meta tag within its first 1024 characters.
-bool readAsUtf8(const PageSplit& split);
+// meta tag within its first 1024 characters. Nothing when that needs tags
+// from `knownTags` on, which a window on a larger page cannot yet tell.
+std::optional<bool> readAsUtf8(const PageSplit& split, int knownTags);
 
 }  // namespace vantiro

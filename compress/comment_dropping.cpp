@@ -1,5 +1,7 @@
 #include "compress/comment_dropping.h"
 
+#include <optional>
+
 #include "compress/element_names.h"
 #include "compress/tag_attributes.h"
 #include "compress/tag_scanner.h"
@@ -19,13 +21,16 @@ bool isDroppableComment(TextView tag) {
 }
 
 // Whether a meta tag of the page declares its encoding, which an XML
-// declaration then need not: a browser reads the meta.
-bool declaresCharsetInMeta(const PageSplit& split) {
-  for (int i = 0; i <= split.lastIndex; ++i) {
+// declaration then need not: a browser reads the meta. Read from slot
+// `from` on; nothing when neither such a meta nor the body's start tag
+// comes before the split ends, and the page goes on.
+std::optional<bool> declaresCharsetInMeta(const PageSplit& split, int from, bool reachesPageEnd) {
+  for (int i = from; i <= split.lastIndex; ++i) {
     const TextView tag = split.tags[at(i)];
     if (isStartTagOf(tag, U"meta") && attributeValue(tag, U"charset")) return true;
-    if (isStartTagOf(tag, U"body")) break;
+    if (isStartTagOf(tag, U"body")) return false;
   }
+  if (!reachesPageEnd) return std::nullopt;
   return false;
 }
 
@@ -49,19 +54,41 @@ bool holdsCommentOrDeclaration(const PageSplit& split) {
 
 }  // namespace
 
-void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead) {
-  if (split.endsInScript || !holdsCommentOrDeclaration(split)) return;
+void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PagePiece* piece,
+                  PieceBoundary* boundary) {
+  if (split.endsInScript) return;
+  const int first = piece != nullptr ? piece->contextTags : 0;
+  const bool reachesPageEnd = piece == nullptr || piece->reachesPageEnd;
+  const int reportAt = boundary != nullptr ? piece->reportAt : -1;
+  std::optional<bool> charsetInMeta = piece != nullptr ? piece->passes.charsetInMeta : std::nullopt;
+  // The open element that reads comments as text, by its name's key; 0 for none.
+  std::uint64_t textElement = piece != nullptr ? piece->passes.commentTextElement : 0;
+  if (reportAt >= 0) {
+    // The next window carries on from what this one tells.
+    if (!charsetInMeta) charsetInMeta = declaresCharsetInMeta(split, first, reachesPageEnd);
+    boundary->passes.charsetInMeta = charsetInMeta;
+  } else if (textElement == 0 && !holdsCommentOrDeclaration(split)) {
+    return;
+  }
+  if (!charsetInMeta) charsetInMeta = declaresCharsetInMeta(split, first, reachesPageEnd);
   SlotText* textBefore = &split.leadingText;  // the written text the next one joins
-  TextView textElement;                       // the open element that reads comments as text
-  const bool xmlDeclarationGoes = declaresCharsetInMeta(split);
-  for (int i = 0; i <= split.lastIndex; ++i) {
+  for (int i = first; i <= split.lastIndex; ++i) {
+    if (i == reportAt) boundary->passes.commentTextElement = textElement;
     SlotText& tag = split.tags[at(i)];
     if (tag.empty()) continue;
     const bool kept = keptAsRead[at(i)] != 0;
-    if (!kept && textElement.empty() && (isDroppableComment(tag) || (xmlDeclarationGoes && isXmlDeclaration(tag)))) {
-      tag.clear();
-      if (!split.texts[at(i)].empty()) textBefore->append(split.texts[at(i)].view());
-      continue;
+    if (!kept && textElement == 0) {
+      bool goes = isDroppableComment(tag);
+      if (!goes && isXmlDeclaration(tag)) {
+        // Whether it goes may hang on tags the window does not hold yet.
+        if (!charsetInMeta && boundary != nullptr) boundary->needsLaterTags = true;
+        goes = charsetInMeta.value_or(false);
+      }
+      if (goes) {
+        tag.clear();
+        if (!split.texts[at(i)].empty()) textBefore->append(split.texts[at(i)].view());
+        continue;
+      }
     }
     textBefore = &split.texts[at(i)];
     if (kept || !isElementTag(tag)) continue;
@@ -70,9 +97,9 @@ void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead)
     if (first != U't' && first != U'i' && first != U'n') continue;
     const TextView name = elementName(tag);
     if (tag[0] == U'/') {
-      if (!textElement.empty() && nameKey(name) == nameKey(textElement)) textElement = {};
-    } else if (textElement.empty() && readsCommentsAsText(name)) {
-      textElement = name;
+      if (textElement != 0 && nameKey(name) == textElement) textElement = 0;
+    } else if (textElement == 0 && readsCommentsAsText(name)) {
+      textElement = nameKey(name);
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compress/page_piece.h"
 #include "compress/page_split.h"
 
 namespace vantiro {
@@ -16,6 +17,10 @@ namespace vantiro {
 // `keptAsRead` are not touched, nor is a page whose scan ended in a script.
 // An XML declaration ("<?xml ...?>", a comment to HTML) goes too when a meta
 // tag declares the page's encoding.
-void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead);
+// In a window on a larger page (`piece`), the pass starts from the state the
+// window's first tag carries and reports its state at the piece's reportAt
+// in `boundary`.
+void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PagePiece* piece = nullptr,
+                  PieceBoundary* boundary = nullptr);
 
 }  // namespace vantiro

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <initializer_list>
 #include <utility>
 
@@ -207,11 +208,24 @@ struct ReadTag {
 
 class OptionalTagPass {
  public:
-  OptionalTagPass(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements)
-      : split_(split), keptAsRead_(keptAsRead), elements_(elements), standardsMode_(elements.standardsMode()) {}
+  OptionalTagPass(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements,
+                  const PagePiece* piece, PieceBoundary* boundary)
+      : split_(split),
+        keptAsRead_(keptAsRead),
+        elements_(elements),
+        standardsMode_(elements.standardsMode()),
+        boundary_(boundary) {
+    if (piece == nullptr) return;
+    first_ = piece->contextTags;
+    reachesPageEnd_ = piece->reachesPageEnd;
+    if (boundary != nullptr) reportAt_ = piece->reportAt;
+    takeState(piece->passes.optionalTags);
+  }
 
   void run() {
-    for (int i = 0; i <= split_.lastIndex; ++i) {
+    for (int i = first_; i <= split_.lastIndex; ++i) {
+      if (i == reportAt_) reportState(boundary_->passes.optionalTags);
+      current_ = i;
       SlotText& tag = split_.tags[at(i)];
       if (tag.empty()) continue;
       if (keptAsRead_[at(i)] != 0) {
@@ -240,6 +254,8 @@ class OptionalTagPass {
       // A browser moves text out of a table part it stands in.
       if (!split_.texts[at(i)].empty() && topHoldsRows()) doubtFrom(i);
     }
+    if (boundary_ != nullptr)
+      boundary_->lookedPastEndFrom = std::min(boundary_->lookedPastEndFrom, lookedPastEndFrom_);
   }
 
  private:
@@ -253,13 +269,64 @@ class OptionalTagPass {
     int at = -1;                  // the slot of its start tag
   };
 
+  // The pass as it stood at the window's first tag after the context, with
+  // slots counted from there (the page's first window starts as a page does).
+  void takeState(const OptionalTagsState& state) {
+    const auto here = [&](int relative) {
+      return relative >= OptionalTagsState::kDoubtToTheEnd ? relative : first_ + relative;
+    };
+    for (const OptionalTagsState::OpenElement& e : state.open) {
+      const Element element = elementOf(e.key);
+      open_.push_back({e.key, element.kind(), element.facts->traits.box,
+                       (!open_.empty() && open_.back().foreign) || element.is(kForeignRoot),
+                       static_cast<std::uint16_t>(openBits() | element.facts->openBit), here(e.at)});
+    }
+    lastDoubt_ = here(state.lastDoubt);
+    if (state.lastKeptTag) {
+      lastKept_ = kKeptBeforeWindow;
+      keptBeforeTag_ = *state.lastKeptTag;
+      keptBeforeKey_ = state.lastKeptKey;
+      if (!state.lastKeptTextEmpty) textBeforeWindow_ = U" ";
+      textBefore_ = &textBeforeWindow_;
+    }
+  }
+
+  // How the pass stands before reading slot reportAt_, where the next window begins.
+  void reportState(OptionalTagsState& state) const {
+    const auto relative = [&](int i) { return i >= OptionalTagsState::kDoubtToTheEnd ? i : i - reportAt_; };
+    for (const Open& e : open_) state.open.push_back({e.key, relative(e.at)});
+    // "None" stays below every tag however many windows carry it.
+    state.lastDoubt = std::max(relative(lastDoubt_), OptionalTagsState{}.lastDoubt);
+    if (lastKept_ == kKeptBeforeWindow) {
+      state.lastKeptTag = keptBeforeTag_;
+      state.lastKeptKey = keptBeforeKey_;
+    } else if (lastKept_ >= 0) {
+      state.lastKeptTag = Text(split_.tags[at(lastKept_)].view());
+      state.lastKeptKey = elements_.nameKeyOf(lastKept_);
+    }
+    state.lastKeptTextEmpty = lastKeptText().empty();
+  }
+
+  // The tag written last and its text, which may lie before the window.
+  ReadTag lastKeptRead() const {
+    return lastKept_ == kKeptBeforeWindow ? readTag(keptBeforeTag_, keptBeforeKey_)
+                                          : readTag(split_.tags[at(lastKept_)], elements_.nameKeyOf(lastKept_));
+  }
+  const SlotText& lastKeptText() const {
+    static const SlotText kNone;
+    if (lastKept_ == kKeptBeforeWindow) return textBeforeWindow_;
+    return lastKept_ >= 0 ? split_.texts[at(lastKept_)] : kNone;
+  }
+
   // The next tag after slot i that is written, -1 at the end of the page,
-  // -2 when it must not be read.
-  int nextTag(int i) const {
+  // -2 when it must not be read. In a window that ends before the page, the
+  // tag being read then looked past what the pass can tell.
+  int nextTag(int i) {
     for (int j = i + 1; j <= split_.lastIndex; ++j) {
       if (split_.tags[at(j)].empty()) continue;
       return keptAsRead_[at(j)] != 0 ? -2 : j;
     }
+    if (!reachesPageEnd_) lookedPastEndFrom_ = std::min(lookedPastEndFrom_, current_);
     return -1;
   }
 
@@ -331,7 +398,7 @@ class OptionalTagPass {
   }
 
   // Whether the start tag at slot i may go; the element stays open either way.
-  bool startTagMayGo(int i, const ReadTag& read) const {
+  bool startTagMayGo(int i, const ReadTag& read) {
     if (!read.bare) return false;
     const Kind k = read.element_.kind();
     if (!isOneOf(k, {Kind::Head, Kind::Body, Kind::Tbody, Kind::Colgroup})) return false;
@@ -355,8 +422,8 @@ class OptionalTagPass {
     // tbody before its first row, colgroup before its first col, and only
     // where no table part of the same kind left its end tag out just before.
     if (next.end || next.element_.kind() != (k == Kind::Tbody ? Kind::Tr : Kind::Col)) return false;
-    if (lastKept_ < 0 || !split_.texts[at(lastKept_)].empty()) return false;
-    const ReadTag before = readTag(split_.tags[at(lastKept_)], elements_.nameKeyOf(lastKept_));
+    if (lastKept_ == -1 || !lastKeptText().empty()) return false;
+    const ReadTag before = lastKeptRead();
     if (!before.element) return false;
     const Kind b = before.element_.kind();
     if (!before.end) return b == Kind::Table || (k == Kind::Tbody && (b == Kind::Col || b == Kind::Colgroup));
@@ -383,7 +450,7 @@ class OptionalTagPass {
     // its own for the rest of the page.
     const bool tableKind =
         isOneOf(x, {Kind::Thead, Kind::Tbody, Kind::Tfoot, Kind::Tr, Kind::Td, Kind::Th, Kind::Caption, Kind::Colgroup});
-    if (tableKind && (openBits() & kTableBit) == 0) doubtFrom(split_.lastIndex + 1);
+    if (tableKind && (openBits() & kTableBit) == 0) doubtFrom(OptionalTagsState::kDoubtToTheEnd);
     if (key == 0 || (k == lowest && !pageLevel)) return false;  // closes nothing: the browser ignores it
     if (k > lowest) open_.resize(k - 1);
     if (!split_.texts[at(i)].empty()) return false;
@@ -416,7 +483,7 @@ class OptionalTagPass {
   // other rules match end tags.
   // `closesTop`: nothing was left open inside it; `clean`: only elements
   // that end by themselves were (a p, li, ...), which a block's end closes.
-  bool closedByTheEndTagsAfter(int i, const Element& ended, bool closesTop, bool clean) const {
+  bool closedByTheEndTagsAfter(int i, const Element& ended, bool closesTop, bool clean) {
     const std::uint64_t key = ended.key;
     const bool phrase = ended.is(kClosedByTheirParentsEnd);
     if (phrase ? !closesTop : !clean || !ended.is(kClosesAllInside)) return false;
@@ -542,21 +609,39 @@ class OptionalTagPass {
   // An end tag is matched against at most this many open elements.
   static constexpr std::size_t kDeepestMatch = 256;
 
+  // lastKept_ for a tag written before the window.
+  static constexpr int kKeptBeforeWindow = -3;
+
   PageSplit& split_;
   const std::vector<std::uint8_t>& keptAsRead_;
   const PageElements& elements_;
   const bool standardsMode_;
   std::vector<Open> open_;
-  int lastKept_ = -1;  // the last tag written before the one being read
+  int lastKept_ = -1;  // the last tag written before the one being read; -1 for none
   int lastDoubt_ = -1;  // the last slot after which a browser may hold other elements open
   SlotText* textBefore_ = &split_.leadingText;  // the text written last
+
+  // In a window on a larger page: its first tag after the context, whether
+  // its end is the page's, where to report the pass's state and the first
+  // tag that looked past its end.
+  int first_ = 0;
+  bool reachesPageEnd_ = true;
+  int reportAt_ = -1;
+  PieceBoundary* boundary_ = nullptr;
+  int current_ = 0;
+  int lookedPastEndFrom_ = INT_MAX;
+  // The last tag written before the window, and its text (only whether it is empty matters).
+  Text keptBeforeTag_;
+  std::uint64_t keptBeforeKey_ = 0;
+  SlotText textBeforeWindow_;
 };
 
 }  // namespace
 
-void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements) {
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements,
+                      const PagePiece* piece, PieceBoundary* boundary) {
   if (split.endsInScript) return;
-  OptionalTagPass(split, keptAsRead, elements).run();
+  OptionalTagPass(split, keptAsRead, elements, piece, boundary).run();
 }
 
 }  // namespace vantiro

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "compress/page_elements.h"
+#include "compress/page_piece.h"
 #include "compress/page_split.h"
 
 namespace vantiro {
@@ -39,6 +40,10 @@ namespace vantiro {
 // tag was cleared, gives each tag's element (and whether a table start tag
 // ends an open p: in standards mode). A page whose scan ended inside a
 // script is left as it is.
-void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements);
+// In a window on a larger page (`piece`), the pass starts from the state
+// the window's first tag carries, reports its state at the piece's reportAt
+// in `boundary`, and tells there from which tag it looked past the window.
+void dropOptionalTags(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead, const PageElements& elements,
+                      const PagePiece* piece = nullptr, PieceBoundary* boundary = nullptr);
 
 }  // namespace vantiro

@@ -48,8 +48,8 @@ void refusePageThatCannotFit(std::uint64_t size) { refuseWhatCannotFit(size, kMe
 
 // The same before the page is read, when it may be compressed a window at a
 // time; compressing it whole is then checked again.
-void refusePageThatCannotFit(std::uint64_t size, const CompressionOptions& options) {
-  if (compressedInPieces(size, options))
+void refuseLargePageThatCannotFit(std::uint64_t size) {
+  if (compressedInPieces(size))
     refuseWhatCannotFit(size, kPiecewiseMemoryPerByte, "压缩");
   else
     refusePageThatCannotFit(size);
@@ -282,7 +282,7 @@ PreparedPage preparePage(const Text& path, const CompressionOptions& options, Pr
     // sees it whole; one that keeps changing is given up.
     for (int attempt = 1;; ++attempt) {
       FileRead read = files().readFileWithInfo(
-          native, [&](const FileInfo& file) { refusePageThatCannotFit(file.size, options); });
+          native, [&](const FileInfo& file) { refuseLargePageThatCannotFit(file.size); });
       bytes = std::move(read.bytes);
       readInfo = read.after;
       if (!read.before || !readInfo || readInfo->unchangedSince(*read.before)) break;
@@ -308,14 +308,14 @@ PreparedPage preparePageBytes(std::string bytes, const CompressionOptions& optio
   ProgressIndicator& sink = progress != nullptr ? *progress : static_cast<ProgressIndicator&>(page.progress);
   try {
     page.bytes = std::move(bytes);
-    refusePageThatCannotFit(page.bytes->size(), options);
+    refuseLargePageThatCannotFit(page.bytes->size());
     const PageEncoding encoding = detectPageEncoding(*page.bytes);
     if (encoding.codePage == nullptr) throw PageError(encoding.refusal);
     if (holdsBinaryBytes(*page.bytes)) {
       page.notPage = true;
       return page;
     }
-    if (compressedInPieces(page.bytes->size(), options)) {
+    if (compressedInPieces(page.bytes->size())) {
       std::optional<PiecewiseResult> piecewise =
           compressInPieces(*page.bytes, *encoding.codePage, options, nativePagePath, sink);
       if (piecewise) {

@@ -12,6 +12,7 @@
 #include "compress/page_piece.h"
 #include "compress/page_split.h"
 #include "compress/page_styles.h"
+#include "compress/paragraphs.h"
 #include "compress/rewrite.h"
 #include "compress/split_output.h"
 #include "compress/tag_attributes.h"
@@ -215,12 +216,28 @@ bool holdsTagOtherThanComments(const PageSplit& split, int from, int to) {
   return false;
 }
 
+// Whether the passes told, in a window that ends before the page, all that
+// its own tags become. The further level's passes join the text of a tag
+// they drop to the last text written before it, so the first tag written
+// after the window's own (which ends that) must lie where every pass could
+// tell what the tags up to it become; and a pass may have asked for later
+// tags itself.
+bool toldInWindow(const PageSplit& split, const PagePiece& piece, const PieceBoundary& boundary,
+                  const CompressionOptions& options) {
+  if (boundary.needsLaterTags) return false;
+  if (options.level != CompressionLevel::Further) return true;
+  const int told = std::min(split.lastIndex - kTagsLookedPast, boundary.lookedPastEndFrom);
+  for (int i = piece.ownEnd; i < told; ++i)
+    if (!split.tags[at(i)].empty()) return true;
+  return false;
+}
+
 // Rewrites the page's windows in order and appends each one's own tags to
-// the result. A window's own tags lie between margins of `marginTags` tags
-// on either side (none before the first, none after the last), which the
-// passes read as they would in the whole page; the next window begins
-// `marginTags` tags before the last one's own end, after the start tags of
-// the elements open there.
+// the result. A window's own tags lie between margins of at least
+// `marginTags` tags on either side (none before the first, none after the
+// last), which the passes read as they would in the whole page; the next
+// window begins a margin before the last one's own end, after the start tags
+// of the elements open there, and from where the passes stood there.
 std::optional<std::string> compressWindows(std::string_view bytes, const CodePage& codePage, LineBreak lineBreak,
                                            const PageSurvey& survey, const StyleRules& styles,
                                            const CompressionOptions& options, ProgressIndicator& progress,
@@ -232,27 +249,43 @@ std::optional<std::string> compressWindows(std::string_view bytes, const CodePag
   Text context;
   int contextTags = 0;
   bool inPreformatted = false;
+  PassesState passes;
   int ownFrom = 0;  // the first own tag, counted from the window's first tag after the context
   for (std::size_t from = 0;;) {
-    std::optional<Window> window = cutWindow(bytes, codePage, lineBreak, context, contextTags, from,
-                                             ownFrom + 2 * margin + 2, sizes.windowBytes);
-    if (!window) return std::nullopt;
-    PageSplit& split = window->split;
-    const bool end = window->to == bytes.size();
-    const int realLast = split.lastIndex - contextTags;
-    const int ownEnd = end ? realLast + 1 : realLast - margin;
-    // An end tag's rewriting looks past comments to the next other tag: the
-    // margin must hold one before the window's last, which its end may cut.
-    if (!end && !holdsTagOtherThanComments(split, contextTags + ownEnd, split.lastIndex)) return std::nullopt;
-    const int next = contextTags + ownEnd - margin;  // the tag the next window begins at
-    const std::size_t nextFrom = end ? bytes.size() : byteOfTag(bytes, *window, next);
-    const TagsAsRead asRead(*window);
-
-    const PagePiece piece{contextTags, survey.standardsMode, inPreformatted, end ? -1 : next};
+    // A window whose passes need more than its margin after its own tags is
+    // read again with a margin twice as long.
+    std::optional<Window> window;
     PieceBoundary boundary;
-    split.endsInScript = survey.endsInScript;
-    NoProgress quiet;
-    rewritePage(split, options.compressScripts, styles, quiet, CompressionLevel::Standard, &piece, &boundary);
+    int after = margin;
+    int ownEnd = 0;
+    std::size_t nextFrom = 0;  // where the next window begins
+    std::optional<TagsAsRead> asRead;
+    for (;; after *= 2) {
+      window = cutWindow(bytes, codePage, lineBreak, context, contextTags, from, ownFrom + 2 * after + 2,
+                         sizes.windowBytes);
+      if (!window) return std::nullopt;
+      PageSplit& split = window->split;
+      const bool end = window->to == bytes.size();
+      const int realLast = split.lastIndex - contextTags;
+      ownEnd = end ? realLast + 1 : realLast - after;
+      // An end tag's rewriting looks past comments to the next other tag: the
+      // margin must hold one before the window's last, which its end may cut.
+      if (!end && !holdsTagOtherThanComments(split, contextTags + ownEnd, split.lastIndex)) return std::nullopt;
+      const int next = contextTags + ownEnd - after;  // the tag the next window begins at
+      nextFrom = end ? bytes.size() : byteOfTag(bytes, *window, next);
+      asRead.emplace(*window);
+
+      const PagePiece piece{contextTags, survey.standardsMode, inPreformatted, end ? -1 : next,
+                            contextTags + ownEnd, end, passes};
+      boundary = PieceBoundary();
+      split.endsInScript = survey.endsInScript;
+      NoProgress quiet;
+      rewritePage(split, options.compressScripts, styles, quiet, options.level, &piece, &boundary);
+      if (options.preformatParagraphs) convertParagraphs(split, &piece, &boundary);
+      if (end || toldInWindow(split, piece, boundary, options)) break;
+    }
+    const PageSplit& split = window->split;
+    const bool end = window->to == bytes.size();
     appendEncoded(split, options.breakLinesAfterTags, contextTags + ownFrom, contextTags + ownEnd, from == 0, result);
     progress.setValue(static_cast<int>(nextFrom * 1000 / bytes.size()));
     if (end) return result;
@@ -260,7 +293,7 @@ std::optional<std::string> compressWindows(std::string_view bytes, const CodePag
     if (boundary.insideValue || boundary.openStarts.size() > kDeepestContext) return std::nullopt;
     context.clear();
     for (const int start : boundary.openStarts) {
-      const TextView tag = asRead[start];
+      const TextView tag = (*asRead)[start];
       if (endsInsideValue(tag)) return std::nullopt;
       context += U'<';
       context += tag;
@@ -268,16 +301,15 @@ std::optional<std::string> compressWindows(std::string_view bytes, const CodePag
     }
     contextTags = static_cast<int>(boundary.openStarts.size());
     inPreformatted = boundary.inPreformatted;
-    ownFrom = margin;
+    passes = std::move(boundary.passes);
+    ownFrom = after;
     from = nextFrom;
   }
 }
 
 }  // namespace
 
-bool compressedInPieces(std::size_t size, const CompressionOptions& options) {
-  return size >= kPiecewiseFrom && options.level == CompressionLevel::Standard && !options.preformatParagraphs;
-}
+bool compressedInPieces(std::size_t size) { return size >= kPiecewiseFrom; }
 
 std::optional<PiecewiseResult> compressInPieces(std::string_view bytes, const CodePage& codePage,
                                                 const CompressionOptions& options, const std::string& nativePagePath,

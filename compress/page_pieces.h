@@ -31,10 +31,9 @@ struct PieceSizes {
   int marginTags = 512;
 };
 
-// Whether a page of `size` bytes is compressed in windows with `options`
-// (where its encoding allows): the standard level without Check6, whose
-// passes look no further than a window's margins.
-bool compressedInPieces(std::size_t size, const CompressionOptions& options);
+// Whether a page of `size` bytes is compressed in windows (where its
+// encoding allows).
+bool compressedInPieces(std::size_t size);
 
 // What compressing a page in windows found.
 struct PiecewiseResult {

@@ -1,6 +1,7 @@
 #include "compress/paragraphs.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "compress/shown_as_written.h"
@@ -40,7 +41,9 @@ void flattenWhiteSpace(SlotText& text) {
 // turned into "pre" are not the page's own and are passed over.
 class PagePreTracker {
  public:
-  explicit PagePreTracker(const PageSplit& split) : split_(split) {}
+  // From slot `first` on, inside a block there when `inside`.
+  PagePreTracker(const PageSplit& split, std::size_t first, bool inside)
+      : split_(split), next_(first), inside_(inside) {}
 
   bool at(std::size_t i) {
     for (; next_ <= i; ++next_) {
@@ -54,6 +57,10 @@ class PagePreTracker {
     }
     return inside_;
   }
+
+  // Whether the slots before slot i leave a block open; read no earlier
+  // than at slot i.
+  bool before(std::size_t i) { return i == next_ ? inside_ : at(i - 1); }
 
   // Slot i (a paragraph) now reads "pre"; slots are converted in page order.
   void converted(std::size_t i) {
@@ -79,18 +86,28 @@ void takeIntoBlock(SlotText& text, PagePreTracker& pagePre, std::size_t i) {
 
 }  // namespace
 
-void convertParagraphs(PageSplit& split) {
-  bool inBlock = false;
-  PagePreTracker pagePre(split);
-  std::size_t anchor = 0;
-  for (std::size_t i = 0; static_cast<int>(i) <= split.lastIndex; ++i) {
+void convertParagraphs(PageSplit& split, const PagePiece* piece, PieceBoundary* boundary) {
+  const std::size_t first = piece != nullptr ? static_cast<std::size_t>(piece->contextTags) : 0;
+  const int reportAt = boundary != nullptr ? piece->reportAt : -1;
+  bool inBlock = piece != nullptr && piece->passes.inParagraphBlock;
+  PagePreTracker pagePre(split, first, piece != nullptr && piece->passes.inPagePre);
+  // The slot whose text the block's lines join; a block begun before the
+  // window joins them to one written there, which this window does not write.
+  SlotText beforeWindow;
+  std::optional<std::size_t> anchor;
+  const auto anchorText = [&]() -> SlotText& { return anchor ? split.texts[*anchor] : beforeWindow; };
+  for (std::size_t i = first; static_cast<int>(i) <= split.lastIndex; ++i) {
+    if (static_cast<int>(i) == reportAt) {
+      boundary->passes.inParagraphBlock = inBlock;
+      boundary->passes.inPagePre = pagePre.before(i);
+    }
     SlotText& tag = split.tags[i];
     SlotText& text = split.texts[i];
     if (inBlock) {
       if (equalsUpper(tag, U"BR")) {
         takeIntoBlock(text, pagePre, i);
         tag.clear();
-        SlotText& target = split.texts[anchor];
+        SlotText& target = anchorText();
         target += lineBreakText(split.lineBreak);
         target += text;
         text.clear();
@@ -105,7 +122,7 @@ void convertParagraphs(PageSplit& split) {
         tag = U"/pre";
       } else {
         inBlock = false;
-        split.texts[anchor] += U"</pre>";
+        anchorText() += U"</pre>";
       }
     }
     if (!inBlock && equalsUpper(tag, U"P")) {
@@ -119,6 +136,9 @@ void convertParagraphs(PageSplit& split) {
       }
     }
   }
+  // Lines after the window would join a text it writes.
+  const bool joinsWrittenText = !anchor || static_cast<int>(*anchor) < (piece != nullptr ? piece->ownEnd : 0);
+  if (boundary != nullptr && !piece->reachesPageEnd && inBlock && joinsWrittenText) boundary->needsLaterTags = true;
 }
 
 }  // namespace vantiro

@@ -3,6 +3,7 @@
 // with runs of "&nbsp;" become preformatted blocks, which show spaces and line
 // breaks as they are, with fewer bytes.
 
+#include "compress/page_piece.h"
 #include "compress/page_split.h"
 
 namespace vantiro {
@@ -16,6 +17,9 @@ namespace vantiro {
 // a space, and white space that holds a tab or a lone CR, LF or form feed
 // becomes one space, as it showed outside the block. A block still open after
 // the last tag gets no "</pre>".
-void convertParagraphs(PageSplit& split);
+// In a window on a larger page (`piece`), the pass starts from the state the
+// window's first tag carries and reports its state at the piece's reportAt
+// in `boundary`.
+void convertParagraphs(PageSplit& split, const PagePiece* piece = nullptr, PieceBoundary* boundary = nullptr);
 
 }  // namespace vantiro

@@ -182,6 +182,19 @@ bool holdsJavaScript(TextView scriptTag) {
   return isJavaScriptType(attributeValue(scriptTag, U"type"), attributeValue(scriptTag, U"language"));
 }
 
+// Whether a browser reads the page as UTF-8, which its first window tells
+// the later ones: a window that cannot tell it yet needs more tags.
+bool readAsUtf8InWindows(const PageSplit& split, const PagePiece* piece, PieceBoundary* boundary) {
+  if (piece == nullptr) return readAsUtf8(split, split.lastIndex + 1).value_or(false);
+  std::optional<bool> utf8 = piece->passes.readAsUtf8;
+  if (!utf8) utf8 = readAsUtf8(split, std::min(piece->ownEnd, split.lastIndex + 1));
+  if (boundary != nullptr) {
+    if (!utf8) boundary->needsLaterTags = true;
+    boundary->passes.readAsUtf8 = utf8;
+  }
+  return utf8.value_or(false);
+}
+
 }  // namespace
 
 void rewritePage(PageSplit& split, bool compressScripts, ProgressIndicator& progress) {
@@ -336,9 +349,9 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
     // It leaves end tags as they are: they are passed here without a call.
     if (keptAsRead[at(i)] == 0 && !tag.empty() && tag[0] != U'/') shortenAttributesFurther(tag, elements.nameKeyOf(i));
   }
-  dropComments(split, keptAsRead);
-  dropOptionalTags(split, keptAsRead, elements);
-  const bool beyondAscii = readAsUtf8(split);
+  dropComments(split, keptAsRead, piece, boundary);
+  dropOptionalTags(split, keptAsRead, elements, piece, boundary);
+  const bool beyondAscii = readAsUtf8InWindows(split, piece, boundary);
   for (int i = 0; i <= last; ++i) {
     // Most texts hold no reference: their tags need not be read.
     SlotText& text = split.texts[at(i)];

@@ -53,7 +53,8 @@ void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& style
 //
 // A split that is a window on a larger page (`piece`) is rewritten as that
 // part of the whole page would be, and `boundary` gets the state where the
-// next window begins. Only the standard level is so done.
+// next window begins, and whether the passes needed tags past the window's
+// end to tell what its own tags become.
 void rewritePage(PageSplit& split, bool compressScripts, const StyleRules& styles, ProgressIndicator& progress,
                  CompressionLevel level, const PagePiece* piece = nullptr, PieceBoundary* boundary = nullptr);
 

@@ -58,16 +58,46 @@ std::vector<std::string> pages() {
       // Characters beyond ASCII.
       "<html><body>" + many("<p>\xE4\xB8\xAD\xE6\x96\x87  \xE6\xB5\x8B </p> <b>\xF0\x9F\x98\x80</b>\n") +
           "</body></html>",
+      // Tags a browser infers: list items, cells, spans their parents' end
+      // closes, a body that starts with its text; blocks nested deep.
+      "<html><head><title>t</title></head><body>text<ul>" + many("<li>a</li>\n<li><span>b</span></li>") +
+          "</ul><table>" + many("<tr><td>1</td><td>2</td></tr>") + "</table>" + many("<div><span>x", 80) +
+          many("</span></div>", 80) + "<table><colgroup><col></colgroup><tbody><tr><td>z</td></tr></tbody></table>",
+      // Comments a noscript reads as text, and comments between them.
+      "<html><body><noscript>" + many("<!-- c --><b>x</b> ") + "</noscript>" + many("<!-- d --> <i>y</i>") +
+          "</body></html>",
+      // An XML declaration that goes for a meta far after it; references
+      // written out as characters on a page read as UTF-8.
+      "<?xml version=\"1.0\"?>\n<html><head>" + many("<link rel=a href=b>\n", 300) +
+          "<meta charset=utf-8></head><body>" + many("<p>&nbsp;&eacute;&#x4e2d;</p>\n") + "</body></html>",
+      "<html><head><b>&eacute;</b>" + many("<i></i>", 120) + "<meta charset=utf-8></head><body>" +
+          many("<p>&nbsp;&eacute; &amp;x</p>\n") + "</body></html>",
+      // A paragraph laid out with spaces whose lines run over many windows,
+      // one inside the page's own pre block.
+      "<html><body><p>&nbsp;&nbsp;a" + many("<br>line\t x  ", 200) + "</p><p>b</p><pre><p>&nbsp; &nbsp;c" +
+          many("<br> d\te <a href=u>f</a>") + "</p></pre></body></html>",
   };
 }
 
+// The option sets whose passes read a page differently.
+std::vector<CompressionOptions> optionSets() {
+  std::vector<CompressionOptions> sets;
+  for (const bool further : {false, true})
+    for (const bool paragraphs : {false, true})
+      for (const bool scripts : {false, true}) {
+        CompressionOptions options;
+        options.level = further ? CompressionLevel::Further : CompressionLevel::Standard;
+        options.preformatParagraphs = paragraphs;
+        options.compressScripts = scripts;
+        options.breakLinesAfterTags = scripts;
+        sets.push_back(options);
+      }
+  return sets;
+}
+
 TEST(PagePieces, WindowsGiveTheWholePagesResultWhereverTheyFall) {
-  for (const bool scripts : {false, true})
-    for (const bool readable : {false, true}) {
-      CompressionOptions options;
-      options.compressScripts = scripts;
-      options.breakLinesAfterTags = readable;
-      for (const std::string& page : pages()) {
+  for (const CompressionOptions& options : optionSets())
+    for (const std::string& page : pages()) {
         const PreparedPage whole = preparePageBytes(page, options, nullptr, "");
         ASSERT_FALSE(whole.error) << page;
         // Windows of sizes prime to each other begin at different tags.
@@ -76,10 +106,11 @@ TEST(PagePieces, WindowsGiveTheWholePagesResultWhereverTheyFall) {
           const std::optional<PiecewiseResult> pieces =
               compressInPieces(page, CodePage::utf8(), options, "", progress, {.windowBytes = window, .marginTags = 0});
           ASSERT_TRUE(pieces) << page;
-          EXPECT_EQ(pieces->result, whole.result) << "window " << window << ": " << page;
+          EXPECT_EQ(pieces->result, whole.result) << "window " << window << ", level "
+                                                  << static_cast<int>(options.level) << ", paragraphs "
+                                                  << options.preformatParagraphs << ": " << page;
           EXPECT_EQ(pieces->notHtml, whole.notHtml) << page;
         }
-      }
     }
 }
 

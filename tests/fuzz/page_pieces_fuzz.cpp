@@ -17,6 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.compressScripts = (data[0] & 1) != 0;
   options.breakLinesAfterTags = (data[0] & 2) != 0;
   options.requireHtml = (data[0] & 4) != 0;
+  if ((data[0] & 8) != 0) options.level = vantiro::CompressionLevel::Further;
+  options.preformatParagraphs = (data[0] & 16) != 0;
   const std::size_t windowBytes = 1 + data[1] * 16u;
   const std::string input(reinterpret_cast<const char*>(data + 2), size - 2);
   if (input.empty() || vantiro::holdsBinaryBytes(input)) return 0;
