@@ -223,42 +223,50 @@ class OptionalTagPass {
   }
 
   void run() {
-    for (int i = first_; i <= split_.lastIndex; ++i) {
-      if (i == reportAt_) reportState(boundary_->passes.optionalTags);
-      current_ = i;
-      SlotText& tag = split_.tags[at(i)];
-      if (tag.empty()) continue;
-      if (keptAsRead_[at(i)] != 0) {
-        lastKept_ = -1;
-        doubtFrom(i);
-        textBefore_ = &split_.texts[at(i)];
-        continue;
-      }
-      const ReadTag read = readTag(tag, elements_.nameKeyOf(i));
-      if (read.element && read.end) {
-        const bool goes = endTag(i, read);
-        if (goes) tag.clear();
-      } else if (read.element) {
-        const bool goes = startTagMayGo(i, read);
-        openStart(read.element_, tag.view(), i);
-        if (goes) {
-          tag.clear();
-          // Only the body's start tag goes with a text, which starts the body.
-          if (!split_.texts[at(i)].empty()) textBefore_->append(split_.texts[at(i)].view());
-        }
-      }
-      if (!tag.empty()) {
-        lastKept_ = i;
-        textBefore_ = &split_.texts[at(i)];
-      }
-      // A browser moves text out of a table part it stands in.
-      if (!split_.texts[at(i)].empty() && topHoldsRows()) doubtFrom(i);
+    // Held apart from the members, which the calls below may change for all the compiler knows.
+    const int reportAt = reportAt_;
+    const int last = split_.lastIndex;
+    for (int i = first_; i <= last; ++i) {
+      if (i == reportAt) [[unlikely]]
+        reportState(boundary_->passes.optionalTags);
+      readTagAt(i);
     }
     if (boundary_ != nullptr)
       boundary_->lookedPastEndFrom = std::min(boundary_->lookedPastEndFrom, lookedPastEndFrom_);
   }
 
  private:
+  // Reads the tag at slot i: whether it goes, and what it opens or closes.
+  [[gnu::always_inline]] inline void readTagAt(int i) {
+    SlotText& tag = split_.tags[at(i)];
+    if (tag.empty()) return;
+    if (keptAsRead_[at(i)] != 0) {
+      lastKept_ = -1;
+      doubtFrom(i);
+      textBefore_ = &split_.texts[at(i)];
+      return;
+    }
+    const ReadTag read = readTag(tag, elements_.nameKeyOf(i));
+    if (read.element && read.end) {
+      const bool goes = endTag(i, read);
+      if (goes) tag.clear();
+    } else if (read.element) {
+      const bool goes = startTagMayGo(i, read);
+      openStart(read.element_, tag.view(), i);
+      if (goes) {
+        tag.clear();
+        // Only the body's start tag goes with a text, which starts the body.
+        if (!split_.texts[at(i)].empty()) textBefore_->append(split_.texts[at(i)].view());
+      }
+    }
+    if (!tag.empty()) {
+      lastKept_ = i;
+      textBefore_ = &split_.texts[at(i)];
+    }
+    // A browser moves text out of a table part it stands in.
+    if (!split_.texts[at(i)].empty() && topHoldsRows()) doubtFrom(i);
+  }
+
   // An open element: sixteen bytes, as nearly every start tag opens one.
   struct Open {
     std::uint64_t key = 0;
@@ -271,7 +279,7 @@ class OptionalTagPass {
 
   // The pass as it stood at the window's first tag after the context, with
   // slots counted from there (the page's first window starts as a page does).
-  void takeState(const OptionalTagsState& state) {
+  [[gnu::cold, gnu::noinline]] void takeState(const OptionalTagsState& state) {
     const auto here = [&](int relative) {
       return relative >= OptionalTagsState::kDoubtToTheEnd ? relative : first_ + relative;
     };
@@ -292,7 +300,7 @@ class OptionalTagPass {
   }
 
   // How the pass stands before reading slot reportAt_, where the next window begins.
-  void reportState(OptionalTagsState& state) const {
+  [[gnu::cold, gnu::noinline]] void reportState(OptionalTagsState& state) const {
     const auto relative = [&](int i) { return i >= OptionalTagsState::kDoubtToTheEnd ? i : i - reportAt_; };
     for (const Open& e : open_) state.open.push_back({e.key, relative(e.at)});
     // "None" stays below every tag however many windows carry it.
@@ -320,13 +328,13 @@ class OptionalTagPass {
 
   // The next tag after slot i that is written, -1 at the end of the page,
   // -2 when it must not be read. In a window that ends before the page, the
-  // tag being read then looked past what the pass can tell.
-  int nextTag(int i) {
+  // tag at slot `reading` then looked past what the pass can tell.
+  int nextTag(int i, int reading) {
     for (int j = i + 1; j <= split_.lastIndex; ++j) {
       if (split_.tags[at(j)].empty()) continue;
       return keptAsRead_[at(j)] != 0 ? -2 : j;
     }
-    if (!reachesPageEnd_) lookedPastEndFrom_ = std::min(lookedPastEndFrom_, current_);
+    if (!reachesPageEnd_) lookedPastEndFrom_ = std::min(lookedPastEndFrom_, reading);
     return -1;
   }
 
@@ -403,7 +411,7 @@ class OptionalTagPass {
     const Kind k = read.element_.kind();
     if (!isOneOf(k, {Kind::Head, Kind::Body, Kind::Tbody, Kind::Colgroup})) return false;
     const TextView text = split_.texts[at(i)];
-    const int j = nextTag(i);
+    const int j = nextTag(i, i);
     if (j == -2) return false;
     const ReadTag next = j >= 0 ? readTag(split_.tags[at(j)], elements_.nameKeyOf(j)) : ReadTag{};
     if (k == Kind::Body) {
@@ -457,7 +465,7 @@ class OptionalTagPass {
     if (x == Kind::Other)
       return k > lowest && closedByTheEndTagsAfter(i, read.element_, closesTop, clean);
     if (!read.bare || !mayBeLeftOut(x)) return false;
-    const int j = nextTag(i);
+    const int j = nextTag(i, i);
     if (j == -2) return false;
     if (j == -1) return true;
     const TextView nextTagText = split_.tags[at(j)];
@@ -495,7 +503,7 @@ class OptionalTagPass {
     // are what a browser has open when nothing doubtful came since it started.
     const auto closedBy = [&](std::size_t element) { return open_[element].at > lastDoubt_; };
     bool continued = false;  // a tag of the same kind is in between
-    for (int j = nextTag(i); j >= 0 && below > 0; j = nextTag(j)) {
+    for (int j = nextTag(i, i); j >= 0 && below > 0; j = nextTag(j, i)) {
       const TextView tag = split_.tags[at(j)];
       const std::uint64_t closing = elements_.nameKeyOf(j);
       // One by its name would close it instead, unless it went too.
@@ -628,7 +636,6 @@ class OptionalTagPass {
   bool reachesPageEnd_ = true;
   int reportAt_ = -1;
   PieceBoundary* boundary_ = nullptr;
-  int current_ = 0;
   int lookedPastEndFrom_ = INT_MAX;
   // The last tag written before the window, and its text (only whether it is empty matters).
   Text keptBeforeTag_;
