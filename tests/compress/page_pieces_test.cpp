@@ -63,6 +63,12 @@ std::vector<std::string> pages() {
       "<html><head><title>t</title></head><body>text<ul>" + many("<li>a</li>\n<li><span>b</span></li>") +
           "</ul><table>" + many("<tr><td>1</td><td>2</td></tr>") + "</table>" + many("<div><span>x", 80) +
           many("</span></div>", 80) + "<table><colgroup><col></colgroup><tbody><tr><td>z</td></tr></tbody></table>",
+      // Start tags of table parts that go by what was written before them,
+      // which a window may begin right after.
+      "<html><body>" +
+          many("<table><caption>c</caption><colgroup><col></colgroup><tbody><tr><td>a</td></tr></tbody></table>\n"
+               "<table><colgroup><col><tbody><tr><td>b</td></tr></table>",
+               40),
       // Comments a noscript reads as text, and comments between them.
       "<html><body><noscript>" + many("<!-- c --><b>x</b> ") + "</noscript>" + many("<!-- d --> <i>y</i>") +
           "</body></html>",
