@@ -63,14 +63,10 @@ void dropComments(PageSplit& split, const std::vector<std::uint8_t>& keptAsRead,
   std::optional<bool> charsetInMeta = piece != nullptr ? piece->passes.charsetInMeta : std::nullopt;
   // The open element that reads comments as text, by its name's key; 0 for none.
   std::uint64_t textElement = piece != nullptr ? piece->passes.commentTextElement : 0;
-  if (reportAt >= 0) {
-    // The next window carries on from what this one tells.
-    if (!charsetInMeta) charsetInMeta = declaresCharsetInMeta(split, first, reachesPageEnd);
-    boundary->passes.charsetInMeta = charsetInMeta;
-  } else if (textElement == 0 && !holdsCommentOrDeclaration(split)) {
-    return;
-  }
+  // A window that reports to the next one reads on, whatever it holds.
+  if (reportAt < 0 && textElement == 0 && !holdsCommentOrDeclaration(split)) return;
   if (!charsetInMeta) charsetInMeta = declaresCharsetInMeta(split, first, reachesPageEnd);
+  if (reportAt >= 0) boundary->passes.charsetInMeta = charsetInMeta;
   SlotText* textBefore = &split.leadingText;  // the written text the next one joins
   for (int i = first; i <= split.lastIndex; ++i) {
     if (i == reportAt) boundary->passes.commentTextElement = textElement;

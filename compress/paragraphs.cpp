@@ -137,8 +137,8 @@ void convertParagraphs(PageSplit& split, const PagePiece* piece, PieceBoundary* 
     }
   }
   // Lines after the window would join a text it writes.
-  const bool joinsWrittenText = !anchor || static_cast<int>(*anchor) < (piece != nullptr ? piece->ownEnd : 0);
-  if (boundary != nullptr && !piece->reachesPageEnd && inBlock && joinsWrittenText) boundary->needsLaterTags = true;
+  const bool blockGoesOn = boundary != nullptr && !piece->reachesPageEnd && inBlock;
+  if (blockGoesOn && (!anchor || static_cast<int>(*anchor) < piece->ownEnd)) boundary->needsLaterTags = true;
 }
 
 }  // namespace vantiro

@@ -187,7 +187,7 @@ bool holdsJavaScript(TextView scriptTag) {
 bool readAsUtf8InWindows(const PageSplit& split, const PagePiece* piece, PieceBoundary* boundary) {
   if (piece == nullptr) return readAsUtf8(split, split.lastIndex + 1).value_or(false);
   std::optional<bool> utf8 = piece->passes.readAsUtf8;
-  if (!utf8) utf8 = readAsUtf8(split, std::min(piece->ownEnd, split.lastIndex + 1));
+  if (!utf8) utf8 = readAsUtf8(split, piece->ownEnd);
   if (boundary != nullptr) {
     if (!utf8) boundary->needsLaterTags = true;
     boundary->passes.readAsUtf8 = utf8;
